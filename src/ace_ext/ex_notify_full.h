@@ -1,0 +1,15 @@
+#pragma once
+
+#include "extended/exception.h"
+
+namespace osk {
+
+// Thrown when a reactor notification channel cannot take another item: its
+// socket buffer is full, or the channel is closed.
+class CExNotifyFull : public CException {
+public:
+    using CException::CException;
+    CException* _clone() const override { return new CExNotifyFull(*this); }
+};
+
+} // namespace osk
