@@ -23,6 +23,11 @@ void CExceptionFacade::push(const CException& exception)
     log();
 }
 
+void CExceptionFacade::assign(const CExceptionFacade& other)
+{
+    if (&other != this) _exceptions = other._exceptions;
+}
+
 void CExceptionFacade::clear() { _exceptions.clear(); }
 
 CExceptionFacade::exception_ptr_t CExceptionFacade::outer() const

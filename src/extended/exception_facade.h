@@ -24,6 +24,9 @@ public:
     explicit CExceptionFacade(CMasterController* controller = nullptr);
 
     void push(const CException& exception);
+    // Replaces the recorded exceptions by those of another facade; this
+    // facade keeps its own controller.
+    void assign(const CExceptionFacade& other);
     void clear();
     bool empty() const { return _exceptions.empty(); }
     size_t size() const { return _exceptions.size(); }

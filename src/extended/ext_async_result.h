@@ -22,7 +22,7 @@ public:
 
     // Copies the exceptions of a facade (typically the executing thread's)
     // into the shared one.
-    void exceptionFacade(const CExceptionFacade& facade) { *_facade = facade; }
+    void exceptionFacade(const CExceptionFacade& facade) { _facade->assign(facade); }
     CExceptionFacade& exceptionFacade() const { return *_facade; }
 
 private:

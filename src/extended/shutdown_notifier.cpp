@@ -27,6 +27,8 @@ CShutdownNotifier::~CShutdownNotifier()
 {
     try {
         deregisterSIGTERM();
+        // A wake-up still queued would name a handler that no longer exists.
+        if (reactor()) reactor()->purge_pending_notifications(this);
     } catch (...) {
         // Nothing to report from a destructor.
     }

@@ -102,9 +102,12 @@ protected:
             result = -1;
         }
         if (index == 0) _retcode.store(result);
+        // The running flag is set before run() is released, so a second run()
+        // right after a successful one reliably sees it.
+        const bool started = _retcode.load() == 0;
+        if (started) _running.store(true);
         _initDone.signal();
-        if (_retcode.load() == 0) {
-            _running.store(true);
+        if (started) {
             _startLock.unlock();
             const int daemonResult = _daemon();
             _threadExit();
