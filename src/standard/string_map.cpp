@@ -221,10 +221,10 @@ std::string CStringMap::formattedString(const std::string& templateText) const
 
 std::string& CStringMap::operator[](const std::string& key)
 {
-    auto found = _entries.find(key);
-    // find() may return any entry of an equal range; the first one is wanted.
-    if (found != _entries.end()) return _entries.lower_bound(key)->second;
-    return _entries.emplace(key, std::string())->second;
+    // lower_bound finds the first entry of an equal range.
+    const auto found = _entries.lower_bound(key);
+    if (found != _entries.end() && !_entries.key_comp()(key, found->first)) return found->second;
+    return _entries.emplace_hint(found, key, std::string())->second;
 }
 
 void CStringMap::string_insert(const std::string& key, const std::string& value) { _entries.emplace(key, value); }
