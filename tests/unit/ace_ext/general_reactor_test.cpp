@@ -351,6 +351,88 @@ TYPED_TEST(GeneralReactorTest, RegistrationRulesAndMasks)
     EXPECT_EQ(-1, reactor->register_handler(&remaining, ACE_Event_Handler::READ_MASK));
 }
 
+// Deletes itself when the reactor lets go of it, as many ACE handlers do.
+class CSelfDeleting : public ACE_Event_Handler {
+public:
+    CSelfDeleting(ACE_HANDLE handle, int* closes) : _handle(handle), _closes(closes) {}
+    ACE_HANDLE get_handle() const override { return _handle; }
+    int handle_input(ACE_HANDLE) override { return -1; }
+    int handle_close(ACE_HANDLE, ACE_Reactor_Mask) override
+    {
+        ++*_closes;
+        delete this;
+        return 0;
+    }
+
+private:
+    ACE_HANDLE _handle;
+    int* _closes;
+};
+
+// Removes another handler from inside its own callback.
+class CRemover : public CRecorder {
+public:
+    CRemover(ACE_HANDLE handle, ACE_Event_Handler* victim) : CRecorder(handle), _victim(victim) {}
+    int handle_output(ACE_HANDLE handle) override
+    {
+        reactor()->remove_handler(_victim, ACE_Event_Handler::ALL_EVENTS_MASK | ACE_Event_Handler::DONT_CALL);
+        return CRecorder::handle_output(handle);
+    }
+
+private:
+    ACE_Event_Handler* _victim;
+};
+
+TYPED_TEST(GeneralReactorTest, HandlersMayDeleteThemselvesOrRemoveOthersDuringATurn)
+{
+    auto reactor = makeFront<TypeParam>();
+    CSocketPair pair;
+    int closes = 0;
+    ASSERT_EQ(0, reactor->register_handler(new CSelfDeleting(pair.fds[0], &closes), ACE_Event_Handler::READ_MASK));
+    pair.sendToFirst("x");
+    ASSERT_TRUE(runUntil(*reactor, [&] { return closes == 1; }));
+    EXPECT_EQ(nullptr, reactor->find_handler(pair.fds[0]));
+
+    // Both handles are ready in one turn; output runs first and removes the
+    // reader, which must then not be called.
+    CSocketPair readable;
+    CSocketPair writable;
+    readable.sendToFirst("y");
+    CRecorder victim(readable.fds[0]);
+    CRemover remover(writable.fds[0], &victim);
+    ASSERT_EQ(0, reactor->register_handler(&victim, ACE_Event_Handler::READ_MASK));
+    ASSERT_EQ(0, reactor->register_handler(&remover, ACE_Event_Handler::WRITE_MASK));
+    ACE_Time_Value wait(1);
+    EXPECT_EQ(1, reactor->handle_events(wait));
+    EXPECT_EQ(1u, remover.count("out"));
+    EXPECT_TRUE(victim.events().empty());
+    reactor->close();
+}
+
+// A timer handler whose negative return ends its timers.
+class CFailingTimer : public CRecorder {
+public:
+    int handle_timeout(const ACE_Time_Value& now, const void* arg) override
+    {
+        CRecorder::handle_timeout(now, arg);
+        return -1;
+    }
+};
+
+TYPED_TEST(GeneralReactorTest, NegativeTimeoutReturnCancelsTheTimer)
+{
+    auto reactor = makeFront<TypeParam>();
+    CFailingTimer handler;
+    reactor->schedule_timer(&handler, nullptr, ACE_Time_Value(0, 1000), ACE_Time_Value(0, 1000));
+    ASSERT_TRUE(runUntil(*reactor, [&] { return handler.count("timer0") == 1; }));
+    for (int i = 0; i < 5; ++i) {
+        ACE_Time_Value wait(0, 5000);
+        reactor->handle_events(wait);
+    }
+    EXPECT_EQ(1u, handler.count("timer0"));
+    EXPECT_EQ(1u, handler.count("close" + std::to_string(ACE_Event_Handler::TIMER_MASK)));
+}
+
 // Answers each datagram it reads by remembering its text and sender.
 class CDatagramHandler : public ACE_Event_Handler {
 public:
