@@ -5,6 +5,8 @@
 #include <ace/SOCK_Dgram.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -484,6 +486,37 @@ TYPED_TEST(GeneralReactorTest, UdpDatagramsOnIPv4AndIPv6)
         client.close();
         reactor->remove_handler(&handler, ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL);
     }
+}
+
+// Counts the signals the reactor's signal handler delivers.
+class CSignalCounter : public ACE_Event_Handler {
+public:
+    int handle_signal(int, siginfo_t*, ucontext_t*) override
+    {
+        ++signals;
+        return 0;
+    }
+    std::atomic<int> signals{0};
+};
+
+TYPED_TEST(GeneralReactorTest, SignalDuringTheWaitEndsTheTurnQuietly)
+{
+    auto reactor = makeFront<TypeParam>();
+    CSignalCounter counter;
+    ASSERT_EQ(0, reactor->register_handler(SIGUSR1, &counter));
+    const pthread_t self = pthread_self();
+    std::thread killer([self] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        pthread_kill(self, SIGUSR1);
+    });
+    ACE_Time_Value wait(5);
+    // The interrupted wait is not an error: the signal was handled, nothing
+    // else is ready.
+    EXPECT_EQ(0, reactor->handle_events(wait));
+    killer.join();
+    EXPECT_EQ(1, counter.signals.load());
+    EXPECT_GT(wait.sec(), 3);
+    EXPECT_EQ(0, reactor->remove_handler(SIGUSR1, nullptr));
 }
 
 TEST(GeneralMTReactorTest, AcceptsRegistrationsFromAnotherThreadWhileRunning)
