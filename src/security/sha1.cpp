@@ -94,28 +94,19 @@ void CSHA1::_transform(const uint8_t* block)
     for (int t = 0; t < 16; ++t) w[t] = loadBE(block + 4 * t);
     for (int t = 16; t < 80; ++t) w[t] = rotl(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
     uint32_t a = _state[0], b = _state[1], c = _state[2], d = _state[3], e = _state[4];
-    for (int t = 0; t < 80; ++t) {
-        uint32_t f, k;
-        if (t < 20) {
-            f = (b & c) | (~b & d);
-            k = 0x5A827999;
-        } else if (t < 40) {
-            f = b ^ c ^ d;
-            k = 0x6ED9EBA1;
-        } else if (t < 60) {
-            f = (b & c) | (b & d) | (c & d);
-            k = 0x8F1BBCDC;
-        } else {
-            f = b ^ c ^ d;
-            k = 0xCA62C1D6;
-        }
-        const uint32_t temp = rotl(a, 5) + f + e + w[t] + k;
+    // One loop per round function keeps the loop bodies branch-free.
+    auto step = [&](uint32_t f, uint32_t k, uint32_t word) {
+        const uint32_t temp = rotl(a, 5) + f + e + word + k;
         e = d;
         d = c;
         c = rotl(b, 30);
         b = a;
         a = temp;
-    }
+    };
+    for (int t = 0; t < 20; ++t) step((b & c) | (~b & d), 0x5A827999, w[t]);
+    for (int t = 20; t < 40; ++t) step(b ^ c ^ d, 0x6ED9EBA1, w[t]);
+    for (int t = 40; t < 60; ++t) step((b & c) | (b & d) | (c & d), 0x8F1BBCDC, w[t]);
+    for (int t = 60; t < 80; ++t) step(b ^ c ^ d, 0xCA62C1D6, w[t]);
     _state[0] += a;
     _state[1] += b;
     _state[2] += c;
