@@ -98,7 +98,7 @@ public:
 
     // Text form: two upper-case hex digits per byte, separator between bytes.
     std::string string() const;
-    // Clears the store and parses `text` (see the class comment of _parse).
+    // Clears the store and parses a hexadecimal text (rules at _parse).
     void string(const std::string& text);
 
 private:
