@@ -65,6 +65,8 @@ TEST(IPAddressTest, FatStringHasFixedWidth)
 {
     EXPECT_EQ("010.000.000.001", CIPAddress("10.0.0.1").fat_string());
     EXPECT_EQ("2001:0db8:0000:0000:0000:0000:00ab:0001", CIPAddress("2001:db8::ab:1").fat_string());
+    EXPECT_EQ("255.199.009.000", CIPAddress("255.199.9.0").fat_string());
+    EXPECT_EQ("ffff:fedc:0000:0000:0000:0000:0000:000f", CIPAddress("FFFF:FEDC::F").fat_string());
     // Fixed width makes text order agree with numeric order.
     EXPECT_LT(CIPAddress("9.0.0.1").fat_string(), CIPAddress("10.0.0.1").fat_string());
 }
