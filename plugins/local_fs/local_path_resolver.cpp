@@ -175,7 +175,8 @@ bool CLocalPathResolver::haveOpenat2()
 
 int CLocalPathResolver::_openBeneath(const std::string& relative, int flags, int& err) const
 {
-    flags |= O_CLOEXEC | O_NOCTTY;
+    // openat2 refuses flags that mean nothing for O_PATH (EINVAL).
+    flags |= (flags & O_PATH) ? O_CLOEXEC : O_CLOEXEC | O_NOCTTY;
     if (_mode == resolveAuto && haveOpenat2()) {
         int fd;
         do {
