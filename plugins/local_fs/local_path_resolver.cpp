@@ -165,9 +165,13 @@ bool CLocalPathResolver::haveOpenat2()
 {
     int known = g_openat2.load();
     if (known == openat2Unknown) {
-        const int fd = callOpenat2(AT_FDCWD, "/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        // Opening "." can only fail when the call itself is unavailable: an
+        // old kernel (ENOSYS) or a sandbox that filters unknown system
+        // calls (ENOSYS or EPERM).
+        const int fd = callOpenat2(AT_FDCWD, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const int err = errno;
         if (fd >= 0) ::close(fd);
-        known = (fd < 0 && errno == ENOSYS) ? openat2Missing : openat2Present;
+        known = (fd < 0 && (err == ENOSYS || err == EPERM)) ? openat2Missing : openat2Present;
         g_openat2.store(known);
     }
     return known == openat2Present;
