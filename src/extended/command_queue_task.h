@@ -1,6 +1,5 @@
 #pragma once
 
-#include <ace/Select_Reactor.h>
 #include <pthread.h>
 
 #include <memory>
@@ -28,7 +27,7 @@ inline const char* const kThreadEnded = "Task '%1' is ending a thread after an u
 // A reactor task that executes commands posted by any thread. The commands
 // travel through a CCommandNotify channel registered with the task's reactor;
 // the task's threads, which all pump that reactor, execute them.
-template <class Reactor = ACE_Select_Reactor>
+template <class Reactor = CMTReactor>
 class CCommandQueueTask : public CReactorTask<Reactor>, public CICommandQueueTask {
 public:
     CCommandQueueTask(CMasterController* controller, const std::string& name, uint64_t threadCount)

@@ -14,6 +14,20 @@ namespace osk {
 namespace {
 const char* const kModule = "extended";
 const char* const kUnidentified = "Unidentified";
+const char* const kRegisterQueryFailed = "Failed to register query '%1'.";
+const char* const kBadQueryName = "A registered query must begin with 'query_' or 'config_'.";
+const char* const kQueryPrefix = "query_";
+const char* const kConfigPrefix = "config_";
+// The shortest name worth looking up: the length of "query_".
+constexpr size_t kMinQueryName = 6;
+
+bool hasQueryPrefix(const std::string& name)
+{
+    return name.compare(0, std::strlen(kQueryPrefix), kQueryPrefix) == 0 ||
+           name.compare(0, std::strlen(kConfigPrefix), kConfigPrefix) == 0;
+}
+
+std::string known(const std::string& value) { return value.empty() ? std::string(kUnidentified) : value; }
 
 // Built-in shared server key, used until the configuration supplies one.
 constexpr CMasterController::server_key_t kDefaultServerKey = {0x5a, 0x65, 0x6c, 0x76, 0x6f, 0x2d, 0x54, 0x46,
@@ -21,8 +35,13 @@ constexpr CMasterController::server_key_t kDefaultServerKey = {0x5a, 0x65, 0x6c,
 } // namespace
 
 CMasterController::CMasterController()
-    : _sharedServerKey(kDefaultServerKey), _taskRegistry(new CTaskRegistry)
+    : _sharedServerKey(kDefaultServerKey), _queryResponses(new CStringMap), _taskRegistry(new CTaskRegistry)
 {
+    _info.set_string("name", known(CLibraryInfo::name()));
+    _info.set_string("version", known(CLibraryInfo::version()));
+    _info.set_string("build", known(CLibraryInfo::build()));
+    _info.set_string("platform", known(CLibraryInfo::platform()));
+    _info.set_string("index", kUnidentified);
 }
 
 CMasterController::~CMasterController()
@@ -98,7 +117,52 @@ void CMasterController::serverIndex(int64_t index)
 {
     CGuard<CNRMutex> guard(_lock);
     _serverIndex = index;
-    _serverIndexKnown = true;
+    _info.set_int64("index", index);
+}
+
+void CMasterController::info(CStringMap& out) const
+{
+    CGuard<CNRMutex> guard(_lock);
+    out.merge(_info);
+}
+
+void CMasterController::setInfo(const CStringMap& entries)
+{
+    CGuard<CNRMutex> guard(_lock);
+    _info.merge(entries);
+}
+
+void CMasterController::registerQueryResponse(const std::string& name, const std::string& value)
+{
+    if (!hasQueryPrefix(name))
+        throw OSK_EXCEPTION(CMessage(kRegisterQueryFailed).pushs(name), CMessage(kBadQueryName),
+                            "CMasterController::registerQueryResponse", kModule);
+    CGuard<CNRMutex> guard(_queryLock);
+    (*_queryResponses)[name] = value;
+}
+
+void CMasterController::deregisterQueryResponse(const std::string& name)
+{
+    CGuard<CNRMutex> guard(_queryLock);
+    _queryResponses->erase(name);
+}
+
+bool CMasterController::getQueryResponse(const char* name, size_t length, std::string& out) const
+{
+    if (!name || length < kMinQueryName) return false;
+    const std::string key(name, length);
+    if (!hasQueryPrefix(key)) return false;
+    CGuard<CNRMutex> guard(_queryLock);
+    const auto found = _queryResponses->find(key);
+    if (found == _queryResponses->end()) return false;
+    out = found->second;
+    return true;
+}
+
+void CMasterController::getQueryResponses(CStringMap& out) const
+{
+    CGuard<CNRMutex> guard(_queryLock);
+    out.merge(*_queryResponses);
 }
 
 const CMasterController::server_key_t& CMasterController::sharedServerKey() const { return _sharedServerKey; }

@@ -12,6 +12,7 @@
 #include "standard/mr_event.h"
 #include "standard/multi_ptr.h"
 #include "standard/nr_mutex.h"
+#include "standard/string_map.h"
 
 namespace osk {
 
@@ -69,6 +70,22 @@ public:
     std::string runDir();
     void runDir(const std::string& dir);
 
+    // The identity record: "name", "version", "build", "platform" and
+    // "index", "Unidentified" where a value is unknown. info() merges it into
+    // out; setInfo() merges entries into it.
+    void info(CStringMap& out) const;
+    void setInfo(const CStringMap& entries);
+
+    // Named answers to status queries. A name must begin with "query_" or
+    // "config_"; registering a name again replaces its answer.
+    void registerQueryResponse(const std::string& name, const std::string& value);
+    void deregisterQueryResponse(const std::string& name);
+    // Looks up a query name received as length bytes (not NUL-terminated).
+    // False for names shorter than 6 bytes, names without one of the two
+    // prefixes and names nobody registered.
+    bool getQueryResponse(const char* name, size_t length, std::string& out) const;
+    void getQueryResponses(CStringMap& out) const;
+
     CMessageStore& msgStore() { return _msgStore; }
     const CMessageStore& msgStore() const { return _msgStore; }
     std::string hostname() const;
@@ -89,6 +106,7 @@ private:
     void _setDir(std::string& stored, const std::string& dir);
 
     mutable CNRMutex _lock;
+    CStringMap _info;
     CMREvent _shutdownComplete;
     std::string _binDir;
     std::string _varDir;
@@ -101,10 +119,10 @@ private:
     server_key_t _sharedServerKey;
     CMessageStore _msgStore;
     CMultiPtr<CExceptionFacade*, CNRMutex> _facades;
-    CNRMutex _queryLock;
+    mutable CNRMutex _queryLock;
+    CGeneralPtr<CStringMap> _queryResponses;
     CGeneralPtr<CTaskRegistry> _taskRegistry;
     int64_t _serverIndex = 0;
-    bool _serverIndexKnown = false;
     bool _keepResident = false;
 };
 

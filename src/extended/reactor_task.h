@@ -3,21 +3,23 @@
 #include <ace/ACE.h>
 #include <ace/OS_NS_sys_time.h>
 #include <ace/Reactor.h>
-#include <ace/Select_Reactor.h>
 #include <ace/Thread.h>
 
 #include <atomic>
 #include <memory>
 
 #include "ace_ext/ex_notify_full.h"
+#include "ace_ext/general_reactor_types.h"
 #include "extended/task.h"
 
 namespace osk {
 
 // A task whose threads pump a reactor of the task's own. Reactor is the
 // reactor implementation (an ACE_Reactor_Impl); the task wraps it in an
-// ACE_Reactor that deletes it.
-template <class Reactor = ACE_Select_Reactor>
+// ACE_Reactor that deletes it. The default is the policy-based reactor whose
+// registrations are guarded, since all threads of a task share it and other
+// threads register handlers with it.
+template <class Reactor = CMTReactor>
 class CReactorTask : public CTask<ACE_NULL_SYNCH> {
 public:
     CReactorTask(const std::string& name, uint64_t threadCount)

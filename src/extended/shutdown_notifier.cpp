@@ -53,7 +53,18 @@ void CShutdownNotifier::deregisterSIGTERM()
 void CShutdownNotifier::set(bool shutdown)
 {
     _shutdown.store(shutdown);
-    if (shutdown && reactor()) reactor()->notify(this, ACE_Event_Handler::EXCEPT_MASK);
+    if (!shutdown || !reactor()) return;
+    try {
+        reactor()->notify(this, ACE_Event_Handler::EXCEPT_MASK);
+    } catch (const CException&) {
+        // Reactors that cannot address a handler are woken instead; their
+        // owner reads the flag through set().
+        try {
+            reactor()->notify();
+        } catch (const CException&) {
+            // A full channel will wake the reactor anyway.
+        }
+    }
 }
 
 int CShutdownNotifier::handle_signal(int signum, siginfo_t*, ucontext_t*)

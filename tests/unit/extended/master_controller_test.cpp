@@ -54,4 +54,68 @@ TEST(MasterControllerTest, ShutdownCompleteReleasesTheWaiter)
     EXPECT_TRUE(controller.keepResident());
 }
 
+TEST(MasterControllerTest, InfoNamesTheBuildAndTheServerIndex)
+{
+    CTestController controller;
+    osk::CStringMap info;
+    controller.info(info);
+    for (const char* key : {"name", "version", "build", "platform", "index"}) EXPECT_TRUE(info.hasValue(key)) << key;
+    EXPECT_EQ("Unidentified", info.get_string("index"));
+    controller.serverIndex(12);
+    EXPECT_EQ(12, controller.serverIndex());
+    osk::CStringMap extra;
+    extra.set_string("platform", "test-rig");
+    controller.setInfo(extra);
+    osk::CStringMap after;
+    controller.info(after);
+    EXPECT_EQ("12", after.get_string("index"));
+    EXPECT_EQ("test-rig", after.get_string("platform"));
+    EXPECT_EQ(info.get_string("name"), after.get_string("name"));
+}
+
+TEST(MasterControllerTest, QueryResponsesNeedTheirPrefix)
+{
+    CTestController controller;
+    for (const char* bad : {"ping", "", "Query_x", "queryx", "configuration", " query_x"}) {
+        try {
+            controller.registerQueryResponse(bad, "x");
+            FAIL() << "registered '" << bad << "'";
+        } catch (const osk::CException& e) {
+            EXPECT_EQ(std::string("Failed to register query '") + bad + "'.", e.whatMsg().formatted());
+            EXPECT_EQ("A registered query must begin with 'query_' or 'config_'.", e.whyMsg().formatted());
+        }
+    }
+    controller.registerQueryResponse("config_tftp", "port=69");
+    controller.registerQueryResponse("query_ping", "pang");
+    controller.registerQueryResponse("query_ping", "pong");
+    controller.registerQueryResponse("query_", "bare");
+
+    std::string out;
+    const std::string datagram = "query_pingXYZ";
+    EXPECT_TRUE(controller.getQueryResponse(datagram.data(), 10, out));
+    EXPECT_EQ("pong", out);
+    EXPECT_TRUE(controller.getQueryResponse("config_tftp", 11, out));
+    EXPECT_EQ("port=69", out);
+    EXPECT_TRUE(controller.getQueryResponse("query_", 6, out));
+    EXPECT_EQ("bare", out);
+    out = "untouched";
+    EXPECT_FALSE(controller.getQueryResponse("query", 5, out));
+    EXPECT_FALSE(controller.getQueryResponse("query_pin", 9, out));
+    EXPECT_FALSE(controller.getQueryResponse("other_ping", 10, out));
+    EXPECT_FALSE(controller.getQueryResponse(nullptr, 10, out));
+    EXPECT_EQ("untouched", out);
+
+    osk::CStringMap all;
+    controller.getQueryResponses(all);
+    EXPECT_EQ(3u, all.size());
+    EXPECT_EQ("pong", all.get_string("query_ping"));
+
+    controller.deregisterQueryResponse("query_ping");
+    controller.deregisterQueryResponse("query_never");
+    EXPECT_FALSE(controller.getQueryResponse("query_ping", 10, out));
+    osk::CStringMap rest;
+    controller.getQueryResponses(rest);
+    EXPECT_EQ(2u, rest.size());
+}
+
 } // namespace

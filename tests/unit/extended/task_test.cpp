@@ -108,6 +108,19 @@ TEST(TaskTest, ThreadsAreIndexedAndRegisteredUnderTheTaskName)
     EXPECT_EQ(0u, controller.taskRegistry()->size());
 }
 
+TEST(TaskTest, RunsOnAnotherReactorImplementation)
+{
+    CTestController controller;
+    osk::CCommandQueueTask<ACE_Select_Reactor> task(&controller, "select", 1);
+    ASSERT_EQ(0, task.run());
+    bool alive = false;
+    osk::CAsyncResult<bool> result(&alive);
+    task.sendCommand(osk::CAsyncCommandPtr(new osk::CCmdNull(result)));
+    result.wait();
+    EXPECT_TRUE(alive);
+    EXPECT_EQ(0, task.shutdown());
+}
+
 TEST(TaskTest, TaskWithoutThreadsCannotStart)
 {
     CTestController controller;
