@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -350,6 +351,31 @@ TEST_F(LocalFDManagerTest, ForeignAndNullDescriptors)
     fdm.closeFile(u);
     // Closing twice is refused rather than freeing twice.
     EXPECT_EQ(EBADF, thrownErrno([&] { fdm.closeFile(d); }));
+}
+
+TEST_F(LocalFDManagerTest, NetasciiRoundTripsAtAnyBlockSize)
+{
+    std::mt19937 rng(11);
+    const char alphabet[] = {'a', 'b', '\n', '\r', '\0', 'z'};
+    std::uniform_int_distribution<int> pick(0, 5);
+    std::string content;
+    for (int i = 0; i < 3000; ++i) content += alphabet[pick(rng)];
+    writeFile(tmp / "src", content);
+    for (size_t blksize : {1u, 2u, 3u, 7u, 512u}) {
+        CState down = transfer("src", true, false, blksize);
+        CIDescriptor* d = fdm.openFile(down);
+        const std::string wire = download(d, blksize);
+        EXPECT_EQ(netascii(content), wire) << blksize;
+        EXPECT_EQ(wire.size(), fdm.fileSize(d));
+        fdm.closeFile(d);
+
+        CState up = transfer("dst", false, false, blksize);
+        up.canOverwrite = true;
+        CIDescriptor* u = fdm.openFile(up);
+        upload(u, wire, blksize);
+        fdm.closeFile(u);
+        EXPECT_EQ(content, readFile(tmp / "dst")) << blksize;
+    }
 }
 
 TEST(LocalFDManagerRootTest, RootIsTakenFromTheFullName)
