@@ -1,10 +1,9 @@
 #pragma once
 
-#include <ace/INET_Addr.h>
-
 #include <cstdint>
 #include <string>
 
+#include "standard/endpoint.h"
 #include "tftp/tftp_server/tftp_opcode.h"
 
 // One read or write request as decoded from the wire, with the options the
@@ -13,7 +12,7 @@ class CConnReq {
 public:
     // Endpoint type of the client and local addresses. The intake fills both
     // after decoding; the codec never touches them.
-    using endpoint_type = ACE_INET_Addr;
+    using endpoint_type = osk::CEndpoint;
 
     static constexpr uint64_t kDefaultBlksize = 512;
     static constexpr uint64_t kDefaultTimeoutUsec = 3000000;

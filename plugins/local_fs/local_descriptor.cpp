@@ -1,0 +1,203 @@
+#include "local_fs/local_descriptor.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "extended/exception.h"
+#include "local_fs/local_path_resolver.h"
+
+namespace localfs {
+
+namespace {
+const char* const kModule = "local_fs";
+
+// Texts shown to clients and logs.
+const char* const kCannotRead = "Cannot read file '%1'.";
+const char* const kCannotWrite = "Cannot write file '%1'.";
+const char* const kOutOfSequence = "The block is out of sequence.";
+const char* const kWrongDirection = "The file is not open for this operation.";
+const char* const kOffsetTooLarge = "The offset lies beyond the largest possible file size.";
+
+// Source bytes read at a time when the encoded size of a file is measured.
+constexpr size_t kSizeChunk = 65536;
+constexpr uint64_t kMaxOffset = static_cast<uint64_t>(INT64_MAX);
+
+osk::CException fileError(const char* what, const std::string& name, const std::string& why, const char* context,
+                          int err)
+{
+    osk::CException e = OSK_EXCEPTION(osk::CMessage(what).pushs(CLocalPathResolver::printableName(name)),
+                                      osk::CMessage(why), context, kModule);
+    e.err_code(err);
+    return e;
+}
+} // namespace
+
+CLocalDescriptor::CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name)
+    : _file(std::move(file)), _binary(binary), _name(name)
+{
+}
+
+CLocalDescriptor::CLocalDescriptor(std::unique_ptr<CAtomicUploadFile> writer, bool binary, uint64_t blksize,
+                                   const std::string& name)
+    : _writer(std::move(writer)), _binary(binary), _name(name), _blksize(blksize)
+{
+}
+
+// An upload that was never closed is given up by the writer's destructor.
+CLocalDescriptor::~CLocalDescriptor() = default;
+
+void CLocalDescriptor::_checkMode(bool download, const char* context) const
+{
+    if (download ? downloading() : (_writer != nullptr)) return;
+    throw fileError(download ? kCannotRead : kCannotWrite, _name, kWrongDirection, context, EBADF);
+}
+
+size_t CLocalDescriptor::_pread(char* buffer, size_t count, osk::CFileOffset offset)
+{
+    if (offset > kMaxOffset) throw fileError(kCannotRead, _name, kOffsetTooLarge, "CLocalDescriptor::read", EINVAL);
+    for (;;) {
+        const ssize_t n = ::pread(_file.get(), buffer, count, static_cast<off_t>(offset));
+        if (n >= 0) return static_cast<size_t>(n);
+        if (errno == EINTR) continue;
+        const int err = errno;
+        throw fileError(kCannotRead, _name, strerror(err), "CLocalDescriptor::read", err);
+    }
+}
+
+size_t CLocalDescriptor::read(char* buffer, osk::CFileOffset offset, size_t count)
+{
+    _checkMode(true, "CLocalDescriptor::read");
+    return _binary ? _readOctet(buffer, offset, count) : _readNetascii(buffer, offset, count);
+}
+
+size_t CLocalDescriptor::_readOctet(char* buffer, osk::CFileOffset offset, size_t count)
+{
+    // A short read from a regular file means end of file only when the next
+    // read returns nothing, so keep reading until the block is full.
+    size_t total = 0;
+    while (total < count) {
+        const size_t n = _pread(buffer + total, count - total, offset + total);
+        if (n == 0) break;
+        total += n;
+    }
+    return total;
+}
+
+size_t CLocalDescriptor::_readNetascii(char* buffer, osk::CFileOffset offset, size_t count)
+{
+    if (_haveLast && offset == _lastOffset) {
+        // The previous block again: its acknowledgement was lost.
+        const size_t n = std::min(count, _lastBlock.size());
+        std::copy(_lastBlock.begin(), _lastBlock.begin() + static_cast<std::ptrdiff_t>(n), buffer);
+        return n;
+    }
+    if (offset != _nextOffset)
+        throw fileError(kCannotRead, _name, kOutOfSequence, "CLocalDescriptor::read", EINVAL);
+
+    size_t produced = 0;
+    _chunk.resize(count);
+    while (produced < count) {
+        const size_t n = _pread(_chunk.data(), count - produced, _sourcePos);
+        size_t consumed = 0;
+        const size_t written = _encoder.encode(_chunk.data(), n, buffer + produced, count - produced, consumed);
+        _sourcePos += consumed;
+        produced += written;
+        // End of file, with any carried byte now written.
+        if (n == 0 && !_encoder.pending()) break;
+        if (written == 0 && consumed == 0) break;
+    }
+    _lastBlock.assign(buffer, buffer + produced);
+    _lastOffset = offset;
+    _haveLast = true;
+    _nextOffset = offset + produced;
+    return produced;
+}
+
+size_t CLocalDescriptor::write(osk::CFileOffset offset, const char* data, size_t count)
+{
+    _checkMode(false, "CLocalDescriptor::write");
+    try {
+        if (_binary) {
+            if (offset > kMaxOffset)
+                throw fileError(kCannotWrite, _name, kOffsetTooLarge, "CLocalDescriptor::write", EFBIG);
+            _writer->write(offset, data, count);
+        } else if (count > 0 && offset + count <= _received) {
+            // A block already stored: its bytes are in the file.
+            return count;
+        } else {
+            if (offset != _received)
+                throw fileError(kCannotWrite, _name, kOutOfSequence, "CLocalDescriptor::write", EINVAL);
+            _writeDecoded(data, count);
+        }
+    } catch (...) {
+        // A failed upload is given up at once; closing it later does nothing.
+        _writer->abort();
+        throw;
+    }
+    if (count < (_blksize ? _blksize : 512)) _complete = true;
+    return count;
+}
+
+void CLocalDescriptor::_writeDecoded(const char* data, size_t count)
+{
+    _decoded.resize(CNetasciiDecoder::maxDecodedSize(count));
+    const size_t n = _decoder.decode(data, count, _decoded.data());
+    _writer->write(_stored, _decoded.data(), n);
+    _stored += n;
+    _received += count;
+}
+
+osk::CFileOffset CLocalDescriptor::size()
+{
+    if (_writer) return _writer->size();
+    if (_sizeKnown) return _size;
+    if (_binary) {
+        struct stat st;
+        if (::fstat(_file.get(), &st) != 0) {
+            const int err = errno;
+            throw fileError(kCannotRead, _name, strerror(err), "CLocalDescriptor::size", err);
+        }
+        _size = static_cast<osk::CFileOffset>(st.st_size);
+    } else {
+        std::vector<char> chunk(kSizeChunk);
+        osk::CFileOffset pos = 0;
+        _size = 0;
+        for (;;) {
+            const size_t n = _pread(chunk.data(), chunk.size(), pos);
+            if (n == 0) break;
+            _size += CNetasciiEncoder::encodedSize(chunk.data(), n);
+            pos += n;
+        }
+    }
+    _sizeKnown = true;
+    return _size;
+}
+
+void CLocalDescriptor::close()
+{
+    if (!_writer || !_writer->open()) return;
+    if (!_complete) {
+        _writer->abort();
+        return;
+    }
+    try {
+        if (!_binary) {
+            char held = 0;
+            if (_decoder.finish(&held) == 1) {
+                _writer->write(_stored, &held, 1);
+                ++_stored;
+            }
+        }
+    } catch (...) {
+        _writer->abort();
+        throw;
+    }
+    _writer->commit();
+}
+
+} // namespace localfs

@@ -1,0 +1,145 @@
+#include "local_fs/local_fd_manager.h"
+
+#include <cerrno>
+
+#include "extended/exception.h"
+#include "local_fs/local_path_resolver.h"
+#include "standard/guard.h"
+#include "tftp/tftp_server/state.h"
+
+namespace localfs {
+
+namespace {
+const char* const kModule = "local_fs";
+
+// Texts shown to clients and logs.
+const char* const kCannotOpen = "Cannot open file '%1'.";
+const char* const kNotOurs = "Invalid file descriptor.";
+const char* const kNotUnderRoot = "The file name does not lie beneath the virtual root.";
+const char* const kUnknownDescriptor = "The descriptor was not opened by the local file system.";
+
+osk::CException localError(const char* what, const std::string& name, const char* why, const char* context,
+                           int err)
+{
+    osk::CException e = OSK_EXCEPTION(osk::CMessage(what).pushs(CLocalPathResolver::printableName(name)),
+                                      osk::CMessage(why), context, kModule);
+    e.err_code(err);
+    return e;
+}
+} // namespace
+
+CLocalFDManager::CLocalFDManager(CITFTPController* controller) : _controller(controller) {}
+
+CLocalFDManager::~CLocalFDManager()
+{
+    shutdownManager();
+}
+
+void CLocalFDManager::initManager()
+{
+    // Probe the kernel once now rather than during the first transfer.
+    CLocalPathResolver::haveOpenat2();
+}
+
+void CLocalFDManager::shutdownManager()
+{
+    std::map<CIDescriptor*, std::unique_ptr<CLocalDescriptor>> open;
+    {
+        osk::CGuard<osk::CNRMutex> guard(_lock);
+        open.swap(_open);
+    }
+    // Destroying an unfinished upload gives it up.
+    open.clear();
+}
+
+void CLocalFDManager::normaliseName(const osk::CEndpoint&, const std::string&, std::string& name)
+{
+    name = "/" + CLocalPathResolver::normaliseName(name, massageFilenames());
+}
+
+std::string CLocalFDManager::rootOf(const std::string& fqpn, const std::string& relative)
+{
+    const std::string tail = "/" + relative;
+    if (relative.empty() || fqpn.size() < tail.size() ||
+        fqpn.compare(fqpn.size() - tail.size(), tail.size(), tail) != 0)
+        throw localError(kCannotOpen, fqpn, kNotUnderRoot, "CLocalFDManager::rootOf", EACCES);
+    std::string root = fqpn.substr(0, fqpn.size() - tail.size());
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    return root.empty() ? "/" : root;
+}
+
+CIDescriptor* CLocalFDManager::openFile(CState& state)
+{
+    const std::string relative = CLocalPathResolver::normaliseName(state.reqFile, massageFilenames());
+    CLocalPathResolver resolver(rootOf(state.fqpn, relative));
+    resolver.massageFilenames(massageFilenames());
+
+    std::unique_ptr<CLocalDescriptor> descriptor;
+    if (state.transmitting) {
+        descriptor.reset(new CLocalDescriptor(resolver.openRead(relative), state.binary, relative));
+    } else {
+        const mode_t perms = _uploadPerms;
+        resolver.createPaths(_pathCreation);
+        resolver.dirPerms(CLocalPathResolver::dirPermsFor(perms));
+        std::string leaf;
+        CUniqueFd parent = resolver.openParent(relative, leaf);
+        // A partial new file is kept: whether to delete it is the engine's
+        // decision (tftp.upload.delete_partial).
+        std::unique_ptr<CAtomicUploadFile> writer(
+            new CAtomicUploadFile(parent.get(), leaf, perms, state.canOverwrite, false));
+        descriptor.reset(new CLocalDescriptor(std::move(writer), state.binary, state.blksize, relative));
+    }
+
+    CIDescriptor* handle = descriptor.get();
+    osk::CGuard<osk::CNRMutex> guard(_lock);
+    _open.emplace(handle, std::move(descriptor));
+    return handle;
+}
+
+CLocalDescriptor* CLocalFDManager::_find(CIDescriptor* descriptor) const
+{
+    osk::CGuard<osk::CNRMutex> guard(_lock);
+    const auto it = _open.find(descriptor);
+    if (it == _open.end())
+        throw localError(kCannotOpen, std::string(), kUnknownDescriptor, "CLocalFDManager::_find", EBADF);
+    return it->second.get();
+}
+
+void CLocalFDManager::closeFile(CIDescriptor* descriptor)
+{
+    if (!descriptor) return;
+    std::unique_ptr<CLocalDescriptor> closing;
+    {
+        osk::CGuard<osk::CNRMutex> guard(_lock);
+        const auto it = _open.find(descriptor);
+        if (it == _open.end())
+            throw localError(kCannotOpen, std::string(), kNotOurs, "CLocalFDManager::closeFile", EBADF);
+        closing = std::move(it->second);
+        _open.erase(it);
+    }
+    closing->close();
+}
+
+size_t CLocalFDManager::writeBlock(CIDescriptor* descriptor, osk::CFileOffset offset, const char* data,
+                                   size_t count)
+{
+    return _find(descriptor)->write(offset, data, count);
+}
+
+size_t CLocalFDManager::readBlock(char* buffer, osk::CFileOffset offset, size_t count, CIDescriptor* descriptor)
+{
+    return _find(descriptor)->read(buffer, offset, count);
+}
+
+osk::CFileOffset CLocalFDManager::fileSize(CIDescriptor* descriptor)
+{
+    return _find(descriptor)->size();
+}
+
+size_t CLocalFDManager::fdCount() const
+{
+    osk::CGuard<osk::CNRMutex> guard(_lock);
+    return _open.size();
+}
+
+} // namespace localfs

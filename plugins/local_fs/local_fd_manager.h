@@ -1,0 +1,74 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "local_fs/local_descriptor.h"
+#include "standard/nr_mutex.h"
+#include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
+
+class CITFTPController;
+
+namespace localfs {
+
+// The descriptor manager of the local file system, registered under the
+// virtual file system name "file" (protocolName()): "file://a/b",
+// "/file/a/b" and, where allowed, "file/a/b" select it explicitly, and it is
+// the engine's default manager for every name without a known prefix.
+//
+// Requested names are normalised (CLocalPathResolver::normaliseName) into
+// "/a/b/c": the engine appends that to the virtual root to form the file's
+// full name (fqpn). openFile takes the root back from fqpn and reqFile and
+// opens the file strictly beneath it, so no name or link leads out of the
+// root. Uploads go through CAtomicUploadFile: a replaced file changes only
+// when the upload completes. All four per-request expressions apply.
+class CLocalFDManager : public CITFTPFDManager {
+public:
+    static const char* protocolName() { return "file"; }
+
+    explicit CLocalFDManager(CITFTPController* controller = nullptr);
+    // Gives up every file still open.
+    ~CLocalFDManager() override;
+
+    CITFTPController* controller() const { return _controller; }
+
+    std::string managerName() const override { return "Local File System"; }
+    void initManager() override;
+    void shutdownManager() override;
+    std::vector<std::string> virtualFileSystems() const override { return {protocolName()}; }
+    bool usesVirtualRoot() const override { return true; }
+    bool usesPreProcessor() const override { return true; }
+    bool usesAccessControl() const override { return true; }
+    bool usesOverwriteControl() const override { return true; }
+    void setPathCreation(bool create) override { _pathCreation = create; }
+    bool pathCreation() const override { return _pathCreation; }
+    void setUploadPerms(uint16_t perms) override { _uploadPerms = static_cast<uint16_t>(perms & 0777); }
+    uint16_t uploadPerms() const override { return _uploadPerms; }
+    CIDescriptor* openFile(CState& state) override;
+    void closeFile(CIDescriptor* descriptor) override;
+    size_t writeBlock(CIDescriptor* descriptor, osk::CFileOffset offset, const char* data, size_t count) override;
+    size_t readBlock(char* buffer, osk::CFileOffset offset, size_t count, CIDescriptor* descriptor) override;
+    osk::CFileOffset fileSize(CIDescriptor* descriptor) override;
+    size_t fdCount() const override;
+    void normaliseName(const osk::CEndpoint& client, const std::string& root, std::string& name) override;
+
+    // The directory that fqpn lies beneath when reqFile names it relative to
+    // that directory ("/srv/tftp" for "/srv/tftp/a/b" and "a/b" or "/a/b").
+    // Throws EACCES when fqpn does not end in reqFile.
+    static std::string rootOf(const std::string& fqpn, const std::string& relative);
+
+private:
+    // The descriptor of this manager behind a handle; throws EBADF otherwise.
+    CLocalDescriptor* _find(CIDescriptor* descriptor) const;
+
+    CITFTPController* _controller;
+    std::atomic<bool> _pathCreation{false};
+    std::atomic<uint16_t> _uploadPerms{0660};
+    mutable osk::CNRMutex _lock; // guards _open
+    std::map<CIDescriptor*, std::unique_ptr<CLocalDescriptor>> _open;
+};
+
+} // namespace localfs

@@ -1,0 +1,127 @@
+#include "tftp/tftp_server/tftp_config_names.h"
+
+#include "extended/config.h"
+
+namespace {
+
+struct KeyDescription {
+    const char* key;
+    const char* description;
+};
+
+// The TFTP keys in registration order, with the descriptions consoles show.
+const KeyDescription kTFTPKeys[] = {
+    {"tftp.virtual_root", "string/expression - The virtual root directory."},
+    {"tftp.virtual_root.enforce", "boolean - Deprecated; vroot is always enforced."},
+    {"tftp.preprocessor", "string/expression - Expressions for modifying client requests at runtime."},
+    {"tftp.transfer_port", "int - The port on which to multiplex tftp file transfers."},
+    {"tftp.overwrite.allow", "boolean/expression- Whether or not an upload may overwite an existing file."},
+    {"tftp.access.allow", "boolean/expression - Whether or not a given client is allowed access to this service."},
+    {"tftp.upload.delete_partial", "boolean - Whether or not to delete partial files after a failed upload."},
+    {"tftp.fdm.allow_non_rooted_vfs",
+     "boolean - When true, virtual file systems can be referenced without a leading '/' character."},
+    {"tftp.max_connections", "int - The maximum number of simultaneous connections this server should accept."},
+    {"system.limits.max_open_files", "int - The maximum number of files that may be open at one time."},
+    {"tftp.timeout", "int - The default timeout to use when transferring files."},
+    {"tftp.min_timeout", "int - The minimum timeout a client is allowed to negotiate."},
+    {"tftp.max_timeout", "int - The maximum timeout a client is allowed to negotiate."},
+    {"tftp.min_blocksize", "int - The minimum block size a client is allowed to negotiate."},
+    {"tftp.max_blocksize", "int - The maximum block size a client is allowed to negotiate."},
+    {"tftp.max_retransmits", "int - The maximum number of retransmits before aborting a transfer."},
+    {"tftp.allow_timeout_option", "boolean - Whether or not a client is allowed to negotiate for a timeout value."},
+    {"tftp.allow_blocksize_option",
+     "boolean - Whether or not a client is allowed to negotiate for a block size value."},
+    {"tftp.allow_tsize_option",
+     "boolean - Whether or not a client is allowed to receive the file size before starting a download."},
+    {"tftp.upload.create_paths",
+     "boolean - Whether or not the server will create any needed paths in order to accept an upload."},
+    {"tftp.massage_filenames", "boolean - Whether or not the server should check for suspicious-looking file names."},
+    {"tftp.upload.permissions", "int - The permissions to be set for an uploaded file."},
+    {"tftp.engine.listen_on", "string - A list of endpoints the daemon should listen on."},
+    {"tftp.engine.port", "int - The default daemon port to use if one is not specified."},
+    {"provisioner.account.name",
+     "string - An expression that produces an account name for use by the provisioner."},
+    {"tftp.fdm.db.docsis_defs", "string - An alternate directory for locating docsis definition files."},
+    {"tftp.fdm.db.templates", "string - An alternate directory for locating template files."},
+    {"tftp.fdm.db.vfs_names", "string - A list of virtual filesystem names for the docsis fd manager."},
+};
+
+struct LegacyName {
+    const char* legacy;
+    const char* current;
+};
+
+// Flat key names of older configuration files and the keys they are read as.
+const LegacyName kLegacyNames[] = {
+    // TFTP keys.
+    {"daemon_listen_on", "tftp.engine.listen_on"},
+    {"daemon_port", "tftp.engine.port"},
+    {"max_open_files", "system.limits.max_open_files"},
+    {"virtual_root", "tftp.virtual_root"},
+    {"enforce_virtual_root", "tftp.virtual_root.enforce"},
+    {"transfer_port", "tftp.transfer_port"},
+    {"allow_overwrite", "tftp.overwrite.allow"},
+    {"allow_access", "tftp.access.allow"},
+    {"delete_partial_uploads", "tftp.upload.delete_partial"},
+    {"create_upload_paths", "tftp.upload.create_paths"},
+    {"timeout", "tftp.timeout"},
+    {"min_timeout", "tftp.min_timeout"},
+    {"max_timeout", "tftp.max_timeout"},
+    {"min_blocksize", "tftp.min_blocksize"},
+    {"max_blocksize", "tftp.max_blocksize"},
+    {"max_retransmits", "tftp.max_retransmits"},
+    {"allow_timeout_option", "tftp.allow_timeout_option"},
+    {"allow_blocksize_option", "tftp.allow_blocksize_option"},
+    {"allow_tsize_option", "tftp.allow_tsize_option"},
+    {"preprocessor", "tftp.preprocessor"},
+    {"massage_filenames", "tftp.massage_filenames"},
+    {"upload_perms", "tftp.upload.permissions"},
+    // Framework keys.
+    {"log_outputs", "system.log.targets"},
+    {"logoutput_rsyslog", "system.log.target.rsyslog"},
+    {"logoutput_file", "system.log.target.file"},
+    {"logoutput_stdout", "system.log.target.stdout"},
+    {"logoutput_eventlog", "system.log.target.eventlog"},
+    {"logoutput_syslog", "system.log.target.syslog"},
+    {"log_facility", "system.log.facility"},
+    {"log_levels", "system.log.levels"},
+    {"chroot_path", "system.priv.chroot_path"},
+    {"set_uid", "system.priv.uid"},
+    {"set_gid", "system.priv.gid"},
+    {"plugins", "system.plugins"},
+    {"shared_server_key", "system.shared_key"},
+    {"rconsole_port", "rconsole.port"},
+    {"rconsole_listen_on", "rconsole.listen_on"},
+    {"rconsole_encryption", "rconsole.encryption"},
+    {"password", "rconsole.password"},
+    {"private_key_path", "rconsole.private_key_file"},
+    {"db_name", "system.db.name"},
+    {"db_host_name", "system.db.hostname"},
+    {"db_cache_buffers", "system.db.cache_buffers"},
+    {"db_page_size", "system.db.page_size"},
+    {"db_password", "system.db.password"},
+    {"db_username", "system.db.user"},
+    {"db_versions", "system.db.versions_path"},
+    {"db_nr_of_secondary_files", "system.db.secondary_files.count"},
+    {"db_max_secondary_file_size", "system.db.secondary_files.max_size"},
+    {"storage_path", "system.storage.path"},
+    {"soft_vs_hard_commit_ratio", "system.db.soft_vs_hard_commit_ratio"},
+    {"db_statements_file", "system.db.statements.file"},
+    {"db_table_groups_file", "system.db.table_groups.file"},
+    {"enable_ipv6", "ipv6.enable"},
+    {"udp_subscriber_file", "udp_publisher.subscribers.file"},
+    {"udp_max_history", "udp_publisher.max_history"},
+    {"udp_latency", "udp_publisher.latency"},
+};
+
+} // namespace
+
+CTFTPConfigNames::CTFTPConfigNames()
+{
+    for (const auto& entry : kTFTPKeys) _addConfigName(entry.key, entry.description);
+}
+
+void CTFTPConfigNames::addLegacyTranslations(osk::CConfig& config)
+{
+    for (const auto& name : kLegacyNames) config.addTranslation(name.legacy, name.current);
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "standard/string_map.h"
+#include "tftp/tftp_server/tftp_log_note.h"
+#include "tftp/tftp_server/tftp_option_limits.h"
+
+// The engine's configured values, read once when the engine starts: the
+// texts of the four per-request expressions, the timeouts, block sizes and
+// retransmission limit (kept as option-negotiation limits) and the flags.
+//
+// No value is bounded and no pair is compared here: a minimum above its
+// maximum stays as configured and negotiation applies the bounds as they are.
+class CTFTPServerConfig {
+public:
+    // The four expressions of the engine.
+    enum expression_kind {
+        virtualRootExpression = 0,
+        accessExpression = 1,
+        overwriteExpression = 2,
+        preProcessorExpression = 3,
+    };
+    // Parses one expression text for its owner (the engine keeps the parsed
+    // form); throws any exception when the text does not parse.
+    using expression_parser = std::function<void(expression_kind kind, const std::string& text)>;
+
+    static constexpr unsigned long kDefaultMaxRetransmits = 5;
+    static constexpr uint16_t kDefaultUploadPerms = 0660;
+    static constexpr uint16_t kDefaultDaemonPort = 69;
+    static constexpr unsigned long kDefaultMaxOpenFiles = 20000;
+
+    CTFTPServerConfig() = default;
+
+    // Reads every engine key of config with its default. Each expression
+    // text is handed to parse (when given); an empty pre-processor text is
+    // not parsed, it means that requests are not pre-processed. Throws
+    // "Cannot read configuration file." with the reason; on a throw this
+    // object keeps its previous values.
+    void read(const osk::CStringMap& config, const expression_parser& parse = expression_parser());
+
+    // Expression texts.
+    const std::string& virtualRoot() const { return _virtualRoot; }
+    const std::string& accessAllow() const { return _accessAllow; }
+    const std::string& overwriteAllow() const { return _overwriteAllow; }
+    const std::string& preProcessor() const { return _preProcessor; }
+    bool preProcess() const { return !_preProcessor.empty(); }
+
+    // Timeouts (microseconds), block sizes and the three option flags.
+    const CTFTPOptionLimits& limits() const { return _limits; }
+    unsigned long maxRetransmits() const { return _maxRetransmits; }
+    bool deletePartialUploads() const { return _deletePartialUploads; }
+    bool allowNonRootedVFS() const { return _allowNonRootedVFS; }
+
+    // The configured texts of the timeout and retransmission limit, as
+    // written in the configuration, for the engine's start message.
+    const std::string& timeoutText() const { return _timeoutText; }
+    const std::string& maxRetransmitsText() const { return _maxRetransmitsText; }
+
+    // Entries to log after a successful read, in order.
+    const std::vector<CTFTPLogNote>& notes() const { return _notes; }
+
+private:
+    std::string _virtualRoot;
+    std::string _accessAllow = "false";
+    std::string _overwriteAllow = "false";
+    std::string _preProcessor;
+    CTFTPOptionLimits _limits;
+    unsigned long _maxRetransmits = kDefaultMaxRetransmits;
+    bool _deletePartialUploads = true;
+    bool _allowNonRootedVFS = false;
+    std::string _timeoutText = "3s";
+    std::string _maxRetransmitsText = "5";
+    std::vector<CTFTPLogNote> _notes;
+};
