@@ -9,6 +9,8 @@
 
 namespace osk {
 
+class CIPAddress;
+
 // The framework's byte buffer. Binary values (keys, digests, raw addresses,
 // cipher text) live here and are written as text as upper-case hexadecimal
 // pairs joined by a separator ("0A-FF").
@@ -43,6 +45,9 @@ public:
     CHexStore& operator=(CHexStore&& other) noexcept;
     // Clears the store and parses the hexadecimal text.
     CHexStore& operator=(const char* text);
+    // The address's raw bytes in network order (4 or 16; none for an unset
+    // address).
+    CHexStore& operator=(const CIPAddress& address);
 
     // Byte access.
     size_t size() const override { return _size; }
