@@ -6,6 +6,7 @@
 #include <string>
 
 #include "standard/buffer.h"
+#include "standard/object.h"
 
 namespace osk {
 
@@ -17,7 +18,7 @@ class CIPAddress;
 //
 // The first 64 bytes are stored inside the object, so small values need no
 // heap allocation; beyond that the capacity doubles until an append fits.
-class CHexStore : public CBuffer {
+class CHexStore : public CBuffer, public CObject {
 public:
     using value_type = uint8_t;
     using iterator = uint8_t*;
@@ -101,10 +102,11 @@ public:
     const std::string& separator() const { return _separator; }
     void separator(const std::string& text) { _separator = text; }
 
+    std::string typeName() const override { return "osk::CHexStore"; }
     // Text form: two upper-case hex digits per byte, separator between bytes.
-    std::string string() const;
+    std::string string() const override;
     // Clears the store and parses a hexadecimal text (rules at _parse).
-    void string(const std::string& text);
+    void string(const std::string& text) override;
 
 private:
     // Reads pairs of hex digits from the start of the text; after each pair
