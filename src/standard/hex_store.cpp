@@ -6,6 +6,7 @@
 #include <new>
 
 #include "extended/exception.h"
+#include "standard/ip_address.h"
 
 namespace osk {
 
@@ -111,6 +112,12 @@ CHexStore& CHexStore::operator=(CHexStore&& other) noexcept
 CHexStore& CHexStore::operator=(const char* text)
 {
     string(text ? std::string(text) : std::string());
+    return *this;
+}
+
+CHexStore& CHexStore::operator=(const CIPAddress& address)
+{
+    set(address.raw_addr(), address.raw_len());
     return *this;
 }
 

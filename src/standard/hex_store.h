@@ -6,8 +6,11 @@
 #include <string>
 
 #include "standard/buffer.h"
+#include "standard/object.h"
 
 namespace osk {
+
+class CIPAddress;
 
 // The framework's byte buffer. Binary values (keys, digests, raw addresses,
 // cipher text) live here and are written as text as upper-case hexadecimal
@@ -15,7 +18,7 @@ namespace osk {
 //
 // The first 64 bytes are stored inside the object, so small values need no
 // heap allocation; beyond that the capacity doubles until an append fits.
-class CHexStore : public CBuffer {
+class CHexStore : public CBuffer, public CObject {
 public:
     using value_type = uint8_t;
     using iterator = uint8_t*;
@@ -43,6 +46,9 @@ public:
     CHexStore& operator=(CHexStore&& other) noexcept;
     // Clears the store and parses the hexadecimal text.
     CHexStore& operator=(const char* text);
+    // The address's raw bytes in network order (4 or 16; none for an unset
+    // address).
+    CHexStore& operator=(const CIPAddress& address);
 
     // Byte access.
     size_t size() const override { return _size; }
@@ -96,10 +102,11 @@ public:
     const std::string& separator() const { return _separator; }
     void separator(const std::string& text) { _separator = text; }
 
+    std::string typeName() const override { return "osk::CHexStore"; }
     // Text form: two upper-case hex digits per byte, separator between bytes.
-    std::string string() const;
+    std::string string() const override;
     // Clears the store and parses a hexadecimal text (rules at _parse).
-    void string(const std::string& text);
+    void string(const std::string& text) override;
 
 private:
     // Reads pairs of hex digits from the start of the text; after each pair

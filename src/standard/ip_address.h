@@ -7,13 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "standard/object.h"
+
 namespace osk {
 
 // An IPv4 or IPv6 address kept as raw bytes in network byte order, with a
 // strict text syntax, arithmetic, masks and prefixes. An address of type 255
 // is unset (or the result of failed parsing) and refuses every operation
 // that needs a width.
-class CIPAddress {
+class CIPAddress : public CObject {
 public:
     enum addr_type_t : uint8_t { ipv4 = 4, ipv6 = 6, unknown = 255 };
     static constexpr size_t maxRawLen = 16;
@@ -34,7 +36,7 @@ public:
     // The all-zero address of a type (4 or 6; anything else is unset).
     explicit CIPAddress(addr_type_t type);
 
-    static const char* typeName() { return "CIPAddress"; }
+    std::string typeName() const override { return "osk::CIPAddress"; }
 
     uint8_t type() const { return _type; }
     const uint8_t* raw_addr() const { return _bytes.data(); }
@@ -50,7 +52,7 @@ public:
     // Replaces the address with parsed text (throws like the constructor).
     void set(const std::string& text);
     // Absorbs a text form: the same as set(text).
-    void string(const std::string& text) { set(text); }
+    void string(const std::string& text) override { set(text); }
     // Zero address of the current type (IPv4 when unset).
     void set_inaddr_any();
     // 127.0.0.1 or ::1 for the current type (IPv4 when unset).
@@ -71,7 +73,7 @@ public:
     in6_addr in6Addr() const;
 
     // The system's text form (inet_ntop).
-    std::string string() const;
+    std::string string() const override;
     // Fixed width for sorting as text: "010.000.000.001", or eight groups of
     // four hex digits without compression.
     std::string fat_string() const;
