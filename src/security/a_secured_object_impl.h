@@ -1,0 +1,67 @@
+#pragma once
+
+#include <string>
+
+#include "security/domain_memberships_proxy.h"
+#include "security/i_secured_object.h"
+
+namespace osk {
+
+// Shared implementation of secured objects: the session token, the security
+// mode and the computed access result. The persistent subclass stores the
+// memberships and answers evalDomainType, commit, refresh and rollback.
+class CASecuredObjectImpl : public CISecuredObject {
+public:
+    CASecuredObjectImpl() = default;
+    CASecuredObjectImpl(const CASecuredObjectImpl&) = default;
+    CASecuredObjectImpl& operator=(const CASecuredObjectImpl&) = default;
+    ~CASecuredObjectImpl() override = default;
+
+    // Raises "Unable to determine whether or not domain ID %1 represents a
+    // role.": only the persistent subclass can look the domain up.
+    CDomainID::domain_type evalDomainType(const CDomainID& domain) const override;
+
+    // Stores the token; the object is in super-user mode exactly when the
+    // token holds the administrators' domain.
+    void clientToken(const CUserAccessToken& token) override;
+    const CUserAccessToken& clientToken() const { return _clientToken; }
+
+    // Existing objects: rights are evaluated for class name from the token
+    // and the memberships.
+    void normalSecurityMode(const std::string& name) override;
+    // New objects: the access result is stored by the creator (see the
+    // security strategy) and returned unchanged by reEvaluateAccessRights().
+    void createObjSecurityMode(const std::string& name) override;
+    bool normalMode() const { return _normalMode; }
+    bool superUser() const { return _superUser; }
+    const std::string& tableName() const { return _tableName; }
+
+    CAccessRights accessResult() const override { return _accessResult; }
+    void setAccessResultImpl(const CAccessRights& rights) override { _accessResult = rights; }
+    void removeAccessResultImpl() override { _accessResult = CAccessRights(); }
+
+    // In create-object mode the stored access result; otherwise the rights
+    // for the stored class name.
+    CAccessRights reEvaluateAccessRights() const override;
+    // The rights the token holds on this object as an instance of class name:
+    // all for a super user or a token holding the administrators' domain;
+    // else the rights (on name and on "*") of every token domain that is
+    // also one of the object's domains.
+    CAccessRights reEvaluateAccessRights(const std::string& name) const override;
+
+    // The memberships with deferred write-back.
+    CDomainMembershipsProxy membershipsProxy() { return CDomainMembershipsProxy(*this); }
+
+protected:
+    // Copies the security state of other (not the memberships).
+    virtual void _copyAttr(const CASecuredObjectImpl& other);
+
+private:
+    CAccessRights _accessResult{CAccessRights::all};
+    std::string _tableName{"*"};
+    CUserAccessToken _clientToken;
+    bool _superUser = true;
+    bool _normalMode = true;
+};
+
+} // namespace osk
