@@ -7,6 +7,11 @@ namespace osk {
 namespace {
 const char* const kDomainKindUnknown = "Unable to determine whether or not domain ID %1 represents a role.";
 const char* const kDomainKindUnknownWhy = "Operation not implemented.";
+const char* const kCannotRead = "Unable to read object %1 of type %2.";
+const char* const kCannotCommit = "Cannot commit record %1 of class %2.";
+const char* const kAccessDenied = "Access denied.";
+const char* const kReadModule = "tftp_connector";
+const char* const kCommitModule = "prst_generic";
 } // namespace
 
 CDomainID::domain_type CASecuredObjectImpl::evalDomainType(const CDomainID& domain) const
@@ -51,6 +56,38 @@ CAccessRights CASecuredObjectImpl::reEvaluateAccessRights(const std::string& nam
             result |= domain.second.effective(name);
     }
     return result;
+}
+
+CAccessRights CASecuredObjectImpl::createPermitted(const CUserAccessToken& token, const std::string& name)
+{
+    if (token.createRight(name).has(CAccessRights::create)) return CAccessRights(CAccessRights::write);
+    return CAccessRights();
+}
+
+void CASecuredObjectImpl::evaluateForSession(const CUserAccessToken& token, const std::string& name, bool existing)
+{
+    clientToken(token);
+    if (existing) {
+        normalSecurityMode(name);
+        setAccessResultImpl(reEvaluateAccessRights(name));
+    } else {
+        createObjSecurityMode(name);
+        setAccessResultImpl(createPermitted(token, name));
+    }
+}
+
+void CASecuredObjectImpl::readCheck(const CAccessRights& result, bool existing, int64_t id, const std::string& name)
+{
+    if (!existing || result.has(CAccessRights::read)) return;
+    throw OSK_SECURITY_EXCEPTION_M(CMessage(kCannotRead).push(id).pushs(name), CMessage(kAccessDenied),
+                                   "CSecurityStrategy::_readThrow", kReadModule);
+}
+
+void CASecuredObjectImpl::commitCheck(const CAccessRights& result, int64_t id, const std::string& name)
+{
+    if (result.has(CAccessRights::write)) return;
+    throw OSK_SECURITY_EXCEPTION_M(CMessage(kCannotCommit).push(id).pushs(name), CMessage(kAccessDenied),
+                                   "CPersistentSecuredObject::commit", kCommitModule);
 }
 
 void CASecuredObjectImpl::_copyAttr(const CASecuredObjectImpl& other)

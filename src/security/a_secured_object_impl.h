@@ -49,6 +49,24 @@ public:
     // also one of the object's domains.
     CAccessRights reEvaluateAccessRights(const std::string& name) const override;
 
+    // Rights on a new object of class name: write when some domain of the
+    // token grants create on the class (or on "*"), else none. Creating is
+    // allowed by create; the creator may then write the new object.
+    static CAccessRights createPermitted(const CUserAccessToken& token, const std::string& name);
+
+    // Hands a session's token to the object and stores the session's rights
+    // on it: a new object enters create-object mode with createPermitted(),
+    // an existing one normal mode with the rights evaluated for name.
+    void evaluateForSession(const CUserAccessToken& token, const std::string& name, bool existing);
+
+    // The read check of a session: an existing object whose access result
+    // lacks read raises "Unable to read object %1 of type %2."; new objects
+    // always pass.
+    static void readCheck(const CAccessRights& result, bool existing, int64_t id, const std::string& name);
+    // The check before committing: a result without write raises "Cannot
+    // commit record %1 of class %2.".
+    static void commitCheck(const CAccessRights& result, int64_t id, const std::string& name);
+
     // The memberships with deferred write-back.
     CDomainMembershipsProxy membershipsProxy() { return CDomainMembershipsProxy(*this); }
 

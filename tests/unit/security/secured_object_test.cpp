@@ -114,6 +114,42 @@ TEST(SecuredObjectTest, ModesDecideWhatReEvaluationReturns)
     EXPECT_EQ(token.string(), copy.clientToken().string());
 }
 
+TEST(SecuredObjectTest, SessionEvaluationOfNewAndExistingObjects)
+{
+    CUserAccessToken token;
+    token.grantAccess(CDomainID(5), "policy", CAccessRights(CAccessRights::read));
+    token.grantAccess(CDomainID(6), "*", CAccessRights(CAccessRights::create));
+
+    // A new object: create on "*" in domain 6 allows creating, and the
+    // creator may write it (but not read it through these rights).
+    CTestSecuredObject fresh = objectIn({});
+    fresh.evaluateForSession(token, "policy", false);
+    EXPECT_FALSE(fresh.normalMode());
+    EXPECT_EQ(CAccessRights(CAccessRights::write), fresh.accessResult());
+    EXPECT_NO_THROW(osk::CASecuredObjectImpl::readCheck(fresh.accessResult(), false, 0, "policy"));
+    EXPECT_NO_THROW(osk::CASecuredObjectImpl::commitCheck(fresh.accessResult(), 0, "policy"));
+
+    CUserAccessToken reader;
+    reader.grantAccess(CDomainID(5), "policy", CAccessRights(CAccessRights::read));
+    EXPECT_EQ(CAccessRights(), osk::CASecuredObjectImpl::createPermitted(reader, "policy"));
+    fresh.evaluateForSession(reader, "policy", false);
+    EXPECT_TRUE(raises([&] { osk::CASecuredObjectImpl::commitCheck(fresh.accessResult(), 0, "policy"); },
+                       "Cannot commit record 0 of class policy.", "Access denied.", "prst_generic"));
+
+    // An existing object gets the rights of the shared domains.
+    CTestSecuredObject stored = objectIn({5});
+    stored.evaluateForSession(token, "policy", true);
+    EXPECT_TRUE(stored.normalMode());
+    EXPECT_EQ(CAccessRights(CAccessRights::read), stored.accessResult());
+    EXPECT_TRUE(raises([&] { osk::CASecuredObjectImpl::commitCheck(stored.accessResult(), 31, "policy"); },
+                       "Cannot commit record 31 of class policy.", "Access denied.", "prst_generic"));
+
+    CTestSecuredObject hidden = objectIn({9});
+    hidden.evaluateForSession(token, "policy", true);
+    EXPECT_TRUE(raises([&] { osk::CASecuredObjectImpl::readCheck(hidden.accessResult(), true, 44, "policy"); },
+                       "Unable to read object 44 of type policy.", "Access denied.", "tftp_connector"));
+}
+
 TEST(SecuredObjectTest, DomainKindIsLeftToThePersistentClass)
 {
     CTestSecuredObject object;
