@@ -42,6 +42,9 @@ void CReactorNotify::open(ACE_Reactor* reactor)
     if (!reactor)
         throw notifyError("Failed to create a notification pipe.", "The reactor does not exist.",
                           "CReactorNotify::open");
+    // Opening again starts over: the old pair would otherwise stay open and
+    // registered under a handle this channel no longer reports.
+    close();
     int fds[2];
     if (socketpair(AF_UNIX, SOCK_DGRAM, 0, fds) != 0)
         throw notifyError("Failed to create a notification pipe.", "", "CReactorNotify::open", errno);
@@ -61,6 +64,7 @@ void CReactorNotify::open(ACE_Reactor* reactor)
         ::close(_writeEnd);
         _readEnd = _writeEnd = ACE_INVALID_HANDLE;
         _reactor = nullptr;
+        this->reactor(nullptr);
         throw notifyError("Failed to create a notification pipe.", "", "CReactorNotify::open", err);
     }
 }

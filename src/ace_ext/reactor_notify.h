@@ -21,6 +21,7 @@ public:
     CReactorNotify& operator=(const CReactorNotify&) = delete;
 
     // Creates the socket pair and registers its read end with the reactor.
+    // An open channel is closed first.
     void open(ACE_Reactor* reactor);
     // Deregisters, drops every pending item (_clearData) and closes both ends.
     void close();

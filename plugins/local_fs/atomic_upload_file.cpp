@@ -1,0 +1,209 @@
+#include "local_fs/atomic_upload_file.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+
+#include "extended/exception.h"
+#include "local_fs/local_path_resolver.h"
+
+namespace localfs {
+
+namespace {
+const char* const kModule = "local_fs";
+
+// Texts shown to clients and logs.
+const char* const kCannotCreate = "Cannot create file '%1'.";
+const char* const kCannotWrite = "Cannot write file '%1'.";
+const char* const kCannotReplace = "Cannot replace file '%1'.";
+const char* const kFileExists = "The file already exists.";
+const char* const kIsDirectory = "The name belongs to a directory.";
+const char* const kNotRegular = "The existing file is not a regular file.";
+const char* const kNotOpen = "The upload is already finished.";
+const char* const kTooLarge = "The write goes beyond the largest possible file size.";
+
+const char* const kTempInfix = ".upload-";
+constexpr int kTempAttempts = 16;
+
+osk::CException uploadError(const char* what, const std::string& leaf, const char* why, const char* context,
+                            int err)
+{
+    osk::CException e = OSK_EXCEPTION(osk::CMessage(what).pushs(CLocalPathResolver::printableName(leaf)),
+                                      osk::CMessage(why), context, kModule);
+    e.err_code(err);
+    return e;
+}
+
+osk::CException systemError(const char* what, const std::string& leaf, const char* context, int err)
+{
+    return uploadError(what, leaf, strerror(err), context, err);
+}
+
+std::string randomSuffix()
+{
+    unsigned char bytes[6];
+    if (getrandom(bytes, sizeof(bytes), GRND_NONBLOCK) != static_cast<ssize_t>(sizeof(bytes))) {
+        // Only uniqueness matters here (creation is O_EXCL and retried).
+        static unsigned counter = 0;
+        const unsigned long mix = static_cast<unsigned long>(getpid()) * 2654435761u ^
+                                  static_cast<unsigned long>(time(nullptr)) ^ ++counter * 40503u;
+        for (size_t i = 0; i < sizeof(bytes); ++i) bytes[i] = static_cast<unsigned char>(mix >> (i * 8));
+    }
+    static const char hex[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char b : bytes) {
+        text += hex[b >> 4];
+        text += hex[b & 0xf];
+    }
+    return text;
+}
+} // namespace
+
+CAtomicUploadFile::CAtomicUploadFile(int dirFd, const std::string& leaf, mode_t perms, bool canOverwrite,
+                                     bool deletePartial)
+    : _leaf(leaf), _perms(perms & 0777), _deletePartial(deletePartial)
+{
+    const char* const context = "CAtomicUploadFile::CAtomicUploadFile";
+    if (leaf.empty() || leaf == "." || leaf == ".." || leaf.find('/') != std::string::npos ||
+        leaf.find('\0') != std::string::npos)
+        throw uploadError(kCannotCreate, leaf, "The file name is not a single name.", context, EINVAL);
+    _dir.reset(::fcntl(dirFd, F_DUPFD_CLOEXEC, 0));
+    if (!_dir.valid()) throw systemError(kCannotCreate, leaf, context, errno);
+
+    struct stat st;
+    if (::fstatat(_dir.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(st.st_mode)) throw uploadError(kCannotCreate, leaf, kIsDirectory, context, EISDIR);
+        // A symbolic link in the way is replaced itself, never written through.
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+            throw uploadError(kCannotCreate, leaf, kNotRegular, context, EACCES);
+        if (!canOverwrite) throw uploadError(kCannotCreate, leaf, kFileExists, context, EEXIST);
+        _createTemporary();
+        return;
+    }
+    if (errno != ENOENT) throw systemError(kCannotCreate, leaf, context, errno);
+
+    _fd.reset(::openat(_dir.get(), leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                       _perms));
+    if (!_fd.valid()) {
+        const int err = errno;
+        // Someone created it in between: replace it if that is allowed.
+        if (err == EEXIST && canOverwrite) {
+            _createTemporary();
+            return;
+        }
+        if (err == EEXIST) throw uploadError(kCannotCreate, leaf, kFileExists, context, EEXIST);
+        throw systemError(kCannotCreate, leaf, context, err);
+    }
+    if (::fchmod(_fd.get(), _perms) != 0) {
+        const int err = errno;
+        _removeOwnFile(_leaf);
+        _fd.reset();
+        throw systemError(kCannotCreate, leaf, context, err);
+    }
+}
+
+CAtomicUploadFile::~CAtomicUploadFile()
+{
+    try {
+        abort();
+    } catch (...) {
+        // A destructor cannot report; the descriptors are closed regardless.
+    }
+}
+
+void CAtomicUploadFile::_createTemporary()
+{
+    const char* const context = "CAtomicUploadFile::_createTemporary";
+    _replacing = true;
+    // "." + leaf + ".upload-" + 12 hex digits, within one name's length limit.
+    const size_t fixed = 1 + strlen(kTempInfix) + 12;
+    const std::string stem = _leaf.substr(0, NAME_MAX - fixed);
+    int err = EEXIST;
+    for (int attempt = 0; attempt < kTempAttempts && err == EEXIST; ++attempt) {
+        const std::string name = "." + stem + kTempInfix + randomSuffix();
+        _fd.reset(::openat(_dir.get(), name.c_str(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, _perms));
+        if (_fd.valid()) {
+            _tempName = name;
+            break;
+        }
+        err = errno;
+    }
+    if (!_fd.valid()) throw systemError(kCannotCreate, _leaf, context, err);
+    if (::fchmod(_fd.get(), _perms) != 0) {
+        err = errno;
+        _removeOwnFile(_tempName);
+        _fd.reset();
+        throw systemError(kCannotCreate, _leaf, context, err);
+    }
+}
+
+void CAtomicUploadFile::write(uint64_t offset, const char* data, size_t len)
+{
+    const char* const context = "CAtomicUploadFile::write";
+    if (!_fd.valid()) throw uploadError(kCannotWrite, _leaf, kNotOpen, context, EBADF);
+    constexpr uint64_t maxOffset = static_cast<uint64_t>(INT64_MAX);
+    if (offset > maxOffset || len > maxOffset - offset)
+        throw uploadError(kCannotWrite, _leaf, kTooLarge, context, EFBIG);
+    size_t done = 0;
+    while (done < len) {
+        const ssize_t n = ::pwrite(_fd.get(), data + done, len - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw systemError(kCannotWrite, _leaf, context, errno);
+        }
+        // A zero-byte write of a non-empty buffer means no space is left.
+        if (n == 0) throw systemError(kCannotWrite, _leaf, context, ENOSPC);
+        done += static_cast<size_t>(n);
+    }
+    if (offset + len > _size) _size = offset + len;
+}
+
+void CAtomicUploadFile::commit()
+{
+    const char* const context = "CAtomicUploadFile::commit";
+    if (!_fd.valid()) throw uploadError(kCannotReplace, _leaf, kNotOpen, context, EBADF);
+    if (!_replacing) {
+        _fd.reset();
+        return;
+    }
+    // The data must be on disk before the name points at it, or a crash
+    // could leave an empty file where the old one was.
+    if (::fsync(_fd.get()) != 0 ||
+        ::renameat(_dir.get(), _tempName.c_str(), _dir.get(), _leaf.c_str()) != 0) {
+        const int err = errno;
+        abort();
+        throw systemError(kCannotReplace, _leaf, context, err);
+    }
+    _fd.reset();
+}
+
+void CAtomicUploadFile::abort()
+{
+    if (!_fd.valid()) return;
+    if (_replacing)
+        _removeOwnFile(_tempName);
+    else if (_deletePartial)
+        _removeOwnFile(_leaf);
+    _fd.reset();
+}
+
+void CAtomicUploadFile::_removeOwnFile(const std::string& name)
+{
+    // Remove the name only while it still refers to the file written here:
+    // a file that took its place in the meantime is not ours to delete.
+    struct stat mine;
+    struct stat there;
+    if (::fstat(_fd.get(), &mine) != 0) return;
+    if (::fstatat(_dir.get(), name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (mine.st_dev != there.st_dev || mine.st_ino != there.st_ino) return;
+    ::unlinkat(_dir.get(), name.c_str(), 0);
+}
+
+} // namespace localfs

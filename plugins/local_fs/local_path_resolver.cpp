@@ -1,0 +1,319 @@
+#include "local_fs/local_path_resolver.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "extended/exception.h"
+
+namespace localfs {
+
+namespace {
+const char* const kModule = "local_fs";
+
+// Texts shown to clients and logs.
+const char* const kCannotOpenRoot = "Cannot open the virtual root '%1'.";
+const char* const kInvalidName = "Invalid file name '%1'.";
+const char* const kCannotOpenFile = "Cannot open file '%1'.";
+const char* const kCannotOpenDir = "Cannot open the directory of file '%1'.";
+const char* const kCannotCreateDir = "Cannot create directory '%1'.";
+const char* const kEmptyName = "The file name is empty.";
+const char* const kNoFileName = "The file name does not name a file.";
+const char* const kControlChars = "The file name contains control characters.";
+const char* const kParentDir = "The file name refers to a parent directory.";
+const char* const kNameTooLong = "The file name is too long.";
+const char* const kSuspicious = "The file name looks suspicious.";
+const char* const kOutsideRoot = "The path leads outside the virtual root.";
+const char* const kLinkRefused = "The path contains a symbolic link that cannot be followed.";
+const char* const kNotRegular = "The file is not a regular file.";
+
+// Characters that have no business in a file name a device asks for: shell
+// wildcards, redirections and quotes.
+const char* const kSuspiciousChars = "*?|<>\"";
+
+constexpr size_t kMaxPrintable = 200;
+
+osk::CException nameError(const std::string& what, const std::string& name, const char* why,
+                          const char* context, int err)
+{
+    osk::CException e = OSK_EXCEPTION(osk::CMessage(what).pushs(CLocalPathResolver::printableName(name)),
+                                      osk::CMessage(why), context, kModule);
+    e.err_code(err);
+    return e;
+}
+
+// A failed open of a name beneath the root: escapes and refused links become
+// access violations with a clear reason; anything else keeps the kernel's
+// error and its text.
+osk::CException openError(const char* what, const std::string& name, const char* context, int err)
+{
+    if (err == EXDEV) return nameError(what, name, kOutsideRoot, context, EACCES);
+    if (err == ELOOP) return nameError(what, name, kLinkRefused, context, EACCES);
+    return nameError(what, name, strerror(err), context, err);
+}
+
+std::vector<std::string> splitComponents(const std::string& relative)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= relative.size()) {
+        size_t slash = relative.find('/', start);
+        if (slash == std::string::npos) slash = relative.size();
+        if (slash > start) parts.push_back(relative.substr(start, slash - start));
+        start = slash + 1;
+    }
+    return parts;
+}
+
+std::string joinComponents(const std::vector<std::string>& parts, size_t count)
+{
+    std::string joined;
+    for (size_t i = 0; i < count && i < parts.size(); ++i) {
+        if (i) joined += '/';
+        joined += parts[i];
+    }
+    return joined;
+}
+
+bool isSuspicious(const std::string& component)
+{
+    if (component.find_first_not_of('.') == std::string::npos) return true;
+    if (component.front() == ' ' || component.back() == ' ') return true;
+    return component.find_first_of(kSuspiciousChars) != std::string::npos;
+}
+
+enum { openat2Unknown = 0, openat2Present = 1, openat2Missing = 2 };
+std::atomic<int> g_openat2{openat2Unknown};
+
+int callOpenat2(int dirFd, const char* path, int flags)
+{
+    struct open_how how;
+    memset(&how, 0, sizeof(how));
+    how.flags = static_cast<uint64_t>(flags);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    return static_cast<int>(syscall(SYS_openat2, dirFd, path, &how, sizeof(how)));
+}
+} // namespace
+
+CLocalPathResolver::CLocalPathResolver(const std::string& root) : _root(root)
+{
+    if (root.empty() || root.find('\0') != std::string::npos)
+        throw nameError(kCannotOpenRoot, root, kEmptyName, "CLocalPathResolver::CLocalPathResolver", EINVAL);
+    _rootFd.reset(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!_rootFd.valid()) {
+        const int err = errno;
+        throw nameError(kCannotOpenRoot, root, strerror(err), "CLocalPathResolver::CLocalPathResolver", err);
+    }
+}
+
+std::string CLocalPathResolver::normaliseName(const std::string& requested, bool massage)
+{
+    const char* const context = "CLocalPathResolver::normaliseName";
+    if (requested.empty()) throw nameError(kInvalidName, requested, kEmptyName, context, EINVAL);
+    if (requested.size() >= PATH_MAX) throw nameError(kInvalidName, requested, kNameTooLong, context, ENAMETOOLONG);
+    std::string name = requested;
+    for (char& c : name) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) throw nameError(kInvalidName, requested, kControlChars, context, EINVAL);
+        // Many boot loaders and devices write DOS-style paths.
+        if (c == '\\') c = '/';
+    }
+    std::vector<std::string> kept;
+    for (const std::string& part : splitComponents(name)) {
+        if (part == ".") continue;
+        if (part == "..") throw nameError(kInvalidName, requested, kParentDir, context, EACCES);
+        if (part.size() > NAME_MAX) throw nameError(kInvalidName, requested, kNameTooLong, context, ENAMETOOLONG);
+        if (massage && isSuspicious(part)) throw nameError(kInvalidName, requested, kSuspicious, context, EACCES);
+        kept.push_back(part);
+    }
+    if (kept.empty()) throw nameError(kInvalidName, requested, kNoFileName, context, EINVAL);
+    return joinComponents(kept, kept.size());
+}
+
+mode_t CLocalPathResolver::dirPermsFor(mode_t filePerms)
+{
+    filePerms &= 0777;
+    return filePerms | ((filePerms & 0444) >> 2);
+}
+
+std::string CLocalPathResolver::printableName(const std::string& name)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < name.size() && i < kMaxPrintable; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(name[i]);
+        if (byte < 0x20 || byte == 0x7f) {
+            text += "\\x";
+            text += hex[byte >> 4];
+            text += hex[byte & 0xf];
+        } else {
+            text += name[i];
+        }
+    }
+    if (name.size() > kMaxPrintable) text += "...";
+    return text;
+}
+
+bool CLocalPathResolver::haveOpenat2()
+{
+    int known = g_openat2.load();
+    if (known == openat2Unknown) {
+        // Opening "." can only fail when the call itself is unavailable: an
+        // old kernel (ENOSYS) or a sandbox that filters unknown system
+        // calls (ENOSYS or EPERM).
+        const int fd = callOpenat2(AT_FDCWD, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        const int err = errno;
+        if (fd >= 0) ::close(fd);
+        known = (fd < 0 && (err == ENOSYS || err == EPERM)) ? openat2Missing : openat2Present;
+        g_openat2.store(known);
+    }
+    return known == openat2Present;
+}
+
+int CLocalPathResolver::_openBeneath(const std::string& relative, int flags, int& err) const
+{
+    // openat2 refuses flags that mean nothing for O_PATH (EINVAL).
+    flags |= (flags & O_PATH) ? O_CLOEXEC : O_CLOEXEC | O_NOCTTY;
+    if (_mode == resolveAuto && haveOpenat2()) {
+        int fd;
+        do {
+            fd = callOpenat2(_rootFd.get(), relative.c_str(), flags);
+        } while (fd < 0 && (errno == EAGAIN || errno == EINTR));
+        if (fd >= 0) return fd;
+        err = errno;
+        if (err != ENOSYS) return -1;
+        g_openat2.store(openat2Missing);
+    }
+    return _walk(splitComponents(relative), flags, err);
+}
+
+int CLocalPathResolver::_walk(const std::vector<std::string>& components, int flags, int& err) const
+{
+    if (components.empty()) {
+        err = ENOENT;
+        return -1;
+    }
+    CUniqueFd dir;
+    int at = _rootFd.get();
+    for (size_t i = 0; i + 1 < components.size(); ++i) {
+        const int next = ::openat(at, components[i].c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            err = errno;
+            // O_DIRECTORY|O_NOFOLLOW on a symbolic link fails with ENOTDIR;
+            // say that a link was refused.
+            struct stat st;
+            if (err == ENOTDIR && ::fstatat(at, components[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(st.st_mode))
+                err = ELOOP;
+            return -1;
+        }
+        dir.reset(next);
+        at = next;
+    }
+    const int fd = ::openat(at, components.back().c_str(), flags | O_NOFOLLOW);
+    if (fd < 0) {
+        err = errno;
+        return -1;
+    }
+    // O_PATH|O_NOFOLLOW opens a symbolic link itself instead of failing.
+    if (flags & O_PATH) {
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISLNK(st.st_mode)) {
+            ::close(fd);
+            err = ELOOP;
+            return -1;
+        }
+    }
+    return fd;
+}
+
+CUniqueFd CLocalPathResolver::openRead(const std::string& requested) const
+{
+    const char* const context = "CLocalPathResolver::openRead";
+    const std::string relative = normaliseName(requested, _massage);
+    int err = 0;
+    // Non-blocking so that a FIFO cannot stall the caller before it is
+    // recognised as not being a regular file.
+    CUniqueFd fd(_openBeneath(relative, O_RDONLY | O_NONBLOCK, err));
+    if (!fd.valid()) throw openError(kCannotOpenFile, requested, context, err);
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) {
+        err = errno;
+        throw nameError(kCannotOpenFile, requested, strerror(err), context, err);
+    }
+    if (!S_ISREG(st.st_mode)) throw nameError(kCannotOpenFile, requested, kNotRegular, context, EACCES);
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        err = errno;
+        throw nameError(kCannotOpenFile, requested, strerror(err), context, err);
+    }
+    return fd;
+}
+
+CUniqueFd CLocalPathResolver::openParent(const std::string& requested, std::string& leaf) const
+{
+    const char* const context = "CLocalPathResolver::openParent";
+    const std::vector<std::string> parts = splitComponents(normaliseName(requested, _massage));
+    leaf = parts.back();
+    if (parts.size() == 1) {
+        CUniqueFd fd(::fcntl(_rootFd.get(), F_DUPFD_CLOEXEC, 0));
+        if (!fd.valid()) {
+            const int err = errno;
+            throw nameError(kCannotOpenDir, requested, strerror(err), context, err);
+        }
+        return fd;
+    }
+    const std::vector<std::string> dirs(parts.begin(), parts.end() - 1);
+    int err = 0;
+    CUniqueFd fd(_openBeneath(joinComponents(dirs, dirs.size()), O_PATH | O_DIRECTORY, err));
+    if (fd.valid()) return fd;
+    if (err == ENOENT && _createPaths) return _createDirectories(dirs, requested);
+    throw openError(kCannotOpenDir, requested, context, err);
+}
+
+CUniqueFd CLocalPathResolver::_createDirectories(const std::vector<std::string>& components,
+                                                 const std::string& requested) const
+{
+    const char* const context = "CLocalPathResolver::_createDirectories";
+    CUniqueFd current(::fcntl(_rootFd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!current.valid()) {
+        const int err = errno;
+        throw nameError(kCannotOpenDir, requested, strerror(err), context, err);
+    }
+    for (size_t i = 0; i < components.size(); ++i) {
+        const std::string prefix = joinComponents(components, i + 1);
+        int err = 0;
+        CUniqueFd next(_openBeneath(prefix, O_PATH | O_DIRECTORY, err));
+        if (!next.valid()) {
+            if (err != ENOENT) throw openError(kCannotCreateDir, prefix, context, err);
+            // One new component inside a directory that is itself beneath the
+            // root: mkdirat never follows a link in its last component.
+            const char* name = components[i].c_str();
+            if (::mkdirat(current.get(), name, _dirPerms) == 0) {
+                CUniqueFd made(::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                if (!made.valid() || ::fchmod(made.get(), _dirPerms) != 0) {
+                    err = errno;
+                    throw nameError(kCannotCreateDir, prefix, strerror(err), context, err);
+                }
+            } else if (errno != EEXIST) {
+                err = errno;
+                throw nameError(kCannotCreateDir, prefix, strerror(err), context, err);
+            }
+            // Resolve again from the root: whoever made it, it must still be
+            // a directory beneath the root.
+            next.reset(_openBeneath(prefix, O_PATH | O_DIRECTORY, err));
+            if (!next.valid()) throw openError(kCannotCreateDir, prefix, context, err);
+        }
+        current = std::move(next);
+    }
+    return current;
+}
+
+} // namespace localfs

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "standard/hex_store.h"
+
+namespace osk {
+
+// The SHA-1 message digest (FIPS 180-1). An object serves one message:
+// digest() finalises, returns the 20 digest bytes and wipes the state.
+class CSHA1 {
+public:
+    CSHA1();
+    ~CSHA1();
+
+    void update(const void* bytes, size_t length);
+    void update(const CHexStore& bytes);
+    // The digest with separator "-" ("A9-99-3E-...").
+    CHexStore digest();
+
+    static constexpr size_t digestLen() { return 20; }
+    static constexpr size_t blockLen() { return 64; }
+
+private:
+    void _transform(const uint8_t* block);
+    void _wipe();
+
+    uint32_t _state[5];
+    uint64_t _bitCount = 0;
+    uint8_t _block[64];
+    uint8_t _digest[20];
+};
+
+} // namespace osk

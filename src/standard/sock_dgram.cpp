@@ -1,0 +1,134 @@
+#include "standard/sock_dgram.h"
+
+#include <ace/INET_Addr.h>
+#include <ace/Time_Value.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "extended/exception.h"
+
+namespace osk {
+
+namespace {
+const char* const kModule = "standard";
+
+// User-visible texts of CSockDgram.
+const char* const kOpenFailed = "Failed to open a datagram socket.";
+const char* const kBindFailed = "Cannot bind to %1.";
+const char* const kNoAddress = "The local endpoint has no address.";
+
+// Waits for a descriptor to accept data. poll, not select: descriptors
+// above FD_SETSIZE are legal here.
+bool waitWritable(int handle, int timeoutMs)
+{
+    pollfd entry{};
+    entry.fd = handle;
+    entry.events = POLLOUT;
+    for (;;) {
+        const int ready = ::poll(&entry, 1, timeoutMs);
+        if (ready > 0) return true;
+        if (ready == 0) return false;
+        if (errno != EINTR) return false;
+    }
+}
+} // namespace
+
+CSockDgram::~CSockDgram()
+{
+    close();
+}
+
+void CSockDgram::open(const CEndpoint& local, int protocol, bool reuse)
+{
+    close();
+    if (!local.ip_address().isValid())
+        throw OSK_EXCEPTION(CMessage(kOpenFailed), CMessage(kNoAddress), "CSockDgram::open", kModule);
+    _family = local.protocol_family();
+    const ACE_INET_Addr address = local.ace_addr();
+    const int v6Only = (_family.isIPv6() && _v6Only) ? 1 : 0;
+    if (_socket.open(address, _family.family(), protocol, reuse ? 1 : 0, v6Only) != 0) {
+        const int err = errno;
+        CException e = OSK_EXCEPTION(CMessage(kOpenFailed), CMessage(kBindFailed).pushs(local.string()),
+                                     "CSockDgram::open", kModule);
+        e.err_code(err);
+        throw e;
+    }
+}
+
+void CSockDgram::open(uint16_t port, bool ipv6)
+{
+    CEndpoint local;
+    local.reset(ipv6 ? CIPAddress::ipv6 : CIPAddress::ipv4);
+    local.hbo_port(port);
+    open(local);
+}
+
+void CSockDgram::close()
+{
+    if (isOpen()) _socket.close();
+}
+
+CEndpoint CSockDgram::local_endpoint() const
+{
+    ACE_INET_Addr address;
+    if (_socket.get_local_addr(address) != 0) {
+        const int err = errno;
+        CException e = OSK_EXCEPTION(CMessage(kOpenFailed), CMessage(std::strerror(err)),
+                                     "CSockDgram::local_endpoint", kModule);
+        e.err_code(err);
+        throw e;
+    }
+    return CEndpoint(address);
+}
+
+ssize_t CSockDgram::send(const void* data, size_t length, const CEndpoint& to, int flags)
+{
+    return _socket.send(data, length, to.ace_addr(), flags);
+}
+
+ssize_t CSockDgram::send(const void* data, size_t length, const CEndpoint& to, int flags,
+                         const ACE_Time_Value* timeout)
+{
+    return _socket.send(data, length, to.ace_addr(), flags, timeout);
+}
+
+ssize_t CSockDgram::recv(void* data, size_t length, CEndpoint& from, int flags)
+{
+    ACE_INET_Addr peer;
+    const ssize_t received = _socket.recv(data, length, peer, flags);
+    if (received >= 0) from = CEndpoint(peer);
+    return received;
+}
+
+ssize_t CSockDgram::recv(void* data, size_t length, CEndpoint& from, int flags, const ACE_Time_Value* timeout)
+{
+    ACE_INET_Addr peer;
+    const ssize_t received = _socket.recv(data, length, peer, flags, timeout);
+    if (received >= 0) from = CEndpoint(peer);
+    return received;
+}
+
+ssize_t CSockDgram::send_blocked(const void* data, size_t length, const CEndpoint& to, int flags)
+{
+    sockaddr_storage peer;
+    socklen_t peerLength = 0;
+    try {
+        peerLength = to.to_sockaddr(peer);
+    } catch (const CException&) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int handle = _socket.get_handle();
+    ssize_t sent;
+    do {
+        sent = ::sendto(handle, data, length, flags, reinterpret_cast<const sockaddr*>(&peer), peerLength);
+    } while (sent < 0 && errno == EINTR);
+    if (sent >= 0) return sent;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+    if (!waitWritable(handle, blockedWaitSeconds * 1000)) return -1;
+    return ::sendto(handle, data, length, flags, reinterpret_cast<const sockaddr*>(&peer), peerLength);
+}
+
+} // namespace osk

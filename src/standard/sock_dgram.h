@@ -1,0 +1,62 @@
+#pragma once
+
+#include <ace/SOCK_Dgram.h>
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "standard/endpoint.h"
+#include "standard/protocol_family.h"
+
+class ACE_Time_Value;
+
+namespace osk {
+
+// A UDP socket over ACE_SOCK_Dgram that remembers its protocol family and
+// whether an IPv6 socket should refuse IPv4 traffic (v6Only, applied when
+// the socket is opened).
+class CSockDgram {
+public:
+    CSockDgram() = default;
+    ~CSockDgram();
+    CSockDgram(const CSockDgram&) = delete;
+    CSockDgram& operator=(const CSockDgram&) = delete;
+
+    // Opens a socket of the endpoint's family bound to the endpoint (port 0
+    // picks a free port). Throws "Failed to open a datagram socket.".
+    void open(const CEndpoint& local, int protocol = 0, bool reuse = false);
+    // Opens on the wildcard address of a port: IPv6 when ipv6 is set.
+    void open(uint16_t port, bool ipv6 = false);
+    void close();
+    bool isOpen() const { return _socket.get_handle() != ACE_INVALID_HANDLE; }
+
+    bool v6Only() const { return _v6Only; }
+    void v6Only(bool value) { _v6Only = value; }
+    const CProtocolFamily& protocol_family() const { return _family; }
+    ACE_HANDLE get_handle() const { return _socket.get_handle(); }
+    ACE_SOCK_Dgram& ace_socket() { return _socket; }
+    // The bound address (with the port the system chose).
+    CEndpoint local_endpoint() const;
+
+    // One datagram to or from an endpoint. They return the byte count, or
+    // -1 with errno set (ETIME when the time-out passed).
+    ssize_t send(const void* data, size_t length, const CEndpoint& to, int flags = 0);
+    ssize_t send(const void* data, size_t length, const CEndpoint& to, int flags, const ACE_Time_Value* timeout);
+    ssize_t recv(void* data, size_t length, CEndpoint& from, int flags = 0);
+    ssize_t recv(void* data, size_t length, CEndpoint& from, int flags, const ACE_Time_Value* timeout);
+
+    // sendto; when the socket would block, waits up to blockedWaitSeconds
+    // for it to become writable and tries once more. Returns sendto's
+    // result of the last try, -1 on any other failure.
+    ssize_t send_blocked(const void* data, size_t length, const CEndpoint& to, int flags = 0);
+    static constexpr int blockedWaitSeconds = 180;
+
+private:
+    ACE_SOCK_Dgram _socket;
+    CProtocolFamily _family;
+    bool _v6Only = false;
+};
+
+} // namespace osk

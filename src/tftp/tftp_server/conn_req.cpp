@@ -1,0 +1,18 @@
+#include "tftp/tftp_server/conn_req.h"
+
+bool CConnReq::sameRequest(const CConnReq& other) const
+{
+    return _operation == other._operation && _file == other._file && _octetMode == other._octetMode &&
+           _blksizeDefined == other._blksizeDefined && _blksize == other._blksize &&
+           _timeoutDefined == other._timeoutDefined && _timeoutUsec == other._timeoutUsec &&
+           _tsizeDefined == other._tsizeDefined && _tsize == other._tsize;
+}
+
+std::string CConnReq::string() const
+{
+    std::string s = _operation.string() + " '" + _file + "' " + (_octetMode ? "octet" : "netascii");
+    if (_blksizeDefined) s += " blksize=" + std::to_string(_blksize);
+    if (_timeoutDefined) s += " timeout=" + std::to_string(_timeoutUsec) + "us";
+    if (_tsizeDefined) s += " tsize=" + std::to_string(_tsize);
+    return s;
+}
