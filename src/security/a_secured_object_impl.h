@@ -4,13 +4,15 @@
 
 #include "security/domain_memberships_proxy.h"
 #include "security/i_secured_object.h"
+#include "standard/object.h"
 
 namespace osk {
 
 // Shared implementation of secured objects: the session token, the security
 // mode and the computed access result. The persistent subclass stores the
-// memberships and answers evalDomainType, commit, refresh and rollback.
-class CASecuredObjectImpl : public CISecuredObject {
+// memberships and answers evalDomainType, commit, refresh and rollback, and
+// gives the object's type name and text form.
+class CASecuredObjectImpl : public CObject, public CISecuredObject {
 public:
     CASecuredObjectImpl() = default;
     CASecuredObjectImpl(const CASecuredObjectImpl&) = default;

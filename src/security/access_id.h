@@ -15,7 +15,7 @@ public:
     // Decimal text of the id, and the reverse (raises on text that is not a
     // decimal number).
     std::string string() const { return std::to_string(id()); }
-    void string(const std::string& text) { id(parseIdentifierText(text, "CAccessID::string")); }
+    void string(const std::string& text) { id(parseIdentifierText(text)); }
 
     static CAccessID superUserID() { return CAccessID(0); }
     static CAccessID unknownID() { return CAccessID(-1); }

@@ -13,7 +13,7 @@ public:
     explicit CDomainGroupID(id_t value = -1) : CIdentifier<CDomainGroupID>(value) {}
 
     std::string idstr() const { return std::to_string(id()); }
-    void idstr(const std::string& text) { id(parseIdentifierText(text, "CDomainGroupID::idstr")); }
+    void idstr(const std::string& text) { id(parseIdentifierText(text)); }
 
     static CDomainGroupID allID() { return CDomainGroupID(0); }
     static CDomainGroupID operatorsID() { return CDomainGroupID(1); }

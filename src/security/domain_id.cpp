@@ -22,7 +22,7 @@ std::string CDomainID::idstr() const
 
 void CDomainID::idstr(const std::string& text)
 {
-    id(parseIdentifierText(text, "CDomainID::idstr"));
+    id(parseIdentifierText(text));
 }
 
 std::string CDomainID::string() const

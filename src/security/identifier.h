@@ -5,10 +5,10 @@
 
 namespace osk {
 
-// Reads a signed decimal identifier (optional sign, digits, nothing else).
-// Text that is not such a number, or does not fit 64 bits, raises
-// "Value '%1' is not a valid number." with the given context.
-int64_t parseIdentifierText(const std::string& text, const char* context);
+// Reads a signed decimal identifier through the framework's number
+// conversion, which raises "Cannot deserialize number '%1' from text." for
+// text that is not a 64-bit decimal integer.
+int64_t parseIdentifierText(const std::string& text);
 
 // Shared behaviour of the signed 64-bit identifiers of the security model
 // (domains, domain groups, accounts): comparison and arithmetic act on the id

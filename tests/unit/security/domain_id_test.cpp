@@ -63,11 +63,13 @@ TEST(DomainIDTest, WellKnownIdsAndDecimalText)
     CDomainID domain;
     domain.idstr("-42");
     EXPECT_EQ("-42", domain.idstr());
-    EXPECT_TRUE(raises([&] { domain.idstr("12a"); }, "Value '12a' is not a valid number.", ""));
-    EXPECT_TRUE(raises([&] { domain.idstr(""); }, "Value '' is not a valid number.", ""));
-    EXPECT_TRUE(raises([&] { domain.idstr("-"); }, "Value '-' is not a valid number.", ""));
+    EXPECT_TRUE(raises([&] { domain.idstr("12a"); }, "Cannot deserialize number '12a' from text.",
+                       "Value '12a' is not a valid number.", "standard"));
+    EXPECT_TRUE(raises([&] { domain.idstr(""); }, "Cannot deserialize number '' from text.",
+                       "Value '' is not a valid number.", "standard"));
     EXPECT_TRUE(raises([&] { domain.idstr("99999999999999999999"); },
-                       "Value '99999999999999999999' overflows 64 bits.", ""));
+                       "Cannot deserialize number '99999999999999999999' from text.",
+                       "Value '99999999999999999999' overflows 64 bits.", "standard"));
     EXPECT_EQ(-42, domain.id());
 
     EXPECT_EQ("id=5\ntype=user_role\n", CDomainID(5, CDomainID::user_role).string());
@@ -86,7 +88,8 @@ TEST(DomainIDTest, GroupAndAccessIdentifiers)
     account.string("17");
     EXPECT_EQ("17", account.string());
     EXPECT_EQ(osk::CAccessID(18), ++account);
-    EXPECT_TRUE(raises([&] { account.string("x"); }, "Value 'x' is not a valid number.", ""));
+    EXPECT_TRUE(raises([&] { account.string("x"); }, "Cannot deserialize number 'x' from text.",
+                       "Value 'x' is not a valid number.", "standard"));
     EXPECT_STREQ("admin", osk::CAccessID::superUserNameLower());
     EXPECT_STREQ("<unknown>", osk::CAccessID::unknownName());
 }

@@ -18,6 +18,10 @@ const CAccessRights kAll(CAccessRights::all);
 // write-backs it receives.
 class CTestSecuredObject : public osk::CASecuredObjectImpl {
 public:
+    std::string typeName() const override { return "CTestSecuredObject"; }
+    std::string string() const override { return memberships().string(); }
+    void string(const std::string&) override {}
+
     const CDomainMemberships& memberships() const override { return _domains; }
     void memberships(const CDomainMemberships& domains) override
     {
