@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "extended/exception_facade.h"
 #include "extended/message_store.h"
 
 namespace osk {
@@ -56,6 +57,8 @@ std::string CException::printableError(const CMessageStore* store, const std::st
     if (whyText.empty()) return whatText;
     return whatText + " (" + whyText + ")";
 }
+
+void CException::record(CExceptionFacade& facade) const { facade.push(*this); }
 
 std::string CException::severityString(uint32_t mask)
 {

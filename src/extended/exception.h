@@ -10,6 +10,7 @@
 namespace osk {
 
 class CMessageStore;
+class CExceptionFacade;
 
 // The one exception type of the framework. It carries what failed and why,
 // where it was thrown (context "Class::method", source file and line), the
@@ -59,6 +60,9 @@ public:
     // alone when it describes a system error number.
     std::string printableError(const CMessageStore* store = nullptr,
                                const std::string& locale = std::string()) const;
+
+    // Appends a copy of this exception to a thread's exception facade.
+    void record(CExceptionFacade& facade) const;
 
     // A heap copy that keeps the dynamic type (derived exceptions override).
     virtual CException* _clone() const { return new CException(*this); }

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "extended/exception_facade.h"
+#include "extended/message.h"
+#include "extended/message_store.h"
+#include "extended/task_registry.h"
+#include "standard/general_ptr.h"
+#include "standard/mr_event.h"
+#include "standard/multi_ptr.h"
+#include "standard/nr_mutex.h"
+#include "standard/string_map.h"
+
+namespace osk {
+
+class CShutdownNotifier;
+
+// The process-wide object every task, command and plug-in is built with. This
+// abstract base holds what every controller shares: the identity record, the
+// installation directories, the per-thread exception facades, the task
+// registry, the published query responses and the shutdown handshake. The
+// concrete controller supplies the application's name, its shutdown notifier
+// and its main loop.
+class CMasterController {
+public:
+    // The shared server key: 16 bytes.
+    using server_key_t = std::array<uint8_t, 16>;
+
+    CMasterController();
+    virtual ~CMasterController();
+    CMasterController(const CMasterController&) = delete;
+    CMasterController& operator=(const CMasterController&) = delete;
+
+    virtual std::string type() const = 0;
+    virtual CShutdownNotifier& shutdownNotifier() const = 0;
+    virtual std::string appName() const = 0;
+    // The calling thread's exception facade, created on first use.
+    virtual CExceptionFacade& exceptionFacade();
+    virtual const CGeneralPtr<CTaskRegistry>& taskRegistry();
+    virtual int daemon() = 0;
+    virtual void stop() = 0;
+    virtual void pause() = 0;
+    virtual void resume() = 0;
+    virtual std::string binDir();
+    virtual std::string varDir();
+    virtual std::string libDir();
+    virtual std::string tmpDir();
+    virtual std::string shareDir();
+    virtual std::string dbDir();
+
+    // Writes one log entry. Until the asynchronous log task is attached this
+    // writes one line to standard error; the logging front end overrides it
+    // to post the entry to the log task instead. Facades and tasks log only
+    // through here.
+    virtual void syslog(uint32_t severity, const CMessage& message, int errCode = 0);
+
+    // Directories set explicitly (by the configuration or a test).
+    void binDir(const std::string& dir);
+    void varDir(const std::string& dir);
+    void libDir(const std::string& dir);
+    void tmpDir(const std::string& dir);
+    void shareDir(const std::string& dir);
+    void dbDir(const std::string& dir);
+    // Configuration and run-time (pid file) directories.
+    std::string etcDir();
+    void etcDir(const std::string& dir);
+    std::string runDir();
+    void runDir(const std::string& dir);
+
+    // The identity record: "name", "version", "build", "platform" and
+    // "index", "Unidentified" where a value is unknown. info() merges it into
+    // out; setInfo() merges entries into it.
+    void info(CStringMap& out) const;
+    void setInfo(const CStringMap& entries);
+
+    // Named answers to status queries. A name must begin with "query_" or
+    // "config_"; registering a name again replaces its answer.
+    void registerQueryResponse(const std::string& name, const std::string& value);
+    void deregisterQueryResponse(const std::string& name);
+    // Looks up a query name received as length bytes (not NUL-terminated).
+    // False for names shorter than 6 bytes, names without one of the two
+    // prefixes and names nobody registered.
+    bool getQueryResponse(const char* name, size_t length, std::string& out) const;
+    void getQueryResponses(CStringMap& out) const;
+
+    CMessageStore& msgStore() { return _msgStore; }
+    const CMessageStore& msgStore() const { return _msgStore; }
+    std::string hostname() const;
+    int64_t serverIndex() const;
+    void serverIndex(int64_t index);
+
+    const server_key_t& sharedServerKey() const;
+    void sharedServerKey(const server_key_t& key);
+
+    bool keepResident() const;
+    void keepResident(bool resident);
+
+    void signalShutdownComplete() { _shutdownComplete.signal(); }
+    void waitForShutdown() { _shutdownComplete.wait(); }
+
+private:
+    std::string _dir(std::string& stored, const std::string& fallback);
+    void _setDir(std::string& stored, const std::string& dir);
+
+    mutable CNRMutex _lock;
+    CStringMap _info;
+    CMREvent _shutdownComplete;
+    std::string _binDir;
+    std::string _varDir;
+    std::string _dbDir;
+    std::string _libDir;
+    std::string _tmpDir;
+    std::string _shareDir;
+    std::string _etcDir;
+    std::string _runDir;
+    server_key_t _sharedServerKey;
+    CMessageStore _msgStore;
+    CMultiPtr<CExceptionFacade*, CNRMutex> _facades;
+    mutable CNRMutex _queryLock;
+    CGeneralPtr<CStringMap> _queryResponses;
+    CGeneralPtr<CTaskRegistry> _taskRegistry;
+    int64_t _serverIndex = 0;
+    bool _keepResident = false;
+};
+
+} // namespace osk
