@@ -147,7 +147,7 @@ void CLogTLS::configure(const CStringMap& config)
         if (!active.empty()) active += ',';
         active += target.first;
     }
-    _log(CException::info, CMessage(kLoggingTo, kModule).pushs(CException::severityString(_mask)).pushs(active));
+    _log(CException::info, CMessage(kLoggingTo, kModule).pushs(trimmed(levels)).pushs(active));
 }
 
 void CLogTLS::registerTarget(const target_ptr_t& target)
