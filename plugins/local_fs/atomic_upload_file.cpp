@@ -11,12 +11,12 @@
 #include <ctime>
 
 #include "extended/exception.h"
+#include "local_fs/local_file_error.h"
 #include "local_fs/local_path_resolver.h"
 
 namespace localfs {
 
 namespace {
-const char* const kModule = "local_fs";
 
 // Texts shown to clients and logs.
 const char* const kCannotCreate = "Cannot create file '%1'.";
@@ -31,18 +31,9 @@ const char* const kTooLarge = "The write goes beyond the largest possible file s
 const char* const kTempInfix = ".upload-";
 constexpr int kTempAttempts = 16;
 
-osk::CException uploadError(const char* what, const std::string& leaf, const char* why, const char* context,
-                            int err)
-{
-    osk::CException e = OSK_EXCEPTION(osk::CMessage(what).pushs(CLocalPathResolver::printableName(leaf)),
-                                      osk::CMessage(why), context, kModule);
-    e.err_code(err);
-    return e;
-}
-
 osk::CException systemError(const char* what, const std::string& leaf, const char* context, int err)
 {
-    return uploadError(what, leaf, strerror(err), context, err);
+    return CLocalFileError::make(what, leaf, strerror(err), context, err);
 }
 
 std::string randomSuffix()
@@ -72,17 +63,17 @@ CAtomicUploadFile::CAtomicUploadFile(int dirFd, const std::string& leaf, mode_t 
     const char* const context = "CAtomicUploadFile::CAtomicUploadFile";
     if (leaf.empty() || leaf == "." || leaf == ".." || leaf.find('/') != std::string::npos ||
         leaf.find('\0') != std::string::npos)
-        throw uploadError(kCannotCreate, leaf, "The file name is not a single name.", context, EINVAL);
+        throw CLocalFileError::make(kCannotCreate, leaf, "The file name is not a single name.", context, EINVAL);
     _dir.reset(::fcntl(dirFd, F_DUPFD_CLOEXEC, 0));
     if (!_dir.valid()) throw systemError(kCannotCreate, leaf, context, errno);
 
     struct stat st;
     if (::fstatat(_dir.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISDIR(st.st_mode)) throw uploadError(kCannotCreate, leaf, kIsDirectory, context, EISDIR);
+        if (S_ISDIR(st.st_mode)) throw CLocalFileError::make(kCannotCreate, leaf, kIsDirectory, context, EISDIR);
         // A symbolic link in the way is replaced itself, never written through.
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-            throw uploadError(kCannotCreate, leaf, kNotRegular, context, EACCES);
-        if (!canOverwrite) throw uploadError(kCannotCreate, leaf, kFileExists, context, EEXIST);
+            throw CLocalFileError::make(kCannotCreate, leaf, kNotRegular, context, EACCES);
+        if (!canOverwrite) throw CLocalFileError::make(kCannotCreate, leaf, kFileExists, context, EEXIST);
         _createTemporary();
         return;
     }
@@ -97,7 +88,7 @@ CAtomicUploadFile::CAtomicUploadFile(int dirFd, const std::string& leaf, mode_t 
             _createTemporary();
             return;
         }
-        if (err == EEXIST) throw uploadError(kCannotCreate, leaf, kFileExists, context, EEXIST);
+        if (err == EEXIST) throw CLocalFileError::make(kCannotCreate, leaf, kFileExists, context, EEXIST);
         throw systemError(kCannotCreate, leaf, context, err);
     }
     if (::fchmod(_fd.get(), _perms) != 0) {
@@ -147,10 +138,10 @@ void CAtomicUploadFile::_createTemporary()
 void CAtomicUploadFile::write(uint64_t offset, const char* data, size_t len)
 {
     const char* const context = "CAtomicUploadFile::write";
-    if (!_fd.valid()) throw uploadError(kCannotWrite, _leaf, kNotOpen, context, EBADF);
+    if (!_fd.valid()) throw CLocalFileError::make(kCannotWrite, _leaf, kNotOpen, context, EBADF);
     constexpr uint64_t maxOffset = static_cast<uint64_t>(INT64_MAX);
     if (offset > maxOffset || len > maxOffset - offset)
-        throw uploadError(kCannotWrite, _leaf, kTooLarge, context, EFBIG);
+        throw CLocalFileError::make(kCannotWrite, _leaf, kTooLarge, context, EFBIG);
     size_t done = 0;
     while (done < len) {
         const ssize_t n = ::pwrite(_fd.get(), data + done, len - done, static_cast<off_t>(offset + done));
@@ -168,7 +159,7 @@ void CAtomicUploadFile::write(uint64_t offset, const char* data, size_t len)
 void CAtomicUploadFile::commit()
 {
     const char* const context = "CAtomicUploadFile::commit";
-    if (!_fd.valid()) throw uploadError(kCannotReplace, _leaf, kNotOpen, context, EBADF);
+    if (!_fd.valid()) throw CLocalFileError::make(kCannotReplace, _leaf, kNotOpen, context, EBADF);
     if (!_replacing) {
         _fd.reset();
         return;

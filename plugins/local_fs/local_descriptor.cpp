@@ -9,12 +9,12 @@
 #include <cstring>
 
 #include "extended/exception.h"
+#include "local_fs/local_file_error.h"
 #include "local_fs/local_path_resolver.h"
 
 namespace localfs {
 
 namespace {
-const char* const kModule = "local_fs";
 
 // Texts shown to clients and logs.
 const char* const kCannotRead = "Cannot read file '%1'.";
@@ -27,14 +27,6 @@ const char* const kOffsetTooLarge = "The offset lies beyond the largest possible
 constexpr size_t kSizeChunk = 65536;
 constexpr uint64_t kMaxOffset = static_cast<uint64_t>(INT64_MAX);
 
-osk::CException fileError(const char* what, const std::string& name, const std::string& why, const char* context,
-                          int err)
-{
-    osk::CException e = OSK_EXCEPTION(osk::CMessage(what).pushs(CLocalPathResolver::printableName(name)),
-                                      osk::CMessage(why), context, kModule);
-    e.err_code(err);
-    return e;
-}
 } // namespace
 
 CLocalDescriptor::CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name)
@@ -54,18 +46,18 @@ CLocalDescriptor::~CLocalDescriptor() = default;
 void CLocalDescriptor::_checkMode(bool download, const char* context) const
 {
     if (download ? downloading() : (_writer != nullptr)) return;
-    throw fileError(download ? kCannotRead : kCannotWrite, _name, kWrongDirection, context, EBADF);
+    throw CLocalFileError::make(download ? kCannotRead : kCannotWrite, _name, kWrongDirection, context, EBADF);
 }
 
 size_t CLocalDescriptor::_pread(char* buffer, size_t count, osk::CFileOffset offset)
 {
-    if (offset > kMaxOffset) throw fileError(kCannotRead, _name, kOffsetTooLarge, "CLocalDescriptor::read", EINVAL);
+    if (offset > kMaxOffset) throw CLocalFileError::make(kCannotRead, _name, kOffsetTooLarge, "CLocalDescriptor::read", EINVAL);
     for (;;) {
         const ssize_t n = ::pread(_file.get(), buffer, count, static_cast<off_t>(offset));
         if (n >= 0) return static_cast<size_t>(n);
         if (errno == EINTR) continue;
         const int err = errno;
-        throw fileError(kCannotRead, _name, strerror(err), "CLocalDescriptor::read", err);
+        throw CLocalFileError::make(kCannotRead, _name, strerror(err), "CLocalDescriptor::read", err);
     }
 }
 
@@ -97,7 +89,7 @@ size_t CLocalDescriptor::_readNetascii(char* buffer, osk::CFileOffset offset, si
         return n;
     }
     if (offset != _nextOffset)
-        throw fileError(kCannotRead, _name, kOutOfSequence, "CLocalDescriptor::read", EINVAL);
+        throw CLocalFileError::make(kCannotRead, _name, kOutOfSequence, "CLocalDescriptor::read", EINVAL);
 
     size_t produced = 0;
     _chunk.resize(count);
@@ -124,14 +116,14 @@ size_t CLocalDescriptor::write(osk::CFileOffset offset, const char* data, size_t
     try {
         if (_binary) {
             if (offset > kMaxOffset)
-                throw fileError(kCannotWrite, _name, kOffsetTooLarge, "CLocalDescriptor::write", EFBIG);
+                throw CLocalFileError::make(kCannotWrite, _name, kOffsetTooLarge, "CLocalDescriptor::write", EFBIG);
             _writer->write(offset, data, count);
         } else if (count > 0 && offset + count <= _received) {
             // A block already stored: its bytes are in the file.
             return count;
         } else {
             if (offset != _received)
-                throw fileError(kCannotWrite, _name, kOutOfSequence, "CLocalDescriptor::write", EINVAL);
+                throw CLocalFileError::make(kCannotWrite, _name, kOutOfSequence, "CLocalDescriptor::write", EINVAL);
             _writeDecoded(data, count);
         }
     } catch (...) {
@@ -160,7 +152,7 @@ osk::CFileOffset CLocalDescriptor::size()
         struct stat st;
         if (::fstat(_file.get(), &st) != 0) {
             const int err = errno;
-            throw fileError(kCannotRead, _name, strerror(err), "CLocalDescriptor::size", err);
+            throw CLocalFileError::make(kCannotRead, _name, strerror(err), "CLocalDescriptor::size", err);
         }
         _size = static_cast<osk::CFileOffset>(st.st_size);
     } else {

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "extended/exception.h"
+#include "local_fs/local_file_error.h"
 #include "local_fs/local_path_resolver.h"
 #include "standard/guard.h"
 #include "tftp/tftp_server/state.h"
@@ -10,7 +11,6 @@
 namespace localfs {
 
 namespace {
-const char* const kModule = "local_fs";
 
 // Texts shown to clients and logs.
 const char* const kCannotOpen = "Cannot open file '%1'.";
@@ -18,14 +18,6 @@ const char* const kNotOurs = "Invalid file descriptor.";
 const char* const kNotUnderRoot = "The file name does not lie beneath the virtual root.";
 const char* const kUnknownDescriptor = "The descriptor was not opened by the local file system.";
 
-osk::CException localError(const char* what, const std::string& name, const char* why, const char* context,
-                           int err)
-{
-    osk::CException e = OSK_EXCEPTION(osk::CMessage(what).pushs(CLocalPathResolver::printableName(name)),
-                                      osk::CMessage(why), context, kModule);
-    e.err_code(err);
-    return e;
-}
 } // namespace
 
 CLocalFDManager::CLocalFDManager(CITFTPController* controller) : _controller(controller) {}
@@ -62,7 +54,7 @@ std::string CLocalFDManager::rootOf(const std::string& fqpn, const std::string& 
     const std::string tail = "/" + relative;
     if (relative.empty() || fqpn.size() < tail.size() ||
         fqpn.compare(fqpn.size() - tail.size(), tail.size(), tail) != 0)
-        throw localError(kCannotOpen, fqpn, kNotUnderRoot, "CLocalFDManager::rootOf", EACCES);
+        throw CLocalFileError::make(kCannotOpen, fqpn, kNotUnderRoot, "CLocalFDManager::rootOf", EACCES);
     std::string root = fqpn.substr(0, fqpn.size() - tail.size());
     while (root.size() > 1 && root.back() == '/') root.pop_back();
     return root.empty() ? "/" : root;
@@ -101,7 +93,7 @@ CLocalDescriptor* CLocalFDManager::_find(CIDescriptor* descriptor) const
     osk::CGuard<osk::CNRMutex> guard(_lock);
     const auto it = _open.find(descriptor);
     if (it == _open.end())
-        throw localError(kCannotOpen, std::string(), kUnknownDescriptor, "CLocalFDManager::_find", EBADF);
+        throw CLocalFileError::make(kCannotOpen, std::string(), kUnknownDescriptor, "CLocalFDManager::_find", EBADF);
     return it->second.get();
 }
 
@@ -113,7 +105,7 @@ void CLocalFDManager::closeFile(CIDescriptor* descriptor)
         osk::CGuard<osk::CNRMutex> guard(_lock);
         const auto it = _open.find(descriptor);
         if (it == _open.end())
-            throw localError(kCannotOpen, std::string(), kNotOurs, "CLocalFDManager::closeFile", EBADF);
+            throw CLocalFileError::make(kCannotOpen, std::string(), kNotOurs, "CLocalFDManager::closeFile", EBADF);
         closing = std::move(it->second);
         _open.erase(it);
     }

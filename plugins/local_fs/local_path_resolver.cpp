@@ -1,4 +1,5 @@
 #include "local_fs/local_path_resolver.h"
+#include "local_fs/local_file_error.h"
 
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -16,7 +17,6 @@
 namespace localfs {
 
 namespace {
-const char* const kModule = "local_fs";
 
 // Texts shown to clients and logs.
 const char* const kCannotOpenRoot = "Cannot open the virtual root '%1'.";
@@ -40,23 +40,14 @@ const char* const kSuspiciousChars = "*?|<>\"";
 
 constexpr size_t kMaxPrintable = 200;
 
-osk::CException nameError(const std::string& what, const std::string& name, const char* why,
-                          const char* context, int err)
-{
-    osk::CException e = OSK_EXCEPTION(osk::CMessage(what).pushs(CLocalPathResolver::printableName(name)),
-                                      osk::CMessage(why), context, kModule);
-    e.err_code(err);
-    return e;
-}
-
 // A failed open of a name beneath the root: escapes and refused links become
 // access violations with a clear reason; anything else keeps the kernel's
 // error and its text.
 osk::CException openError(const char* what, const std::string& name, const char* context, int err)
 {
-    if (err == EXDEV) return nameError(what, name, kOutsideRoot, context, EACCES);
-    if (err == ELOOP) return nameError(what, name, kLinkRefused, context, EACCES);
-    return nameError(what, name, strerror(err), context, err);
+    if (err == EXDEV) return CLocalFileError::make(what, name, kOutsideRoot, context, EACCES);
+    if (err == ELOOP) return CLocalFileError::make(what, name, kLinkRefused, context, EACCES);
+    return CLocalFileError::make(what, name, strerror(err), context, err);
 }
 
 std::vector<std::string> splitComponents(const std::string& relative)
@@ -105,35 +96,35 @@ int callOpenat2(int dirFd, const char* path, int flags)
 CLocalPathResolver::CLocalPathResolver(const std::string& root) : _root(root)
 {
     if (root.empty() || root.find('\0') != std::string::npos)
-        throw nameError(kCannotOpenRoot, root, kEmptyName, "CLocalPathResolver::CLocalPathResolver", EINVAL);
+        throw CLocalFileError::make(kCannotOpenRoot, root, kEmptyName, "CLocalPathResolver::CLocalPathResolver", EINVAL);
     _rootFd.reset(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!_rootFd.valid()) {
         const int err = errno;
-        throw nameError(kCannotOpenRoot, root, strerror(err), "CLocalPathResolver::CLocalPathResolver", err);
+        throw CLocalFileError::make(kCannotOpenRoot, root, strerror(err), "CLocalPathResolver::CLocalPathResolver", err);
     }
 }
 
 std::string CLocalPathResolver::normaliseName(const std::string& requested, bool massage)
 {
     const char* const context = "CLocalPathResolver::normaliseName";
-    if (requested.empty()) throw nameError(kInvalidName, requested, kEmptyName, context, EINVAL);
-    if (requested.size() >= PATH_MAX) throw nameError(kInvalidName, requested, kNameTooLong, context, ENAMETOOLONG);
+    if (requested.empty()) throw CLocalFileError::make(kInvalidName, requested, kEmptyName, context, EINVAL);
+    if (requested.size() >= PATH_MAX) throw CLocalFileError::make(kInvalidName, requested, kNameTooLong, context, ENAMETOOLONG);
     std::string name = requested;
     for (char& c : name) {
         const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) throw nameError(kInvalidName, requested, kControlChars, context, EINVAL);
+        if (byte < 0x20 || byte == 0x7f) throw CLocalFileError::make(kInvalidName, requested, kControlChars, context, EINVAL);
         // Many boot loaders and devices write DOS-style paths.
         if (c == '\\') c = '/';
     }
     std::vector<std::string> kept;
     for (const std::string& part : splitComponents(name)) {
         if (part == ".") continue;
-        if (part == "..") throw nameError(kInvalidName, requested, kParentDir, context, EACCES);
-        if (part.size() > NAME_MAX) throw nameError(kInvalidName, requested, kNameTooLong, context, ENAMETOOLONG);
-        if (massage && isSuspicious(part)) throw nameError(kInvalidName, requested, kSuspicious, context, EACCES);
+        if (part == "..") throw CLocalFileError::make(kInvalidName, requested, kParentDir, context, EACCES);
+        if (part.size() > NAME_MAX) throw CLocalFileError::make(kInvalidName, requested, kNameTooLong, context, ENAMETOOLONG);
+        if (massage && isSuspicious(part)) throw CLocalFileError::make(kInvalidName, requested, kSuspicious, context, EACCES);
         kept.push_back(part);
     }
-    if (kept.empty()) throw nameError(kInvalidName, requested, kNoFileName, context, EINVAL);
+    if (kept.empty()) throw CLocalFileError::make(kInvalidName, requested, kNoFileName, context, EINVAL);
     return joinComponents(kept, kept.size());
 }
 
@@ -246,13 +237,13 @@ CUniqueFd CLocalPathResolver::openRead(const std::string& requested) const
     struct stat st;
     if (::fstat(fd.get(), &st) != 0) {
         err = errno;
-        throw nameError(kCannotOpenFile, requested, strerror(err), context, err);
+        throw CLocalFileError::make(kCannotOpenFile, requested, strerror(err), context, err);
     }
-    if (!S_ISREG(st.st_mode)) throw nameError(kCannotOpenFile, requested, kNotRegular, context, EACCES);
+    if (!S_ISREG(st.st_mode)) throw CLocalFileError::make(kCannotOpenFile, requested, kNotRegular, context, EACCES);
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
         err = errno;
-        throw nameError(kCannotOpenFile, requested, strerror(err), context, err);
+        throw CLocalFileError::make(kCannotOpenFile, requested, strerror(err), context, err);
     }
     return fd;
 }
@@ -266,7 +257,7 @@ CUniqueFd CLocalPathResolver::openParent(const std::string& requested, std::stri
         CUniqueFd fd(::fcntl(_rootFd.get(), F_DUPFD_CLOEXEC, 0));
         if (!fd.valid()) {
             const int err = errno;
-            throw nameError(kCannotOpenDir, requested, strerror(err), context, err);
+            throw CLocalFileError::make(kCannotOpenDir, requested, strerror(err), context, err);
         }
         return fd;
     }
@@ -285,7 +276,7 @@ CUniqueFd CLocalPathResolver::_createDirectories(const std::vector<std::string>&
     CUniqueFd current(::fcntl(_rootFd.get(), F_DUPFD_CLOEXEC, 0));
     if (!current.valid()) {
         const int err = errno;
-        throw nameError(kCannotOpenDir, requested, strerror(err), context, err);
+        throw CLocalFileError::make(kCannotOpenDir, requested, strerror(err), context, err);
     }
     for (size_t i = 0; i < components.size(); ++i) {
         const std::string prefix = joinComponents(components, i + 1);
@@ -300,11 +291,11 @@ CUniqueFd CLocalPathResolver::_createDirectories(const std::vector<std::string>&
                 CUniqueFd made(::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
                 if (!made.valid() || ::fchmod(made.get(), _dirPerms) != 0) {
                     err = errno;
-                    throw nameError(kCannotCreateDir, prefix, strerror(err), context, err);
+                    throw CLocalFileError::make(kCannotCreateDir, prefix, strerror(err), context, err);
                 }
             } else if (errno != EEXIST) {
                 err = errno;
-                throw nameError(kCannotCreateDir, prefix, strerror(err), context, err);
+                throw CLocalFileError::make(kCannotCreateDir, prefix, strerror(err), context, err);
             }
             // Resolve again from the root: whoever made it, it must still be
             // a directory beneath the root.

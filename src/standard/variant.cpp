@@ -1,4 +1,5 @@
 #include "standard/variant.h"
+#include "standard/variant_text.h"
 
 #include <cstring>
 #include <limits>
@@ -95,26 +96,6 @@ uint64_t checkedDiv(uint64_t a, uint64_t b, const char* context)
     return a / b;
 }
 
-std::string trimAddress(const std::string& text)
-{
-    size_t begin = 0, end = text.size();
-    while (begin < end && (text[begin] == '[' || text[begin] == ' ' || text[begin] == '\t')) ++begin;
-    while (end > begin && (text[end - 1] == ']' || text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-    return text.substr(begin, end - begin);
-}
-
-bool equalsNoCase(const std::string& text, const char* word)
-{
-    const size_t length = std::strlen(word);
-    if (text.size() != length) return false;
-    for (size_t i = 0; i < length; ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != word[i]) return false;
-    }
-    return true;
-}
-
 // A port text: decimal digits worth 1 to 65535, or zeros alone.
 bool parsePort(const std::string& text, size_t begin, uint16_t& port)
 {
@@ -189,16 +170,16 @@ CVariant CVariant::_guess(const std::string& text)
     // 1. A quoted string.
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return CVariant(text.substr(1, text.size() - 2));
     // 2. A boolean word.
-    if (equalsNoCase(text, "true")) return CVariant(true);
-    if (equalsNoCase(text, "false")) return CVariant(false);
+    if (CVariantText::equalsNoCase(text, "true")) return CVariant(true);
+    if (CVariantText::equalsNoCase(text, "false")) return CVariant(false);
     // 3. An ip address, optionally in brackets.
-    const std::string address = trimAddress(text);
+    const std::string address = CVariantText::trimAddress(text);
     if (CIPAddress::isValid(address)) return CVariant(CIPAddress(address));
     // 4. An endpoint: an address, ":" and a port.
     const size_t colon = text.rfind(':');
     uint16_t port = 0;
     if (colon != std::string::npos && parsePort(text, colon + 1, port)) {
-        const std::string host = trimAddress(text.substr(0, colon));
+        const std::string host = CVariantText::trimAddress(text.substr(0, colon));
         if (CIPAddress::isValid(host)) return CVariant(CEndpoint(CIPAddress(host), port));
     }
     // 5. A decimal number: signed when written with a sign.

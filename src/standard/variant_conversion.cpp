@@ -6,6 +6,7 @@
 
 #include "extended/exception.h"
 #include "standard/variant.h"
+#include "standard/variant_text.h"
 
 namespace osk {
 
@@ -80,26 +81,6 @@ CIPAddress remapped(const CIPAddress& address, data_subtype subtype)
 {
     if (!CVariantSubType::isAddressFamily(subtype)) return address;
     return address.mapTo(CVariantSubType::addressType(subtype));
-}
-
-// Address text without surrounding "[", "]", blanks and tabs.
-std::string trimAddress(const std::string& text)
-{
-    size_t begin = 0, end = text.size();
-    while (begin < end && (text[begin] == '[' || text[begin] == ' ' || text[begin] == '\t')) ++begin;
-    while (end > begin && (text[end - 1] == ']' || text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-    return text.substr(begin, end - begin);
-}
-
-bool equalsNoCase(const std::string& text, const char* word)
-{
-    size_t i = 0;
-    for (; i < text.size() && word[i]; ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != word[i]) return false;
-    }
-    return i == text.size() && word[i] == 0;
 }
 
 [[noreturn]] void throwNotInteger(const std::string& text, data_type target)
@@ -196,12 +177,12 @@ void time_uinteger(CVariant& v, data_subtype, const char*)
 
 void string_ipaddress(CVariant& v, data_subtype subtype, const char*)
 {
-    v.ipaddress(remapped(CIPAddress(trimAddress(v.string())), subtype));
+    v.ipaddress(remapped(CIPAddress(CVariantText::trimAddress(v.string())), subtype));
 }
 void string_boolean(CVariant& v, data_subtype, const char*)
 {
     const std::string& text = v.string();
-    v.boolean(!text.empty() && !equalsNoCase(text, "false"));
+    v.boolean(!text.empty() && !CVariantText::equalsNoCase(text, "false"));
 }
 void string_time(CVariant& v, data_subtype, const char*) { v.time(CTimeT(v.string())); }
 void string_hexstore(CVariant& v, data_subtype, const char*)
