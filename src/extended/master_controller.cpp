@@ -457,6 +457,7 @@ void CMasterController::loadPlugins(const CConfigPtr& configuration)
     const std::set<std::string> available = sharedObjects(directory);
     syslog(CException::info, CMessage(kFoundPlugins, kModule).push(available.size()));
 
+    CPlugin::plugin_list_t fresh;
     for (const std::string& name : commaList(configuration->get_string(CConfigNames::plugins(), std::string()))) {
         // The file the name stands for; a name matching none is tried as
         // given so that the loader's own error tells what is wrong.
@@ -476,12 +477,13 @@ void CMasterController::loadPlugins(const CConfigPtr& configuration)
                          [&pluginName](CPlugin* other) { return other->pluginName() == pluginName; })) {
             CGuard<CNRMutex> guard(_pluginLock);
             _plugins.push_back(plugin);
+            fresh.push_back(plugin);
             continue;
         }
         syslog(CException::error, CMessage(kAlreadyLoaded, kModule).pushs(pluginName));
         _unloadPlugin(plugin);
     }
-    _openPlugins();
+    _openPlugins(fresh);
 }
 
 CPlugin* CMasterController::_loadPlugin(const std::string& name, const std::string& path)
@@ -515,18 +517,20 @@ CPlugin* CMasterController::_loadPlugin(const std::string& name, const std::stri
     return plugin;
 }
 
-void CMasterController::_openPlugins()
+void CMasterController::_openPlugins(const CPlugin::plugin_list_t& fresh)
 {
+    // Plug-ins loaded by this call and not opened yet.
+    std::set<CPlugin*> unopened(fresh.begin(), fresh.end());
+
     // The interfaces a plug-in requires must be offered by another loaded
     // plug-in. Leaving one out can take away what a third one requires, so
     // the check repeats until every remaining plug-in is satisfied; it runs
     // again after opening, when failed plug-ins have left.
-    const auto dropUnsatisfied = [this](bool opened) {
+    const auto dropUnsatisfied = [this, &unopened] {
         bool changed = true;
         while (changed) {
             changed = false;
-            const CPlugin::plugin_list_t loaded = findAllPlugins();
-            for (CPlugin* plugin : loaded) {
+            for (CPlugin* plugin : findAllPlugins()) {
                 const std::string required = plugin->requiredInterfaces();
                 bool satisfied = true;
                 for (const std::string& type : commaList(required)) {
@@ -537,7 +541,7 @@ void CMasterController::_openPlugins()
                 if (satisfied) continue;
                 syslog(CException::error,
                        CMessage(kDependencyFailure, kModule).pushs(plugin->pluginName()).pushs(required));
-                if (opened) {
+                if (unopened.erase(plugin) == 0) {
                     syslog(CException::info, CMessage(kClosing, kModule).pushs(plugin->pluginName()));
                     plugin->closePlugin();
                 }
@@ -548,9 +552,11 @@ void CMasterController::_openPlugins()
         }
     };
 
-    dropUnsatisfied(false);
+    dropUnsatisfied();
     bool failures = false;
-    for (CPlugin* plugin : findAllPlugins()) {
+    for (CPlugin* plugin : fresh) {
+        if (unopened.count(plugin) == 0) continue;  // left already
+        unopened.erase(plugin);
         int result = -1;
         try {
             if (plugin->authorized(findAllPlugins())) result = plugin->openPlugin();
@@ -563,7 +569,7 @@ void CMasterController::_openPlugins()
         _unloadPlugin(plugin);
         failures = true;
     }
-    if (failures) dropUnsatisfied(true);
+    if (failures) dropUnsatisfied();
 }
 
 void CMasterController::reportPlugins()
@@ -723,7 +729,8 @@ void CMasterController::setOpenFileLimit(int limit)
     // Only a privileged process may raise the hard limit, and not beyond the
     // system's ceiling; the refusal is reported as such.
     if (limits.rlim_max != RLIM_INFINITY && wanted > limits.rlim_max) limits.rlim_max = wanted;
-    if (::setrlimit(RLIMIT_NOFILE, &limits) != 0) throw systemFailure(CMessage(kRaiseFileLimit).push(limit), errno, context);
+    if (::setrlimit(RLIMIT_NOFILE, &limits) != 0)
+        throw systemFailure(CMessage(kRaiseFileLimit).push(limit), errno, context);
     if (::getrlimit(RLIMIT_NOFILE, &limits) != 0)
         throw systemFailure(CMessage(kUnknownFileLimit), errno, context);
     syslog(CException::info, CMessage(kFileLimits, kModule)

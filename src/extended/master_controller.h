@@ -194,8 +194,9 @@ private:
     // Loads one library and creates its plug-in; null (after logging) when
     // that fails.
     CPlugin* _loadPlugin(const std::string& name, const std::string& path);
-    // Checks the required interfaces and opens every loaded plug-in.
-    void _openPlugins();
+    // Checks the required interfaces of all loaded plug-ins and opens the
+    // fresh ones (those just loaded).
+    void _openPlugins(const CPlugin::plugin_list_t& fresh);
     // Takes a plug-in out of the list and destroys it.
     void _unloadPlugin(CPlugin* plugin);
     // The plug-ins sorted by runPriority(), load order within one priority.

@@ -145,6 +145,19 @@ TEST_F(PluginHostTest, ASecondPluginOfTheSameNameIsRefused)
     EXPECT_EQ((Names{"alpha destroyed", "alpha open", "alpha run"}), calls());
 }
 
+TEST_F(PluginHostTest, ALaterLoadOpensOnlyItsOwnPlugins)
+{
+    install("alpha");
+    install("beta");
+    set("system.plugins", "alpha");
+    controller.loadPlugins(config);
+    set("system.plugins", "beta,alpha");
+    controller.loadPlugins(config);
+    EXPECT_EQ((Names{"alpha", "beta"}), loaded());
+    EXPECT_EQ(1u, controller.countContaining("error: Plugin 'alpha' is already loaded."));
+    EXPECT_EQ((Names{"alpha open", "alpha destroyed", "beta open"}), calls());
+}
+
 TEST_F(PluginHostTest, PluginsWhoseRequiredInterfacesAreMissingAreUnloadedBeforeOpening)
 {
     for (const char* name : {"alpha", "beta", "gamma", "delta", "self"}) install(name);
@@ -152,7 +165,7 @@ TEST_F(PluginHostTest, PluginsWhoseRequiredInterfacesAreMissingAreUnloadedBefore
     setting("alpha", "interface", "CAlpha");
     setting("alpha", "requires", "CIMissing");
     setting("beta", "requires", "CAlpha");  // lost with alpha
-    setting("gamma", "requires", " CDelta ,CTestFixture");
+    setting("gamma", "requires", " CDelta ,CIOther");
     setting("delta", "interface", "CIOther, CDelta");
     setting("self", "interface", "CSelf");
     setting("self", "requires", "CSelf");  // a plug-in cannot satisfy itself
@@ -161,10 +174,10 @@ TEST_F(PluginHostTest, PluginsWhoseRequiredInterfacesAreMissingAreUnloadedBefore
     EXPECT_EQ((Names{"gamma", "delta"}), loaded());
     EXPECT_EQ(1u, controller.countContaining(
                       "error: Dependency failure for plugin 'alpha'. This plugin requires: 'CIMissing'."));
-    EXPECT_EQ(1u,
-              controller.countContaining("error: Dependency failure for plugin 'beta'. This plugin requires: 'CAlpha'."));
-    EXPECT_EQ(1u,
-              controller.countContaining("error: Dependency failure for plugin 'self'. This plugin requires: 'CSelf'."));
+    EXPECT_EQ(1u, controller.countContaining(
+                      "error: Dependency failure for plugin 'beta'. This plugin requires: 'CAlpha'."));
+    EXPECT_EQ(1u, controller.countContaining(
+                      "error: Dependency failure for plugin 'self'. This plugin requires: 'CSelf'."));
     const Names opened = calls();
     EXPECT_EQ(0, std::count(opened.begin(), opened.end(), "alpha open"));
     EXPECT_EQ(1, std::count(opened.begin(), opened.end(), "gamma open"));
@@ -184,8 +197,8 @@ TEST_F(PluginHostTest, APluginThatFailsToOpenIsUnloadedAndTakesItsDependentsAlon
     EXPECT_EQ(Names{"delta"}, loaded());
     EXPECT_EQ(1u, controller.countContaining("error: Failed to initialize plugin 'alpha'."));
     EXPECT_EQ(1u, controller.countContaining("error: Failed to initialize plugin 'gamma'."));
-    EXPECT_EQ(1u,
-              controller.countContaining("error: Dependency failure for plugin 'beta'. This plugin requires: 'CAlpha'."));
+    EXPECT_EQ(1u, controller.countContaining(
+                      "error: Dependency failure for plugin 'beta'. This plugin requires: 'CAlpha'."));
     // beta had been opened before alpha's failure showed; it is closed first.
     EXPECT_EQ((Names{"alpha open", "alpha destroyed", "beta open", "gamma destroyed", "delta open", "beta close",
                      "beta destroyed"}),
@@ -259,7 +272,8 @@ TEST_F(PluginHostTest, ControllerStartLoadsPluginsAfterReadingAndMergingTheConfi
 {
     TempDir var;
     install("alpha");
-    host_test::writeFile(var / "zelvo.conf", "system.plugins=alpha\nsystem.storage.path=" + var.path() + "\n");
+    host_test::writeFile(var / "zelvo.conf",
+                         "system.plugins=alpha\nsystem.log.targets=stdout\nsystem.storage.path=" + var.path() + "\n");
     host_test::writeFile(var / "merge.conf", "set test_plugin.alpha.interface=CMerged\n");
     config->fqpn(var / "zelvo.conf");
 

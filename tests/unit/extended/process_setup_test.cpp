@@ -269,9 +269,9 @@ TEST_F(ProcessSetupTest, PrivilegesAreDroppedGroupFirstInAChildProcess)
                   gid_t groups[8];
                   const int count = getgroups(8, groups);
                   if (count != 1 || groups[0] != 65534) return 3;
-                  if (controller.entries() != std::vector<std::string>{"info: Group id for this process is now '65534'.",
-                                                                       "info: User id for this process is now '65534'."})
-                      return 4;
+                  const std::vector<std::string> expected{"info: Group id for this process is now '65534'.",
+                                                          "info: User id for this process is now '65534'."};
+                  if (controller.entries() != expected) return 4;
                   return 0;
               }));
 }
