@@ -1,15 +1,29 @@
 #include "extended/master_controller.h"
 
+#include <ace/DLL.h>
+#include <ace/OS_NS_sys_socket.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "extended/async_log.h"
 #include "extended/cmd_log_exception.h"
+#include "extended/config_names.h"
 #include "extended/exception.h"
 #include "extended/library_info.h"
+#include "security/blowfish.h"
 #include "standard/guard.h"
+#include "standard/hex_store.h"
 
 namespace osk {
 
@@ -26,6 +40,46 @@ const char* const kKeyMsgFile = "system.msg.file";
 const char* const kKeyMsgLocale = "system.msg.locale";
 const char* const kKeyIndex = "system.index";
 const char* const kDefaultLocale = "en_US";
+const char* const kCannotReadConfig = "Cannot read configuration file.";
+const char* const kDefaultServerKeyUsed =
+    "The config file does not define a shared server key ('%1'). A default value will be used.";
+
+// Plug-ins.
+const char* const kScanning = "Scanning for plugins in '%1'.";
+const char* const kFoundPlugins = "Found %1 available plugins.";
+const char* const kLoadFailed = "Failed to load plugin '%1' with error '%2'.";
+const char* const kNoCreator = "Failed to resolve creator for plugin '%1'.";
+const char* const kCreateFailed = "Failed to create plugin '%1'.";
+const char* const kAlreadyLoaded = "Plugin '%1' is already loaded.";
+const char* const kDependencyFailure = "Dependency failure for plugin '%1'. This plugin requires: '%2'.";
+const char* const kInitFailed = "Failed to initialize plugin '%1'.";
+const char* const kLoadedPlugins = "Loaded %1 plugins: %2.";
+const char* const kRunFailed = "Failed to run plugin '%1'. This plugin will be unloaded.";
+const char* const kClosing = "Closing plugin '%1'.";
+const char* const kUnloading = "Unloading plugin '%1'.";
+const char* const kNoDestroyer = "Failed to resolve destroyer for plugin '%1'.";
+const char* const kCreatorSymbol = "pluginCreator";
+const char* const kDestroyerSymbol = "pluginDestroyer";
+
+// Process set-up.
+const char* const kChrootDone = "This process has changed root to directory '%1'.";
+const char* const kChrootFailed = "Cannot change root to directory '%1'.";
+const char* const kGidDone = "Group id for this process is now '%1'.";
+const char* const kUidDone = "User id for this process is now '%1'.";
+const char* const kGidFailed = "Failed to set group id '%1' while dropping privileges.";
+const char* const kUidFailed = "Failed to set user id '%1' while dropping privileges.";
+const char* const kFileLimits = "Max open file limits are: %1 soft, %2 hard.";
+const char* const kZeroFileLimit = "Cannot set max open file limit to 0.";
+const char* const kRaiseFileLimit = "Cannot increase max open files limit to %1.";
+const char* const kUnknownFileLimit = "Cannot determine the max open files limit.";
+const char* const kPidRunning = "Process '%1' appears to be running already.";
+const char* const kPidRemoveHint = "If the process is not running, remove the pid file '%1' and try again.";
+const char* const kPidOrphanUndeletable = "Failed to delete orphaned pid file '%1'.";
+const char* const kPidIsDirectory = "Path '%1' is a directory.";
+const char* const kPidOpenFailed = "Failed to open pid file '%1'.";
+const char* const kPidWriteFailed = "Failed to write to pid file.";
+const char* const kPidCreateFailed = "Failed to create a pid file.";
+
 // The shortest name worth looking up: the length of "query_".
 constexpr size_t kMinQueryName = 6;
 
@@ -36,6 +90,84 @@ bool hasQueryPrefix(const std::string& name)
 }
 
 std::string known(const std::string& value) { return value.empty() ? std::string(kUnidentified) : value; }
+
+// An exception whose why-text describes a system error number.
+CException systemFailure(const CMessage& what, int error, const char* context)
+{
+    return CException(what, CMessage(std::strerror(error)), context, kModule, __FILE__, __LINE__, CException::error,
+                      error);
+}
+
+std::string trimmed(const std::string& text, const char* blanks)
+{
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// The non-empty pieces of a comma list, each trimmed of blanks and tabs.
+std::vector<std::string> commaList(const std::string& text)
+{
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        if (comma == std::string::npos) comma = text.size();
+        const std::string piece = trimmed(text.substr(start, comma - start), " \t");
+        if (!piece.empty()) pieces.push_back(piece);
+        start = comma + 1;
+    }
+    return pieces;
+}
+
+// The names of the "*.so" files in directory (none when it cannot be read).
+std::set<std::string> sharedObjects(const std::string& directory)
+{
+    std::set<std::string> names;
+    DIR* dir = ::opendir(directory.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() <= 3 || name.compare(name.size() - 3, 3, ".so") != 0) continue;
+        struct stat info;
+        const std::string path = directory + "/" + name;
+        if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) names.insert(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+// Writes all of text to fd, retrying after interruptions.
+bool writeAll(int fd, const std::string& text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t count = ::write(fd, text.data() + done, text.size() - done);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return false;
+        done += static_cast<size_t>(count);
+    }
+    return true;
+}
+
+// The process id a pid file holds; 0 when it holds none.
+pid_t readPid(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char buffer[32] = {};
+    const ssize_t count = ::read(fd, buffer, sizeof(buffer) - 1);
+    ::close(fd);
+    if (count <= 0) return 0;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(buffer, &end, 10);
+    if (errno != 0 || end == buffer || value == 0 || value > 0x7fffffffUL) return 0;
+    while (*end == '\n' || *end == '\r' || *end == ' ') ++end;
+    return *end == '\0' ? static_cast<pid_t>(value) : 0;
+}
+
+bool processRunning(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
 
 // Built-in shared server key, used until the configuration supplies one.
 constexpr CMasterController::server_key_t kDefaultServerKey = {0x5a, 0x65, 0x6c, 0x76, 0x6f, 0x2d, 0x54, 0x46,
@@ -57,6 +189,13 @@ CMasterController::CMasterController()
 
 CMasterController::~CMasterController()
 {
+    try {
+        // A controller that is torn down without its orderly stop still
+        // returns its plug-ins to their libraries.
+        unloadPlugins();
+    } catch (...) {
+        // Nothing to report from a destructor.
+    }
     try {
         stopLog();
     } catch (...) {
@@ -166,7 +305,15 @@ void CMasterController::_setDir(std::string& stored, const std::string& dir)
 }
 
 std::string CMasterController::binDir() { return _dir(_binDir, "/usr/sbin"); }
-std::string CMasterController::varDir() { return _dir(_varDir, "/var/lib/" + appName()); }
+// The storage path of the configuration, read on first use.
+std::string CMasterController::varDir()
+{
+    {
+        CGuard<CNRMutex> guard(_lock);
+        if (!_varDir.empty()) return _varDir;
+    }
+    return _dir(_varDir, config()->get_string(CConfigNames::storagePath(), "/var/lib/" + appName()));
+}
 std::string CMasterController::libDir() { return _dir(_libDir, "/usr/lib64/" + appName()); }
 std::string CMasterController::tmpDir() { return _dir(_tmpDir, "/tmp"); }
 std::string CMasterController::shareDir() { return _dir(_shareDir, "/usr/share/" + appName()); }
@@ -249,12 +396,20 @@ void CMasterController::getQueryResponses(CStringMap& out) const
     out.merge(*_queryResponses);
 }
 
-const CMasterController::server_key_t& CMasterController::sharedServerKey() const { return _sharedServerKey; }
-
-void CMasterController::sharedServerKey(const server_key_t& key)
+CMasterController::server_key_t CMasterController::sharedServerKey()
 {
+    const std::string text = config()->get_string(CConfigNames::sharedKey(), std::string());
+    server_key_t key = kDefaultServerKey;
+    if (trimmed(text, " \t").empty()) {
+        syslog(CException::warning, CMessage(kDefaultServerKeyUsed, kModule).pushs(CConfigNames::sharedKey()));
+    } else {
+        const CHexStore bytes(trimmed(text, " \t"), "-");
+        key.fill(0);
+        std::copy_n(bytes.begin(), std::min(bytes.size(), key.size()), key.begin());
+    }
     CGuard<CNRMutex> guard(_lock);
     _sharedServerKey = key;
+    return key;
 }
 
 bool CMasterController::keepResident() const
@@ -268,5 +423,383 @@ void CMasterController::keepResident(bool resident)
     CGuard<CNRMutex> guard(_lock);
     _keepResident = resident;
 }
+
+int CMasterController::init()
+{
+    initSockets();
+    const CConfigPtr configuration = config();
+    readConfig(configuration);
+    configuration->mergeUpdates(varDir());
+    startLog();
+    prime();
+    initPrivateKey();
+    loadPlugins(configuration);
+    setChroot(configuration);
+    setPrivileges(configuration);
+    reportPlugins();
+    return 0;
+}
+
+void CMasterController::readConfig(const CConfigPtr& configuration)
+{
+    errno = 0;
+    if (configuration->read(std::string())) return;
+    const int error = errno != 0 ? errno : ENOENT;
+    throw systemFailure(CMessage(kCannotReadConfig), error, "CMasterController::readConfig");
+}
+
+// ---------------------------------------------------------------- plug-ins
+
+void CMasterController::loadPlugins(const CConfigPtr& configuration)
+{
+    const std::string directory = libDir();
+    syslog(CException::info, CMessage(kScanning, kModule).pushs(directory));
+    const std::set<std::string> available = sharedObjects(directory);
+    syslog(CException::info, CMessage(kFoundPlugins, kModule).push(available.size()));
+
+    CPlugin::plugin_list_t fresh;
+    for (const std::string& name : commaList(configuration->get_string(CConfigNames::plugins(), std::string()))) {
+        // The file the name stands for; a name matching none is tried as
+        // given so that the loader's own error tells what is wrong.
+        std::string file = name;
+        for (const std::string& candidate : {name, name + ".so", "lib" + name + ".so"}) {
+            if (available.count(candidate) != 0) {
+                file = candidate;
+                break;
+            }
+        }
+        const std::string path = file.find('/') == std::string::npos ? directory + "/" + file : file;
+        CPlugin* plugin = _loadPlugin(name, path);
+        if (!plugin) continue;
+        const std::string pluginName = plugin->pluginName();
+        const CPlugin::plugin_list_t loaded = findAllPlugins();
+        if (std::none_of(loaded.begin(), loaded.end(),
+                         [&pluginName](CPlugin* other) { return other->pluginName() == pluginName; })) {
+            CGuard<CNRMutex> guard(_pluginLock);
+            _plugins.push_back(plugin);
+            fresh.push_back(plugin);
+            continue;
+        }
+        syslog(CException::error, CMessage(kAlreadyLoaded, kModule).pushs(pluginName));
+        _unloadPlugin(plugin);
+    }
+    _openPlugins(fresh);
+}
+
+CPlugin* CMasterController::_loadPlugin(const std::string& name, const std::string& path)
+{
+    std::unique_ptr<ACE_DLL> library(new ACE_DLL(true));
+    if (library->open(path.c_str(), RTLD_NOW) != 0) {
+        const ACE_TCHAR* reason = library->error();
+        syslog(CException::error, CMessage(kLoadFailed, kModule).pushs(name).pushs(reason ? reason : "unknown"));
+        return nullptr;
+    }
+    const auto creator = reinterpret_cast<plugin_creator_t>(library->symbol(kCreatorSymbol));
+    if (!creator) {
+        syslog(CException::error, CMessage(kNoCreator, kModule).pushs(name));
+        return nullptr;
+    }
+    CPlugin* plugin = nullptr;
+    try {
+        plugin = creator();
+    } catch (const CException& failure) {
+        failure.record(exceptionFacade());
+        exceptionFacade().log();
+    } catch (...) {
+        // Reported below like a creator that returned nothing.
+    }
+    if (!plugin) {
+        syslog(CException::error, CMessage(kCreateFailed, kModule).pushs(name));
+        return nullptr;
+    }
+    plugin->controller(this);
+    plugin->handle(library.release());
+    return plugin;
+}
+
+void CMasterController::_openPlugins(const CPlugin::plugin_list_t& fresh)
+{
+    // Plug-ins loaded by this call and not opened yet.
+    std::set<CPlugin*> unopened(fresh.begin(), fresh.end());
+
+    // The interfaces a plug-in requires must be offered by another loaded
+    // plug-in. Leaving one out can take away what a third one requires, so
+    // the check repeats until every remaining plug-in is satisfied; it runs
+    // again after opening, when failed plug-ins have left.
+    const auto dropUnsatisfied = [this, &unopened] {
+        bool changed = true;
+        while (changed) {
+            changed = false;
+            for (CPlugin* plugin : findAllPlugins()) {
+                const std::string required = plugin->requiredInterfaces();
+                bool satisfied = true;
+                for (const std::string& type : commaList(required)) {
+                    const CPlugin::plugin_list_t offering = findPluginTypes(type);
+                    satisfied = satisfied && std::any_of(offering.begin(), offering.end(),
+                                                         [plugin](CPlugin* other) { return other != plugin; });
+                }
+                if (satisfied) continue;
+                syslog(CException::error,
+                       CMessage(kDependencyFailure, kModule).pushs(plugin->pluginName()).pushs(required));
+                if (unopened.erase(plugin) == 0) {
+                    syslog(CException::info, CMessage(kClosing, kModule).pushs(plugin->pluginName()));
+                    plugin->closePlugin();
+                }
+                _unloadPlugin(plugin);
+                changed = true;
+                break;
+            }
+        }
+    };
+
+    dropUnsatisfied();
+    bool failures = false;
+    for (CPlugin* plugin : fresh) {
+        if (unopened.count(plugin) == 0) continue;  // left already
+        unopened.erase(plugin);
+        int result = -1;
+        try {
+            if (plugin->authorized(findAllPlugins())) result = plugin->openPlugin();
+        } catch (const CException& failure) {
+            failure.record(exceptionFacade());
+            exceptionFacade().log();
+        }
+        if (result >= 0) continue;
+        syslog(CException::error, CMessage(kInitFailed, kModule).pushs(plugin->pluginName()));
+        _unloadPlugin(plugin);
+        failures = true;
+    }
+    if (failures) dropUnsatisfied();
+}
+
+void CMasterController::reportPlugins()
+{
+    const CPlugin::plugin_list_t loaded = findAllPlugins();
+    std::string names;
+    for (CPlugin* plugin : loaded) {
+        if (!names.empty()) names += ", ";
+        names += plugin->pluginName();
+    }
+    syslog(CException::info, CMessage(kLoadedPlugins, kModule).push(loaded.size()).pushs(names));
+}
+
+void CMasterController::runPlugins()
+{
+    for (CPlugin* plugin : _pluginsByPriority()) {
+        int result = -1;
+        try {
+            result = plugin->runPlugin();
+        } catch (const CException& failure) {
+            failure.record(exceptionFacade());
+            exceptionFacade().log();
+        }
+        if (result == 0) continue;
+        syslog(CException::error, CMessage(kRunFailed, kModule).pushs(plugin->pluginName()));
+        try {
+            plugin->closePlugin();
+        } catch (const CException& failure) {
+            failure.record(exceptionFacade());
+            exceptionFacade().log();
+        }
+        _unloadPlugin(plugin);
+    }
+}
+
+void CMasterController::shutdownPlugins()
+{
+    CPlugin::plugin_list_t ordered = _pluginsByPriority();
+    ordered.reverse();
+    for (CPlugin* plugin : ordered) {
+        try {
+            plugin->shutdownPlugin();
+        } catch (const CException& failure) {
+            failure.record(exceptionFacade());
+            exceptionFacade().log();
+        }
+    }
+    for (CPlugin* plugin : ordered) {
+        syslog(CException::info, CMessage(kClosing, kModule).pushs(plugin->pluginName()));
+        try {
+            plugin->closePlugin();
+        } catch (const CException& failure) {
+            failure.record(exceptionFacade());
+            exceptionFacade().log();
+        }
+    }
+}
+
+void CMasterController::unloadPlugins()
+{
+    CPlugin::plugin_list_t loaded = findAllPlugins();
+    loaded.reverse();
+    for (CPlugin* plugin : loaded) _unloadPlugin(plugin);
+}
+
+void CMasterController::_unloadPlugin(CPlugin* plugin)
+{
+    {
+        CGuard<CNRMutex> guard(_pluginLock);
+        _plugins.remove(plugin);
+    }
+    const std::string name = plugin->pluginName();
+    syslog(CException::info, CMessage(kUnloading, kModule).pushs(name));
+    std::unique_ptr<ACE_DLL> library(static_cast<ACE_DLL*>(plugin->handle()));
+    const auto destroyer =
+        library ? reinterpret_cast<plugin_destroyer_t>(library->symbol(kDestroyerSymbol, 1)) : nullptr;
+    if (destroyer) {
+        destroyer(plugin);
+    } else {
+        // The object still goes, through its own virtual destructor, while
+        // its code is loaded.
+        syslog(CException::error, CMessage(kNoDestroyer, kModule).pushs(name));
+        delete plugin;
+    }
+    if (library) library->close();
+}
+
+CPlugin::plugin_list_t CMasterController::findPluginTypes(const std::string& type) const
+{
+    CPlugin::plugin_list_t found;
+    for (CPlugin* plugin : findAllPlugins())
+        if (plugin->conformsToInterface(type)) found.push_back(plugin);
+    return found;
+}
+
+CPlugin::plugin_list_t CMasterController::findAllPlugins() const
+{
+    CGuard<CNRMutex> guard(_pluginLock);
+    return _plugins;
+}
+
+CPlugin::plugin_list_t CMasterController::_pluginsByPriority() const
+{
+    std::vector<CPlugin*> ordered;
+    for (CPlugin* plugin : findAllPlugins()) ordered.push_back(plugin);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](CPlugin* left, CPlugin* right) { return left->runPriority() < right->runPriority(); });
+    return CPlugin::plugin_list_t(ordered.begin(), ordered.end());
+}
+
+// ----------------------------------------------------------- process set-up
+
+void CMasterController::setChroot(const CConfigPtr& configuration)
+{
+    const std::string path = configuration->get_string(CConfigNames::chrootPath(), std::string());
+    if (path.empty()) return;
+    if (::chroot(path.c_str()) != 0 || ::chdir("/") != 0)
+        throw systemFailure(CMessage(kChrootFailed).pushs(path), errno, "CMasterController::setChroot");
+    syslog(CException::info, CMessage(kChrootDone, kModule).pushs(path));
+}
+
+void CMasterController::setPrivileges(const CConfigPtr& configuration)
+{
+    // The group goes first: once the user id is dropped the group can no
+    // longer be changed.
+    if (configuration->hasValue(CConfigNames::privGid())) {
+        const uint32_t gid = configuration->get_uint32(CConfigNames::privGid());
+        // Supplementary groups of the starting user (root's among them) go
+        // too; only a privileged process can do so, and only it needs to.
+        if (::geteuid() == 0) {
+            const gid_t only = static_cast<gid_t>(gid);
+            if (::setgroups(1, &only) != 0)
+                throw systemFailure(CMessage(kGidFailed).push(gid), errno, "CMasterController::setPrivileges");
+        }
+        if (::setgid(static_cast<gid_t>(gid)) != 0)
+            throw systemFailure(CMessage(kGidFailed).push(gid), errno, "CMasterController::setPrivileges");
+        syslog(CException::info, CMessage(kGidDone, kModule).push(gid));
+    }
+    if (configuration->hasValue(CConfigNames::privUid())) {
+        const uint32_t uid = configuration->get_uint32(CConfigNames::privUid());
+        if (::setuid(static_cast<uid_t>(uid)) != 0)
+            throw systemFailure(CMessage(kUidFailed).push(uid), errno, "CMasterController::setPrivileges");
+        syslog(CException::info, CMessage(kUidDone, kModule).push(uid));
+    }
+}
+
+void CMasterController::setOpenFileLimit(int limit)
+{
+    const char* const context = "CMasterController::setOpenFileLimit";
+    if (limit == 0) throw OSK_EXCEPTION(CMessage(kZeroFileLimit), CMessage(), context, kModule);
+    if (limit < 0) throw systemFailure(CMessage(kRaiseFileLimit).push(limit), EINVAL, context);
+    struct rlimit limits;
+    if (::getrlimit(RLIMIT_NOFILE, &limits) != 0)
+        throw systemFailure(CMessage(kUnknownFileLimit), errno, context);
+    const rlim_t wanted = static_cast<rlim_t>(limit);
+    limits.rlim_cur = wanted;
+    // Only a privileged process may raise the hard limit, and not beyond the
+    // system's ceiling; the refusal is reported as such.
+    if (limits.rlim_max != RLIM_INFINITY && wanted > limits.rlim_max) limits.rlim_max = wanted;
+    if (::setrlimit(RLIMIT_NOFILE, &limits) != 0)
+        throw systemFailure(CMessage(kRaiseFileLimit).push(limit), errno, context);
+    if (::getrlimit(RLIMIT_NOFILE, &limits) != 0)
+        throw systemFailure(CMessage(kUnknownFileLimit), errno, context);
+    syslog(CException::info, CMessage(kFileLimits, kModule)
+                                 .push(static_cast<uint64_t>(limits.rlim_cur))
+                                 .push(static_cast<uint64_t>(limits.rlim_max)));
+}
+
+void CMasterController::createPidFile(const std::string& path)
+{
+    const char* const context = "CMasterController::createPidFile";
+    const std::string file = path.empty() ? runDir() + "/" + appName() + ".pid" : path;
+    struct stat info;
+    if (::lstat(file.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            throw OSK_EXCEPTION(CMessage(kPidCreateFailed), CMessage(kPidIsDirectory).pushs(file), context, kModule);
+        const pid_t owner = readPid(file);
+        if (owner != 0 && owner != ::getpid() && processRunning(owner))
+            throw OSK_EXCEPTION(CMessage(kPidRunning).push(static_cast<int64_t>(owner)),
+                                CMessage(kPidRemoveHint).pushs(file), context, kModule);
+        // The process that wrote it is gone (or it names nobody, or us).
+        if (::unlink(file.c_str()) != 0 && errno != ENOENT)
+            throw systemFailure(CMessage(kPidOrphanUndeletable).pushs(file), errno, context);
+    }
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int error = errno;
+        throw CException(CMessage(kPidCreateFailed), CMessage(kPidOpenFailed).pushs(file), context, kModule, __FILE__,
+                         __LINE__, CException::error, error);
+    }
+    char text[32];
+    std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(::getpid()));
+    const bool written = writeAll(fd, text);
+    const int error = errno;
+    if (::close(fd) != 0 || !written) {
+        ::unlink(file.c_str());
+        throw CException(CMessage(kPidCreateFailed), CMessage(kPidWriteFailed), context, kModule, __FILE__, __LINE__,
+                         CException::error, written ? errno : error);
+    }
+    CGuard<CNRMutex> guard(_lock);
+    _pidFile = file;
+}
+
+void CMasterController::deletePidFile()
+{
+    std::string file;
+    {
+        CGuard<CNRMutex> guard(_lock);
+        file.swap(_pidFile);
+    }
+    if (!file.empty()) ::unlink(file.c_str());
+}
+
+void CMasterController::initPrivateKey()
+{
+    const CConfigPtr configuration = config();
+    const std::string name =
+        configuration->get_string(CConfigNames::privateKeyFile(), CConfigNames::defaultPrivateKeyFile());
+    const std::string directory = configuration->get_string(CConfigNames::privateKeyPath(), varDir());
+    CBlowfish::create_key_file(directory, name);
+    // A key file that is there but short or unreadable fails the start
+    // here rather than every console login later.
+    CBlowfish cipher;
+    cipher.init_from_file(directory, name, CBlowfish::keyFileLength);
+}
+
+// Sockets need no library start on this platform; the calls keep ACE's
+// count of socket users balanced.
+void CMasterController::initSockets() { ACE_OS::socket_init(); }
+
+void CMasterController::deinitSockets() { ACE_OS::socket_fini(); }
 
 } // namespace osk

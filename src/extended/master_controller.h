@@ -11,6 +11,7 @@
 #include "extended/exception_facade.h"
 #include "extended/message.h"
 #include "extended/message_store.h"
+#include "extended/plugin.h"
 #include "extended/task_registry.h"
 #include "standard/general_ptr.h"
 #include "standard/mr_event.h"
@@ -40,6 +41,13 @@ public:
     CMasterController& operator=(const CMasterController&) = delete;
 
     virtual std::string type() const = 0;
+    // Starts the process: sockets, the configuration (read from its file,
+    // then the queued updates of varDir()/merge.conf), the log, the message
+    // store, the private key, the plug-ins, the changed root, the dropped
+    // privileges and the report of the loaded plug-ins, in that order.
+    // Returns 0; a failing step is thrown. Concrete controllers override it
+    // and call it.
+    virtual int init();
     virtual CShutdownNotifier& shutdownNotifier() const = 0;
     virtual std::string appName() const = 0;
     // The calling thread's exception facade, created on first use.
@@ -70,6 +78,9 @@ public:
     // controller reads its file (or overrides the accessor).
     virtual CConfigPtr config() const;
     void config(const CConfigPtr& configuration);
+
+    // Reads the configuration's file (its fqpn()); throws when it cannot.
+    virtual void readConfig(const CConfigPtr& configuration);
 
     // The logging front end, the "async-log" task; null until startLog().
     virtual CAsyncLog* log() const;
@@ -123,8 +134,53 @@ public:
     int64_t serverIndex() const;
     void serverIndex(int64_t index);
 
-    const server_key_t& sharedServerKey() const;
-    void sharedServerKey(const server_key_t& key);
+    // The key of "system.shared_key" (hexadecimal pairs joined by "-"; the
+    // first 16 bytes, zero-filled when shorter). Without one it logs a
+    // warning and returns the built-in key. A malformed value is thrown.
+    server_key_t sharedServerKey();
+
+    // Plug-ins. loadPlugins() loads the libraries named by "system.plugins"
+    // (a comma list; "name" finds "name", "name.so" or "libname.so" in
+    // libDir()), creates each plug-in, checks the interfaces it requires and
+    // opens it; a plug-in that fails any step is logged and left out.
+    void loadPlugins(const CConfigPtr& configuration);
+    // Logs the names of the loaded plug-ins.
+    void reportPlugins();
+    // Runs the plug-ins in ascending runPriority(); one that fails is closed
+    // and unloaded.
+    void runPlugins();
+    // shutdownPlugin() in descending runPriority(), then closePlugin() on
+    // each.
+    void shutdownPlugins();
+    // Destroys every plug-in through its library's pluginDestroyer and
+    // closes the library.
+    void unloadPlugins();
+    // The loaded plug-ins that conform to the interface type (one name).
+    CPlugin::plugin_list_t findPluginTypes(const std::string& type) const;
+    CPlugin::plugin_list_t findAllPlugins() const;
+
+    // Process set-up. setChroot() changes the root to "system.priv.chroot_path"
+    // when set; setPrivileges() assumes "system.priv.gid", then
+    // "system.priv.uid", when set. Both throw when the system refuses.
+    void setChroot(const CConfigPtr& configuration);
+    void setPrivileges(const CConfigPtr& configuration);
+    // Sets the soft limit of open files to limit (raising the hard limit
+    // when it must and may); logs the limits now in force.
+    void setOpenFileLimit(int limit);
+    // Writes this process's id to path (runDir()/appName().pid when empty).
+    // An existing file naming a running process is refused; one naming a
+    // process that is gone is replaced.
+    void createPidFile(const std::string& path = std::string());
+    // Removes the file createPidFile() wrote, if any.
+    void deletePidFile();
+    // Creates the private key file ("rconsole.private_key_file" in
+    // "rconsole.private_key_path", default "private_key.bin" in varDir())
+    // when it is missing, and checks that it reads as a whole key.
+    void initPrivateKey();
+    // Socket library start and end (nothing to do on this platform beyond
+    // ACE's bookkeeping).
+    void initSockets();
+    void deinitSockets();
 
     bool keepResident() const;
     void keepResident(bool resident);
@@ -135,6 +191,16 @@ public:
 private:
     std::string _dir(std::string& stored, const std::string& fallback);
     void _setDir(std::string& stored, const std::string& dir);
+    // Loads one library and creates its plug-in; null (after logging) when
+    // that fails.
+    CPlugin* _loadPlugin(const std::string& name, const std::string& path);
+    // Checks the required interfaces of all loaded plug-ins and opens the
+    // fresh ones (those just loaded).
+    void _openPlugins(const CPlugin::plugin_list_t& fresh);
+    // Takes a plug-in out of the list and destroys it.
+    void _unloadPlugin(CPlugin* plugin);
+    // The plug-ins sorted by runPriority(), load order within one priority.
+    CPlugin::plugin_list_t _pluginsByPriority() const;
 
     mutable CNRMutex _lock;
     CStringMap _info;
@@ -160,6 +226,9 @@ private:
     // Released before the facades: the log thread records into them.
     std::unique_ptr<CAsyncLog> _log;
     std::atomic<CAsyncLog*> _activeLog{nullptr};
+    mutable CNRMutex _pluginLock;
+    CPlugin::plugin_list_t _plugins;
+    std::string _pidFile;
 };
 
 } // namespace osk

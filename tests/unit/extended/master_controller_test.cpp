@@ -30,18 +30,6 @@ TEST(MasterControllerTest, DirectoriesDefaultFromTheApplicationName)
     EXPECT_EQ("/srv/db", configured.dbDir());
 }
 
-TEST(MasterControllerTest, SharedServerKeyIsSixteenFixedBytesUntilReplaced)
-{
-    CTestController a, b;
-    EXPECT_EQ(16u, a.sharedServerKey().size());
-    EXPECT_EQ(a.sharedServerKey(), b.sharedServerKey());
-    osk::CMasterController::server_key_t key{};
-    key[15] = 7;
-    a.sharedServerKey(key);
-    EXPECT_EQ(key, a.sharedServerKey());
-    EXPECT_NE(key, b.sharedServerKey());
-}
-
 TEST(MasterControllerTest, ShutdownCompleteReleasesTheWaiter)
 {
     CTestController controller;

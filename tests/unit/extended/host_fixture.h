@@ -1,0 +1,126 @@
+#pragma once
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "extended/exception.h"
+
+// Helpers for the tests of the controller's plug-in host and process set-up.
+namespace host_test {
+
+// A fresh directory under /tmp, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir()
+    {
+        char pattern[] = "/tmp/zelvo-host-XXXXXX";
+        if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
+        _path = pattern;
+    }
+    ~TempDir() { removeTree(_path); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return _path; }
+    std::string operator/(const std::string& name) const { return _path + "/" + name; }
+
+    static void removeTree(const std::string& path)
+    {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0) return;
+        if (S_ISDIR(st.st_mode)) {
+            if (DIR* dir = opendir(path.c_str())) {
+                while (dirent* entry = readdir(dir)) {
+                    const std::string name = entry->d_name;
+                    if (name != "." && name != "..") removeTree(path + "/" + name);
+                }
+                closedir(dir);
+            }
+            rmdir(path.c_str());
+        } else {
+            unlink(path.c_str());
+        }
+    }
+
+private:
+    std::string _path;
+};
+
+inline void writeFile(const std::string& path, const std::string& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline bool exists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// Where the build put the plug-in libraries: the test program lives in
+// <build>/tests, the plug-ins in <build>/plugins/<name>/.
+inline std::string pluginBuildDir(const std::string& name)
+{
+    char self[PATH_MAX] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+    if (n <= 0) throw std::runtime_error("cannot find the test program");
+    std::string build(self, static_cast<size_t>(n));
+    build = build.substr(0, build.find_last_of('/'));  // <build>/tests
+    build = build.substr(0, build.find_last_of('/'));  // <build>
+    return build + "/plugins/" + name;
+}
+
+// Runs body in a forked child, for set-ups that change the process for good
+// (root directory, user and group ids). Gives the child's exit code: body's
+// result, 100 for an exception, -1 when the child did not exit normally.
+inline int inChild(const std::function<int()>& body)
+{
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        int code = 100;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        _exit(code);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// The exception action throws (a test failure when it throws none).
+inline osk::CException thrown(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const osk::CException& failure) {
+        return failure;
+    }
+    ADD_FAILURE() << "no osk::CException thrown";
+    return osk::CException();
+}
+
+} // namespace host_test
