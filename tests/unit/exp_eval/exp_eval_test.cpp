@@ -146,7 +146,9 @@ TEST_F(ExpEvalTest, FunctionsAndArguments)
     EXPECT_TRUE(raises([&] { eval("$IF(true, 1)"); }, "Failed to execute function $IF().", "Not enough arguments."));
     EXPECT_TRUE(raises([&] { eval("$IF(true, 1, 2, 3)"); }, "Failed to execute function $IF().", "Too many arguments."));
     EXPECT_EQ(1, eval("$IF(2 > 1, 1, 2)").integer());
-    EXPECT_EQ(5, eval("$LEN($LEFT(\"abcdefgh\", 2), $MID(\"hello world\", 6, -1))").integer());
+    EXPECT_EQ(5, eval("$LEN($LEFT(\"abcdefgh\", 2), $MID(\"hello world\", 6,-1))").integer());
+    // After ", " the minus follows a space and subtracts: 6 - 1 leaves MID two arguments.
+    EXPECT_TRUE(raises([&] { eval("$MID(\"abc\", 1, -1)"); }, "Failed to execute function $MID().", "Not enough arguments."));
     EXPECT_EQ(12, eval("$LEFT(12345, 2)").integer());
     EXPECT_EQ(T::t_integer, eval("$LEFT(-12345, 3)").type().type());
     EXPECT_EQ("efgh", eval("$RIGHT(\"abcdefgh\", 4)").string());
@@ -155,7 +157,7 @@ TEST_F(ExpEvalTest, FunctionsAndArguments)
     EXPECT_EQ("e", eval("$MID(\"abcde\", 4, 10)").string());
     EXPECT_TRUE(raises([&] { eval("$MID(\"abcde\", 5, 1)"); }, "Failed to execute function $MID().",
                        "Position 5 is out of bounds in string abcde."));
-    EXPECT_TRUE(raises([&] { eval("$MID(\"abcde\", -1, 1)"); }, "Failed to execute function $MID().",
+    EXPECT_TRUE(raises([&] { eval("$MID(\"abcde\",-1, 1)"); }, "Failed to execute function $MID().",
                        "Position -1 is out of bounds in string abcde."));
     EXPECT_EQ(2, eval("$INSTR(\"abcabc\", \"ca\")").integer());
     EXPECT_EQ(-1, eval("$INSTR(\"abc\", \"x\")").integer());
@@ -275,7 +277,7 @@ TEST(ExpressionTest, LiteralsAndEvaluation)
     const osk::CMultiVariant& results = *computed;
     ASSERT_EQ(2u, results.size());
     EXPECT_EQ("B", results.top().string());
-    EXPECT_EQ("\"a\" \"b\" UCASE $", computed.postfix());
+    EXPECT_EQ("UCASE \"a\" \"b\" $", computed.postfix());
     EXPECT_TRUE(computed == osk::CExpression(evaluator, "[ $UCASE( 'a' , \"b\" ) ]"));
     EXPECT_FALSE(computed == osk::CExpression(evaluator, "[$UCASE(\"a\")]"));
 
