@@ -1,0 +1,14 @@
+#include "exp_eval/or_expr_node.h"
+
+bool COrExprNode::interpret(osk::CVariant& value) const
+{
+    osk::CVariant operand;
+    if (!_left->interpret(operand)) return false;
+    if (operand.boolean()) {
+        value = osk::CVariant(true);
+        return true;
+    }
+    if (!_right->interpret(operand)) return false;
+    value = osk::CVariant(operand.boolean());
+    return true;
+}
