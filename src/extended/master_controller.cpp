@@ -35,7 +35,10 @@ constexpr CMasterController::server_key_t kDefaultServerKey = {0x5a, 0x65, 0x6c,
 } // namespace
 
 CMasterController::CMasterController()
-    : _sharedServerKey(kDefaultServerKey), _queryResponses(new CStringMap), _taskRegistry(new CTaskRegistry)
+    : _sharedServerKey(kDefaultServerKey),
+      _queryResponses(new CStringMap),
+      _taskRegistry(new CTaskRegistry),
+      _config(new CConfig("", "", ""))
 {
     _info.set_string("name", known(CLibraryInfo::name()));
     _info.set_string("version", known(CLibraryInfo::version()));
@@ -55,6 +58,18 @@ CExceptionFacade& CMasterController::exceptionFacade()
 }
 
 const CGeneralPtr<CTaskRegistry>& CMasterController::taskRegistry() { return _taskRegistry; }
+
+CConfigPtr CMasterController::config() const
+{
+    CGuard<CNRMutex> guard(_configLock);
+    return _config;
+}
+
+void CMasterController::config(const CConfigPtr& configuration)
+{
+    CGuard<CNRMutex> guard(_configLock);
+    _config = configuration;
+}
 
 void CMasterController::syslog(uint32_t severity, const CMessage& message, int errCode)
 {

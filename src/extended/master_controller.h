@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "extended/config.h"
 #include "extended/exception_facade.h"
 #include "extended/message.h"
 #include "extended/message_store.h"
@@ -56,6 +57,11 @@ public:
     // to post the entry to the log task instead. Facades and tasks log only
     // through here.
     virtual void syslog(uint32_t severity, const CMessage& message, int errCode = 0);
+
+    // The configuration. This base holds an empty one until a concrete
+    // controller reads its file (or overrides the accessor).
+    virtual CConfigPtr config() const;
+    void config(const CConfigPtr& configuration);
 
     // Directories set explicitly (by the configuration or a test).
     void binDir(const std::string& dir);
@@ -124,6 +130,8 @@ private:
     CGeneralPtr<CTaskRegistry> _taskRegistry;
     int64_t _serverIndex = 0;
     bool _keepResident = false;
+    mutable CNRMutex _configLock;
+    CConfigPtr _config;
 };
 
 } // namespace osk
