@@ -40,6 +40,14 @@ public:
     std::string type() const override { return _type; }
     const std::string& dir() const { return _dir; }
 
+    // Log entries are written on the handlers' threads, often after the
+    // reply: waits up to five seconds for count entries holding text.
+    size_t waitForLog(const std::string& text, size_t count = 1) const
+    {
+        for (int i = 0; i < 250 && countContaining(text) < count; ++i) ::usleep(20000);
+        return countContaining(text);
+    }
+
     uint16_t consolePort() const
     {
         std::string value;
@@ -152,7 +160,7 @@ public:
         return out;
     }
 
-    std::string greeting() { return reply(false); }
+    std::string greeting(double seconds = 10) { return reply(false, seconds); }
 
     std::string command(const std::string& text)
     {

@@ -27,7 +27,7 @@ TEST_F(ClearConsoleTest, GreetingThenInfoMapWithAck)
     ASSERT_TRUE(console.connect(port));
     EXPECT_EQ(console.greeting(), "Connected to this server.\n\n");
     EXPECT_EQ(console.command("info\n\n"), infoReply());
-    EXPECT_GE(controller.countContaining("Connect from 127.0.0.1:"), 1u);
+    EXPECT_GE(controller.waitForLog("Connect from 127.0.0.1:"), 1u);
 }
 
 TEST_F(ClearConsoleTest, UnknownWordsAndUpperCaseExitWordsAreUnrecognized)
@@ -36,7 +36,7 @@ TEST_F(ClearConsoleTest, UnknownWordsAndUpperCaseExitWordsAreUnrecognized)
     ASSERT_TRUE(console);
     const std::string unrecognized = "code=nak\nmessage=Unrecognized command.\n\n";
     EXPECT_EQ(console->command("frobnicate\nkey=value\n\n"), unrecognized);
-    EXPECT_EQ(controller.countContaining("RConsole received unknown command 'frobnicate\\nkey=value\\n' from peer"),
+    EXPECT_EQ(controller.waitForLog("RConsole received unknown command 'frobnicate\\nkey=value\\n' from peer"),
               1u);
     EXPECT_EQ(console->command("QUIT\n\n"), unrecognized);
     EXPECT_EQ(console->command("   \n\n"), unrecognized);
@@ -95,7 +95,7 @@ TEST_F(ClearConsoleTest, EmptyFinalReplyIsOneLineFeed)
     ASSERT_TRUE(console);
     ASSERT_TRUE(console->send("empty\n\n"));
     EXPECT_EQ(console->recvRaw(2), "\n");
-    EXPECT_EQ(controller.countContaining("The RConsole is ending a transmission with no data."), 1u);
+    EXPECT_EQ(controller.waitForLog("The RConsole is ending a transmission with no data."), 1u);
 }
 
 TEST_F(ClearConsoleTest, FailingCommandIsNakWithItsErrorAndKeepsTheConnection)
@@ -140,14 +140,15 @@ TEST_F(ClearConsoleTest, MemoryTrackingCommands)
     auto console = clearConsole();
     ASSERT_TRUE(console);
     EXPECT_EQ(console->command("set_memtrack=true\n\n"), "memtrack=true\ncode=ack\n\n");
-    EXPECT_EQ(controller.countContaining("Memory tracking set to 'true'."), 1u);
     // A handler created now is registered on the acceptor's thread.
     auto second = clearConsole();
     ASSERT_TRUE(second);
     const std::string counted = console->command("count_memtrack\n\n");
     EXPECT_NE(counted.find("rconsole-acceptor="), std::string::npos) << counted;
     const std::string listed = console->command("get_memtrack\ntasks=rconsole-acceptor\n\n");
-    EXPECT_NE(listed.find("CTestConsoleHandler,0x"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("CTestConsoleHandlerE,0x"), std::string::npos) << listed;
+    // The log entry follows the reply.
+    EXPECT_EQ(controller.waitForLog("Memory tracking set to 'true'."), 1u);
     const std::string totals = console->command("total_memtrack\n\n");
     EXPECT_NE(totals.find("=total: "), std::string::npos) << totals;
     EXPECT_EQ(console->command("total_memtrack\ntasks=no-such-task\n\n"), "code=ack\n\n");
@@ -165,7 +166,14 @@ TEST_F(ClearConsoleTest, FiftyConsolesRunAHundredCommandsEach)
     for (int i = 0; i < consoles; ++i) {
         clients.emplace_back([this, i, &answered] {
             CRawConsole console;
-            if (!console.connect(port) || console.greeting().empty()) return;
+            if (!console.connect(port)) {
+                answered[i] = -1;
+                return;
+            }
+            if (console.greeting(30).empty()) {
+                answered[i] = -2;
+                return;
+            }
             for (int n = 0; n < commands; ++n) {
                 const std::string value = std::to_string(i) + "-" + std::to_string(n);
                 if (console.command("echo\nv=" + value + "\n\n") == "echo=\nv=" + value + "\ncode=ack\n\n")

@@ -155,9 +155,9 @@ TEST(TFTPRConsolePlugin, OtherControllersAreRefused)
     CRawConsole console;
     ASSERT_TRUE(console.connect(controller.consolePort()));
     EXPECT_TRUE(console.waitClosed());
-    EXPECT_EQ(controller.countContaining("This remote console plugin only functions with the Quandor TFTP service."),
+    EXPECT_EQ(controller.waitForLog("This remote console plugin only functions with the Quandor TFTP service."),
               1u);
-    EXPECT_EQ(controller.countContaining("Failed to initialize a remote console connection while servicing peer"),
+    EXPECT_EQ(controller.waitForLog("Failed to initialize a remote console connection while servicing peer"),
               1u);
     plugin.shutdownPlugin();
 }
