@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <ace/Init_ACE.h>
 #include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -13,6 +15,15 @@
 using namespace zelvo_test;
 
 namespace {
+
+// The host's own hold on ACE for the whole test program, as the daemon has:
+// the plug-in's entry points add and drop one reference each.
+class CHostAceReference : public ::testing::Environment {
+public:
+    void SetUp() override { ACE::init(); }
+    void TearDown() override { ACE::fini(); }
+};
+const ::testing::Environment* const hostAce = ::testing::AddGlobalTestEnvironment(new CHostAceReference);
 
 using CConsolePlugin = CRConsole<CTFTPRConsoleHandler>;
 
@@ -43,10 +54,23 @@ TEST(TFTPRConsolePlugin, EntryPointsAreExportedUnmangled)
     EXPECT_EQ(CMemTrack::allocated().count(plugin), 0u);
     EXPECT_TRUE(CMemTrack::untracked().empty());
     CMemTrack::enabled(false);
-    // A null plug-in is accepted; ACE is finalised all the same (balanced by
-    // this init).
-    ACE::init();
-    destroyer(nullptr);
+}
+
+TEST(TFTPRConsolePlugin, DestroyerWithNullStillFinalisesAce)
+{
+    // In a child: with the host's reference and one more, a null destroy
+    // must drop one, so the host's own fini is then the final one (0).
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ACE::init();
+        pluginDestroyer(nullptr);
+        ::_exit(ACE::fini() == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(TFTPRConsolePlugin, InterfaceMatchingTrimsOnlyThePluginsOwnPieces)
