@@ -17,6 +17,7 @@
 #include "rconsole_base/rconsole_handler_set.h"
 #include "standard/endpoint.h"
 #include "standard/interface_enum.h"
+#include "standard/ip_address.h"
 #include "standard/mem_track.h"
 
 namespace rconsole_acceptor_texts {
@@ -167,7 +168,9 @@ private:
         namespace t = rconsole_acceptor_texts;
         osk::CEndpoint endpoint;
         try {
-            endpoint = osk::CEndpoint(piece);
+            // An address alone listens on the configured port.
+            if (osk::CIPAddress::isValid(piece)) endpoint = osk::CEndpoint(osk::CIPAddress(piece), 0);
+            else endpoint = osk::CEndpoint(piece);
         } catch (const osk::CException& e) {
             _recordAndLogException(e);
             _log(osk::CException::error, osk::CMessage(t::kListenFailed, t::kModule).pushs(piece));

@@ -120,7 +120,7 @@ TEST(TFTPRConsolePlugin, ListensOnEveryEndpointAndPublishesTheFirstPort)
     plugin.controller(&controller);
     ASSERT_EQ(plugin.runPlugin(), 0);
     const auto& endpoints = plugin.acceptor()->endpoints();
-    ASSERT_EQ(endpoints.size(), 2u);
+    ASSERT_EQ(endpoints.size(), 2u) << ::testing::PrintToString(controller.entries());
     std::string published;
     ASSERT_TRUE(controller.getQueryResponse("query_rconsole_port", 19, published));
     EXPECT_EQ(published, std::to_string(endpoints[0].hbo_port()) + ",clear");
@@ -205,6 +205,40 @@ TEST(TFTPRConsolePlugin, ShutdownClosesLiveConsoles)
     plugin.shutdownPlugin();
     for (size_t i = 1; i < consoles.size(); ++i) EXPECT_TRUE(consoles[i]->waitClosed());
     EXPECT_EQ(threadCount(), before);
+}
+
+} // namespace
+
+namespace {
+
+// A port that was free a moment ago.
+uint16_t freePort()
+{
+    ACE_SOCK_Acceptor probe;
+    ACE_INET_Addr any(static_cast<u_short>(0), "127.0.0.1");
+    if (probe.open(any, 1) != 0) return 0;
+    ACE_INET_Addr bound;
+    probe.get_local_addr(bound);
+    const uint16_t port = bound.get_port_number();
+    probe.close();
+    return port;
+}
+
+TEST(TFTPRConsolePlugin, AddressWithoutPortTakesTheConfiguredPort)
+{
+    const uint16_t configured = freePort();
+    ASSERT_NE(configured, 0);
+    CConsoleTestController controller("tftp");
+    controller.config()->set_string("rconsole.listen_on", "127.0.0.1,[::1]:0");
+    controller.config()->set_uint16("rconsole.port", configured);
+    CConsolePlugin plugin;
+    plugin.controller(&controller);
+    ASSERT_EQ(plugin.runPlugin(), 0);
+    const auto& endpoints = plugin.acceptor()->endpoints();
+    ASSERT_GE(endpoints.size(), 1u);
+    EXPECT_EQ(endpoints[0].hbo_port(), configured);
+    EXPECT_EQ(controller.consolePort(), configured);
+    plugin.shutdownPlugin();
 }
 
 } // namespace
