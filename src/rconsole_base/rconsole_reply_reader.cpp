@@ -1,0 +1,79 @@
+#include "rconsole_base/rconsole_reply_reader.h"
+
+#include <cstring>
+
+namespace {
+const char* const kCodePrefix = "code=";
+const char* const kMessagePrefix = "message=";
+
+bool startsWith(const std::string& text, size_t at, const char* prefix)
+{
+    return text.compare(at, std::strlen(prefix), prefix) == 0;
+}
+} // namespace
+
+void CRConsoleReplyReader::append(const char* data, size_t length)
+{
+    const void* nul = std::memchr(data, 0, length);
+    if (nul) length = static_cast<size_t>(static_cast<const char*>(nul) - data);
+    _buffer.append(data, length);
+}
+
+bool CRConsoleReplyReader::next(std::string& reply, bool withCode)
+{
+    size_t lineStart = 0;
+    bool sawCode = false;
+    while (lineStart < _buffer.size()) {
+        const size_t lf = _buffer.find('\n', lineStart);
+        if (lf == std::string::npos) return false;
+        if (lf == lineStart) {
+            if (!withCode || sawCode) {
+                reply = _buffer.substr(0, lf + 1);
+                _buffer.erase(0, lf + 1);
+                return true;
+            }
+        } else if (startsWith(_buffer, lineStart, kCodePrefix)) {
+            sawCode = true;
+        } else if (!(sawCode && startsWith(_buffer, lineStart, kMessagePrefix))) {
+            sawCode = false;
+        }
+        lineStart = lf + 1;
+    }
+    return false;
+}
+
+std::string CRConsoleReplyReader::code(const std::string& reply)
+{
+    size_t lineStart = 0;
+    std::string found;
+    while (lineStart < reply.size()) {
+        size_t lf = reply.find('\n', lineStart);
+        if (lf == std::string::npos) lf = reply.size();
+        if (startsWith(reply, lineStart, kCodePrefix))
+            found = reply.substr(lineStart + std::strlen(kCodePrefix), lf - lineStart - std::strlen(kCodePrefix));
+        lineStart = lf + 1;
+    }
+    return found;
+}
+
+std::string CRConsoleReplyReader::body(const std::string& reply)
+{
+    const size_t code = reply.rfind(std::string("\n") + kCodePrefix);
+    if (code != std::string::npos) return reply.substr(0, code + 1);
+    if (startsWith(reply, 0, kCodePrefix)) return std::string();
+    std::string text = reply;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text.empty() ? text : text + "\n";
+}
+
+std::string CRConsoleReplyReader::message(const std::string& reply)
+{
+    const std::string key = std::string("\n") + kMessagePrefix;
+    size_t at = reply.rfind(key);
+    size_t start;
+    if (at != std::string::npos) start = at + key.size();
+    else if (startsWith(reply, 0, kMessagePrefix)) start = std::strlen(kMessagePrefix);
+    else return std::string();
+    const size_t lf = reply.find('\n', start);
+    return reply.substr(start, lf == std::string::npos ? std::string::npos : lf - start);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+// The console's side of reading replies: collects received text and cuts it
+// into replies. The greeting ends at the first empty line; a command's reply
+// ends at the empty line after its "code=" line (a "message=" line may come
+// between), so records and lines streamed before it stay in the reply.
+class CRConsoleReplyReader {
+public:
+    // Adds received bytes up to the first NUL byte (the NUL padding of the
+    // last enciphered block).
+    void append(const char* data, size_t length);
+
+    // Takes the next complete reply, with its final empty line, out of the
+    // buffer. withCode: the reply must carry a code line (every command
+    // reply); without, the first empty line ends it (the greeting).
+    bool next(std::string& reply, bool withCode = true);
+
+    // "ack", "nak" or "" for a reply text.
+    static std::string code(const std::string& reply);
+    // The reply without its code, message and closing empty line.
+    static std::string body(const std::string& reply);
+    // The "message=" text of a reply, empty when none.
+    static std::string message(const std::string& reply);
+
+    size_t buffered() const { return _buffer.size(); }
+
+private:
+    std::string _buffer;
+};

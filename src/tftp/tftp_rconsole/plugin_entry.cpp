@@ -1,0 +1,22 @@
+#include "tftp/tftp_rconsole/plugin_entry.h"
+
+#include <ace/Init_ACE.h>
+
+#include "rconsole_base/rconsole.h"
+#include "standard/mem_track.h"
+#include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
+
+extern "C" {
+
+__attribute__((visibility("default"))) CPlugin* pluginCreator()
+{
+    ACE::init();
+    return CMemTrack::reg(new CRConsole<CTFTPRConsoleHandler>());
+}
+
+__attribute__((visibility("default"))) void pluginDestroyer(CPlugin* plugin)
+{
+    if (plugin) delete CMemTrack::dereg(plugin);
+    ACE::fini();
+}
+}

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "rconsole_base/rconsole_command_reader.h"
+#include "rconsole_base/rconsole_handler_set.h"
+#include "rconsole_base/rconsole_login.h"
+#include "rconsole_base/rconsole_reply_reader.h"
+#include "rconsole_base/text_command.h"
+#include "extended/exception.h"
+#include "extended/i_task.h"
+
+#include <cstring>
+
+namespace {
+
+TEST(TextCommand, ReplyText)
+{
+    CTextCommand ack;
+    ack.set_string("b", "2");
+    ack.set_string("a", "1");
+    EXPECT_EQ(ack.string(), "a=1\nb=2\ncode=ack\n\n");
+    EXPECT_THROW(ack.errorMsg("no"), osk::CException);
+    ack.warningMsg("careful");
+    EXPECT_EQ(ack.string(), "a=1\nb=2\ncode=ack\nmessage=careful\n\n");
+    CTextCommand nak(CTextCommand::nak);
+    nak.errorMsg("Bad.");
+    EXPECT_EQ(nak.string(), "code=nak\nmessage=Bad.\n\n");
+    CTextCommand odd(7);
+    EXPECT_EQ(odd.string(), "code=<unknown>\n\n");
+    odd.data("x=1\ny=2");
+    EXPECT_EQ(odd.size(), 2u);
+}
+
+TEST(CommandReader, LinesAndCompletion)
+{
+    CRConsoleCommandReader reader;
+    reader.append("in", 2);
+    EXPECT_FALSE(reader.complete());
+    reader.append("fo\r\r\na=1\n\r\n", 12);
+    EXPECT_FALSE(reader.complete());
+    reader.append("\nafter\n\n", 8);
+    ASSERT_TRUE(reader.complete());
+    EXPECT_EQ(reader.lines(), (std::vector<std::string>{"info", "a=1", ""}));
+    reader.reset();
+    reader.append("\n", 1);
+    EXPECT_TRUE(reader.complete());
+    EXPECT_TRUE(reader.lines().empty());
+}
+
+TEST(CommandReader, BoundsAndNul)
+{
+    CRConsoleCommandReader reader;
+    reader.append("x\0y\n\n", 5);
+    EXPECT_FALSE(reader.complete());
+    reader.reset();
+    const std::string big(CRConsoleCommandReader::maxLineLength + 1, 'a');
+    reader.append(big.data(), big.size());
+    reader.append(big.data(), big.size());
+    EXPECT_TRUE(reader.overflowed());
+    // The line feed that ends the overlong line is not an empty line.
+    reader.append("aaa\n", 4);
+    EXPECT_FALSE(reader.complete());
+    reader.append("next\n\n", 6);
+    EXPECT_TRUE(reader.complete());
+    EXPECT_TRUE(reader.overflowed());
+    EXPECT_TRUE(reader.lines().empty());
+    // Many lines within the line limit still hit the set limit.
+    reader.reset();
+    const std::string line = std::string(1000, 'b') + "\n";
+    for (int i = 0; i < 1100; ++i) reader.append(line.data(), line.size());
+    reader.append("\n", 1);
+    EXPECT_TRUE(reader.complete());
+    EXPECT_TRUE(reader.overflowed());
+}
+
+TEST(ReplyReader, GreetingRecordsAndCode)
+{
+    CRConsoleReplyReader reader;
+    const std::string text = "Hello.\n\nrec=1\n-\n\nmore\ncode=nak\nmessage=Why.\n\ntail";
+    reader.append(text.data(), text.size());
+    std::string reply;
+    ASSERT_TRUE(reader.next(reply, false));
+    EXPECT_EQ(reply, "Hello.\n\n");
+    ASSERT_TRUE(reader.next(reply));
+    EXPECT_EQ(reply, "rec=1\n-\n\nmore\ncode=nak\nmessage=Why.\n\n");
+    EXPECT_EQ(CRConsoleReplyReader::code(reply), "nak");
+    EXPECT_EQ(CRConsoleReplyReader::message(reply), "Why.");
+    EXPECT_EQ(CRConsoleReplyReader::body(reply), "rec=1\n-\n\nmore\n");
+    EXPECT_FALSE(reader.next(reply));
+    EXPECT_EQ(reader.buffered(), 4u);
+}
+
+TEST(Login, ResponseVerifiesOnlyUnderTheSamePassword)
+{
+    rconsole_auth_protocol challenge;
+    CRConsoleLogin::makeChallenge(challenge);
+    rconsole_auth_protocol second;
+    CRConsoleLogin::makeChallenge(second);
+    EXPECT_FALSE(CRConsoleLogin::constantTimeEqual(challenge.cipher, second.cipher, sizeof(second.cipher)));
+
+    osk::CBlowfish client;
+    rconsole_auth_protocol response;
+    CRConsoleLogin::makeResponse(challenge, std::string(300, 'n'), 0, "abcdefgh", client, response);
+    EXPECT_EQ(CRConsoleLogin::accountName(response), std::string(248, 'n'));
+    osk::CBlowfish service;
+    CRConsoleLogin::keyCipher("abcdefgZ", response, service);
+    EXPECT_TRUE(CRConsoleLogin::verify(challenge, response, service));
+    response.version = 1;
+    CRConsoleLogin::keyCipher("abcdefgZ", response, service);
+    EXPECT_FALSE(CRConsoleLogin::verify(challenge, response, service));
+    EXPECT_EQ(CRConsoleLogin::maxPasswordLength(uint8_t(0)), 7u);
+    EXPECT_EQ(CRConsoleLogin::maxPasswordLength(uint8_t(2)), 75u);
+
+    // A name filling all 249 bytes is read as 249 characters.
+    std::memset(response.name, 'x', sizeof(response.name));
+    std::memset(response.reserved, 'y', sizeof(response.reserved));
+    EXPECT_EQ(CRConsoleLogin::accountName(response), std::string(249, 'x'));
+}
+
+class CCountingTask : public osk::CITask {
+public:
+    explicit CCountingTask(int* shutdowns) : _shutdowns(shutdowns) {}
+    int run() override { return 0; }
+    int shutdown() override { return ++*_shutdowns, 0; }
+    int retcode() const override { return 0; }
+
+private:
+    int* _shutdowns;
+};
+
+TEST(HandlerSet, AddRemoveCloseAll)
+{
+    CRConsoleHandlerSet set(nullptr);
+    int shutdowns = 0;
+    auto* first = new CCountingTask(&shutdowns);
+    auto* second = new CCountingTask(&shutdowns);
+    EXPECT_TRUE(set.add(first));
+    EXPECT_FALSE(set.add(first));
+    EXPECT_TRUE(set.add(second));
+    EXPECT_TRUE(set.remove(second));
+    EXPECT_FALSE(set.remove(second));
+    delete second;
+    EXPECT_EQ(set.size(), 1u);
+    set.closeAll();
+    EXPECT_EQ(shutdowns, 1);
+    EXPECT_EQ(set.size(), 0u);
+}
+
+} // namespace
