@@ -74,9 +74,7 @@ void CExceptionFacade::log()
     std::vector<exception_ptr_t> recorded;
     recorded.swap(_exceptions);
     if (!_controller) return;
-    for (const auto& exception : recorded)
-        _controller->syslog(exception->severity(), CMessage(exception->printableError(), exception->module()),
-                            exception->err_code());
+    _controller->syslog(recorded);
 }
 
 } // namespace osk

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "extended/async_log.h"
+#include "extended/cmd_log_exception.h"
 #include "extended/exception.h"
 #include "extended/library_info.h"
 #include "standard/guard.h"
@@ -18,6 +20,12 @@ const char* const kRegisterQueryFailed = "Failed to register query '%1'.";
 const char* const kBadQueryName = "A registered query must begin with 'query_' or 'config_'.";
 const char* const kQueryPrefix = "query_";
 const char* const kConfigPrefix = "config_";
+const char* const kLogNotStarted = "Failed to start the log task (%1).";
+const char* const kCannotOpenMsgFile = "Cannot open message locale file '%1'.";
+const char* const kKeyMsgFile = "system.msg.file";
+const char* const kKeyMsgLocale = "system.msg.locale";
+const char* const kKeyIndex = "system.index";
+const char* const kDefaultLocale = "en_US";
 // The shortest name worth looking up: the length of "query_".
 constexpr size_t kMinQueryName = 6;
 
@@ -35,7 +43,10 @@ constexpr CMasterController::server_key_t kDefaultServerKey = {0x5a, 0x65, 0x6c,
 } // namespace
 
 CMasterController::CMasterController()
-    : _sharedServerKey(kDefaultServerKey), _queryResponses(new CStringMap), _taskRegistry(new CTaskRegistry)
+    : _sharedServerKey(kDefaultServerKey),
+      _queryResponses(new CStringMap),
+      _taskRegistry(new CTaskRegistry),
+      _config(new CConfig("", "", ""))
 {
     _info.set_string("name", known(CLibraryInfo::name()));
     _info.set_string("version", known(CLibraryInfo::version()));
@@ -46,6 +57,11 @@ CMasterController::CMasterController()
 
 CMasterController::~CMasterController()
 {
+    try {
+        stopLog();
+    } catch (...) {
+        // Nothing to report from a destructor.
+    }
     _facades.clear([](CExceptionFacade*& facade) { delete facade; });
 }
 
@@ -56,8 +72,76 @@ CExceptionFacade& CMasterController::exceptionFacade()
 
 const CGeneralPtr<CTaskRegistry>& CMasterController::taskRegistry() { return _taskRegistry; }
 
+CConfigPtr CMasterController::config() const
+{
+    CGuard<CNRMutex> guard(_configLock);
+    return _config;
+}
+
+void CMasterController::config(const CConfigPtr& configuration)
+{
+    CGuard<CNRMutex> guard(_configLock);
+    _config = configuration;
+}
+
+CAsyncLog* CMasterController::log() const { return _activeLog.load(); }
+
+void CMasterController::startLog()
+{
+    if (!_log) {
+        _log.reset(new CAsyncLog(this));
+        const int started = _log->run();
+        if (started != 0) {
+            _log.reset();
+            throw OSK_EXCEPTION(CMessage(kLogNotStarted).push(started), CMessage(), "CMasterController::startLog",
+                                kModule);
+        }
+        _activeLog.store(_log.get());
+    }
+    _log->refresh();
+}
+
+void CMasterController::stopLog()
+{
+    if (!_log) return;
+    _log->shutdown();
+    _activeLog.store(nullptr);
+    _log.reset();
+}
+
+void CMasterController::prime()
+{
+    const CConfigPtr configuration = config();
+    const std::string file = configuration->get_string(kKeyMsgFile, std::string());
+    if (!file.empty()) {
+        _msgStore.setLocales(configuration->get_string(kKeyMsgLocale, kDefaultLocale));
+        if (!_msgStore.execute(varDir(), file))
+            throw OSK_EXCEPTION(CMessage(kCannotOpenMsgFile).pushs(CFileReader::filePath(varDir(), file)),
+                                CMessage(), "CMasterController::prime", kModule);
+    }
+    if (configuration->hasValue(kKeyIndex)) serverIndex(configuration->get_int64(kKeyIndex));
+}
+
+void CMasterController::syslog(const std::vector<CGeneralPtr<CException>>& exceptions)
+{
+    if (CAsyncLog* active = _activeLog.load()) {
+        if (active->running()) {
+            active->syslog(exceptions);
+            return;
+        }
+    }
+    for (const auto& exception : exceptions)
+        if (exception) syslog(exception->severity(), CCmdLogException::entryMessage(*exception), exception->err_code());
+}
+
 void CMasterController::syslog(uint32_t severity, const CMessage& message, int errCode)
 {
+    if (CAsyncLog* active = _activeLog.load()) {
+        if (active->running()) {
+            active->syslog(severity, message, errCode);
+            return;
+        }
+    }
     std::string line = "[" + CException::severityString(severity) + "] [" + message.module() + "] " +
                        message.formatted();
     if (errCode != 0) {

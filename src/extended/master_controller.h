@@ -1,9 +1,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "extended/config.h"
 #include "extended/exception_facade.h"
 #include "extended/message.h"
 #include "extended/message_store.h"
@@ -16,6 +20,7 @@
 
 namespace osk {
 
+class CAsyncLog;
 class CShutdownNotifier;
 
 // The process-wide object every task, command and plug-in is built with. This
@@ -56,6 +61,32 @@ public:
     // to post the entry to the log task instead. Facades and tasks log only
     // through here.
     virtual void syslog(uint32_t severity, const CMessage& message, int errCode = 0);
+    // Writes recorded exceptions, each with its own severity, module and
+    // system error number: through the log task when it runs, otherwise one
+    // syslog() call each.
+    virtual void syslog(const std::vector<CGeneralPtr<CException>>& exceptions);
+
+    // The configuration. This base holds an empty one until a concrete
+    // controller reads its file (or overrides the accessor).
+    virtual CConfigPtr config() const;
+    void config(const CConfigPtr& configuration);
+
+    // The logging front end, the "async-log" task; null until startLog().
+    virtual CAsyncLog* log() const;
+    // Creates and runs the log task and configures its targets from
+    // config(); from then on syslog() goes through it. A configuration that
+    // cannot be applied is thrown (the log task keeps running).
+    void startLog();
+    // Writes what is queued and stops the log task; syslog() falls back to
+    // standard error. Concrete controllers call it from their destructor,
+    // before the parts the log thread uses are gone.
+    void stopLog();
+
+    // Fills the message store from "system.msg.file" (read from varDir()),
+    // for the locales of "system.msg.locale" (default "en_US"), and takes the
+    // server index from "system.index". An empty file key loads nothing. A
+    // file that cannot be read throws "Cannot open message locale file '%1'.".
+    void prime();
 
     // Directories set explicitly (by the configuration or a test).
     void binDir(const std::string& dir);
@@ -124,6 +155,11 @@ private:
     CGeneralPtr<CTaskRegistry> _taskRegistry;
     int64_t _serverIndex = 0;
     bool _keepResident = false;
+    mutable CNRMutex _configLock;
+    CConfigPtr _config;
+    // Released before the facades: the log thread records into them.
+    std::unique_ptr<CAsyncLog> _log;
+    std::atomic<CAsyncLog*> _activeLog{nullptr};
 };
 
 } // namespace osk

@@ -1,6 +1,5 @@
 #include "extended/message.h"
 
-#include <stdexcept>
 
 namespace osk {
 
@@ -11,14 +10,14 @@ CMessage::CMessage(std::string text, std::string module, int64_t id)
 
 CMessage& CMessage::pushs(const std::string& text)
 {
-    _args.push_back(text);
+    _args.pushs(text);
     return *this;
 }
 
-const std::string& CMessage::arg(size_t index) const
+CMessage& CMessage::pushs(const char* text)
 {
-    if (index >= _args.size()) throw std::out_of_range("message argument index");
-    return _args[index];
+    _args.pushs(text);
+    return *this;
 }
 
 // Placeholders are filled in ascending order. The scan resumes after each
@@ -28,7 +27,10 @@ const std::string& CMessage::arg(size_t index) const
 std::string CMessage::formatted() const
 {
     std::string text = _msg;
-    for (size_t n = 1; n <= _args.size(); ++n) {
+    if (_args.empty() || text.find('%') == std::string::npos) return text;
+    for (size_t n = 1; n <= _args.count(); ++n) {
+        size_t argLength = 0;
+        const char* argText = _args.data(n - 1, argLength);
         const std::string token = "%" + std::to_string(n);
         size_t pos = 0;
         while ((pos = text.find(token, pos)) != std::string::npos) {
@@ -37,8 +39,8 @@ std::string CMessage::formatted() const
                 pos = end;
                 continue;
             }
-            text.replace(pos, token.size(), _args[n - 1]);
-            pos += _args[n - 1].size();
+            text.replace(pos, token.size(), argText, argLength);
+            pos += argLength;
         }
     }
     return text;

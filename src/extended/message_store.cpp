@@ -2,7 +2,32 @@
 
 #include <sstream>
 
+#include "extended/exception.h"
+#include "standard/string_map.h"
+
 namespace osk {
+
+namespace {
+const char* const kModule = "extended";
+const char* const kInvalidRecord = "Invalid record at line %1 in message locale file.";
+const char* const kMissingEnUs = "Missing key 'en_US'.";
+const char* const kKeyEnUs = "en_US";
+const char* const kKeyId = "id";
+const char* const kKeyDescription = "description";
+} // namespace
+
+void CMessageStore::_processRecord(const std::string& record, size_t lineNumber)
+{
+    const CStringMap fields(record, "\n");
+    const auto english = fields.find(kKeyEnUs);
+    if (english == fields.end())
+        throw OSK_EXCEPTION(CMessage(kInvalidRecord).push(lineNumber), CMessage(kMissingEnUs),
+                            "CMessageStore::_processRecord", kModule);
+    for (const auto& field : fields) {
+        if (field.first == kKeyEnUs || field.first == kKeyId || field.first == kKeyDescription) continue;
+        addTranslation(english->second, field.first, field.second);
+    }
+}
 
 void CMessageStore::setLocales(const std::string& list)
 {

@@ -45,7 +45,7 @@ CMD5::CMD5()
 
 CMD5::~CMD5()
 {
-    std::memset(_block, 0, sizeof(_block));
+    _blocks.reset();
     std::memset(_state, 0, sizeof(_state));
 }
 
@@ -55,27 +55,13 @@ void CMD5::_reset()
     _state[1] = 0xefcdab89;
     _state[2] = 0x98badcfe;
     _state[3] = 0x10325476;
-    _bitCount = 0;
-    std::memset(_block, 0, sizeof(_block));
+    _blocks.reset();
     std::memset(_digest, 0, sizeof(_digest));
 }
 
 void CMD5::update(const void* bytes, size_t length)
 {
-    const uint8_t* input = static_cast<const uint8_t*>(bytes);
-    size_t used = static_cast<size_t>((_bitCount >> 3) & 63);
-    _bitCount += static_cast<uint64_t>(length) << 3;
-    if (used) {
-        const size_t take = length < 64 - used ? length : 64 - used;
-        std::memcpy(_block + used, input, take);
-        used += take;
-        input += take;
-        length -= take;
-        if (used < 64) return;
-        _transform(_block);
-    }
-    for (; length >= 64; input += 64, length -= 64) _transform(input);
-    if (length) std::memcpy(_block, input, length);
+    _blocks.feed(bytes, length, [this](const uint8_t* block) { _transform(block); });
 }
 
 void CMD5::update(const CHexStore& bytes)
@@ -85,16 +71,7 @@ void CMD5::update(const CHexStore& bytes)
 
 CHexStore CMD5::digest()
 {
-    const uint64_t bits = _bitCount;
-    uint8_t tail[72] = {0x80};
-    const size_t used = static_cast<size_t>((bits >> 3) & 63);
-    // Pad to 56 bytes modulo 64, then append the bit count little-endian.
-    const size_t padLength = used < 56 ? 56 - used : 120 - used;
-    update(tail, padLength);
-    uint8_t lengthBytes[8];
-    storeLE(static_cast<uint32_t>(bits), lengthBytes);
-    storeLE(static_cast<uint32_t>(bits >> 32), lengthBytes + 4);
-    update(lengthBytes, 8);
+    _blocks.finish(CDigestBlocks::littleEndianLength, [this](const uint8_t* block) { _transform(block); });
     for (int i = 0; i < 4; ++i) storeLE(_state[i], _digest + 4 * i);
     CHexStore result(_digest, sizeof(_digest), "-");
     _reset();

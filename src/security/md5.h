@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "security/digest_blocks.h"
 #include "standard/hex_store.h"
 
 namespace osk {
@@ -28,8 +29,7 @@ private:
     void _transform(const uint8_t* block);
 
     uint32_t _state[4];
-    uint64_t _bitCount = 0;
-    uint8_t _block[64];
+    CDigestBlocks _blocks;
     uint8_t _digest[16];
 };
 

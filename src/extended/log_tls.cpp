@@ -1,0 +1,163 @@
+#include "extended/log_tls.h"
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "extended/exception.h"
+#include "extended/ext_file_target.h"
+#include "extended/local_syslog_target.h"
+#include "extended/null_target.h"
+#include "extended/remote_syslog_target.h"
+#include "extended/std_out_target.h"
+#include "standard/string_map.h"
+
+namespace osk {
+
+namespace {
+const char* const kModule = "extended";
+const char* const kCannotCreate = "Cannot create log target '%1'.";
+const char* const kUnknownTarget = "Unknown target name.";
+const char* const kConfiguring = "Configuring log target '%1' with setting '%2'.";
+const char* const kConfigureFailed =
+    "Failed to configure log target '%1' with setting '%2'. Target is being disabled.";
+const char* const kLoggingTo = "The system is logging '%1' to '%2'.";
+
+const char* const kKeyTargets = "system.log.targets";
+const char* const kKeyLevels = "system.log.levels";
+const char* const kKeyFacility = "system.log.facility";
+const char* const kKeyTargetPrefix = "system.log.target.";
+
+std::string trimmed(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::vector<std::string> splitList(const std::string& list)
+{
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        const std::string name = trimmed(list.substr(start, comma - start));
+        if (!name.empty()) names.push_back(name);
+        start = comma + 1;
+    }
+    return names;
+}
+
+// Registered targets are keyed by their address, which configured names
+// (plain words) can never collide with.
+std::string registeredKey(const CLogTLS::target_ptr_t& target)
+{
+    char buffer[40];
+    std::snprintf(buffer, sizeof(buffer), "<registered:%p>", static_cast<const void*>(target.get()));
+    return buffer;
+}
+} // namespace
+
+const char* const CLogTLS::defaultTargets = "stdout,eventlog";
+const char* const CLogTLS::defaultLevels = "error,warning,info,audit,debug";
+const char* const CLogTLS::defaultFacility = "daemon";
+
+CLogTLS::CLogTLS(std::string hostName, std::string processName, task_namer_t taskNamer)
+    : _hostName(std::move(hostName)),
+      _processName(std::move(processName)),
+      _taskNamer(std::move(taskNamer)),
+      _mask(CException::severityMask(defaultLevels))
+{
+}
+
+CLogTLS::target_ptr_t CLogTLS::createTarget(const std::string& name)
+{
+    if (name == "null") return target_ptr_t(new CNullTarget);
+    if (name == "stdout") return target_ptr_t(new CStdOutTarget);
+    if (name == "file") return target_ptr_t(new CExtFileTarget);
+    if (name == "syslog" || name == "eventlog") return target_ptr_t(new CLocalSyslogTarget);
+    if (name == "rsyslog") return target_ptr_t(new CRemoteSyslogTarget);
+    throw OSK_EXCEPTION(CMessage(kCannotCreate).pushs(name), CMessage(kUnknownTarget), "CLogTLS::createTarget",
+                        kModule);
+}
+
+void CLogTLS::processTargets(uint32_t severity, uint64_t threadId, int errCode, const CMessage& message)
+{
+    if ((severity & _mask) == 0 || _targets.empty()) return;
+    std::string text = message.formatted();
+    if (errCode != 0) {
+        char buffer[256];
+        text += " (";
+        text += strerror_r(errCode, buffer, sizeof(buffer));
+        text += ")";
+    }
+    const std::string taskName = _taskNamer ? _taskNamer(threadId) : std::string();
+    for (auto& named : _targets) {
+        try {
+            named.second.target->output(_hostName, _processName, threadId, taskName, message.module(), _facility,
+                                        severity, message.id(), 0, text);
+        } catch (const CException& e) {
+            const std::string line = "[error] [" + named.first + "] " + e.printableError() + "\n";
+            if (::write(STDERR_FILENO, line.data(), line.size()) < 0) {
+                // Nowhere left to report to.
+            }
+        }
+    }
+}
+
+void CLogTLS::_log(uint32_t severity, const CMessage& message)
+{
+    processTargets(severity, static_cast<uint64_t>(pthread_self()), 0, message);
+}
+
+void CLogTLS::configure(const CStringMap& config)
+{
+    const std::string targetList = config.get_string(kKeyTargets, defaultTargets);
+    const std::string levels = config.get_string(kKeyLevels, defaultLevels);
+    const uint32_t mask = CException::severityMask(levels);
+    const CLogFacility facility(config.get_string(kKeyFacility, defaultFacility));
+
+    // Create every target first: an unknown name leaves the log as it was.
+    std::vector<std::pair<std::string, target_ptr_t>> created;
+    for (const std::string& name : splitList(targetList)) created.emplace_back(name, createTarget(name));
+
+    for (auto it = _targets.begin(); it != _targets.end();) {
+        if (it->second.registered) ++it;
+        else it = _targets.erase(it);
+    }
+    _mask = mask;
+    _facility = facility;
+
+    std::string active;
+    for (auto& target : created) {
+        const std::string setting = config.get_string(kKeyTargetPrefix + target.first, std::string());
+        _log(CException::info, CMessage(kConfiguring, kModule).pushs(target.first).pushs(setting));
+        try {
+            target.second->reconfigure(setting);
+        } catch (const CException& e) {
+            _log(CException::error, CMessage(kConfigureFailed, kModule).pushs(target.first).pushs(setting));
+            _log(CException::error, CMessage(e.printableError(), e.module()));
+            continue;
+        }
+        _targets[target.first] = entry_t{target.second, false};
+        if (!active.empty()) active += ',';
+        active += target.first;
+    }
+    _log(CException::info, CMessage(kLoggingTo, kModule).pushs(trimmed(levels)).pushs(active));
+}
+
+void CLogTLS::registerTarget(const target_ptr_t& target)
+{
+    if (target) _targets[registeredKey(target)] = entry_t{target, true};
+}
+
+void CLogTLS::deregisterTarget(const target_ptr_t& target)
+{
+    if (target) _targets.erase(registeredKey(target));
+}
+
+} // namespace osk
