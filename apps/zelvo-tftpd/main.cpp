@@ -52,7 +52,6 @@ int explain(const std::string& configPath, const std::string& client, const std:
     controller.addFDManagerFactory(&localFactory);
     controller.logLevels(osk::CException::severityMask("error"));
     controller.init(false);
-    controller.logLevels(osk::CException::severityMask("error"));
 
     CConnReq req;
     req.src(osk::CEndpoint(client));

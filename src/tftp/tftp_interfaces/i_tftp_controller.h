@@ -28,7 +28,4 @@ public:
     // Aborts one running transfer: its next pass sends error 0 "Transfer
     // aborted." to the client. Unknown identifiers do nothing.
     virtual void cancelTransfer(unsigned int transferID) = 0;
-
-    // The service's configuration; every call through it holds its lock.
-    virtual osk::CConfigPtr config() = 0;
 };

@@ -39,6 +39,7 @@ CTFTPController::CTFTPController(const std::string& name, const std::string& con
       _notifier(new osk::CShutdownNotifier(_reactor.get())),
       _logLevels(osk::CException::severityMask(kDefaultLevels))
 {
+    osk::CMasterController::config(_config);
 }
 
 CTFTPController::~CTFTPController()
@@ -61,7 +62,7 @@ void CTFTPController::init(bool bindSockets)
                             osk::CMessage(kCannotOpenConfig, kModule).pushs(_configPath), "CTFTPController::init",
                             kModule);
     const std::string levels = _config->get_string(osk::CConfigNames::logLevels(), kDefaultLevels);
-    _logLevels.store(osk::CException::severityMask(levels));
+    if (!_levelsFixed) _logLevels.store(osk::CException::severityMask(levels));
 
     syslog(kInfo, osk::CMessage(kStarting, kModule).pushs(appName()));
     registerQueryResponse(kPing, kPong);

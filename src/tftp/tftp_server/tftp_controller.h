@@ -55,7 +55,8 @@ public:
     CTFTPConfigNames& tftpConfigNames() override { return _configNames; }
     const fd_manager_table& fdManagers() const override { return _fdManagers; }
     void cancelTransfer(unsigned int transferID) override;
-    osk::CConfigPtr config() override { return _config; }
+    // The service's configuration; every call through it holds its lock.
+    osk::CConfigPtr config() const override { return _config; }
     CTFTPServer* server() const { return _server.get(); }
     ACE_Reactor* reactor() const { return _reactor.get(); }
 
@@ -63,7 +64,12 @@ public:
     // (system.log.levels; default "info,warning,error,audit").
     void syslog(uint32_t severity, const osk::CMessage& message, int errCode = 0) override;
     uint32_t logLevels() const { return _logLevels.load(); }
-    void logLevels(uint32_t mask) { _logLevels.store(mask); }
+    // Setting the levels here overrides system.log.levels.
+    void logLevels(uint32_t mask)
+    {
+        _logLevels.store(mask);
+        _levelsFixed = true;
+    }
     bool logs(uint32_t severity) const { return (severity & _logLevels.load()) != 0; }
 
 private:
@@ -83,4 +89,5 @@ private:
     std::atomic<uint32_t> _logLevels;
     std::atomic<bool> _running{false};
     bool _handleSignals = true;
+    bool _levelsFixed = false;
 };
