@@ -1,37 +1,150 @@
 // zelvo-tftpd: the TFTP Zelvo daemon.
+#include <pthread.h>
+#include <signal.h>
+
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <thread>
 
+#include "extended/exception.h"
 #include "extended/library_info.h"
+#include "local_fs/local_fd_manager_factory.h"
+#include "standard/endpoint.h"
+#include "tftp/tftp_server/conn_req.h"
+#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_server/tftp_controller.h"
+#include "tftp/tftp_server/tftp_server.h"
 
 namespace {
 
+const char* const kDefaultConfig = "/etc/zelvo-tftpd/zelvo-tftpd.conf";
+
 void printUsage(std::ostream& out)
 {
-    out << "Usage: zelvo-tftpd [--help] [--version]\n"
+    out << "Usage: zelvo-tftpd [--config FILE] [--foreground]\n"
+           "       zelvo-tftpd --config FILE --explain CLIENT_IP:PORT rrq|wrq NAME\n"
+           "       zelvo-tftpd --help | --version\n"
            "\n"
-           "  --help      show this text\n"
-           "  --version   print the library version and exit\n";
+           "  --config FILE   configuration file (default " << kDefaultConfig << ")\n"
+           "  --foreground    stay attached to the terminal (the daemon always runs in the\n"
+           "                  foreground; run it under a service manager to detach)\n"
+           "  --explain ...   print what the server would decide for one request and exit:\n"
+           "                  descriptor manager, virtual root, name, full path, access and\n"
+           "                  overwrite decisions, refusal\n"
+           "  --help          show this text\n"
+           "  --version       print the version and exit\n"
+           "\n"
+           "SIGTERM or SIGINT stops the daemon.\n";
+}
+
+// Dry run of admission for one request, through the engine's own decision
+// step.
+int explain(const std::string& configPath, const std::string& client, const std::string& op,
+            const std::string& name)
+{
+    if (op != "rrq" && op != "wrq") {
+        std::cerr << "zelvo-tftpd: the operation must be 'rrq' or 'wrq'\n";
+        return 2;
+    }
+    localfs::CLocalFDManagerFactory localFactory;
+    CTFTPController controller("zelvo-tftpd", configPath);
+    controller.addFDManagerFactory(&localFactory);
+    controller.logLevels(osk::CException::severityMask("error"));
+    controller.init(false);
+
+    CConnReq req;
+    req.src(osk::CEndpoint(client));
+    req.file(name);
+    req.octet_mode(true);
+    req.operation(op == "rrq" ? CTFTPOpcode::rrq : CTFTPOpcode::wrq);
+    CState state(0, CState::send_data, req.src(), req.timeout_usec(), req.blksize());
+    state.transmitting = op == "rrq";
+    const CTFTPAdmission verdict = controller.server()->admit(req, state);
+
+    std::cout << "client:             " << req.src().string() << "\n"
+              << "operation:          " << (state.transmitting ? "download" : "upload") << "\n"
+              << "requested name:     " << name << "\n"
+              << "descriptor manager: " << (verdict.managerName.empty() ? "(none)" : verdict.managerName) << "\n"
+              << "file system:        " << (state.protocol.empty() ? "(default)" : state.protocol) << "\n"
+              << "virtual root:       " << verdict.root << "\n"
+              << "name after pre-processing: " << state.reqFile << (verdict.preprocessed ? "" : " (not pre-processed)")
+              << "\n"
+              << "full path:          " << state.fqpn << "\n"
+              << "access allowed:     " << (verdict.accessAllowed ? "yes" : "no") << "\n"
+              << "overwrite allowed:  " << (verdict.overwriteAllowed ? "yes" : "no") << "\n";
+    if (verdict.admitted) {
+        std::cout << "decision:           admitted\n";
+        return 0;
+    }
+    std::cout << "decision:           refused with error " << static_cast<int>(verdict.error) << " \""
+              << verdict.errorText << "\"\n"
+              << "log:                " << verdict.logMessage.formatted() << "\n";
+    return 1;
+}
+
+int run(const std::string& configPath)
+{
+    // Termination signals are taken by this thread alone (sigwait), so no
+    // handler runs in the middle of the engine's work.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGQUIT);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+
+    localfs::CLocalFDManagerFactory localFactory;
+    CTFTPController controller("zelvo-tftpd", configPath);
+    controller.addFDManagerFactory(&localFactory);
+    controller.handleSignals(false);
+    controller.init();
+
+    std::thread daemonThread([&controller] { controller.daemon(); });
+    int signum = 0;
+    sigwait(&signals, &signum);
+    controller.stop();
+    daemonThread.join();
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    std::string configPath = kDefaultConfig;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
+        const std::string arg = argv[i];
+        if (arg == "--help") {
             printUsage(std::cout);
             return 0;
         }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::cout << osk::CLibraryInfo::name() << " " << osk::CLibraryInfo::version() << "\n";
+        if (arg == "--version") {
+            std::cout << "zelvo-tftpd " << osk::CLibraryInfo::version() << "\n";
             return 0;
         }
-        std::cerr << "zelvo-tftpd: unknown argument '" << argv[i] << "'\n";
+        if (arg == "--foreground") continue;
+        if (arg == "--config" && i + 1 < argc) {
+            configPath = argv[++i];
+            continue;
+        }
+        if (arg == "--explain" && i + 3 < argc) {
+            try {
+                return explain(configPath, argv[i + 1], argv[i + 2], argv[i + 3]);
+            } catch (const osk::CException& e) {
+                std::cerr << "zelvo-tftpd: " << e.printableError() << "\n";
+                return 1;
+            }
+        }
+        std::cerr << "zelvo-tftpd: unknown or incomplete argument '" << arg << "'\n";
         printUsage(std::cerr);
         return 2;
     }
-    std::cout << osk::CLibraryInfo::name() << " " << osk::CLibraryInfo::version() << "\n"
-              << "The TFTP engine is not built yet: this build holds the framework only.\n";
-    return 1;
+    try {
+        return run(configPath);
+    } catch (const osk::CException& e) {
+        std::cerr << "zelvo-tftpd: " << e.printableError() << "\n";
+        return 1;
+    }
 }

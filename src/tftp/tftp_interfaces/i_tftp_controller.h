@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "extended/config.h"
+#include "extended/master_controller.h"
+#include "standard/general_ptr.h"
+#include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
+
+class CTFTPConfigNames;
+
+// The master controller of the TFTP daemon as consoles and plug-ins see it:
+// the configuration, the catalogue of TFTP keys, the descriptor managers and
+// the control of running transfers.
+class CITFTPController : public osk::CMasterController {
+public:
+    // Descriptor managers by the virtual file system name they serve.
+    using fd_manager_ptr = osk::CGeneralPtr<CITFTPFDManager, osk::CMTOwnerPolicy>;
+    using fd_manager_table = std::map<std::string, fd_manager_ptr>;
+
+    CITFTPController() = default;
+    ~CITFTPController() override = default;
+
+    virtual CTFTPConfigNames& tftpConfigNames() = 0;
+    virtual const fd_manager_table& fdManagers() const = 0;
+    // Aborts one running transfer: its next pass sends error 0 "Transfer
+    // aborted." to the client. Unknown identifiers do nothing.
+    virtual void cancelTransfer(unsigned int transferID) = 0;
+};

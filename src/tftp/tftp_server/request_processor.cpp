@@ -1,0 +1,97 @@
+#include "tftp/tftp_server/request_processor.h"
+
+#include <sys/socket.h>
+
+#include "extended/exception.h"
+#include "standard/guard.h"
+#include "standard/hex_store.h"
+#include "tftp/tftp_interfaces/i_tftp_controller.h"
+#include "tftp/tftp_server/conn_req.h"
+#include "tftp/tftp_server/tftp_config_names.h"
+#include "tftp/tftp_server/tftp_io.h"
+#include "tftp/tftp_server/tftp_packet.h"
+#include "tftp/tftp_server/tftp_server.h"
+
+namespace {
+const char* const kModule = "tftp_server";
+const uint32_t kInfo = 1;
+const uint32_t kDebug = 8;
+const uint32_t kVerbose = 32;
+
+const char* const kReceived = "Frontend received packet: %1.";
+const char* const kInvalidOpcode = "Invalid opcode.";
+const char* const kInvalidOpcodeLog = "Refusing connection request from %1; opcode '%2' is invalid.";
+const char* const kPaused = "Ignoring new transfer request while engine paused.";
+const char* const kLimitReached =
+    "The administrative limit of %1 connections has been reached. Refusing new connection from %2.";
+const char* const kMalformed = "Malformed packet.";
+const char* const kMalformedLog = "Refusing connection from %1; the packet is malformed.";
+} // namespace
+
+void CRequestProcessor::udp_input(osk::CSockDgram& sock)
+{
+    osk::CGuard<osk::CNRMutex> guard(_server->engineLock());
+    if (!_packet) _packet = _server->packet();
+    _packet->wipe();
+    osk::CEndpoint from;
+    const ssize_t received = sock.recv(_packet->raw_pkt(), _packet->raw_len(), from, MSG_DONTWAIT);
+    if (received <= 0) return;
+    from = CTFTPIO::canonical(from);
+    if (_server->tftpio()->verbose() && _controller)
+        _controller->syslog(kVerbose, osk::CMessage(kReceived, kModule)
+                                          .pushs(osk::CHexStore(_packet->raw_pkt(), static_cast<size_t>(received))
+                                                     .string()));
+    serviceRequest(sock, from, _packet, static_cast<int>(received));
+}
+
+bool CRequestProcessor::queryResponse(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet,
+                                      int length)
+{
+    if (!_controller || length <= 0) return false;
+    const char* name = reinterpret_cast<const char*>(packet->raw_pkt());
+    size_t size = static_cast<size_t>(length);
+    // Tools send the name with a trailing zero or line end.
+    while (size > 0 && (name[size - 1] == '\0' || name[size - 1] == '\n' || name[size - 1] == '\r')) --size;
+    std::string answer;
+    if (!_controller->getQueryResponse(name, size, answer)) return false;
+    _server->tftpio()->sendRaw(sock, from, answer.data(), answer.size());
+    return true;
+}
+
+void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet,
+                                       int length)
+{
+    if (queryResponse(sock, from, packet, length)) return;
+    const std::string client = from.string();
+    const int op = packet->opcode();
+    if (op != CTFTPOpcode::rrq && op != CTFTPOpcode::wrq) {
+        const unsigned char* raw = packet->raw_pkt();
+        const int word = length >= 2 ? (raw[0] << 8) | raw[1] : (length == 1 ? raw[0] : 0);
+        _server->tftpio()->sendError(sock, from, CTFTPErrorCode::illegal_opcode, kInvalidOpcode);
+        _controller->syslog(kDebug,
+                            osk::CMessage(kInvalidOpcodeLog, kModule).pushs(client).pushs(CTFTPOpcode(word).string()));
+        return;
+    }
+    if (_server->paused()) {
+        _controller->syslog(kInfo, osk::CMessage(kPaused, kModule));
+        return;
+    }
+    const long maxConnections = _controller->config()->get_long(CTFTPConfigNames::maxConnections(), 0);
+    if (maxConnections != 0 && static_cast<long>(_server->streamCount()) >= maxConnections) {
+        _controller->syslog(kInfo, osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client));
+        return;
+    }
+    CConnReq req;
+    if (!packet->get_conn_req(req, static_cast<uint32_t>(length))) {
+        _server->tftpio()->sendError(sock, from, CTFTPErrorCode::undefined, kMalformed);
+        _controller->syslog(kDebug, osk::CMessage(kMalformedLog, kModule).pushs(client));
+        return;
+    }
+    req.src(from);
+    try {
+        req.dst(CTFTPIO::canonical(sock.local_endpoint()));
+    } catch (const osk::CException&) {
+        // The local address is only informative.
+    }
+    _server->addConnection(sock, req);
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "standard/endpoint.h"
+#include "standard/sock_dgram.h"
+#include "tftp/tftp_server/udp_callback.h"
+
+class CITFTPController;
+class CTFTPPacket;
+class CTFTPServer;
+
+// The request port's callback: answers registered queries, screens new
+// requests (opcode, paused engine, connection limit, decoding) and hands
+// good ones to the engine.
+class CRequestProcessor : public CUDPCallback {
+public:
+    CRequestProcessor(CITFTPController* controller, CTFTPServer* server) : _controller(controller), _server(server) {}
+
+    // Reads one datagram from sock and screens it (takes the engine lock).
+    void udp_input(osk::CSockDgram& sock) override;
+    void udp_exception(osk::CSockDgram&) override {}
+
+    // Screens one received datagram of length bytes in packet (engine lock
+    // held by the caller).
+    void serviceRequest(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet, int length);
+    // True (and the answer sent) when the datagram is a registered query.
+    bool queryResponse(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet, int length);
+
+private:
+    CITFTPController* _controller;
+    CTFTPServer* _server;
+    CTFTPPacket* _packet = nullptr;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "extended/message.h"
+#include "tftp/tftp_server/tftp_error_code.h"
+
+// The engine's verdict on one request before any file is opened: which
+// descriptor manager serves it, under which root, what the name became and
+// whether the policy lets it through. A refused request carries the error
+// packet for the client and the line for the log.
+struct CTFTPAdmission {
+    bool admitted = false;
+    std::string managerName;
+    std::string root;
+    bool preprocessed = false;
+    bool accessAllowed = false;
+    bool overwriteAllowed = false;
+
+    // A refusal: the error packet and the log line (level 8 unless said).
+    CTFTPErrorCode error = CTFTPErrorCode::no_error;
+    std::string errorText;
+    uint32_t logSeverity = 8;
+    osk::CMessage logMessage;
+};

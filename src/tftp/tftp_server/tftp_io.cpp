@@ -1,0 +1,102 @@
+#include "tftp/tftp_server/tftp_io.h"
+
+#include "extended/master_controller.h"
+#include "standard/hex_store.h"
+#include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
+#include "tftp/tftp_server/tftp_packet.h"
+
+namespace {
+const char* const kModule = "tftp_server";
+const uint32_t kError = 4;
+const uint32_t kVerbose = 32;
+
+const char* const kBlocksizeInconsistent =
+    "Internal inconsistency: blocksize buffer is %1, blocksize for client %2 is %3.";
+const char* const kSendingPacket = "Sending packet: %1.";
+} // namespace
+
+bool CTFTPIO::_send(osk::CSockDgram& sock, const osk::CEndpoint& to, size_t length)
+{
+    return sendRaw(sock, to, _packet->raw_pkt(), length);
+}
+
+osk::CEndpoint CTFTPIO::canonical(const osk::CEndpoint& endpoint)
+{
+    if (!endpoint.ip_address().isMappedIPv4()) return endpoint;
+    osk::CEndpoint out(endpoint);
+    out.ip_address(endpoint.ip_address().mapTo(osk::CIPAddress::ipv4));
+    out.scope_id(0);
+    out.flow_info(0);
+    return out;
+}
+
+osk::CEndpoint CTFTPIO::forSocket(const osk::CSockDgram& sock, const osk::CEndpoint& endpoint)
+{
+    if (!sock.protocol_family().isIPv6() || endpoint.ip_address().type() != osk::CIPAddress::ipv4) return endpoint;
+    osk::CEndpoint out(endpoint);
+    out.ip_address(endpoint.ip_address().mapTo(osk::CIPAddress::ipv6));
+    return out;
+}
+
+bool CTFTPIO::sendRaw(osk::CSockDgram& sock, const osk::CEndpoint& to, const void* data, size_t length)
+{
+    const ssize_t sent = sock.send_blocked(data, length, forSocket(sock, to));
+    return sent >= 0 && static_cast<size_t>(sent) == length;
+}
+
+bool CTFTPIO::sendAck(osk::CSockDgram& sock, CState& state)
+{
+    const int length = _packet->make_ack(state.blockNum);
+    return length > 0 && _send(sock, state.srcEndpoint, static_cast<size_t>(length));
+}
+
+bool CTFTPIO::sendOack(osk::CSockDgram& sock, CState& state)
+{
+    CConnReq options;
+    if (state.optionBlocksize) options.blksize(state.blksize);
+    if (state.optionTsize) options.tsize(state.tsize);
+    if (state.optionTimeout) options.timeout_usec(state.timeout_usec);
+    const int length = _packet->make_oack(options);
+    if (length <= 0) return false;
+    _logOutput(_packet->raw_pkt(), static_cast<size_t>(length));
+    return _send(sock, state.srcEndpoint, static_cast<size_t>(length));
+}
+
+bool CTFTPIO::sendData(osk::CSockDgram& sock, CState& state)
+{
+    if (state.blksize > _packet->max_blksize()) {
+        if (_controller)
+            _controller->syslog(kError, osk::CMessage(kBlocksizeInconsistent, kModule)
+                                            .push(_packet->max_blksize())
+                                            .pushs(state.srcEndpoint.string())
+                                            .push(state.blksize));
+        return false;
+    }
+    _packet->opcode(CTFTPOpcode::data);
+    _packet->block(state.blockNum);
+    const size_t count = state.fdManager->readBlock(reinterpret_cast<char*>(_packet->data()), state.fileOffset,
+                                                    static_cast<size_t>(state.blksize), state.descriptor);
+    if (!_send(sock, state.srcEndpoint, CTFTPPacket::header_len() + count)) return false;
+    if (count < state.blksize) state.eof = true;
+    return true;
+}
+
+bool CTFTPIO::sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const char* text)
+{
+    return sendError(sock, to, code, std::string(text ? text : ""));
+}
+
+bool CTFTPIO::sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code,
+                        const std::string& text)
+{
+    const int length = _packet->make_err(code, text);
+    if (length <= 0) return false;
+    _logOutput(_packet->raw_pkt(), static_cast<size_t>(length));
+    return _send(sock, to, static_cast<size_t>(length));
+}
+
+void CTFTPIO::_logOutput(const unsigned char* bytes, size_t length)
+{
+    if (!_verbose || !_controller) return;
+    _controller->syslog(kVerbose, osk::CMessage(kSendingPacket, kModule).pushs(osk::CHexStore(bytes, length).string()));
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "standard/endpoint.h"
+#include "standard/sock_dgram.h"
+#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_server/tftp_error_code.h"
+
+namespace osk {
+class CMasterController;
+}
+class CTFTPPacket;
+
+// Builds the engine's outgoing packets in the shared packet buffer and sends
+// them: acknowledgements, OACKs and data blocks to a transfer's client, error
+// packets to any endpoint. Sends are blocking datagram sends.
+class CTFTPIO {
+public:
+    CTFTPIO(osk::CMasterController* controller, CTFTPPacket* packet) : _controller(controller), _packet(packet) {}
+
+    osk::CMasterController* controller() const { return _controller; }
+    CTFTPPacket* packet() const { return _packet; }
+    void packet(CTFTPPacket* p) { _packet = p; }
+
+    // Each returns true when the datagram went out whole.
+    bool sendAck(osk::CSockDgram& sock, CState& state);
+    bool sendOack(osk::CSockDgram& sock, CState& state);
+    // Reads block state.blockNum from state.fileOffset through the transfer's
+    // descriptor manager and sends it; sets state.eof when the block is
+    // shorter than state.blksize. A failed send leaves eof alone. Exceptions
+    // of the manager pass through.
+    bool sendData(osk::CSockDgram& sock, CState& state);
+    bool sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const char* text);
+    bool sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const std::string& text);
+
+    // A received client endpoint in its canonical form: an IPv4 address
+    // mapped into IPv6 becomes the IPv4 address, so a client is the same key
+    // whichever socket it reached.
+    static osk::CEndpoint canonical(const osk::CEndpoint& endpoint);
+    // The endpoint in the form sock can send to (IPv4 mapped into IPv6 on an
+    // IPv6 socket).
+    static osk::CEndpoint forSocket(const osk::CSockDgram& sock, const osk::CEndpoint& endpoint);
+
+    // Sends raw bytes (a query answer, for instance).
+    bool sendRaw(osk::CSockDgram& sock, const osk::CEndpoint& to, const void* data, size_t length);
+
+    // Whether outgoing OACK and error packets are logged (the log takes
+    // verbose output).
+    bool verbose() const { return _verbose; }
+    void verbose(bool on) { _verbose = on; }
+
+    // Logs the bytes at the verbose level (32) as hexadecimal text.
+    void _logOutput(const unsigned char* bytes, size_t length);
+
+private:
+    bool _send(osk::CSockDgram& sock, const osk::CEndpoint& to, size_t length);
+
+    osk::CMasterController* _controller;
+    CTFTPPacket* _packet;
+    bool _verbose = false;
+};

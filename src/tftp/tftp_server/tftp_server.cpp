@@ -1,0 +1,833 @@
+#include "tftp/tftp_server/tftp_server.h"
+
+#include <ace/Reactor.h>
+#include <ace/Thread.h>
+#include <ace/Time_Value.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <iostream>
+#include <new>
+
+#include "extended/exception.h"
+#include "extended/shutdown_notifier.h"
+#include "standard/guard.h"
+#include "tftp/tftp_interfaces/i_tftp_controller.h"
+#include "tftp/tftp_server/request_processor.h"
+#include "tftp/tftp_server/tftp_config_names.h"
+#include "tftp/tftp_server/tftp_io.h"
+#include "tftp/tftp_server/transfer_handler.h"
+#include "tftp/tftp_server/udp_frontend.h"
+
+namespace {
+const char* const kModule = "tftp_server";
+const uint32_t kInfo = 1;
+const uint32_t kWarning = 2;
+const uint32_t kError = 4;
+const uint32_t kDebug = 8;
+const uint32_t kAudit = 16;
+
+// The virtual file system name under which the local file system's manager
+// registers; it is the engine's default manager.
+const char* const kLocalFileSystem = "file";
+const uint16_t kRequestPort = 69;
+
+// Engine start.
+const char* const kCannotInitTransfer = "Cannot initialize transfer handler.";
+const char* const kCannotInitFrontend = "Cannot initialize frontend.";
+const char* const kNoDefaultManager =
+    "None of the loaded descriptor manager plugins handles the local file system as a default protocol.";
+const char* const kFrontendDisabled =
+    "Because the transfer port is also the tftp request port (69), the frontend module is being disabled. Some "
+    "features, such as listening on specific addresses, will not be available.";
+const char* const kStarted = "The transfer port is %1. Timeout is %2, max re-transmits is %3.";
+
+// Admission.
+const char* const kNoMemory = "Not enough memory to service request from client on %1.";
+const char* const kNoHandler = "No handler for this file system.";
+const char* const kNoHandlerLog = "No handler for the file system specified in '%1'.";
+const char* const kNoVirtualRoot = "Access denied (No virtual root available).";
+const char* const kInvalidFileName = "Invalid file name.";
+const char* const kRefusedName = "Client on %1 refused %2 for file '%3'. (%4)";
+const char* const kPreProcessorFailed = "Access denied (Cannot evaluate pre-processor commands.";
+const char* const kRefusedEvaluating = "Client on %1 refused %2 for file '%3'. (Evaluating '%4' key results in: %5.)";
+const char* const kNotAuthorized = "Access denied (not authorized).";
+const char* const kRefusedFalse = "Client on %1 refused %2 for file '%3'. (Key '%4' evaluates to false)";
+const char* const kAuthorizationFailed = "Access denied (Cannot evaluate transfer authorization).";
+const char* const kOverwriteFailed = "Access denied (Cannot evaluate overwrite authorization).";
+const char* const kRefusedUpload = "Client on %1 refused upload for file '%2'.";
+const char* const kRefusedDownload = "Client on %1 refused download for file '%2'.";
+const char* const kRefusingDownload = "Refusing download request from %1 for file '%2'. The error is: %3.";
+const char* const kStarting = "Client on %1 starting %2 %3 of file '%4'. Total number of active transfers is %5.";
+
+// State machine.
+const char* const kAckTimeout = "Timeout waiting for ack from client on %1; re-transmitting.";
+const char* const kDataTimeout = "Timeout waiting for data from client on %1; re-transmitting.";
+const char* const kSendFailed = "Failed to send to client on %1.";
+const char* const kMaxRetransmits = "Client on %1 timed out, re-transmitted %2 times.";
+const char* const kSuccess = "Client on %1 successfully %2 file '%3' in %4.";
+const char* const kAborting = "Client on %1 is being aborted with error '%2'.";
+const char* const kUnexpected = "Client on %1 sent '%2', but I was expecting '%3'.";
+const char* const kWrongAck =
+    "Client on %1 acked for block %2, but I was expecting block %3. This datagram is being discarded.";
+const char* const kWrongBlock = "Client on %1 sent block %2, but I was expecting block %3. Re-sending ack for block %4.";
+const char* const kMissedFinalAck = "Client on %1 missed my final ack. Re-sending the final ack.";
+const char* const kClientAborted = "Client on %1 has aborted %2 of file '%3' with error code %4, message '%5'.";
+const char* const kDiscardingAck = "Discarding ack from client on %1.";
+const char* const kNoRecord = "Client on %1 is talking to me, but I have no record of the transfer.";
+const char* const kTransferAborted = "Transfer aborted";
+
+// Outcomes kept in CState::message.
+const char* const kMsgSuccess = "success";
+const char* const kMsgAborted = "aborted";
+const char* const kMsgTimeout = "timeout";
+const char* const kMsgMaxRx = "max_rx";
+const char* const kMsgInvalidOpcode = "invalid opcode";
+
+// Datagrams read per wake-up of the transfer socket before the engine
+// looks at its queue again.
+const int kReadBurst = 64;
+
+// Transfer identifiers are unique in the process; the first is 1.
+std::atomic<uint64_t> g_transferCounter{0};
+
+std::string elapsedText(const osk::CTimeval& since)
+{
+    const int64_t usec = (osk::CTimeval::now() - since).usec();
+    const int64_t ms = usec / 1000;
+    if (ms < 1000) return std::to_string(ms) + "ms";
+    char buffer[64];
+    std::snprintf(buffer, sizeof(buffer), "%.3fs", static_cast<double>(usec) / 1e6);
+    return buffer;
+}
+
+std::string printable(const std::exception& e)
+{
+    if (const auto* framework = dynamic_cast<const osk::CException*>(&e)) return framework->printableError();
+    return e.what();
+}
+
+int errorNumber(const std::exception& e)
+{
+    if (const auto* framework = dynamic_cast<const osk::CException*>(&e)) return framework->err_code();
+    return 0;
+}
+
+osk::CMessage msg(const char* text) { return osk::CMessage(text, kModule); }
+} // namespace
+
+CTFTPServer::CTFTPServer(CITFTPController* controller, ACE_Reactor* reactor)
+    : _controller(controller), _reactor(reactor)
+{
+}
+
+CTFTPServer::~CTFTPServer()
+{
+    // Close what is still open, then take the sockets off the reactor.
+    for (auto& entry : _connections) _closeDescriptor(*entry.second);
+    _connections.clear();
+    _queue.clear();
+    _transferHandler.reset();
+    _frontend.reset();
+}
+
+osk::CShutdownNotifier& CTFTPServer::shutdownNotifier() const { return _controller->shutdownNotifier(); }
+
+void CTFTPServer::_log(uint32_t severity, const osk::CMessage& message)
+{
+    if (_controller) _controller->syslog(severity, message);
+}
+
+std::string CTFTPServer::_operation(const CState& state) { return state.transmitting ? "download" : "upload"; }
+
+void CTFTPServer::_readConfig()
+{
+    osk::CConfigPtr config = _controller->config();
+    CTFTPPolicy policy;
+    auto parse = [&policy](CTFTPServerConfig::expression_kind kind, const std::string& text) {
+        switch (kind) {
+        case CTFTPServerConfig::virtualRootExpression: policy.parseVirtualRoot(text); break;
+        case CTFTPServerConfig::accessExpression: policy.parseAccess(text); break;
+        case CTFTPServerConfig::overwriteExpression: policy.parseOverwrite(text); break;
+        case CTFTPServerConfig::preProcessorExpression: policy.parsePreProcessor(text); break;
+        }
+    };
+    config.lock();
+    try {
+        _config.read(*config, parse);
+    } catch (...) {
+        config.unlock();
+        throw;
+    }
+    config.unlock();
+    _policy = policy;
+    _negotiator.limits(_config.limits());
+    for (const CTFTPLogNote& note : _config.notes()) _log(note.severity, note.message);
+}
+
+void CTFTPServer::init()
+{
+    _packet.reset(new CTFTPPacket(CTFTPPacket::kMinBlksize));
+    _requestProcessor.reset(new CRequestProcessor(_controller, this));
+    _frontend.reset(new CUDPFrontend(_controller, "tftp", _requestProcessor.get(), _reactor));
+    _tftpio.reset(new CTFTPIO(_controller, _packet.get()));
+    _transferHandler.reset(new CTransferHandler(_controller, this, _reactor));
+    _readConfig();
+
+    if (!_transferHandler->init())
+        throw OSK_EXCEPTION(msg(kCannotInitTransfer), osk::CMessage(), "CTFTPServer::init", kModule);
+    _frontendDisabled = _transferHandler->port() == kRequestPort;
+    if (_frontendDisabled) {
+        _log(kWarning, msg(kFrontendDisabled));
+    } else if (!_frontend->init(kRequestPort, true, CTFTPConfigNames::defaultDaemonPort(),
+                                CTFTPConfigNames::daemonListenOn())) {
+        throw OSK_EXCEPTION(msg(kCannotInitFrontend), osk::CMessage(), "CTFTPServer::init", kModule);
+    }
+
+    _findDefaultManager();
+    _log(kInfo, msg(kStarted)
+                    .push(_transferHandler->port())
+                    .pushs(_config.timeoutText())
+                    .pushs(_config.maxRetransmitsText()));
+}
+
+void CTFTPServer::initDecisions()
+{
+    _packet.reset(new CTFTPPacket(CTFTPPacket::kMinBlksize));
+    _tftpio.reset(new CTFTPIO(_controller, _packet.get()));
+    _readConfig();
+    _findDefaultManager();
+}
+
+void CTFTPServer::_findDefaultManager()
+{
+    const auto& managers = _controller->fdManagers();
+    const auto local = managers.find(kLocalFileSystem);
+    _defaultManager = local == managers.end() ? nullptr : local->second.get();
+    if (!_defaultManager) _log(kWarning, msg(kNoDefaultManager));
+}
+
+void CTFTPServer::stop() { shutdownNotifier().set(true); }
+
+osk::CSockDgram& CTFTPServer::_transferSock() { return _transferHandler->sock(); }
+
+// ---- admission ----------------------------------------------------------
+
+CITFTPFDManager* CTFTPServer::_resolveFDManager(std::string& name, std::string& protocol)
+{
+    const auto& managers = _controller->fdManagers();
+    protocol.clear();
+    if (_defaultManager && managers.size() == 1) return _defaultManager;
+
+    auto lookup = [&managers](const std::string& key) -> CITFTPFDManager* {
+        const auto found = managers.find(key);
+        return found == managers.end() ? nullptr : found->second.get();
+    };
+
+    const size_t scheme = name.find("://");
+    if (scheme != std::string::npos) {
+        protocol = name.substr(0, scheme);
+        CITFTPFDManager* manager = lookup(protocol);
+        if (manager) name.erase(0, scheme + 3);
+        return manager;
+    }
+    if (name.empty() || name[0] != '/' || name.size() < 4) {
+        if (!_config.allowNonRootedVFS() || name.size() < 2) return _defaultManager;
+        const size_t slash = name.find('/');
+        if (slash != std::string::npos) {
+            CITFTPFDManager* manager = lookup(name.substr(0, slash));
+            if (manager) {
+                protocol = name.substr(0, slash);
+                name.erase(0, slash + 1);
+                return manager;
+            }
+        }
+        protocol.clear();
+        return _defaultManager;
+    }
+    const size_t slash = name.find('/', 1);
+    if (slash != std::string::npos) {
+        CITFTPFDManager* manager = lookup(name.substr(1, slash - 1));
+        if (manager) {
+            protocol = name.substr(1, slash - 1);
+            name.erase(0, slash + 1);
+            return manager;
+        }
+    }
+    protocol.clear();
+    return _defaultManager;
+}
+
+bool CTFTPServer::_setFQPN(osk::CSockDgram*, CState& state, const std::string& root)
+{
+    std::string name = state.reqFile;
+    state.fdManager->normaliseName(state.srcEndpoint, root, name);
+    std::string base = root;
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    if (base == "/") base.clear();
+    state.reqFile = name;
+    state.fqpn = base + name;
+    return true;
+}
+
+CTFTPAdmission CTFTPServer::admit(const CConnReq& req, CState& state)
+{
+    CTFTPAdmission out;
+    const std::string client = req.src().string();
+    auto refuse = [&out](CTFTPErrorCode code, const std::string& text, osk::CMessage log) -> CTFTPAdmission& {
+        out.admitted = false;
+        out.error = code;
+        out.errorText = text;
+        out.logMessage = std::move(log);
+        return out;
+    };
+
+    state.reqFile = req.file();
+    std::string protocol;
+    CITFTPFDManager* manager = _resolveFDManager(state.reqFile, protocol);
+    if (!manager) return refuse(CTFTPErrorCode::undefined, kNoHandler, msg(kNoHandlerLog).pushs(req.file()));
+    state.fdManager = manager;
+    state.protocol = protocol;
+    state.dstEndpoint = req.dst();
+    out.managerName = manager->managerName();
+
+    std::string root;
+    if (manager->usesVirtualRoot()) {
+        try {
+            root = _policy.virtualRoot(state);
+        } catch (const std::exception& e) {
+            return refuse(CTFTPErrorCode::access_denied, kNoVirtualRoot,
+                          msg(kRefusedEvaluating)
+                              .pushs(client)
+                              .pushs(_operation(state))
+                              .pushs(req.file())
+                              .pushs(CTFTPConfigNames::virtualRoot())
+                              .pushs(printable(e)));
+        }
+        if (root.empty())
+            return refuse(CTFTPErrorCode::access_denied, kNoVirtualRoot,
+                          msg(kRefusedName).pushs(client).pushs(_operation(state)).pushs(req.file()).pushs(
+                              kNoVirtualRoot));
+    }
+    out.root = root;
+
+    const std::string requested = state.reqFile;
+    auto setName = [&]() -> bool {
+        try {
+            return _setFQPN(nullptr, state, root);
+        } catch (const std::exception& e) {
+            refuse(CTFTPErrorCode::file_not_found, kInvalidFileName,
+                   msg(kRefusedName).pushs(client).pushs(_operation(state)).pushs(requested).pushs(printable(e)));
+            return false;
+        }
+    };
+    if (!setName()) return out;
+
+    if (manager->usesPreProcessor() && _policy.hasPreProcessor()) {
+        try {
+            out.preprocessed = _policy.preprocess(state);
+        } catch (const std::exception& e) {
+            return refuse(CTFTPErrorCode::access_denied, kPreProcessorFailed,
+                          msg(kRefusedEvaluating)
+                              .pushs(client)
+                              .pushs(_operation(state))
+                              .pushs(state.reqFile)
+                              .pushs(CTFTPConfigNames::preProcessor())
+                              .pushs(printable(e)));
+        }
+        if (!setName()) return out;
+    }
+
+    out.accessAllowed = true;
+    if (manager->usesAccessControl()) {
+        try {
+            out.accessAllowed = _policy.accessAllowed(state);
+        } catch (const std::exception& e) {
+            out.accessAllowed = false;
+            return refuse(CTFTPErrorCode::access_denied, kAuthorizationFailed,
+                          msg(kRefusedEvaluating)
+                              .pushs(client)
+                              .pushs(_operation(state))
+                              .pushs(state.fqpn)
+                              .pushs(CTFTPConfigNames::allowAccess())
+                              .pushs(printable(e)));
+        }
+        if (!out.accessAllowed)
+            return refuse(CTFTPErrorCode::access_denied, kNotAuthorized,
+                          msg(kRefusedFalse)
+                              .pushs(client)
+                              .pushs(_operation(state))
+                              .pushs(state.fqpn)
+                              .pushs(CTFTPConfigNames::allowAccess()));
+    }
+
+    if (manager->usesOverwriteControl()) {
+        try {
+            state.canOverwrite = _policy.overwriteAllowed(state);
+        } catch (const osk::CException& e) {
+            if (_controller) _controller->exceptionFacade().push(e);
+            return refuse(CTFTPErrorCode::access_denied, kOverwriteFailed,
+                          msg(state.transmitting ? kRefusedDownload : kRefusedUpload).pushs(client).pushs(state.fqpn));
+        } catch (const std::exception&) {
+            return refuse(CTFTPErrorCode::access_denied, kOverwriteFailed,
+                          msg(state.transmitting ? kRefusedDownload : kRefusedUpload).pushs(client).pushs(state.fqpn));
+        }
+    }
+    out.overwriteAllowed = state.canOverwrite;
+    state.binary = req.octet_mode();
+    out.admitted = true;
+    return out;
+}
+
+void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
+{
+    const CTFTPNegotiatedOptions options = _negotiator.negotiate(req, *_packet);
+    for (const CTFTPLogNote& note : options.notes) _log(note.severity, note.message);
+    const std::string client = req.src().string();
+
+    // A new request from a client ends its running transfer.
+    const auto running = _connections.find(req.src());
+    if (running != _connections.end()) {
+        CStatePtr old = running->second;
+        _connections.erase(running);
+        old->message = old->eof ? kMsgSuccess : kMsgAborted;
+        old->state = CState::complete;
+        _closeDescriptor(*old);
+        _createdUploads.erase(old->transferID);
+    }
+
+    CStatePtr state;
+    {
+        CState* created = new (std::nothrow)
+            CState(++g_transferCounter, CState::send_data, req.src(), options.timeout_usec, options.blksize);
+        if (!created) {
+            _log(kError, msg(kNoMemory).pushs(client));
+            return;
+        }
+        state.reset(created);
+    }
+    state->optionBlocksize = options.optionBlocksize;
+    state->optionTimeout = options.optionTimeout;
+    state->optionTsize = options.optionTsize;
+    if (req.operation() == CTFTPOpcode::rrq) {
+        state->transmitting = true;
+        state->state = options.anyOption() ? CState::send_oack : CState::send_data;
+        state->blockNum = options.anyOption() ? 0 : 1;
+    } else {
+        state->transmitting = false;
+        state->blockNum = 0;
+        if (state->optionTsize) state->tsize = options.tsize;
+        state->state = options.anyOption() ? CState::send_oack : CState::send_ack;
+    }
+
+    const CTFTPAdmission admission = admit(req, *state);
+    if (!admission.admitted) {
+        _tftpio->sendError(sock, req.src(), admission.error, admission.errorText);
+        _log(admission.logSeverity, admission.logMessage);
+        return;
+    }
+
+    if (state->transmitting) {
+        try {
+            state->descriptor = state->fdManager->openFile(*state);
+            if (state->optionTsize) state->tsize = static_cast<uint64_t>(state->fdManager->fileSize(state->descriptor));
+        } catch (const std::exception& e) {
+            _closeDescriptor(*state);
+            const std::string text = printable(e);
+            _tftpio->sendError(sock, req.src(), CTFTPErrorCode::from_errno(errorNumber(e)), text);
+            _log(kDebug, msg(kRefusingDownload).pushs(client).pushs(state->fqpn).pushs(text));
+            return;
+        }
+    }
+
+    _connections[req.src()] = state;
+    state->activityTime = osk::CTimeval::now();
+    ++_active;
+    _log(kDebug, msg(kStarting)
+                     .pushs(client)
+                     .pushs(_operation(*state))
+                     .pushs(state->binary ? "binary" : "ascii")
+                     .pushs(state->fqpn)
+                     .push(_active));
+    _serviceSafely(*state);
+    _queue.push(state);
+}
+
+// ---- the state machine ----------------------------------------------------
+
+bool CTFTPServer::_expired(const CState& state, const osk::CTimeval& now) const
+{
+    return (now - state.activityTime).usec() >= static_cast<int64_t>(state.timeout_usec);
+}
+
+void CTFTPServer::_timedOut(CState& state)
+{
+    state.state = CState::complete;
+    state.message = kMsgMaxRx;
+    _log(kDebug, msg(kMaxRetransmits).pushs(state.srcEndpoint.string()).push(state.retransmits));
+}
+
+void CTFTPServer::_closeDescriptor(CState& state)
+{
+    if (!state.descriptor || !state.fdManager) return;
+    CIDescriptor* descriptor = state.descriptor;
+    state.descriptor = nullptr;
+    try {
+        state.fdManager->closeFile(descriptor);
+    } catch (const osk::CException& e) {
+        if (_controller) _controller->exceptionFacade().push(e);
+        _log(kError, osk::CMessage(e.printableError(), kModule));
+    } catch (const std::exception& e) {
+        _log(kError, osk::CMessage(e.what(), kModule));
+    }
+}
+
+void CTFTPServer::_failState(CState& state, const std::exception& e)
+{
+    state.state = CState::send_error;
+    state.error = CTFTPErrorCode::from_errno(errorNumber(e));
+    state.message = printable(e);
+    if (const auto* framework = dynamic_cast<const osk::CException*>(&e))
+        if (_controller) _controller->exceptionFacade().push(*framework);
+}
+
+void CTFTPServer::_serviceSafely(CState& state)
+{
+    try {
+        serviceConnection(state);
+    } catch (const std::exception& e) {
+        _failState(state, e);
+        try {
+            serviceConnection(state);
+        } catch (const std::exception&) {
+            state.state = CState::complete;
+            _closeDescriptor(state);
+        }
+    }
+}
+
+void CTFTPServer::serviceConnection(CState& state)
+{
+    const osk::CTimeval now = osk::CTimeval::now();
+    const std::string client = state.srcEndpoint.string();
+    const unsigned long limit = _config.maxRetransmits();
+    osk::CSockDgram& sock = _transferSock();
+
+    if (state.state == CState::need_ack && _expired(state, now)) {
+        _log(kDebug, msg(kAckTimeout).pushs(client));
+        state.message = kMsgTimeout;
+        state.state = CState::send_data;
+        ++state.retransmits;
+    }
+    if (state.state == CState::need_data && _expired(state, now)) {
+        if (state.eof) {
+            state.state = CState::complete;
+            state.message = kMsgSuccess;
+        } else {
+            _log(kDebug, msg(kDataTimeout).pushs(client));
+            state.message = kMsgTimeout;
+            state.state = CState::send_ack;
+            ++state.retransmits;
+        }
+    }
+    if (state.state == CState::send_ack) {
+        if (state.retransmits < limit) {
+            if (!_tftpio->sendAck(sock, state)) _log(kError, msg(kSendFailed).pushs(client));
+            state.state = CState::need_data;
+            state.activityTime = osk::CTimeval::now();
+        } else {
+            _timedOut(state);
+            // Only a file this upload created is removed: a replaced file is
+            // untouched until the upload completes.
+            if (_createdUploads.count(state.transferID)) deletePartial(state.fqpn);
+        }
+    }
+    if (state.state == CState::send_oack) {
+        if (state.retransmits < limit) {
+            if (!_tftpio->sendOack(sock, state)) _log(kError, msg(kSendFailed).pushs(client));
+            state.state = state.transmitting ? CState::need_ack : CState::need_data;
+            state.activityTime = osk::CTimeval::now();
+        } else {
+            _timedOut(state);
+        }
+    }
+    if (state.state == CState::send_data) {
+        if (state.eof) {
+            _log(kAudit, msg(kSuccess)
+                             .pushs(client)
+                             .pushs(state.transmitting ? "downloaded" : "uploaded")
+                             .pushs(state.fqpn)
+                             .pushs(elapsedText(state.startTimestamp)));
+            state.state = CState::complete;
+            state.message = kMsgSuccess;
+        } else if (state.retransmits < limit) {
+            if (!_tftpio->sendData(sock, state)) _log(kError, msg(kSendFailed).pushs(client));
+            state.state = CState::need_ack;
+            state.activityTime = osk::CTimeval::now();
+        } else {
+            _timedOut(state);
+        }
+    }
+    if (state.state == CState::send_error) {
+        _tftpio->sendError(sock, state.srcEndpoint, state.error, state.message);
+        _log(kDebug, msg(kAborting).pushs(client).pushs(state.message));
+        state.state = CState::complete;
+    }
+    if (state.state == CState::complete) {
+        const auto entry = _connections.find(state.srcEndpoint);
+        if (entry != _connections.end() && entry->second.get() == &state) _connections.erase(entry);
+        _closeDescriptor(state);
+    }
+    publish(state);
+}
+
+bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
+{
+    const std::string client = state.srcEndpoint.string();
+    if (state.state != CState::need_ack) {
+        _log(kDebug, msg(kUnexpected).pushs(client).pushs(packet.opcode().string()).pushs(state.state_string()));
+        state.state = CState::send_error;
+        state.error = CTFTPErrorCode::illegal_opcode;
+        state.message = kMsgInvalidOpcode;
+        return true;
+    }
+    const uint16_t block = packet.block();
+    if (block != state.blockNum) {
+        _log(kDebug, msg(kWrongAck).pushs(client).push(block).push(state.blockNum));
+        return false;
+    }
+    state.state = CState::send_data;
+    state.retransmits = 0;
+    state.blockNum = state.nextBlockNum();
+    // The acknowledgement of an OACK: block 1 starts at offset 0.
+    if (!(state.fileOffset == 0 && state.blockNum == 1)) state.fileOffset += static_cast<int64_t>(state.blksize);
+    serviceConnection(state);
+    return true;
+}
+
+bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
+{
+    const std::string client = state.srcEndpoint.string();
+    if (state.state != CState::need_data) {
+        _log(kDebug, msg(kUnexpected).pushs(client).pushs(packet.opcode().string()).pushs(state.state_string()));
+        state.state = CState::send_error;
+        state.error = CTFTPErrorCode::illegal_opcode;
+        state.message = kMsgInvalidOpcode;
+        return true;
+    }
+    const uint16_t block = packet.block();
+    if (block != state.nextBlockNum()) {
+        _log(kDebug, msg(kWrongBlock).pushs(client).push(block).push(state.nextBlockNum()).push(state.blockNum));
+        ++state.retransmits;
+        state.state = CState::send_ack;
+        serviceConnection(state);
+        return true;
+    }
+    try {
+        if (state.blockNum == 0 && state.fileOffset == 0 && !state.descriptor && !state.eof) {
+            struct stat info;
+            const bool existed = ::lstat(state.fqpn.c_str(), &info) == 0;
+            state.descriptor = state.fdManager->openFile(state);
+            if (!existed) _createdUploads.insert(state.transferID);
+        }
+        if (state.eof) {
+            _log(kDebug, msg(kMissedFinalAck).pushs(client));
+        } else {
+            const size_t count = length > CTFTPPacket::header_len() ? length - CTFTPPacket::header_len() : 0;
+            const size_t written = state.fdManager->writeBlock(
+                state.descriptor, state.fileOffset, reinterpret_cast<const char*>(packet.data()), count);
+            state.blockNum = block;
+            state.retransmits = 0;
+            state.fileOffset += static_cast<int64_t>(written);
+            if (count < state.blksize) {
+                state.eof = true;
+                _log(kAudit, msg(kSuccess)
+                                 .pushs(client)
+                                 .pushs("uploaded")
+                                 .pushs(state.fqpn)
+                                 .pushs(elapsedText(state.startTimestamp)));
+                CIDescriptor* descriptor = state.descriptor;
+                state.descriptor = nullptr;
+                state.fdManager->closeFile(descriptor);
+                _createdUploads.erase(state.transferID);
+            }
+        }
+    } catch (const std::exception& e) {
+        _failState(state, e);
+        serviceConnection(state);
+        return true;
+    }
+    state.state = CState::send_ack;
+    serviceConnection(state);
+    return true;
+}
+
+bool CTFTPServer::processError(CTFTPPacket& packet, CState& state)
+{
+    const std::string text = packet.message();
+    _log(kDebug, msg(kClientAborted)
+                     .pushs(state.srcEndpoint.string())
+                     .pushs(_operation(state))
+                     .pushs(state.fqpn)
+                     .pushs(packet.error_code().string())
+                     .pushs(text));
+    state.message = text;
+    state.state = CState::complete;
+    _createdUploads.erase(state.transferID);
+    serviceConnection(state);
+    return true;
+}
+
+void CTFTPServer::servicePacket(osk::CSockDgram& sock)
+{
+    osk::CGuard<osk::CNRMutex> guard(_lock);
+    for (int round = 0; round < kReadBurst; ++round) {
+        osk::CEndpoint from;
+        unsigned char* raw = _packet->raw_pkt();
+        const ssize_t received = sock.recv(raw, _packet->raw_len(), from, MSG_DONTWAIT);
+        if (received <= 0) return;
+        // Texts that reach the buffer's end stop at the bytes received.
+        if (static_cast<size_t>(received) < _packet->raw_len()) raw[received] = 0;
+        from = CTFTPIO::canonical(from);
+
+        if (_frontendDisabled) {
+            if (_requestProcessor->queryResponse(sock, from, _packet.get(), static_cast<int>(received))) continue;
+            const int op = _packet->opcode();
+            if (op == CTFTPOpcode::rrq || op == CTFTPOpcode::wrq) {
+                _requestProcessor->serviceRequest(sock, from, _packet.get(), static_cast<int>(received));
+                continue;
+            }
+        }
+
+        const auto found = _connections.find(from);
+        const int op = _packet->opcode();
+        if (found == _connections.end()) {
+            _log(kDebug, msg(op == CTFTPOpcode::ack ? kDiscardingAck : kNoRecord).pushs(from.string()));
+            continue;
+        }
+        CStatePtr state = found->second;
+        if (state->state == CState::send_error) continue;
+        bool valid = false;
+        try {
+            switch (op) {
+            case CTFTPOpcode::ack: valid = processAck(*_packet, *state); break;
+            case CTFTPOpcode::error: valid = processError(*_packet, *state); break;
+            case CTFTPOpcode::data: valid = processData(*_packet, static_cast<size_t>(received), *state); break;
+            default: break;
+            }
+        } catch (const std::exception& e) {
+            _failState(*state, e);
+            valid = true;
+        }
+        if (valid) {
+            state->activityTime = osk::CTimeval::now();
+            _queueDirty = true;
+        }
+        // An error to send goes out now rather than at the next deadline.
+        if (state->state == CState::send_error) _serviceSafely(*state);
+    }
+}
+
+// ---- scheduling -------------------------------------------------------------
+
+CStatePtr CTFTPServer::topPri()
+{
+    while (_active != 0) {
+        CStatePtr state = _queue.pop();
+        if (!state) return state;
+        if (state->state != CState::complete) return state;
+        publish(*state);
+        _closeDescriptor(*state);
+        _createdUploads.erase(state->transferID);
+        --_active;
+    }
+    return CStatePtr();
+}
+
+void CTFTPServer::_serviceNetwork(const osk::CTimeval* wait)
+{
+    _lock.unlock();
+    try {
+        if (wait) {
+            ACE_Time_Value limit(static_cast<time_t>(wait->sec()), static_cast<suseconds_t>(wait->usecPart()));
+            _reactor->handle_events(limit);
+        } else {
+            _reactor->handle_events();
+        }
+    } catch (...) {
+        _lock.lock();
+        throw;
+    }
+    _lock.lock();
+}
+
+int CTFTPServer::daemon()
+{
+    _reactor->owner(ACE_Thread::self());
+    _lock.lock();
+    try {
+        while (!shutdownNotifier().set()) {
+            if (_active != _queue.size())
+                std::cerr << "Internal Error: pqueue size is " << _queue.size() << ", stream count is " << _active
+                          << ".\n";
+            if (_queueDirty) {
+                _queue.reorder();
+                _queueDirty = false;
+            }
+            CStatePtr state = topPri();
+            if (!state) {
+                _serviceNetwork(nullptr);
+                continue;
+            }
+            _serviceSafely(*state);
+            _queue.push(state);
+            // Wait until the nearest deadline; a transfer with something to
+            // do (or finished) is due at once.
+            const CStatePtr next = _queue.top();
+            osk::CTimeval wait;
+            if (next && (next->state == CState::need_ack || next->state == CState::need_data)) {
+                const osk::CTimeval remaining = next->deadline() - osk::CTimeval::now();
+                if (remaining.usec() > 0) wait = remaining;
+            }
+            _serviceNetwork(&wait);
+        }
+    } catch (...) {
+        _lock.unlock();
+        throw;
+    }
+    _lock.unlock();
+    return 0;
+}
+
+bool CTFTPServer::cancel(uint64_t transferID)
+{
+    osk::CGuard<osk::CNRMutex> guard(_lock);
+    for (auto& entry : _connections) {
+        CState& state = *entry.second;
+        if (state.transferID != transferID) continue;
+        state.state = CState::send_error;
+        state.error = CTFTPErrorCode::undefined;
+        state.message = kTransferAborted;
+        return true;
+    }
+    return false;
+}
+
+void CTFTPServer::deletePartial(const std::string& path)
+{
+    if (_config.deletePartialUploads() && !path.empty()) ::unlink(path.c_str());
+}
+
+void CTFTPServer::publish(const CState& state)
+{
+    if (_publisher) _publisher(state);
+}
+
+bool CTFTPServer::findTransfer(const osk::CEndpoint& client, CState& out) const
+{
+    const auto found = _connections.find(client);
+    if (found == _connections.end()) return false;
+    out = *found->second;
+    return true;
+}

@@ -1,0 +1,161 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "extended/message.h"
+#include "standard/endpoint.h"
+#include "standard/nr_mutex.h"
+#include "standard/sock_dgram.h"
+#include "standard/timeval.h"
+#include "tftp/tftp_server/conn_req.h"
+#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_server/state_queue.h"
+#include "tftp/tftp_server/tftp_admission.h"
+#include "tftp/tftp_server/tftp_option_negotiator.h"
+#include "tftp/tftp_server/tftp_packet.h"
+#include "tftp/tftp_server/tftp_policy.h"
+#include "tftp/tftp_server/tftp_server_config.h"
+
+class ACE_Reactor;
+class CITFTPController;
+class CITFTPFDManager;
+class CRequestProcessor;
+class CTFTPIO;
+class CTransferHandler;
+class CUDPFrontend;
+namespace osk {
+class CShutdownNotifier;
+}
+
+// The TFTP engine. It admits read and write requests handed to it by the
+// request processor, keeps one CState per running transfer and drives every
+// transfer through its state machine on one thread: daemon() alternates
+// between servicing the transfer whose deadline is nearest and waiting in the
+// reactor for datagrams. Files are reached only through descriptor managers.
+//
+// The engine lock guards the connection table, the queue, the active count
+// and the shared packet. daemon() holds it except while it waits in the
+// reactor; the socket handlers (called by the reactor on the same thread)
+// and cancel() (from console threads) take it.
+class CTFTPServer {
+public:
+    // Observer of every pass over a transfer (a copy of its state).
+    using publisher_t = std::function<void(const CState&)>;
+
+    // The reactor is the one daemon() waits in; the controller owns it.
+    CTFTPServer(CITFTPController* controller, ACE_Reactor* reactor);
+    ~CTFTPServer();
+    CTFTPServer(const CTFTPServer&) = delete;
+    CTFTPServer& operator=(const CTFTPServer&) = delete;
+
+    // Creates the packet, the request processor, the frontend, the sender
+    // and the transfer handler, reads the configuration and binds the
+    // sockets. Throws "Cannot initialize transfer handler." or "Cannot
+    // initialize frontend.", or the configuration error.
+    void init();
+    // Only what admit() needs: the configuration and the default descriptor
+    // manager; no socket is bound (for dry runs).
+    void initDecisions();
+    // The engine loop; returns when the shutdown notifier is set.
+    int daemon();
+    // Sets the shutdown notifier (from any thread).
+    void stop();
+    void pause() { _paused.store(true); }
+    void resume() { _paused.store(false); }
+    bool paused() const { return _paused.load(); }
+
+    // Admits one decoded request (engine lock held); sock is the socket
+    // refusals leave from.
+    void addConnection(osk::CSockDgram& sock, CConnReq& req);
+    // Steps 4 to 10 of admission, shared with the daemon's dry run: picks
+    // the descriptor manager, evaluates root, pre-processor, access and
+    // overwrite rules and fills state (fdManager, protocol, reqFile, fqpn,
+    // canOverwrite, binary, dstEndpoint). Opens nothing and sends nothing.
+    CTFTPAdmission admit(const CConnReq& req, CState& state);
+
+    // Reads the datagrams waiting on a transfer socket and dispatches them.
+    void servicePacket(osk::CSockDgram& sock);
+    bool processAck(CTFTPPacket& packet, CState& state);
+    bool processData(CTFTPPacket& packet, size_t length, CState& state);
+    bool processError(CTFTPPacket& packet, CState& state);
+    // One pass of the state machine.
+    void serviceConnection(CState& state);
+    // Pops the transfer to service next, finishing completed ones.
+    CStatePtr topPri();
+    // Aborts a transfer (takes the engine lock). False when unknown.
+    bool cancel(uint64_t transferID);
+    // Removes the file at path when partial uploads are to be deleted.
+    void deletePartial(const std::string& path);
+    void publish(const CState& state);
+    void publisher(const publisher_t& observer) { _publisher = observer; }
+
+    CITFTPController* controller() const { return _controller; }
+    CTFTPPacket* packet() const { return _packet.get(); }
+    CTFTPIO* tftpio() const { return _tftpio.get(); }
+    CTransferHandler* transferHandler() const { return _transferHandler.get(); }
+    CUDPFrontend* frontend() const { return _frontend.get(); }
+    CRequestProcessor* requestProcessor() const { return _requestProcessor.get(); }
+    ACE_Reactor* reactor() const { return _reactor; }
+    osk::CShutdownNotifier& shutdownNotifier() const;
+    osk::CNRMutex& engineLock() { return _lock; }
+    // Number of active transfers (finished ones count until dropped from
+    // the queue).
+    size_t streamCount() const { return _active; }
+    const CTFTPServerConfig& serverConfig() const { return _config; }
+    const CTFTPPolicy& policy() const { return _policy; }
+    // True when requests arrive on the transfer socket (transfer port 69).
+    bool frontendDisabled() const { return _frontendDisabled; }
+    // A copy of the state of the transfer of a client (engine lock held by
+    // the caller); false when there is none.
+    bool findTransfer(const osk::CEndpoint& client, CState& out) const;
+
+    // Name resolution against the controller's descriptor managers: the
+    // manager for name (null when none), with a file-system prefix stripped
+    // from name and its name in protocol.
+    CITFTPFDManager* _resolveFDManager(std::string& name, std::string& protocol);
+    // The manager normalises state.reqFile against root; fqpn := root +
+    // reqFile. False when the manager rejects the name.
+    bool _setFQPN(osk::CSockDgram* sock, CState& state, const std::string& root);
+    void _readConfig();
+
+private:
+    void _findDefaultManager();
+    void _log(uint32_t severity, const osk::CMessage& message);
+    void _serviceNetwork(const osk::CTimeval* wait);
+    void _serviceSafely(CState& state);
+    void _closeDescriptor(CState& state);
+    void _failState(CState& state, const std::exception& e);
+    void _timedOut(CState& state);
+    bool _expired(const CState& state, const osk::CTimeval& now) const;
+    osk::CSockDgram& _transferSock();
+    static std::string _operation(const CState& state);
+
+    CITFTPController* _controller;
+    ACE_Reactor* _reactor;
+    CTFTPServerConfig _config;
+    CTFTPPolicy _policy;
+    CTFTPOptionNegotiator _negotiator;
+    std::unique_ptr<CTFTPPacket> _packet;
+    std::unique_ptr<CRequestProcessor> _requestProcessor;
+    std::unique_ptr<CUDPFrontend> _frontend;
+    std::unique_ptr<CTFTPIO> _tftpio;
+    std::unique_ptr<CTransferHandler> _transferHandler;
+    CITFTPFDManager* _defaultManager = nullptr;
+    std::map<osk::CEndpoint, CStatePtr> _connections;
+    CStateQueue _queue;
+    size_t _active = 0;
+    osk::CNRMutex _lock;
+    std::atomic<bool> _paused{false};
+    bool _queueDirty = false;
+    bool _frontendDisabled = false;
+    // Uploads that created their file (rather than replacing one): only
+    // those files may be removed when the upload fails.
+    std::set<uint64_t> _createdUploads;
+    publisher_t _publisher;
+};

@@ -1,0 +1,563 @@
+// The engine on loopback, driven by a raw UDP client.
+#include "tftp/tftp_server/tftp_server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "extended/exception.h"
+#include "standard/guard.h"
+#include "tftp/tftp_interfaces/i_descriptor.h"
+#include "tftp/tftp_server/tftp_controller.h"
+#include "tftp/tftp_server/udp_frontend.h"
+
+namespace {
+
+using Bytes = std::string;
+
+// ---- a descriptor manager over plain files ---------------------------------
+
+class CFileDescriptor : public CIDescriptor {
+public:
+    explicit CFileDescriptor(int fd) : fd(fd) {}
+    ~CFileDescriptor() override { ::close(fd); }
+    int fd;
+};
+
+osk::CException fileError(const char* what, int err)
+{
+    osk::CException e = OSK_EXCEPTION(osk::CMessage(what), osk::CMessage(std::strerror(err)), "CTestManager", "test");
+    e.err_code(err);
+    return e;
+}
+
+class CTestManager : public CITFTPFDManager {
+public:
+    std::string managerName() const override { return "test files"; }
+    void initManager() override {}
+    void shutdownManager() override {}
+    std::vector<std::string> virtualFileSystems() const override { return {"file"}; }
+    bool usesVirtualRoot() const override { return true; }
+    bool usesPreProcessor() const override { return true; }
+    bool usesAccessControl() const override { return true; }
+    bool usesOverwriteControl() const override { return true; }
+    void setPathCreation(bool) override {}
+    bool pathCreation() const override { return false; }
+    void setUploadPerms(uint16_t) override {}
+    uint16_t uploadPerms() const override { return 0644; }
+    CIDescriptor* openFile(CState& state) override
+    {
+        const int flags = state.transmitting ? O_RDONLY
+                                             : (O_WRONLY | O_CREAT | (state.canOverwrite ? O_TRUNC : O_EXCL));
+        const int fd = ::open(state.fqpn.c_str(), flags, 0644);
+        if (fd < 0) throw fileError("Cannot open file.", errno);
+        return new CFileDescriptor(fd);
+    }
+    void closeFile(CIDescriptor* descriptor) override { delete descriptor; }
+    size_t writeBlock(CIDescriptor* d, osk::CFileOffset offset, const char* data, size_t count) override
+    {
+        const ssize_t n = ::pwrite(static_cast<CFileDescriptor*>(d)->fd, data, count, offset);
+        if (n < 0) throw fileError("Cannot write.", errno);
+        return static_cast<size_t>(n);
+    }
+    size_t readBlock(char* buffer, osk::CFileOffset offset, size_t count, CIDescriptor* d) override
+    {
+        const ssize_t n = ::pread(static_cast<CFileDescriptor*>(d)->fd, buffer, count, offset);
+        if (n < 0) throw fileError("Cannot read.", errno);
+        return static_cast<size_t>(n);
+    }
+    osk::CFileOffset fileSize(CIDescriptor* d) override
+    {
+        struct stat info;
+        ::fstat(static_cast<CFileDescriptor*>(d)->fd, &info);
+        return info.st_size;
+    }
+    size_t fdCount() const override { return 0; }
+    void normaliseName(const osk::CEndpoint&, const std::string&, std::string& name) override
+    {
+        if (name.find("..") != std::string::npos) throw fileError("Invalid name.", EACCES);
+        while (!name.empty() && name[0] == '/') name.erase(0, 1);
+        name = "/" + name;
+    }
+};
+
+class CTestFactory : public CITFTPFDManagerFactory {
+public:
+    osk::CGeneralPtr<CITFTPFDManager> createFDManager(CITFTPController*) override
+    {
+        return osk::CGeneralPtr<CITFTPFDManager>(new CTestManager);
+    }
+};
+
+// ---- a raw UDP client ------------------------------------------------------
+
+class CClient {
+public:
+    CClient()
+    {
+        _fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(_fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
+    }
+    ~CClient() { ::close(_fd); }
+
+    void send(uint16_t port, const Bytes& bytes)
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(port);
+        ::sendto(_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
+    }
+    // The next datagram within ms milliseconds; false when none came.
+    bool recv(Bytes& out, int ms, uint16_t* fromPort = nullptr)
+    {
+        pollfd entry{_fd, POLLIN, 0};
+        if (::poll(&entry, 1, ms) <= 0) return false;
+        char buffer[70000];
+        sockaddr_in from{};
+        socklen_t length = sizeof(from);
+        const ssize_t n = ::recvfrom(_fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &length);
+        if (n < 0) return false;
+        out.assign(buffer, static_cast<size_t>(n));
+        if (fromPort) *fromPort = ntohs(from.sin_port);
+        return true;
+    }
+    osk::CEndpoint endpoint() const
+    {
+        sockaddr_in local{};
+        socklen_t length = sizeof(local);
+        ::getsockname(_fd, reinterpret_cast<sockaddr*>(&local), &length);
+        return osk::CEndpoint(local);
+    }
+
+private:
+    int _fd;
+};
+
+Bytes word(uint16_t value) { return Bytes{static_cast<char>(value >> 8), static_cast<char>(value & 0xff)}; }
+Bytes request(uint16_t op, const std::string& file, const std::string& mode = "octet",
+              const std::vector<std::pair<std::string, std::string>>& options = {})
+{
+    Bytes out = word(op) + file + '\0' + mode + '\0';
+    for (const auto& option : options) out += option.first + '\0' + option.second + '\0';
+    return out;
+}
+Bytes ack(uint16_t block) { return word(4) + word(block); }
+Bytes data(uint16_t block, const Bytes& payload) { return word(3) + word(block) + payload; }
+Bytes error(uint16_t code, const std::string& text) { return word(5) + word(code) + text + '\0'; }
+uint16_t opcodeOf(const Bytes& packet) { return packet.size() < 2 ? 0 : (uint8_t(packet[0]) << 8) | uint8_t(packet[1]); }
+uint16_t blockOf(const Bytes& packet) { return packet.size() < 4 ? 0 : (uint8_t(packet[2]) << 8) | uint8_t(packet[3]); }
+std::string errorText(const Bytes& packet) { return packet.size() > 4 ? std::string(packet.c_str() + 4) : ""; }
+
+Bytes pattern(size_t size)
+{
+    Bytes out(size, '\0');
+    for (size_t i = 0; i < size; ++i) out[i] = static_cast<char>('a' + (i * 7 + i / 512) % 26);
+    return out;
+}
+
+// ---- the fixture -------------------------------------------------------------
+
+class TFTPServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/zelvo-engine-XXXXXX";
+        _root = ::mkdtemp(pattern);
+    }
+    void TearDown() override
+    {
+        stop();
+        std::system(("rm -rf '" + _root + "'").c_str());
+    }
+
+    // Starts the engine with these keys over the defaults of the tests.
+    void start(const std::map<std::string, std::string>& keys = {})
+    {
+        _controller.reset(new CTFTPController("zelvo-test"));
+        _controller->handleSignals(false);
+        _controller->addFDManagerFactory(&_factory);
+        std::map<std::string, std::string> all = {
+            {"tftp.virtual_root", _root},      {"tftp.access.allow", "true"}, {"tftp.overwrite.allow", "false"},
+            {"tftp.engine.listen_on", "127.0.0.1"}, {"tftp.engine.port", "0"},   {"tftp.timeout", "1s"},
+            {"tftp.max_retransmits", "5"},     {"system.log.levels", std::getenv("ZELVO_TEST_LOG") ? std::getenv("ZELVO_TEST_LOG") : "error"},
+        };
+        for (const auto& key : keys) all[key.first] = key.second;
+        for (const auto& key : all) _controller->config()->set_string(key.first, key.second);
+        _controller->init();
+        _requestPort = _controller->server()->frontend()->binder().sockets().at(0)->local_endpoint().hbo_port();
+        _thread = std::thread([this] { _controller->daemon(); });
+    }
+    void stop()
+    {
+        if (!_controller) return;
+        _controller->stop();
+        if (_thread.joinable()) _thread.join();
+        _controller.reset();
+    }
+
+    void writeFile(const std::string& name, const Bytes& content)
+    {
+        std::ofstream(_root + "/" + name, std::ios::binary) << content;
+    }
+    Bytes readFile(const std::string& name)
+    {
+        std::ifstream in(_root + "/" + name, std::ios::binary);
+        std::stringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+    bool exists(const std::string& name) { return ::access((_root + "/" + name).c_str(), F_OK) == 0; }
+
+    // A copy of the transfer of a client, read under the engine lock.
+    bool transfer(const CClient& client, CState& out)
+    {
+        osk::CGuard<osk::CNRMutex> guard(_controller->server()->engineLock());
+        return _controller->server()->findTransfer(client.endpoint(), out);
+    }
+    bool waitGone(const CClient& client, int ms)
+    {
+        CState state;
+        for (int i = 0; i < ms / 10; ++i) {
+            if (!transfer(client, state)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    std::string _root;
+    CTestFactory _factory;
+    std::unique_ptr<CTFTPController> _controller;
+    std::thread _thread;
+    uint16_t _requestPort = 0;
+};
+
+// ---- downloads -------------------------------------------------------------------
+
+TEST_F(TFTPServerTest, DownloadIgnoresDuplicateAndWrongAcks)
+{
+    writeFile("f.bin", pattern(1000));
+    start();
+    CClient client;
+    client.send(_requestPort, request(1, "f.bin"));
+    Bytes packet;
+    uint16_t transferPort = 0;
+    ASSERT_TRUE(client.recv(packet, 2000, &transferPort));
+    EXPECT_EQ(3, opcodeOf(packet));
+    EXPECT_EQ(1, blockOf(packet));
+    EXPECT_EQ(pattern(1000).substr(0, 512), packet.substr(4));
+    EXPECT_NE(_requestPort, transferPort);
+
+    client.send(transferPort, ack(1));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(2, blockOf(packet));
+    EXPECT_EQ(pattern(1000).substr(512), packet.substr(4));
+
+    // A duplicate of the previous acknowledgement and one of a block never
+    // sent are discarded: nothing is resent before the timeout (1 s).
+    client.send(transferPort, ack(1));
+    client.send(transferPort, ack(7));
+    EXPECT_FALSE(client.recv(packet, 500));
+
+    client.send(transferPort, ack(2));
+    EXPECT_TRUE(waitGone(client, 2000));
+    EXPECT_FALSE(client.recv(packet, 200));
+}
+
+TEST_F(TFTPServerTest, FileOfWholeBlocksEndsWithEmptyBlock)
+{
+    writeFile("whole.bin", pattern(1024));
+    start();
+    CClient client;
+    client.send(_requestPort, request(1, "whole.bin"));
+    Bytes packet;
+    uint16_t port = 0;
+    Bytes received;
+    for (uint16_t block = 1; block <= 3; ++block) {
+        ASSERT_TRUE(client.recv(packet, 2000, &port)) << block;
+        ASSERT_EQ(3, opcodeOf(packet));
+        ASSERT_EQ(block, blockOf(packet));
+        received += packet.substr(4);
+        if (block == 3) {
+            EXPECT_EQ(4u, packet.size());
+        }
+        client.send(port, ack(block));
+    }
+    EXPECT_EQ(pattern(1024), received);
+    EXPECT_TRUE(waitGone(client, 2000));
+}
+
+TEST_F(TFTPServerTest, OptionsAreAcknowledgedAndBlockZeroStartsTheFile)
+{
+    writeFile("opt.bin", pattern(3000));
+    start();
+    CClient client;
+    client.send(_requestPort, request(1, "opt.bin", "octet", {{"blksize", "1024"}, {"tsize", "0"}}));
+    Bytes packet;
+    uint16_t port = 0;
+    ASSERT_TRUE(client.recv(packet, 2000, &port));
+    ASSERT_EQ(6, opcodeOf(packet));
+    EXPECT_NE(std::string::npos, packet.find(std::string("blksize\0" "1024\0", 13)));
+    EXPECT_NE(std::string::npos, packet.find(std::string("tsize\0" "3000\0", 11)));
+    client.send(port, ack(0));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(1, blockOf(packet));
+    EXPECT_EQ(pattern(3000).substr(0, 1024), packet.substr(4));
+}
+
+TEST_F(TFTPServerTest, SilentClientGetsExactlyTheRetransmissionLimit)
+{
+    // More than one block: an unacknowledged last block counts as delivered.
+    writeFile("s.bin", pattern(2000));
+    start({{"tftp.timeout", "100ms"}, {"tftp.max_retransmits", "3"}});
+    std::vector<CState> outcomes;
+    {
+        osk::CGuard<osk::CNRMutex> guard(_controller->server()->engineLock());
+        _controller->server()->publisher([&outcomes](const CState& state) {
+            if (state.state == CState::complete) outcomes.push_back(state);
+        });
+    }
+    CClient client;
+    client.send(_requestPort, request(1, "s.bin"));
+    Bytes packet;
+    int sends = 0;
+    while (client.recv(packet, 600)) {
+        EXPECT_EQ(1, blockOf(packet));
+        ++sends;
+    }
+    EXPECT_EQ(3, sends);
+    EXPECT_TRUE(waitGone(client, 1000));
+    stop();
+    ASSERT_FALSE(outcomes.empty());
+    EXPECT_EQ("max_rx", outcomes.back().message);
+}
+
+TEST_F(TFTPServerTest, ErrorFromClientEndsTheTransfer)
+{
+    writeFile("e.bin", pattern(5000));
+    start();
+    CClient client;
+    client.send(_requestPort, request(1, "e.bin"));
+    Bytes packet;
+    uint16_t port = 0;
+    ASSERT_TRUE(client.recv(packet, 2000, &port));
+    client.send(port, error(0, "user cancelled"));
+    EXPECT_TRUE(waitGone(client, 1000));
+    EXPECT_FALSE(client.recv(packet, 1500));
+}
+
+TEST_F(TFTPServerTest, SecondRequestFromSameEndpointSupersedesTheFirst)
+{
+    writeFile("one.bin", Bytes(2000, '1'));
+    writeFile("two.bin", Bytes(2000, '2'));
+    start();
+    CClient client;
+    client.send(_requestPort, request(1, "one.bin"));
+    Bytes packet;
+    ASSERT_TRUE(client.recv(packet, 2000));
+    CState first;
+    ASSERT_TRUE(transfer(client, first));
+
+    client.send(_requestPort, request(1, "two.bin"));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(1, blockOf(packet));
+    EXPECT_EQ(Bytes(512, '2'), packet.substr(4));
+    CState second;
+    ASSERT_TRUE(transfer(client, second));
+    EXPECT_GT(second.transferID, first.transferID);
+    EXPECT_NE(std::string::npos, second.fqpn.find("two.bin"));
+}
+
+TEST_F(TFTPServerTest, CancelSendsTransferAborted)
+{
+    writeFile("c.bin", pattern(5000));
+    start({{"tftp.timeout", "200ms"}});
+    CClient client;
+    client.send(_requestPort, request(1, "c.bin"));
+    Bytes packet;
+    ASSERT_TRUE(client.recv(packet, 2000));
+    CState state;
+    ASSERT_TRUE(transfer(client, state));
+    _controller->cancelTransfer(static_cast<unsigned>(state.transferID));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(5, opcodeOf(packet));
+    EXPECT_EQ(0, blockOf(packet));
+    EXPECT_EQ("Transfer aborted", errorText(packet));
+    EXPECT_TRUE(waitGone(client, 1000));
+}
+
+// ---- uploads ---------------------------------------------------------------------
+
+TEST_F(TFTPServerTest, UploadReacksRepeatedDataAndCountsIt)
+{
+    start();
+    CClient client;
+    client.send(_requestPort, request(2, "up.bin"));
+    Bytes packet;
+    uint16_t port = 0;
+    ASSERT_TRUE(client.recv(packet, 2000, &port));
+    EXPECT_EQ(4, opcodeOf(packet));
+    EXPECT_EQ(0, blockOf(packet));
+
+    const Bytes content = pattern(700);
+    client.send(port, data(1, content.substr(0, 512)));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(ack(1), packet);
+    client.send(port, data(1, content.substr(0, 512)));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(ack(1), packet);
+    CState state;
+    ASSERT_TRUE(transfer(client, state));
+    EXPECT_EQ(1u, state.retransmits);
+
+    client.send(port, data(2, content.substr(512)));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(ack(2), packet);
+    EXPECT_TRUE(waitGone(client, 3000));
+    EXPECT_EQ(content, readFile("up.bin"));
+}
+
+TEST_F(TFTPServerTest, SilentUploaderLosesItsNewFileButNeverAReplacedOne)
+{
+    writeFile("old.bin", "previous content");
+    start({{"tftp.timeout", "100ms"}, {"tftp.max_retransmits", "3"}, {"tftp.overwrite.allow", "true"}});
+    for (const std::string name : {"new.bin", "old.bin"}) {
+        CClient client;
+        client.send(_requestPort, request(2, name));
+        Bytes packet;
+        uint16_t port = 0;
+        ASSERT_TRUE(client.recv(packet, 2000, &port));
+        client.send(port, data(1, pattern(512)));
+        int acks = 0;
+        while (client.recv(packet, 600)) {
+            if (packet == ack(1)) ++acks;
+        }
+        EXPECT_EQ(3, acks) << name;
+        EXPECT_TRUE(waitGone(client, 1000));
+    }
+    EXPECT_FALSE(exists("new.bin"));
+    EXPECT_TRUE(exists("old.bin"));
+}
+
+// ---- the request port -------------------------------------------------------------
+
+TEST_F(TFTPServerTest, RequestPortScreensDatagrams)
+{
+    writeFile("f.bin", "x");
+    start();
+    CClient client;
+    Bytes packet;
+
+    client.send(_requestPort, "query_ping");
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ("pong", packet);
+
+    client.send(_requestPort, word(1));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(5, opcodeOf(packet));
+    EXPECT_EQ(0, blockOf(packet));
+    EXPECT_EQ("Malformed packet.", errorText(packet));
+
+    client.send(_requestPort, data(1, "abc"));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(5, opcodeOf(packet));
+    EXPECT_EQ(4, blockOf(packet));
+    EXPECT_EQ("Invalid opcode.", errorText(packet));
+
+    client.send(_requestPort, request(1, "../etc/passwd"));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(1, blockOf(packet));
+    EXPECT_EQ("Invalid file name.", errorText(packet));
+
+    client.send(_requestPort, request(1, "missing.bin"));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(5, opcodeOf(packet));
+    EXPECT_EQ(1, blockOf(packet));
+
+    CState state;
+    EXPECT_FALSE(transfer(client, state));
+}
+
+TEST_F(TFTPServerTest, AccessDeniedByPolicy)
+{
+    writeFile("f.bin", "x");
+    start({{"tftp.access.allow", "false"}});
+    CClient client;
+    Bytes packet;
+    client.send(_requestPort, request(1, "f.bin"));
+    ASSERT_TRUE(client.recv(packet, 2000));
+    EXPECT_EQ(2, blockOf(packet));
+    EXPECT_EQ("Access denied (not authorized).", errorText(packet));
+}
+
+TEST_F(TFTPServerTest, PausedEngineAndConnectionLimitStaySilent)
+{
+    writeFile("f.bin", pattern(2000));
+    start({{"tftp.max_connections", "1"}});
+    Bytes packet;
+
+    _controller->pause();
+    CClient paused;
+    paused.send(_requestPort, request(1, "f.bin"));
+    EXPECT_FALSE(paused.recv(packet, 500));
+    _controller->resume();
+
+    CClient first;
+    first.send(_requestPort, request(1, "f.bin"));
+    ASSERT_TRUE(first.recv(packet, 2000));
+    CClient second;
+    second.send(_requestPort, request(1, "f.bin"));
+    EXPECT_FALSE(second.recv(packet, 500));
+}
+
+TEST(TFTPEngineStartTest, MissingVirtualRootStopsTheStart)
+{
+    CTestFactory factory;
+    CTFTPController controller("zelvo-test");
+    controller.addFDManagerFactory(&factory);
+    controller.config()->set_string("system.log.levels", "error");
+    controller.config()->set_string("tftp.engine.listen_on", "127.0.0.1");
+    controller.config()->set_string("tftp.engine.port", "0");
+    try {
+        controller.init();
+        FAIL() << "init() accepted a configuration without a virtual root";
+    } catch (const osk::CException& e) {
+        EXPECT_EQ("Cannot read configuration file.", e.whatMsg().formatted());
+        EXPECT_EQ("No virtual root path defined. (virtual_root=xxx)", e.whyMsg().formatted());
+    }
+}
+
+TEST(TFTPEngineStartTest, NoDescriptorManagerStopsTheStart)
+{
+    CTFTPController controller("zelvo-test");
+    controller.config()->set_string("system.log.levels", "error");
+    controller.config()->set_string("tftp.virtual_root", "/tmp");
+    try {
+        controller.init();
+        FAIL() << "init() started without a descriptor manager";
+    } catch (const osk::CException& e) {
+        EXPECT_EQ("No plugins support the descriptor manager interface.", e.whatMsg().formatted());
+    }
+}
+
+} // namespace
