@@ -22,11 +22,16 @@ void pluginDestroyer(CPlugin* plugin);
 
 namespace {
 
+// An object with internal linkage: its address always lies in this copy of
+// the library. (pluginCreator would not do: the host library exports a symbol
+// of the same name, which interposes on calls and address-taking here.)
+const char kLibraryAnchor = 0;
+
 // "alpha" for ".../libalpha.so": the file this copy was loaded from.
 std::string libraryName()
 {
     Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&pluginCreator), &info) == 0 || !info.dli_fname) return "unknown";
+    if (::dladdr(&kLibraryAnchor, &info) == 0 || !info.dli_fname) return "unknown";
     std::string name = info.dli_fname;
     name = name.substr(name.find_last_of('/') + 1);
     if (name.compare(0, 3, "lib") == 0) name = name.substr(3);

@@ -3,6 +3,8 @@
 #include <ace/DLL.h>
 #include <ace/OS_NS_sys_socket.h>
 #include <dirent.h>
+#include <dlfcn.h>
+#include <link.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
@@ -172,6 +174,21 @@ bool processRunning(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
 // Built-in shared server key, used until the configuration supplies one.
 constexpr CMasterController::server_key_t kDefaultServerKey = {0x5a, 0x65, 0x6c, 0x76, 0x6f, 0x2d, 0x54, 0x46,
                                                                 0x54, 0x50, 0x9e, 0x31, 0xc4, 0x07, 0xb2, 0x6d};
+
+// Resolves an entry point defined by the plug-in library itself. A lookup
+// through the library's handle also searches its dependencies, and every
+// plug-in depends on this library, which exports entry points of the same
+// names: a plug-in lacking one must not be handed ours.
+void* ownSymbol(ACE_DLL& library, const char* name)
+{
+    void* symbol = library.symbol(name, 1);
+    if (!symbol) return nullptr;
+    struct link_map* map = nullptr;
+    Dl_info info{};
+    if (::dlinfo(library.get_handle(), RTLD_DI_LINKMAP, &map) != 0 || !map) return nullptr;
+    if (::dladdr(symbol, &info) == 0 || !info.dli_fname || !map->l_name) return nullptr;
+    return std::strcmp(info.dli_fname, map->l_name) == 0 ? symbol : nullptr;
+}
 } // namespace
 
 CMasterController::CMasterController()
@@ -494,7 +511,7 @@ CPlugin* CMasterController::_loadPlugin(const std::string& name, const std::stri
         syslog(CException::error, CMessage(kLoadFailed, kModule).pushs(name).pushs(reason ? reason : "unknown"));
         return nullptr;
     }
-    const auto creator = reinterpret_cast<plugin_creator_t>(library->symbol(kCreatorSymbol));
+    const auto creator = reinterpret_cast<plugin_creator_t>(ownSymbol(*library, kCreatorSymbol));
     if (!creator) {
         syslog(CException::error, CMessage(kNoCreator, kModule).pushs(name));
         return nullptr;
@@ -645,7 +662,7 @@ void CMasterController::_unloadPlugin(CPlugin* plugin)
     syslog(CException::info, CMessage(kUnloading, kModule).pushs(name));
     std::unique_ptr<ACE_DLL> library(static_cast<ACE_DLL*>(plugin->handle()));
     const auto destroyer =
-        library ? reinterpret_cast<plugin_destroyer_t>(library->symbol(kDestroyerSymbol, 1)) : nullptr;
+        library ? reinterpret_cast<plugin_destroyer_t>(ownSymbol(*library, kDestroyerSymbol)) : nullptr;
     if (destroyer) {
         destroyer(plugin);
     } else {
