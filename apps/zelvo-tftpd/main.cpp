@@ -58,9 +58,10 @@ int explain(const std::string& configPath, const std::string& client, const std:
     req.file(name);
     req.octet_mode(true);
     req.operation(op == "rrq" ? CTFTPOpcode::rrq : CTFTPOpcode::wrq);
-    CState state(0, CState::send_data, req.src(), req.timeout_usec(), req.blksize());
+    const CStatePtr decided(new CState(0, CState::send_data, req.src(), req.timeout_usec(), req.blksize()));
+    CState& state = *decided;
     state.transmitting = op == "rrq";
-    const CTFTPAdmission verdict = controller.server()->admit(req, state);
+    const CTFTPAdmission verdict = controller.server()->admit(req, decided);
 
     std::cout << "client:             " << req.src().string() << "\n"
               << "operation:          " << (state.transmitting ? "download" : "upload") << "\n"

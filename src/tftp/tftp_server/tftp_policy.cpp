@@ -12,8 +12,6 @@ const char* const kModule = "tftp_server";
 const char* const kTypeMismatch = "Type mismatch.";
 const char* const kNotBoolean = "Expression does not evaluate to a boolean result.";
 const char* const kNotString = "Virtual root expression must return a string result.";
-const char* const kCannotParse = "Cannot parse expression '%1'.";
-const char* const kOnlyLiterals = "Only literal values are understood by this build.";
 
 std::string lowered(std::string text)
 {
@@ -34,36 +32,49 @@ bool CTFTPPolicy::booleanLiteral(const std::string& text)
                         "CTFTPPolicy::booleanLiteral", kModule);
 }
 
-void CTFTPPolicy::parseVirtualRoot(const std::string& text)
+CTFTPPolicy::CTFTPPolicy(osk::CMasterController* controller)
+    : _eval(controller), _virtualRoot(_eval), _access(_eval, "false"), _overwrite(_eval, "false"),
+      _preProcessor(_eval)
 {
-    if (text.empty())
-        throw OSK_EXCEPTION(osk::CMessage(kTypeMismatch, kModule), osk::CMessage(kNotString, kModule),
-                            "CTFTPPolicy::parseVirtualRoot", kModule);
-    _virtualRoot = text;
+    // ENCRYPT/DECRYPT in rules use the deployment's shared server key.
+    if (controller) _eval.initBlowfish();
 }
 
-void CTFTPPolicy::parseAccess(const std::string& text) { _access = booleanLiteral(text); }
+void CTFTPPolicy::parseVirtualRoot(const std::string& text) { _virtualRoot = text; }
 
-void CTFTPPolicy::parseOverwrite(const std::string& text) { _overwrite = booleanLiteral(text); }
+void CTFTPPolicy::parseAccess(const std::string& text) { _access = text; }
 
-void CTFTPPolicy::parsePreProcessor(const std::string& text)
+void CTFTPPolicy::parseOverwrite(const std::string& text) { _overwrite = text; }
+
+void CTFTPPolicy::parsePreProcessor(const std::string& text) { _preProcessor = text; }
+
+std::string CTFTPPolicy::virtualRoot(const CStatePtr& state)
 {
-    if (!text.empty())
-        throw OSK_EXCEPTION(osk::CMessage(kCannotParse, kModule).pushs(text), osk::CMessage(kOnlyLiterals, kModule),
-                            "CTFTPPolicy::parsePreProcessor", kModule);
-    _preProcessor.clear();
-}
-
-std::string CTFTPPolicy::virtualRoot(const CState&) const
-{
-    if (_virtualRoot.empty())
+    const osk::CVariant root = _virtualRoot.value(state);
+    if (root.type().type() != osk::CVariantType::t_string)
         throw OSK_EXCEPTION(osk::CMessage(kTypeMismatch, kModule), osk::CMessage(kNotString, kModule),
                             "CTFTPServer::addNewClient", kModule);
-    return _virtualRoot;
+    return root.string();
 }
 
-bool CTFTPPolicy::preprocess(CState&) const { return false; }
+bool CTFTPPolicy::preprocess(const CStatePtr& state)
+{
+    if (!hasPreProcessor()) return false;
+    _preProcessor.evaluate(state);
+    return true;
+}
 
-bool CTFTPPolicy::accessAllowed(const CState&) const { return _access; }
+bool CTFTPPolicy::accessAllowed(const CStatePtr& state) { return _decide(_access, state); }
 
-bool CTFTPPolicy::overwriteAllowed(const CState&) const { return _overwrite; }
+bool CTFTPPolicy::overwriteAllowed(const CStatePtr& state) { return _decide(_overwrite, state); }
+
+// Rules must give a boolean. A literal rule is text, read by the literal
+// spellings so "true" in the configuration means what it says.
+bool CTFTPPolicy::_decide(CTFTPExpression& rule, const CStatePtr& state)
+{
+    const osk::CVariant result = rule.value(state);
+    if (result.type().type() == osk::CVariantType::t_boolean) return result.boolean();
+    if (rule.isLiteral()) return booleanLiteral(result.string());
+    throw OSK_EXCEPTION(osk::CMessage(kTypeMismatch, kModule), osk::CMessage(kNotBoolean, kModule),
+                        "CTFTPPolicy::_decide", kModule);
+}

@@ -144,13 +144,13 @@ std::string CTFTPServer::_operation(const CState& state) { return state.transmit
 void CTFTPServer::_readConfig()
 {
     osk::CConfigPtr config = _controller->config();
-    CTFTPPolicy policy;
+    std::unique_ptr<CTFTPPolicy> policy(new CTFTPPolicy(_controller));
     auto parse = [&policy](CTFTPServerConfig::expression_kind kind, const std::string& text) {
         switch (kind) {
-        case CTFTPServerConfig::virtualRootExpression: policy.parseVirtualRoot(text); break;
-        case CTFTPServerConfig::accessExpression: policy.parseAccess(text); break;
-        case CTFTPServerConfig::overwriteExpression: policy.parseOverwrite(text); break;
-        case CTFTPServerConfig::preProcessorExpression: policy.parsePreProcessor(text); break;
+        case CTFTPServerConfig::virtualRootExpression: policy->parseVirtualRoot(text); break;
+        case CTFTPServerConfig::accessExpression: policy->parseAccess(text); break;
+        case CTFTPServerConfig::overwriteExpression: policy->parseOverwrite(text); break;
+        case CTFTPServerConfig::preProcessorExpression: policy->parsePreProcessor(text); break;
         }
     };
     config.lock();
@@ -161,7 +161,7 @@ void CTFTPServer::_readConfig()
         throw;
     }
     config.unlock();
-    _policy = policy;
+    _policy = std::move(policy);
     _negotiator.limits(_config.limits());
     for (const CTFTPLogNote& note : _config.notes()) _log(note.severity, note.message);
 }
@@ -271,8 +271,9 @@ bool CTFTPServer::_setFQPN(osk::CSockDgram*, CState& state, const std::string& r
     return true;
 }
 
-CTFTPAdmission CTFTPServer::admit(const CConnReq& req, CState& state)
+CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr)
 {
+    CState& state = *statePtr;
     CTFTPAdmission out;
     const std::string client = req.src().string();
     auto refuse = [&out](CTFTPErrorCode code, const std::string& text, osk::CMessage log) -> CTFTPAdmission& {
@@ -295,7 +296,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, CState& state)
     std::string root;
     if (manager->usesVirtualRoot()) {
         try {
-            root = _policy.virtualRoot(state);
+            root = _policy->virtualRoot(statePtr);
         } catch (const std::exception& e) {
             return refuse(CTFTPErrorCode::access_denied, kNoVirtualRoot,
                           msg(kRefusedEvaluating)
@@ -324,9 +325,9 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, CState& state)
     };
     if (!setName()) return out;
 
-    if (manager->usesPreProcessor() && _policy.hasPreProcessor()) {
+    if (manager->usesPreProcessor() && _policy->hasPreProcessor()) {
         try {
-            out.preprocessed = _policy.preprocess(state);
+            out.preprocessed = _policy->preprocess(statePtr);
         } catch (const std::exception& e) {
             return refuse(CTFTPErrorCode::access_denied, kPreProcessorFailed,
                           msg(kRefusedEvaluating)
@@ -342,7 +343,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, CState& state)
     out.accessAllowed = true;
     if (manager->usesAccessControl()) {
         try {
-            out.accessAllowed = _policy.accessAllowed(state);
+            out.accessAllowed = _policy->accessAllowed(statePtr);
         } catch (const std::exception& e) {
             out.accessAllowed = false;
             return refuse(CTFTPErrorCode::access_denied, kAuthorizationFailed,
@@ -364,7 +365,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, CState& state)
 
     if (manager->usesOverwriteControl()) {
         try {
-            state.canOverwrite = _policy.overwriteAllowed(state);
+            state.canOverwrite = _policy->overwriteAllowed(statePtr);
         } catch (const osk::CException& e) {
             if (_controller) _controller->exceptionFacade().push(e);
             return refuse(CTFTPErrorCode::access_denied, kOverwriteFailed,
@@ -421,7 +422,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
         state->state = options.anyOption() ? CState::send_oack : CState::send_ack;
     }
 
-    const CTFTPAdmission admission = admit(req, *state);
+    const CTFTPAdmission admission = admit(req, state);
     if (!admission.admitted) {
         _tftpio->sendError(sock, req.src(), admission.error, admission.errorText);
         _log(admission.logSeverity, admission.logMessage);

@@ -77,7 +77,7 @@ public:
     // the descriptor manager, evaluates root, pre-processor, access and
     // overwrite rules and fills state (fdManager, protocol, reqFile, fqpn,
     // canOverwrite, binary, dstEndpoint). Opens nothing and sends nothing.
-    CTFTPAdmission admit(const CConnReq& req, CState& state);
+    CTFTPAdmission admit(const CConnReq& req, const CStatePtr& statePtr);
 
     // Reads the datagrams waiting on a transfer socket and dispatches them.
     void servicePacket(osk::CSockDgram& sock);
@@ -108,7 +108,7 @@ public:
     // the queue).
     size_t streamCount() const { return _active; }
     const CTFTPServerConfig& serverConfig() const { return _config; }
-    const CTFTPPolicy& policy() const { return _policy; }
+    const CTFTPPolicy& policy() const { return *_policy; }
     // True when requests arrive on the transfer socket (transfer port 69).
     bool frontendDisabled() const { return _frontendDisabled; }
     // A copy of the state of the transfer of a client (engine lock held by
@@ -139,7 +139,7 @@ private:
     CITFTPController* _controller;
     ACE_Reactor* _reactor;
     CTFTPServerConfig _config;
-    CTFTPPolicy _policy;
+    std::unique_ptr<CTFTPPolicy> _policy;
     CTFTPOptionNegotiator _negotiator;
     std::unique_ptr<CTFTPPacket> _packet;
     std::unique_ptr<CRequestProcessor> _requestProcessor;

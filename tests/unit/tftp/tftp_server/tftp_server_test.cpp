@@ -510,6 +510,44 @@ TEST_F(TFTPServerTest, AccessDeniedByPolicy)
     EXPECT_EQ("Access denied (not authorized).", errorText(packet));
 }
 
+// The configured rules are expressions evaluated per request: the root is
+// chosen by the requested name, access refuses by name, and the
+// pre-processor rewrites the request before the file is opened. The root is
+// chosen from the name as requested; the later rules see it normalised
+// against the root, with its leading "/". ($IF
+// evaluates both of its branches as arguments; only "?:" skips one, so the
+// renaming rule uses it.)
+TEST_F(TFTPServerTest, ExpressionsDecideEachRequest)
+{
+    ASSERT_EQ(0, ::mkdir((_root + "/cm").c_str(), 0755));
+    ASSERT_EQ(0, ::mkdir((_root + "/other").c_str(), 0755));
+    std::ofstream(_root + "/cm/cm-a.cfg") << "modem";
+    std::ofstream(_root + "/other/phone.cfg") << "phone";
+    std::ofstream(_root + "/other/renamed.cfg") << "rewritten";
+    start({{"tftp.virtual_root",
+            "[$IF($STARTSWITH($FILE.NAME(), \"cm\"), \"" + _root + "/cm\", \"" + _root + "/other\")]"},
+           {"tftp.access.allow", "[!($STARTSWITH($FILE.NAME(), \"/secret\"))]"},
+           {"tftp.preprocessor", "[($FILE.NAME() == \"/old.cfg\") ? ($FILE.NAME(\"renamed.cfg\")) : ($FILE.NAME())]"}});
+
+    const auto fetch = [this](const std::string& name, Bytes& packet) {
+        CClient client;
+        client.send(_requestPort, request(1, name));
+        return client.recv(packet, 2000);
+    };
+    Bytes packet;
+    ASSERT_TRUE(fetch("cm-a.cfg", packet));
+    EXPECT_EQ(3, opcodeOf(packet));
+    EXPECT_EQ("modem", packet.substr(4));
+    ASSERT_TRUE(fetch("phone.cfg", packet));
+    EXPECT_EQ("phone", packet.substr(4));
+    ASSERT_TRUE(fetch("secret.cfg", packet));
+    EXPECT_EQ(5, opcodeOf(packet));
+    EXPECT_EQ("Access denied (not authorized).", errorText(packet));
+    ASSERT_TRUE(fetch("old.cfg", packet));
+    EXPECT_EQ(3, opcodeOf(packet));
+    EXPECT_EQ("rewritten", packet.substr(4));
+}
+
 TEST_F(TFTPServerTest, PausedEngineAndConnectionLimitStaySilent)
 {
     writeFile("f.bin", pattern(2000));
