@@ -47,6 +47,8 @@ CTFTPController::~CTFTPController()
     _server.reset();
     _closeFDManagers();
     _notifier.reset();
+    // Writes what is still queued; the log thread uses this controller.
+    stopLog();
 }
 
 void CTFTPController::syslog(uint32_t severity, const osk::CMessage& message, int errCode)
@@ -63,6 +65,9 @@ void CTFTPController::init(bool bindSockets)
                             kModule);
     const std::string levels = _config->get_string(osk::CConfigNames::logLevels(), kDefaultLevels);
     if (!_levelsFixed) _logLevels.store(osk::CException::severityMask(levels));
+    // A serving daemon logs through the log task and its configured targets;
+    // a dry run writes its few lines directly.
+    if (bindSockets) startLog();
 
     syslog(kInfo, osk::CMessage(kStarting, kModule).pushs(appName()));
     registerQueryResponse(kPing, kPong);
