@@ -583,16 +583,24 @@ void CTFTPServer::serviceConnection(CState& state)
     publish(state);
 }
 
+// A packet the transfer is not waiting for ends it with "Invalid opcode.".
+// It was valid for this transfer's endpoint, so it counts as activity.
+bool CTFTPServer::_refuseUnexpected(CTFTPPacket& packet, CState& state)
+{
+    _log(kDebug, msg(kUnexpected)
+                     .pushs(state.srcEndpoint.string())
+                     .pushs(packet.opcode().string())
+                     .pushs(state.state_string()));
+    state.state = CState::send_error;
+    state.error = CTFTPErrorCode::illegal_opcode;
+    state.message = kMsgInvalidOpcode;
+    return true;
+}
+
 bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
 {
     const std::string client = state.srcEndpoint.string();
-    if (state.state != CState::need_ack) {
-        _log(kDebug, msg(kUnexpected).pushs(client).pushs(packet.opcode().string()).pushs(state.state_string()));
-        state.state = CState::send_error;
-        state.error = CTFTPErrorCode::illegal_opcode;
-        state.message = kMsgInvalidOpcode;
-        return true;
-    }
+    if (state.state != CState::need_ack) return _refuseUnexpected(packet, state);
     const uint16_t block = packet.block();
     if (block != state.blockNum) {
         _log(kDebug, msg(kWrongAck).pushs(client).push(block).push(state.blockNum));
@@ -610,13 +618,7 @@ bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
 bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
 {
     const std::string client = state.srcEndpoint.string();
-    if (state.state != CState::need_data) {
-        _log(kDebug, msg(kUnexpected).pushs(client).pushs(packet.opcode().string()).pushs(state.state_string()));
-        state.state = CState::send_error;
-        state.error = CTFTPErrorCode::illegal_opcode;
-        state.message = kMsgInvalidOpcode;
-        return true;
-    }
+    if (state.state != CState::need_data) return _refuseUnexpected(packet, state);
     const uint16_t block = packet.block();
     if (block != state.nextBlockNum()) {
         _log(kDebug, msg(kWrongBlock).pushs(client).push(block).push(state.nextBlockNum()).push(state.blockNum));

@@ -130,6 +130,7 @@ private:
     void _serviceNetwork(const osk::CTimeval* wait);
     void _serviceSafely(CState& state);
     void _closeDescriptor(CState& state);
+    bool _refuseUnexpected(CTFTPPacket& packet, CState& state);
     void _failState(CState& state, const std::exception& e);
     void _timedOut(CState& state);
     bool _expired(const CState& state, const osk::CTimeval& now) const;
