@@ -7,6 +7,7 @@
 #include "ace_ext/general_reactor_types.h"
 #include "extended/exception.h"
 #include "extended/library_info.h"
+#include "standard/guard.h"
 #include "tftp/tftp_server/tftp_io.h"
 #include "tftp/tftp_server/tftp_server.h"
 
@@ -37,6 +38,8 @@ CTFTPController::CTFTPController(const std::string& name, const std::string& con
       _config(new osk::CConfig(osk::CLibraryInfo::version(), osk::CLibraryInfo::build(), configPath)),
       _reactor(new ACE_Reactor(new osk::CSTReactor, true)),
       _notifier(new osk::CShutdownNotifier(_reactor.get())),
+      _eventPublisher(this),
+      _eventPublisherPtr(&_eventPublisher),
       _logLevels(osk::CException::severityMask(kDefaultLevels))
 {
     osk::CMasterController::config(_config);
@@ -45,6 +48,7 @@ CTFTPController::CTFTPController(const std::string& name, const std::string& con
 CTFTPController::~CTFTPController()
 {
     _server.reset();
+    udpPublisher(CIUDPPublisherFactory::publisher_ptr());
     _closeFDManagers();
     _notifier.reset();
     // Writes what is still queued; the log thread uses this controller.
@@ -73,6 +77,7 @@ void CTFTPController::init(bool bindSockets)
     registerQueryResponse(kPing, kPong);
     _openFDManagers();
     _setOpenFileLimit(_config->get_ulong(CTFTPConfigNames::maxOpenFiles(), 20000));
+    _findUDPPublisher();
 
     _server.reset(new CTFTPServer(this, _reactor.get()));
     if (bindSockets)
@@ -177,17 +182,48 @@ void CTFTPController::resume()
     if (_server) _server->resume();
 }
 
-void CTFTPController::cancelTransfer(unsigned int transferID)
+bool CTFTPController::cancelTransfer(unsigned int transferID)
 {
-    if (_server) _server->cancel(transferID);
+    return _server ? _server->cancel(transferID) : false;
+}
+
+CIUDPPublisherFactory::publisher_ptr CTFTPController::udpPublisher() const
+{
+    osk::CGuard<osk::CNRMutex> guard(_udpLock);
+    return _udpPublisher;
+}
+
+void CTFTPController::udpPublisher(const CIUDPPublisherFactory::publisher_ptr& publisher)
+{
+    CIUDPPublisherFactory::publisher_ptr old;
+    {
+        osk::CGuard<osk::CNRMutex> guard(_udpLock);
+        old = _udpPublisher;
+        _udpPublisher = publisher;
+    }
+    // The old publisher (its thread, its code in the plug-in) goes here,
+    // outside the lock, unless a console still holds it.
+}
+
+void CTFTPController::_findUDPPublisher()
+{
+    if (udpPublisher()) return;
+    for (CPlugin* plugin : findPluginTypes(CIUDPPublisherFactory::interfaceName())) {
+        auto* factory = dynamic_cast<CIUDPPublisherFactory*>(plugin);
+        if (!factory) continue;
+        udpPublisher(factory->createUDPPublisher(this));
+        return;
+    }
 }
 
 void CTFTPController::cleanup()
 {
     if (_notifier->registered()) _notifier->removeHandlers();
     // The engine closes the files of running transfers through their
-    // managers, so it goes first.
+    // managers, so it goes first. The UDP publisher's code lives in its
+    // plug-in: it is released before the plug-ins are unloaded.
     _server.reset();
+    udpPublisher(CIUDPPublisherFactory::publisher_ptr());
     _closeFDManagers();
     deregisterQueryResponse(kPing);
     syslog(kInfo, osk::CMessage(kShutDown, kModule).pushs(appName()));

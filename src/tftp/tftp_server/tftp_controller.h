@@ -8,6 +8,7 @@
 
 #include "extended/config.h"
 #include "extended/shutdown_notifier.h"
+#include "standard/nr_mutex.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager_factory.h"
 #include "tftp/tftp_server/tftp_config_names.h"
@@ -54,7 +55,12 @@ public:
     std::string appName() const override { return _name; }
     CTFTPConfigNames& tftpConfigNames() override { return _configNames; }
     const fd_manager_table& fdManagers() const override { return _fdManagers; }
-    void cancelTransfer(unsigned int transferID) override;
+    bool cancelTransfer(unsigned int transferID) override;
+    CIUDPPublisherFactory::publisher_ptr udpPublisher() const override;
+    // Installs a publisher (tests, or a host that creates it itself); an
+    // empty pointer removes it.
+    void udpPublisher(const CIUDPPublisherFactory::publisher_ptr& publisher);
+    CTFTPEventPublisherPtr eventPublisher() const override { return _eventPublisherPtr; }
     // The service's configuration; every call through it holds its lock.
     osk::CConfigPtr config() const override { return _config; }
     CTFTPServer* server() const { return _server.get(); }
@@ -76,6 +82,8 @@ private:
     void _openFDManagers();
     void _closeFDManagers();
     void _setOpenFileLimit(unsigned long limit);
+    // The publisher of the first plug-in offering "CIUDPPublisherFactory".
+    void _findUDPPublisher();
 
     std::string _name;
     std::string _configPath;
@@ -86,6 +94,10 @@ private:
     std::unique_ptr<CTFTPServer> _server;
     std::vector<CITFTPFDManagerFactory*> _factories;
     fd_manager_table _fdManagers;
+    CTFTPEventPublisher _eventPublisher;
+    CTFTPEventPublisherPtr _eventPublisherPtr;
+    mutable osk::CNRMutex _udpLock;
+    CIUDPPublisherFactory::publisher_ptr _udpPublisher;
     std::atomic<uint32_t> _logLevels;
     std::atomic<bool> _running{false};
     bool _handleSignals = true;
