@@ -88,8 +88,8 @@ done
 if [ "$reply" = "pong" ]; then pass "daemon answers query_ping with pong"; else
     fail "daemon did not start"; cat "$WORK/daemon.out" "$WORK/daemon.err"; exit 1; fi
 
-if grep -q "Loaded 2 plugins: Local File System, Remote Console." "$WORK/daemon.out" "$WORK/daemon.err"; then
-    pass "both plug-ins loaded from the build tree"
+if grep -q "Loaded 3 plugins: Local File System, Remote Console, UDP Event Publisher." "$WORK/daemon.out" "$WORK/daemon.err"; then
+    pass "the example plug-ins loaded from the build tree"
 else
     fail "plug-in report missing"; cat "$WORK/daemon.out" "$WORK/daemon.err"
 fi

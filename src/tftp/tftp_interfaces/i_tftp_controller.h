@@ -8,6 +8,8 @@
 #include "extended/master_controller.h"
 #include "standard/general_ptr.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
+#include "tftp/tftp_interfaces/i_udp_publisher_factory.h"
+#include "tftp/tftp_interfaces/tftp_event_publisher.h"
 
 class CTFTPConfigNames;
 
@@ -25,7 +27,12 @@ public:
 
     virtual CTFTPConfigNames& tftpConfigNames() = 0;
     virtual const fd_manager_table& fdManagers() const = 0;
+    // The UDP event publisher of the plug-in offering
+    // "CIUDPPublisherFactory"; null when none is loaded.
+    virtual CIUDPPublisherFactory::publisher_ptr udpPublisher() const = 0;
+    // The in-process event publisher; every call through it holds its lock.
+    virtual CTFTPEventPublisherPtr eventPublisher() const = 0;
     // Aborts one running transfer: its next pass sends error 0 "Transfer
-    // aborted." to the client. Unknown identifiers do nothing.
-    virtual void cancelTransfer(unsigned int transferID) = 0;
+    // aborted" to the client. False when no running transfer has that id.
+    virtual bool cancelTransfer(unsigned int transferID) = 0;
 };

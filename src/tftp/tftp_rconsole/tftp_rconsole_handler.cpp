@@ -1,25 +1,108 @@
 #include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <set>
+
+#include "extended/async_log.h"
+#include "extended/config.h"
 #include "extended/master_controller.h"
 #include "security/access_rights.h"
 #include "security/domain_id.h"
 #include "security/rights_thrower.h"
 #include "security/table_rights_entry.h"
+#include "standard/ip_address.h"
+#include "exp_eval/expression.h"
+#include "tftp/tftp_base/tftp_eval.h"
+#include "tftp/tftp_interfaces/i_tftp_controller.h"
+#include "tftp/tftp_server/tftp_config_names.h"
 
 namespace {
 const char* const kModule = "tftp_rconsole";
+
+// Texts of the service's console.
 const char* const kHeader = "Connected to %1 on %2. Use <exit> to disconnect.";
 const char* const kWrongService = "This remote console plugin only functions with the Quandor TFTP service.";
+const char* const kNoPublisher = "The publisher plugin is not loaded";
+const char* const kNoTransferId = "No transfer id specified.";
+const char* const kNoSuchTransfer = "No such transfer id.";
+const char* const kBadEndpointStart = "Endpoint '";
+const char* const kBadEndpointEnd = "' is not does not contain a valid ip address.";
+const char* const kSubscribeNeedsPort = "Subscription requires a 'port=' setting.";
+const char* const kUnsubscribeNeedsPort = "Unsubscribe requires a 'port=' setting.";
+const char* const kVirtualRootError = "Error setting the virtual root: ";
+const char* const kCannotVerifyRoot = "Cannot verify the virtual root path. The system error is: ";
+const char* const kRootNotDirStart = "The virtual root path '";
+const char* const kRootNotDirEnd = "' does not reference a directory.";
+const char* const kOverwritePolicyError = "Error setting the Overwrite Policy: ";
+const char* const kAccessPolicyError = "Error setting the Access Policy: ";
+const char* const kCannotWriteConfigLog = "Cannot write to the configuration file '%1'.";
+const char* const kCannotWriteConfig = "Cannot write to the configuration file. The system error is: ";
 const char* const kRecordEnd = "-\n";
+
+// Command words.
+const char* const kHelp = "help";
+const char* const kInfo = "info";
+const char* const kGetProperties = "get_properties";
+const char* const kSetProperties = "set_properties";
+const char* const kGetPlugins = "get_plugins";
+const char* const kFDCount = "fd_count";
+const char* const kSubscribe = "subscribe";
+const char* const kSubscribeUDP = "subscribe_udp";
+const char* const kUnsubscribe = "unsubscribe";
+const char* const kUnsubscribeUDP = "unsubscribe_udp";
+const char* const kArchiveCount = "archive_count";
+const char* const kClearArchive = "clear_archive";
+const char* const kAbort = "abort";
+const char* const kSetSession = "set_session";
+const char* const kGetSession = "get_session";
+const char* const kWatch = "watch";
+const char* const kUnwatch = "unwatch";
+const char* const kDisableEncryption = "disable_encryption";
+
+// Keys that a console may not set: the password has its own command, the
+// process's root and identity are fixed at start.
+const char* const kNotRemote[] = {"rconsole.password", "system.priv.chroot_path", "system.priv.gid",
+                                  "system.priv.uid"};
+
+CTFTPRConsoleHandler* self(CRConsoleHandler* handler) { return static_cast<CTFTPRConsoleHandler*>(handler); }
+
+std::string whyText(const osk::CException& e)
+{
+    const std::string why = e.whyMsg().formatted();
+    return why.empty() ? e.whatMsg().formatted() : why;
+}
 } // namespace
 
 const char* const CTFTPRConsoleHandler::tftpControllerType = "tftp";
 
 CTFTPRConsoleHandler::CTFTPRConsoleHandler(osk::CMasterController* controller, int handle,
                                            CIRConsoleMaster* master)
-    : CRConsoleHandler(controller, handle, master)
+    : CRConsoleHandler(controller, handle, master), CITFTPEventSubscriber(this)
 {
+    _setHandler(kHelp, &CTFTPRConsoleHandler::handleHelp);
+    _setHandler(kInfo, &CTFTPRConsoleHandler::handleInfo);
+    _setHandler(kGetProperties, &CTFTPRConsoleHandler::handleGetProperties);
+    _setHandler(kSetProperties, &CTFTPRConsoleHandler::handleSetProperties);
+    _setHandler(kGetPlugins, &CTFTPRConsoleHandler::handleGetPlugins);
+    _setHandler(kFDCount, &CTFTPRConsoleHandler::handleFDCount);
+    _setHandler(kSubscribe, &CTFTPRConsoleHandler::handleSubscribe);
+    _setHandler(kSubscribeUDP, &CTFTPRConsoleHandler::handleSubscribe);
+    _setHandler(kUnsubscribe, &CTFTPRConsoleHandler::handleUnsubscribe);
+    _setHandler(kUnsubscribeUDP, &CTFTPRConsoleHandler::handleUnsubscribe);
+    _setHandler(kArchiveCount, &CTFTPRConsoleHandler::handleArchiveCount);
+    _setHandler(kClearArchive, &CTFTPRConsoleHandler::handleClearArchive);
+    _setHandler(kAbort, &CTFTPRConsoleHandler::handleAbort);
+    _setHandler(kSetSession, &CTFTPRConsoleHandler::handleSetSession);
+    _setHandler(kGetSession, &CTFTPRConsoleHandler::handleGetSession);
+    _setHandler(kWatch, &CTFTPRConsoleHandler::handleWatch);
+    _setHandler(kUnwatch, &CTFTPRConsoleHandler::handleUnwatch);
+    _setHandler(kDisableEncryption, &CTFTPRConsoleHandler::handleDisableEncryption);
 }
+
+// ---- streaming ---------------------------------------------------------------
 
 bool CTFTPRConsoleHandler::raw(const std::string& text, bool final) { return reply(text, final); }
 
@@ -30,6 +113,15 @@ bool CTFTPRConsoleHandler::cooked(const osk::CStringMap& record)
 }
 
 bool CTFTPRConsoleHandler::cookedComplete(const CTextCommand& answer) { return reply(answer, true); }
+
+void CTFTPRConsoleHandler::handleEvent(const osk::CAppEventPtr& event)
+{
+    // Events still queued when the watch ended are dropped here.
+    if (!_watching || !event) return;
+    reply(event->string() + kRecordEnd, true);
+}
+
+// ---- hooks -------------------------------------------------------------------
 
 void CTFTPRConsoleHandler::_throwIfNotAdmin() const
 {
@@ -51,7 +143,11 @@ bool CTFTPRConsoleHandler::onConnect()
     return false;
 }
 
-bool CTFTPRConsoleHandler::onDisconnect() { return true; }
+bool CTFTPRConsoleHandler::onDisconnect()
+{
+    _stopWatching();
+    return true;
+}
 
 std::string CTFTPRConsoleHandler::onHeader()
 {
@@ -60,4 +156,305 @@ std::string CTFTPRConsoleHandler::onHeader()
     const osk::CMessage greeting =
         osk::CMessage(kHeader, kModule).pushs(controller()->appName()).pushs(info.get_string("name", ""));
     return controller()->msgStore().tr(greeting, _locale()).formatted();
+}
+
+// ---- helpers -----------------------------------------------------------------
+
+CITFTPController* CTFTPRConsoleHandler::tftpController() const
+{
+    auto* tftp = dynamic_cast<CITFTPController*>(controller());
+    if (!tftp)
+        throw OSK_EXCEPTION(osk::CMessage(kWrongService, kModule), osk::CMessage(),
+                            "CTFTPRConsoleHandler::tftpController", kModule);
+    return tftp;
+}
+
+bool CTFTPRConsoleHandler::verifyPublisher()
+{
+    if (tftpController()->udpPublisher()) return true;
+    _nak(kNoPublisher);
+    return false;
+}
+
+void CTFTPRConsoleHandler::_nak(const std::string& message)
+{
+    CTextCommand answer(CTextCommand::nak);
+    answer.errorMsg(message);
+    reply(answer, true);
+}
+
+void CTFTPRConsoleHandler::_nakPrintable(const osk::CException& e)
+{
+    osk::CExceptionFacade& facade = controller()->exceptionFacade();
+    e.record(facade);
+    _nak(e.printableError(&controller()->msgStore(), _locale()));
+    facade.clear();
+}
+
+void CTFTPRConsoleHandler::_nakMinimal(const osk::CException& e)
+{
+    osk::CExceptionFacade& facade = controller()->exceptionFacade();
+    e.record(facade);
+    const std::string message = facade.minimalMsg(_locale());
+    facade.clear();
+    _nak(message);
+}
+
+void CTFTPRConsoleHandler::_stopWatching()
+{
+    if (!_watching) return;
+    _watching = false;
+    if (auto* tftp = dynamic_cast<CITFTPController*>(controller())) tftp->eventPublisher()->deregisterSubscriber();
+}
+
+// ---- commands ----------------------------------------------------------------
+
+void CTFTPRConsoleHandler::handleHelp(CRConsoleHandler* handler, osk::CStringMap& args)
+{
+    CRConsoleHandler::_handleHelp(handler, args);
+}
+
+void CTFTPRConsoleHandler::handleInfo(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    CTextCommand answer(CTextCommand::ack);
+    handler->controller()->info(answer);
+    handler->reply(answer, true);
+}
+
+void CTFTPRConsoleHandler::handleGetProperties(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    const std::string text = handler->controller()->config()->string();
+    CTextCommand answer(CTextCommand::ack);
+    answer.merge(osk::CStringMap(text, "\n", 0));
+    handler->reply(answer, true);
+}
+
+std::string CTFTPRConsoleHandler::_checkProperties(const osk::CStringMap& changes) const
+{
+    CTFTPEval evaluator(controller());
+    const auto root = changes.find(CTFTPConfigNames::virtualRoot());
+    if (root != changes.end()) {
+        const std::string& value = root->second;
+        if (!osk::CExpression::isLiteral(value)) {
+            try {
+                evaluator.parse(value);
+            } catch (const osk::CException& e) {
+                return kVirtualRootError + whyText(e);
+            }
+        } else {
+            struct stat info {};
+            if (::stat(value.c_str(), &info) != 0) return kCannotVerifyRoot + std::string(std::strerror(errno));
+            if (!S_ISDIR(info.st_mode)) return kRootNotDirStart + value + kRootNotDirEnd;
+        }
+    }
+    const std::pair<std::string, const char*> rules[] = {
+        {CTFTPConfigNames::allowOverwrite(), kOverwritePolicyError},
+        {CTFTPConfigNames::allowAccess(), kAccessPolicyError},
+    };
+    for (const auto& rule : rules) {
+        const auto found = changes.find(rule.first);
+        if (found == changes.end() || osk::CExpression::isLiteral(found->second)) continue;
+        try {
+            evaluator.parse(found->second);
+        } catch (const osk::CException& e) {
+            return rule.second + whyText(e);
+        }
+    }
+    return std::string();
+}
+
+void CTFTPRConsoleHandler::handleSetProperties(CRConsoleHandler* handler, osk::CStringMap& args)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    try {
+        me->_throwIfNotAdmin();
+        osk::CStringMap changes = args;
+        changes.erase(kSetProperties);
+        changes.erase("code");
+        for (const char* key : kNotRemote) changes.erase(key);
+
+        const std::string refusal = me->_checkProperties(changes);
+        if (!refusal.empty()) {
+            me->_nak(refusal);
+            return;
+        }
+        CITFTPController* tftp = me->tftpController();
+        const auto paths = changes.find(CTFTPConfigNames::pathCreation());
+        if (paths != changes.end()) {
+            const bool create = osk::CStringMap(CTFTPConfigNames::pathCreation() + "=" + paths->second)
+                                    .get_bool(CTFTPConfigNames::pathCreation(), false);
+            for (const auto& entry : tftp->fdManagers()) entry.second->setPathCreation(create);
+        }
+        osk::CConfigPtr config = tftp->config();
+        config->merge(changes);
+        if (!config->write(std::string())) {
+            const int err = errno;
+            tftp->syslog(osk::CException::error, osk::CMessage(kCannotWriteConfigLog, kModule).pushs(config->fqpn()),
+                         err);
+            me->_nak(kCannotWriteConfig + std::string(std::strerror(err)));
+            return;
+        }
+        if (osk::CAsyncLog* log = tftp->log()) log->refresh();
+        me->reply(CTextCommand(CTextCommand::ack), true);
+    } catch (const osk::CException& e) {
+        me->_nakPrintable(e);
+    }
+}
+
+void CTFTPRConsoleHandler::handleGetPlugins(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    CTextCommand answer(CTextCommand::ack);
+    for (CPlugin* plugin : handler->controller()->findAllPlugins())
+        answer.set_string(plugin->pluginName(), plugin->pluginInterface());
+    handler->reply(answer, true);
+}
+
+void CTFTPRConsoleHandler::handleFDCount(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    // A manager serving several file systems is listed once per name but
+    // counted once.
+    std::set<const CITFTPFDManager*> counted;
+    uint64_t total = 0;
+    for (const auto& entry : self(handler)->tftpController()->fdManagers()) {
+        const CITFTPFDManager* manager = entry.second.get();
+        if (!manager || !counted.insert(manager).second) continue;
+        total += manager->fdCount();
+    }
+    CTextCommand answer(CTextCommand::ack);
+    answer.set_uint64("count", total);
+    handler->reply(answer, true);
+}
+
+void CTFTPRConsoleHandler::_subscription(osk::CStringMap& args, bool subscribe)
+{
+    if (!verifyPublisher()) return;
+    osk::CEndpoint endpoint;
+    if (args.defined("endpoint")) {
+        const std::string text = args.get_string("endpoint", "");
+        try {
+            endpoint.set(text);
+        } catch (const osk::CException&) {
+            // An address alone: the port comes from "port=".
+            if (!osk::CIPAddress::isValid(text)) {
+                _nak(kBadEndpointStart + text + kBadEndpointEnd);
+                return;
+            }
+            endpoint = osk::CEndpoint(osk::CIPAddress(text), 0);
+        }
+    } else {
+        endpoint = osk::CEndpoint(peerEndpoint().ip_address(), 0);
+    }
+    if (endpoint.hbo_port() == 0) {
+        if (!args.defined("port")) {
+            _nak(subscribe ? kSubscribeNeedsPort : kUnsubscribeNeedsPort);
+            return;
+        }
+        endpoint.hbo_port(args.get_uint16("port"));
+    }
+    const auto publisher = tftpController()->udpPublisher();
+    if (subscribe)
+        publisher->subscribe(endpoint, args.get_string("tag", ""), args.get_string("class", ""));
+    else
+        publisher->unsubscribe(endpoint);
+    reply(CTextCommand(CTextCommand::ack), true);
+}
+
+void CTFTPRConsoleHandler::handleSubscribe(CRConsoleHandler* handler, osk::CStringMap& args)
+{
+    self(handler)->_subscription(args, true);
+}
+
+void CTFTPRConsoleHandler::handleUnsubscribe(CRConsoleHandler* handler, osk::CStringMap& args)
+{
+    self(handler)->_subscription(args, false);
+}
+
+void CTFTPRConsoleHandler::handleArchiveCount(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    if (!me->verifyPublisher()) return;
+    CTextCommand answer(CTextCommand::ack);
+    me->tftpController()->udpPublisher()->archiveCount(answer);
+    me->reply(answer, true);
+}
+
+void CTFTPRConsoleHandler::handleClearArchive(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    try {
+        me->_throwIfNotAdmin();
+        if (!me->verifyPublisher()) return;
+        me->tftpController()->udpPublisher()->clearArchive();
+        me->reply(CTextCommand(CTextCommand::ack), true);
+    } catch (const osk::CException& e) {
+        me->_nakPrintable(e);
+    }
+}
+
+void CTFTPRConsoleHandler::handleAbort(CRConsoleHandler* handler, osk::CStringMap& args)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    try {
+        me->_throwIfNotAdmin();
+        if (!args.defined("id")) {
+            me->_nak(kNoTransferId);
+            return;
+        }
+        const unsigned long id = args.get_ulong("id");
+        if (id > UINT32_MAX || !me->tftpController()->cancelTransfer(static_cast<unsigned int>(id))) {
+            me->_nak(kNoSuchTransfer);
+            return;
+        }
+        me->reply(CTextCommand(CTextCommand::ack), true);
+    } catch (const osk::CException& e) {
+        me->_nakPrintable(e);
+    }
+}
+
+void CTFTPRConsoleHandler::handleSetSession(CRConsoleHandler* handler, osk::CStringMap& args)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    try {
+        if (args.defined("locale")) me->_locale(args.get_string("locale", ""));
+        me->reply(CTextCommand(CTextCommand::ack), true);
+    } catch (const osk::CException& e) {
+        me->_nakMinimal(e);
+    }
+}
+
+void CTFTPRConsoleHandler::handleGetSession(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    try {
+        CTextCommand answer(CTextCommand::ack);
+        answer.set_string("access_token", me->_token.string());
+        answer.set_string("locale", me->_locale());
+        me->reply(answer, true);
+    } catch (const osk::CException& e) {
+        me->_nakMinimal(e);
+    }
+}
+
+void CTFTPRConsoleHandler::handleDisableEncryption(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    // The ack still travels enciphered; everything after it is clear.
+    me->reply(CTextCommand(CTextCommand::ack), true);
+    me->_disableEncryption();
+}
+
+void CTFTPRConsoleHandler::handleWatch(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    // Registered under this connection's thread, where the events then run.
+    me->tftpController()->eventPublisher()->registerSubscriber(me);
+    me->_watching = true;
+    me->reply(CTextCommand(CTextCommand::ack), true);
+}
+
+void CTFTPRConsoleHandler::handleUnwatch(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    me->_stopWatching();
+    me->reply(CTextCommand(CTextCommand::ack), true);
 }

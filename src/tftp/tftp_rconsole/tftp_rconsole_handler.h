@@ -5,16 +5,24 @@
 #include "rconsole_base/i_direct_reply_proxy.h"
 #include "rconsole_base/rconsole_handler.h"
 #include "security/user_access_token.h"
+#include "tftp/tftp_interfaces/i_tftp_event_subscriber.h"
+
+class CITFTPController;
 
 // The console connection handler of the TFTP service: the generic handler
-// with the service's greeting, the check that the plug-in runs inside the
-// TFTP service, the session's access token, and the streaming operations
-// through which long commands send records to the console.
-class CTFTPRConsoleHandler : public CRConsoleHandler, public CIDirectReplyProxy {
+// with the service's greeting and command set, the check that the plug-in
+// runs inside the TFTP service, the session's access token, and the
+// streaming operations through which long commands send records to the
+// console.
+//
+// A connection can also watch transfer events itself ("watch"): it then
+// subscribes in-process and every event arrives on the connection's own
+// thread, where it is written to the console as a record of its own.
+class CTFTPRConsoleHandler : public CRConsoleHandler, public CIDirectReplyProxy, public CITFTPEventSubscriber {
 public:
     // The controller type() of the TFTP service's controller. onConnect()
-    // accepts only a controller that reports it, so the console serves no
-    // other application that might load this library.
+    // accepts it, or any controller that is a CITFTPController, so the
+    // console serves no other application that might load this library.
     static const char* const tftpControllerType;
 
     CTFTPRConsoleHandler(osk::CMasterController* controller, int handle, CIRConsoleMaster* master);
@@ -27,8 +35,39 @@ public:
     // The closing, final reply.
     bool cookedComplete(const CTextCommand& reply) override;
 
+    // CITFTPEventSubscriber: while watching, writes the event's lines and a
+    // "-" line as a reply of its own (flushed at once).
+    void handleEvent(const osk::CAppEventPtr& event) override;
+    bool watching() const { return _watching; }
+
+    // The controller as the TFTP service's controller; throws when the
+    // console runs inside another application.
+    CITFTPController* tftpController() const;
+    // True when the UDP publisher plug-in is loaded; otherwise replies nak
+    // "The publisher plugin is not loaded" and returns false.
+    bool verifyPublisher();
+
     // A copy of the session's token.
     osk::CUserAccessToken _accessToken() const { return _token; }
+    void _setAccessToken(const osk::CUserAccessToken& token) { _token = token; }
+
+    // The service's commands.
+    static void handleHelp(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleInfo(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleGetProperties(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleSetProperties(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleGetPlugins(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleFDCount(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleSubscribe(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleUnsubscribe(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleArchiveCount(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleClearArchive(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleAbort(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleSetSession(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleGetSession(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleDisableEncryption(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleWatch(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleUnwatch(CRConsoleHandler* handler, osk::CStringMap& args);
 
 protected:
     void _throwIfNotAdmin() const override;
@@ -37,10 +76,24 @@ protected:
     // administrators' domain.
     bool _authorized(osk::CHexStore& challenge, osk::CHexStore& response) override;
     bool onConnect() override;
+    // Ends the event subscription of a watching connection.
     bool onDisconnect() override;
     // "Connected to <application> on <host>. Use <exit> to disconnect."
     std::string onHeader() override;
 
 private:
+    // Records the exception in the facade, replies nak with its printable
+    // text in the session locale and clears the facade.
+    void _nakPrintable(const osk::CException& e);
+    // The same with the facade's minimal message.
+    void _nakMinimal(const osk::CException& e);
+    void _nak(const std::string& message);
+    void _subscription(osk::CStringMap& args, bool subscribe);
+    // The checks of set_properties; an empty text when the change may be
+    // stored, otherwise the nak message.
+    std::string _checkProperties(const osk::CStringMap& changes) const;
+    void _stopWatching();
+
     osk::CUserAccessToken _token;
+    bool _watching = false;
 };

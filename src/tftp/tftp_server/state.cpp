@@ -98,27 +98,34 @@ osk::CTimeval CState::deadline() const
     return activityTime + osk::CTimeval::fromUsec(static_cast<int64_t>(timeout_usec));
 }
 
+void CState::fields(std::vector<std::pair<std::string, std::string>>& out) const
+{
+    out.emplace_back("id", std::to_string(transferID));
+    out.emplace_back("fd", std::to_string(descriptor ? descriptor->id() : 0));
+    out.emplace_back("block", std::to_string(blockNum));
+    out.emplace_back("tsize", std::to_string(tsize));
+    out.emplace_back("offset", std::to_string(fileOffset));
+    out.emplace_back("blksize", std::to_string(blksize));
+    out.emplace_back("timeout", std::to_string(timeout_usec));
+    out.emplace_back("port", std::to_string(srcEndpoint.hbo_port()));
+    out.emplace_back("eof", eof ? "true" : "false");
+    out.emplace_back("overwrite", canOverwrite ? "true" : "false");
+    out.emplace_back("start_time", utcDateText(startTime));
+    out.emplace_back("ip", srcEndpoint.ip_address().string());
+    out.emplace_back("file", fqpn);
+    out.emplace_back("req_file", reqFile);
+    out.emplace_back("protocol", protocol);
+    out.emplace_back("state", state_string());
+    out.emplace_back("operation", transmitting ? "transmit" : "receive");
+    out.emplace_back("mode", binary ? "binary" : "ascii");
+    out.emplace_back("status", message);
+}
+
 void CState::sm(osk::CStringMap& out) const
 {
-    out.set_uint64("id", transferID);
-    out.set_uint64("fd", descriptor ? descriptor->id() : 0);
-    out.set_uint16("block", blockNum);
-    out.set_uint64("tsize", tsize);
-    out.set_string("offset", std::to_string(fileOffset));
-    out.set_uint64("blksize", blksize);
-    out.set_uint64("timeout", timeout_usec);
-    out.set_uint16("port", srcEndpoint.hbo_port());
-    out.set_bool("eof", eof);
-    out.set_bool("overwrite", canOverwrite);
-    out.set_string("start_time", utcDateText(startTime));
-    out.set_string("ip", srcEndpoint.ip_address().string());
-    out.set_string("file", fqpn);
-    out.set_string("req_file", reqFile);
-    out.set_string("protocol", protocol);
-    out.set_string("state", state_string());
-    out.set_string("operation", transmitting ? "transmit" : "receive");
-    out.set_string("mode", binary ? "binary" : "ascii");
-    out.set_string("status", message);
+    std::vector<std::pair<std::string, std::string>> list;
+    fields(list);
+    for (const auto& field : list) out.set_string(field.first, field.second);
 }
 
 osk::CStringMap CState::sm() const

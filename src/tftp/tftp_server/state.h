@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "standard/endpoint.h"
 #include "standard/file_offset.h"
@@ -72,6 +74,8 @@ public:
     // to out.
     void sm(osk::CStringMap& out) const;
     osk::CStringMap sm() const;
+    // The same keys and values as sm(), in the order listed there.
+    void fields(std::vector<std::pair<std::string, std::string>>& out) const;
 
     // ---- CObject --------------------------------------------------------
     std::string typeName() const override { return "CState"; }

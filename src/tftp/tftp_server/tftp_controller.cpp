@@ -14,6 +14,7 @@
 #include "exp_eval/log_name_evaluator.h"
 #include "extended/exception.h"
 #include "extended/library_info.h"
+#include "standard/guard.h"
 #include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
 #include "tftp/tftp_server/tftp_io.h"
 #include "tftp/tftp_server/tftp_server.h"
@@ -88,6 +89,8 @@ CTFTPController::CTFTPController(const std::string& name, const std::string& con
       _reactor(new ACE_Reactor(new osk::CSTReactor, true)),
       _notifier(new osk::CShutdownNotifier(_reactor.get())),
       _eval(this),
+      _eventPublisher(this),
+      _eventPublisherPtr(&_eventPublisher),
       _logLevels(osk::CException::severityMask(kDefaultLevels))
 {
     osk::CMasterController::config(_config);
@@ -142,9 +145,8 @@ void CTFTPController::init(bool serve)
         registerQueryResponse(kPing, kPong);
         _openFDManagers();
         _setOpenFileLimit();
-        // The UDP event publisher: a plug-in offering "CIUDPPublisherFactory"
-        // is looked for here, before the engine starts. Without one the
-        // service runs unchanged.
+        // Without a UDP event publisher plug-in the service runs unchanged.
+        _findUDPPublisher();
         _server.reset(new CTFTPServer(this, _reactor.get()));
         if (serve)
             _server->init();
@@ -259,6 +261,8 @@ void CTFTPController::_releaseParts()
     // plug-in libraries that hold their code.
     shutdownPlugins();
     _server.reset();
+    // The UDP publisher's code lives in its plug-in.
+    udpPublisher(CIUDPPublisherFactory::publisher_ptr());
     _closeFDManagers();
     unloadPlugins();
 }
@@ -304,9 +308,38 @@ void CTFTPController::resume()
     if (_server) _server->resume();
 }
 
-void CTFTPController::cancelTransfer(unsigned int transferID)
+bool CTFTPController::cancelTransfer(unsigned int transferID)
 {
-    if (_server) _server->cancel(transferID);
+    return _server ? _server->cancel(transferID) : false;
+}
+
+CIUDPPublisherFactory::publisher_ptr CTFTPController::udpPublisher() const
+{
+    osk::CGuard<osk::CNRMutex> guard(_udpLock);
+    return _udpPublisher;
+}
+
+void CTFTPController::udpPublisher(const CIUDPPublisherFactory::publisher_ptr& publisher)
+{
+    CIUDPPublisherFactory::publisher_ptr old;
+    {
+        osk::CGuard<osk::CNRMutex> guard(_udpLock);
+        old = _udpPublisher;
+        _udpPublisher = publisher;
+    }
+    // The old publisher (its thread, its code in the plug-in) goes here,
+    // outside the lock, unless a console still holds it.
+}
+
+void CTFTPController::_findUDPPublisher()
+{
+    if (udpPublisher()) return;
+    for (CPlugin* plugin : findPluginTypes(CIUDPPublisherFactory::interfaceName())) {
+        auto* factory = dynamic_cast<CIUDPPublisherFactory*>(plugin);
+        if (!factory) continue;
+        udpPublisher(factory->createUDPPublisher(this));
+        return;
+    }
 }
 
 void CTFTPController::cleanup()

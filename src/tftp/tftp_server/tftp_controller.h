@@ -8,6 +8,7 @@
 
 #include "extended/config.h"
 #include "extended/shutdown_notifier.h"
+#include "standard/nr_mutex.h"
 #include "tftp/tftp_base/tftp_eval.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager_factory.h"
@@ -66,7 +67,12 @@ public:
     std::string appName() const override { return _name; }
     CTFTPConfigNames& tftpConfigNames() override { return _configNames; }
     const fd_manager_table& fdManagers() const override { return _fdManagers; }
-    void cancelTransfer(unsigned int transferID) override;
+    bool cancelTransfer(unsigned int transferID) override;
+    CIUDPPublisherFactory::publisher_ptr udpPublisher() const override;
+    // Installs a publisher (tests, or a host that creates it itself); an
+    // empty pointer removes it.
+    void udpPublisher(const CIUDPPublisherFactory::publisher_ptr& publisher);
+    CTFTPEventPublisherPtr eventPublisher() const override { return _eventPublisherPtr; }
     // The service's configuration; every call through it holds its lock.
     osk::CConfigPtr config() const override { return _config; }
     CTFTPServer* server() const { return _server.get(); }
@@ -92,9 +98,11 @@ private:
     void _openFDManagers();
     void _closeFDManagers();
     void _setOpenFileLimit();
-    // Stops the plug-ins, the engine and the managers and unloads the
-    // plug-ins; does nothing for parts already gone.
+    // Stops the plug-ins, the engine, the UDP publisher and the managers and
+    // unloads the plug-ins; does nothing for parts already gone.
     void _releaseParts();
+    // The publisher of the first plug-in offering "CIUDPPublisherFactory".
+    void _findUDPPublisher();
 
     // Holds the ACE library open for the controller's whole life. The
     // plug-ins initialise and finalise ACE themselves; without the host's
@@ -120,6 +128,10 @@ private:
     // Every manager created, each shut down once (a manager may serve
     // several names, or none after a later one took its name).
     std::vector<fd_manager_ptr> _managers;
+    CTFTPEventPublisher _eventPublisher;
+    CTFTPEventPublisherPtr _eventPublisherPtr;
+    mutable osk::CNRMutex _udpLock;
+    CIUDPPublisherFactory::publisher_ptr _udpPublisher;
     std::atomic<uint32_t> _logLevels;
     std::atomic<bool> _running{false};
     bool _handleSignals = true;

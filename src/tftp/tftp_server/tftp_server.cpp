@@ -15,6 +15,7 @@
 #include "standard/guard.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_server/request_processor.h"
+#include "tftp/tftp_server/state_event.h"
 #include "tftp/tftp_server/tftp_config_names.h"
 #include "tftp/tftp_server/tftp_io.h"
 #include "tftp/tftp_server/transfer_handler.h"
@@ -120,6 +121,10 @@ osk::CMessage msg(const char* text) { return osk::CMessage(text, kModule); }
 CTFTPServer::CTFTPServer(CITFTPController* controller, ACE_Reactor* reactor)
     : _controller(controller), _reactor(reactor)
 {
+    if (_controller) {
+        _udpPublisher = _controller->udpPublisher();
+        _events = _controller->eventPublisher();
+    }
 }
 
 CTFTPServer::~CTFTPServer()
@@ -825,6 +830,16 @@ void CTFTPServer::deletePartial(const std::string& path)
 void CTFTPServer::publish(const CState& state)
 {
     if (_publisher) _publisher(state);
+    // Nobody listening costs one test per pass: no event is built.
+    const bool inProcess = _events.get() && _events.get()->hasSubscribers();
+    if (!_udpPublisher && !inProcess) return;
+    try {
+        const osk::CAppEventPtr event(new CStateEvent(_controller->serverIndex(), new CState(state)));
+        if (_udpPublisher) _udpPublisher->publish(event, static_cast<uint32_t>(state.transferID));
+        if (inProcess) _events->publishEvent(event);
+    } catch (const osk::CException& e) {
+        _controller->exceptionFacade().push(e);
+    }
 }
 
 bool CTFTPServer::findTransfer(const osk::CEndpoint& client, CState& out) const

@@ -13,6 +13,8 @@
 #include "standard/nr_mutex.h"
 #include "standard/sock_dgram.h"
 #include "standard/timeval.h"
+#include "tftp/tftp_interfaces/i_udp_publisher_factory.h"
+#include "tftp/tftp_interfaces/tftp_event_publisher.h"
 #include "tftp/tftp_server/conn_req.h"
 #include "tftp/tftp_server/state.h"
 #include "tftp/tftp_server/state_queue.h"
@@ -92,6 +94,8 @@ public:
     bool cancel(uint64_t transferID);
     // Removes the file at path when partial uploads are to be deleted.
     void deletePartial(const std::string& path);
+    // Hands a transfer event to the UDP publisher and the in-process
+    // subscribers; builds nothing when neither is there.
     void publish(const CState& state);
     void publisher(const publisher_t& observer) { _publisher = observer; }
 
@@ -159,4 +163,8 @@ private:
     // those files may be removed when the upload fails.
     std::set<uint64_t> _createdUploads;
     publisher_t _publisher;
+    // Taken from the controller at init(); the controller releases its own
+    // after the engine is gone.
+    CIUDPPublisherFactory::publisher_ptr _udpPublisher;
+    CTFTPEventPublisherPtr _events;
 };

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -27,6 +28,7 @@
 #include "support/temp_dir.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
 #include "tftp/tftp_server/tftp_controller.h"
+#include "tftp/tftp_server/state_event.h"
 #include "tftp/tftp_server/udp_frontend.h"
 
 namespace {
@@ -198,6 +200,7 @@ protected:
         _controller.reset(new CTFTPController("zelvo-test"));
         _controller->handleSignals(false);
         _controller->addFDManagerFactory(&_factory);
+        if (_udp) _controller->udpPublisher(_udp);
         std::map<std::string, std::string> all = {
             {"tftp.virtual_root", _root},      {"tftp.access.allow", "true"}, {"tftp.overwrite.allow", "false"},
             {"tftp.engine.listen_on", "127.0.0.1"}, {"tftp.engine.port", "0"},   {"tftp.timeout", "1s"},
@@ -251,6 +254,7 @@ protected:
     // Storage of the controller (its private key).
     test_support::TempDir _var;
     CTestFactory _factory;
+    CIUDPPublisherFactory::publisher_ptr _udp;
     std::unique_ptr<CTFTPController> _controller;
     std::thread _thread;
     uint16_t _requestPort = 0;
@@ -604,6 +608,98 @@ TEST(TFTPEngineStartTest, NoDescriptorManagerStopsTheStart)
     } catch (const osk::CException& e) {
         EXPECT_EQ("No plugins support the descriptor manager interface.", e.whatMsg().formatted());
     }
+}
+
+
+// ---- transfer events ---------------------------------------------------------------
+
+// Keeps every event the engine hands to the UDP publisher.
+class CRecordingPublisher : public CIUDPPublisher {
+public:
+    void publish(const osk::CAppEventPtr& event, uint32_t transferID) override
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        _events.push_back(event);
+        _ids.push_back(transferID);
+    }
+    void subscribe(const osk::CEndpoint&, const std::string&, const std::string&) override {}
+    void unsubscribe(const osk::CEndpoint&) override {}
+    void archiveCount(osk::CStringMap&) const override {}
+    void clearArchive() override {}
+    std::vector<osk::CAppEventPtr> events() const
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _events;
+    }
+    std::vector<uint32_t> ids() const
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _ids;
+    }
+
+private:
+    mutable std::mutex _mutex;
+    std::vector<osk::CAppEventPtr> _events;
+    std::vector<uint32_t> _ids;
+};
+
+TEST_F(TFTPServerTest, EveryPassIsPublishedAndTheLastEventIsTheCompletedTransfer)
+{
+    auto* recorder = new CRecordingPublisher;
+    _udp = CIUDPPublisherFactory::publisher_ptr(recorder);
+    writeFile("ev.bin", pattern(700));
+    start();
+    CClient client;
+    client.send(_requestPort, request(1, "ev.bin"));
+    Bytes packet;
+    uint16_t port = 0;
+    for (uint16_t block = 1; block <= 2; ++block) {
+        ASSERT_TRUE(client.recv(packet, 2000, &port));
+        client.send(port, ack(block));
+    }
+    EXPECT_TRUE(waitGone(client, 2000));
+    stop();
+    const auto events = recorder->events();
+    ASSERT_GE(events.size(), 3u);
+    std::vector<std::string> states;
+    for (size_t i = 0; i < events.size(); ++i) {
+        const CStateEvent* event = CStateEvent::pointee(events[i]);
+        ASSERT_NE(nullptr, event);
+        EXPECT_EQ(event->state()->transferID, recorder->ids()[i]);
+        EXPECT_EQ(recorder->ids()[0], recorder->ids()[i]);
+        if (i) {
+            EXPECT_LT(events[i - 1]->sequence(), events[i]->sequence());
+        }
+        states.push_back(event->state()->state_string());
+    }
+    EXPECT_EQ("need_ack", states.front());
+    osk::CStringMap last;
+    events.back()->sm(last);
+    EXPECT_EQ("complete", last.get_string("state"));
+    EXPECT_EQ("success", last.get_string("status"));
+    EXPECT_EQ("transmit", last.get_string("operation"));
+    EXPECT_EQ("0", last.get_string("fd"));
+    EXPECT_EQ(_root + "/ev.bin", last.get_string("file"));
+}
+
+TEST_F(TFTPServerTest, NobodyListeningMeansNoEventIsBuilt)
+{
+    writeFile("quiet.bin", pattern(700));
+    start();
+    ASSERT_FALSE(_controller->udpPublisher());
+    ASSERT_FALSE(_controller->eventPublisher()->hasSubscribers());
+    const int64_t before = osk::CAppEvent(0, osk::CAppEvent::control, "test", 0).sequence();
+    CClient client;
+    client.send(_requestPort, request(1, "quiet.bin"));
+    Bytes packet;
+    uint16_t port = 0;
+    for (uint16_t block = 1; block <= 2; ++block) {
+        ASSERT_TRUE(client.recv(packet, 2000, &port));
+        client.send(port, ack(block));
+    }
+    EXPECT_TRUE(waitGone(client, 2000));
+    // Sequence numbers are drawn by every event built: none was.
+    EXPECT_EQ(before + 1, osk::CAppEvent(0, osk::CAppEvent::control, "test", 0).sequence());
 }
 
 } // namespace
