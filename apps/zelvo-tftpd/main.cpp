@@ -9,7 +9,6 @@
 
 #include "extended/exception.h"
 #include "extended/library_info.h"
-#include "local_fs/local_fd_manager_factory.h"
 #include "standard/endpoint.h"
 #include "tftp/tftp_server/conn_req.h"
 #include "tftp/tftp_server/state.h"
@@ -39,7 +38,8 @@ void printUsage(std::ostream& out)
 }
 
 // Dry run of admission for one request, through the engine's own decision
-// step.
+// step. The plug-ins are loaded and opened (the descriptor managers come
+// from them) but none runs: no console listens and no socket is bound.
 int explain(const std::string& configPath, const std::string& client, const std::string& op,
             const std::string& name)
 {
@@ -47,9 +47,7 @@ int explain(const std::string& configPath, const std::string& client, const std:
         std::cerr << "zelvo-tftpd: the operation must be 'rrq' or 'wrq'\n";
         return 2;
     }
-    localfs::CLocalFDManagerFactory localFactory;
     CTFTPController controller("zelvo-tftpd", configPath);
-    controller.addFDManagerFactory(&localFactory);
     controller.logLevels(osk::CException::severityMask("error"));
     controller.init(false);
 
@@ -96,9 +94,7 @@ int run(const std::string& configPath)
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
-    localfs::CLocalFDManagerFactory localFactory;
     CTFTPController controller("zelvo-tftpd", configPath);
-    controller.addFDManagerFactory(&localFactory);
     controller.handleSignals(false);
     controller.init();
 

@@ -48,6 +48,8 @@ tftp.engine.port=$PORT
 tftp.timeout=1s
 tftp.max_retransmits=5
 tftp.upload.permissions=420
+system.plugins=zelvo_local_fs
+system.storage.path=$WORK
 system.log.levels=error
 CONF
 

@@ -1,12 +1,19 @@
 #include "tftp/tftp_server/tftp_controller.h"
 
 #include <ace/Reactor.h>
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
 #include "ace_ext/general_reactor_types.h"
+#include "exp_eval/log_name_evaluator.h"
 #include "extended/exception.h"
 #include "extended/library_info.h"
+#include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
 #include "tftp/tftp_server/tftp_io.h"
 #include "tftp/tftp_server/tftp_server.h"
 
@@ -16,11 +23,17 @@ const uint32_t kInfo = 1;
 const uint32_t kWarning = 2;
 const uint32_t kVerbose = 32;
 const char* const kDefaultLevels = "info,warning,error,audit";
+const unsigned long kDefaultOpenFiles = 20000;
+// The directory the plug-ins are loaded from, when not the directory of
+// this library.
+const char* const kKeyPluginPath = "system.plugins.path";
 
 const char* const kCannotReadConfig = "Cannot read configuration file.";
 const char* const kCannotOpenConfig = "Cannot open '%1'.";
 const char* const kStarting = "The %1 daemon is starting.";
 const char* const kShutDown = "The %1 daemon has shut down.";
+const char* const kPluginsMissing = "Cannot load the plugins named in '%1'.";
+const char* const kPluginsLoaded = "%1 of the %2 plugins loaded; the log names the failures.";
 const char* const kNoFactories = "No plugins support the descriptor manager interface.";
 const char* const kCannotLoadManager = "Cannot load a descriptor manager.";
 const char* const kDuplicateVfs = "Multiple descriptor managers are registered for virtual filesystem /'%1'.";
@@ -29,6 +42,38 @@ const char* const kHost = "Host name is %1, platform is %2.";
 const char* const kBanner = "%1 version %2 (build %3) is running.";
 const char* const kPing = "query_ping";
 const char* const kPong = "pong";
+
+// Any object of this library: its address tells the loader which file the
+// library was loaded from.
+const char kThisLibrary = 0;
+
+// The directory of the shared library this code is part of; empty when the
+// loader cannot tell.
+std::string thisLibraryDirectory()
+{
+    Dl_info info{};
+    if (::dladdr(&kThisLibrary, &info) == 0 || !info.dli_fname) return std::string();
+    const std::string file = info.dli_fname;
+    const size_t slash = file.find_last_of('/');
+    if (slash == std::string::npos) return std::string();
+    const std::string directory = slash == 0 ? "/" : file.substr(0, slash);
+    char resolved[PATH_MAX];
+    return ::realpath(directory.c_str(), resolved) ? std::string(resolved) : directory;
+}
+
+// The number of names in a comma list (blank pieces do not count).
+size_t listedNames(const std::string& list)
+{
+    size_t count = 0;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        if (list.find_first_not_of(" \t", start) < comma) ++count;
+        start = comma + 1;
+    }
+    return count;
+}
 } // namespace
 
 CTFTPController::CTFTPController(const std::string& name, const std::string& configPath)
@@ -37,15 +82,22 @@ CTFTPController::CTFTPController(const std::string& name, const std::string& con
       _config(new osk::CConfig(osk::CLibraryInfo::version(), osk::CLibraryInfo::build(), configPath)),
       _reactor(new ACE_Reactor(new osk::CSTReactor, true)),
       _notifier(new osk::CShutdownNotifier(_reactor.get())),
+      _eval(this),
       _logLevels(osk::CException::severityMask(kDefaultLevels))
 {
     osk::CMasterController::config(_config);
+    // The build places the plug-ins next to libtftp_rconsole.so, and an
+    // installation puts them beside it as well.
+    const std::string libraries = thisLibraryDirectory();
+    if (!libraries.empty()) libDir(libraries);
 }
 
 CTFTPController::~CTFTPController()
 {
-    _server.reset();
-    _closeFDManagers();
+    // A start that failed, or a daemon that never ran, still stops what was
+    // started.
+    _releaseParts();
+    osk::CLogNameEvaluator::uninstall();
     _notifier.reset();
     // Writes what is still queued; the log thread uses this controller.
     stopLog();
@@ -56,7 +108,9 @@ void CTFTPController::syslog(uint32_t severity, const osk::CMessage& message, in
     if (logs(severity)) osk::CMasterController::syslog(severity, message, errCode);
 }
 
-void CTFTPController::init(bool bindSockets)
+std::string CTFTPController::type() const { return CTFTPRConsoleHandler::tftpControllerType; }
+
+void CTFTPController::init(bool serve)
 {
     CTFTPConfigNames::addLegacyTranslations(*_config);
     if (!_configPath.empty() && !_config->read(_configPath))
@@ -65,32 +119,84 @@ void CTFTPController::init(bool bindSockets)
                             kModule);
     const std::string levels = _config->get_string(osk::CConfigNames::logLevels(), kDefaultLevels);
     if (!_levelsFixed) _logLevels.store(osk::CException::severityMask(levels));
+    if (_config->hasValue(kKeyPluginPath)) libDir(_config->get_path(kKeyPluginPath, libDir()));
+    // A bracketed file log-target name is an expression of this evaluator.
+    osk::CLogNameEvaluator::install(_eval);
     // A serving daemon logs through the log task and its configured targets;
     // a dry run writes its few lines directly.
-    if (bindSockets) startLog();
-
+    if (serve) {
+        startLog();
+        initSockets();
+        initPrivateKey();
+    }
+    _eval.initBlowfish();
     syslog(kInfo, osk::CMessage(kStarting, kModule).pushs(appName()));
-    registerQueryResponse(kPing, kPong);
-    _openFDManagers();
-    _setOpenFileLimit(_config->get_ulong(CTFTPConfigNames::maxOpenFiles(), 20000));
 
-    _server.reset(new CTFTPServer(this, _reactor.get()));
-    if (bindSockets)
-        _server->init();
-    else
-        _server->initDecisions();
-    _server->tftpio()->verbose(logs(kVerbose));
+    try {
+        _loadPlugins(serve);
+        registerQueryResponse(kPing, kPong);
+        _openFDManagers();
+        _setOpenFileLimit();
+        // The UDP event publisher: a plug-in offering "CIUDPPublisherFactory"
+        // is looked for here, before the engine starts. Without one the
+        // service runs unchanged.
+        _server.reset(new CTFTPServer(this, _reactor.get()));
+        if (serve)
+            _server->init();
+        else
+            _server->initDecisions();
+        _server->tftpio()->verbose(logs(kVerbose));
+        if (serve) setPrivileges(_config);
+    } catch (...) {
+        _releaseParts();
+        throw;
+    }
+}
+
+void CTFTPController::_loadPlugins(bool run)
+{
+    loadPlugins(_config);
+    // A named plug-in that did not load (missing, not a plug-in, refused)
+    // stops the start: the daemon would otherwise run without a part the
+    // operator asked for.
+    const size_t named = listedNames(_config->get_string(osk::CConfigNames::plugins(), std::string()));
+    const size_t loaded = findAllPlugins().size();
+    if (loaded < named)
+        throw OSK_EXCEPTION(osk::CMessage(kPluginsMissing, kModule).pushs(osk::CConfigNames::plugins()),
+                            osk::CMessage(kPluginsLoaded, kModule).push(loaded).push(named),
+                            "CTFTPController::init", kModule);
+    // A dry run needs only the descriptor managers, which the factories
+    // create whether their plug-ins run or not; running would start the
+    // console and the publishers.
+    if (run) {
+        runPlugins();
+        setChroot(_config);
+    }
+    reportPlugins();
 }
 
 void CTFTPController::_openFDManagers()
 {
-    if (_factories.empty())
+    std::vector<CITFTPFDManagerFactory*> factories;
+    bool unusable = false;
+    for (CPlugin* plugin : findPluginTypes(CITFTPFDManagerFactory::interfaceName())) {
+        CITFTPFDManagerFactory* factory = dynamic_cast<CITFTPFDManagerFactory*>(plugin);
+        if (factory)
+            factories.push_back(factory);
+        else
+            unusable = true;  // claims the interface without implementing it
+    }
+    factories.insert(factories.end(), _factories.begin(), _factories.end());
+    if (unusable)
+        throw OSK_EXCEPTION(osk::CMessage(kCannotLoadManager, kModule), osk::CMessage(),
+                            "CTFTPController::fdManager", kModule);
+    if (factories.empty())
         throw OSK_EXCEPTION(osk::CMessage(kNoFactories, kModule), osk::CMessage(), "CTFTPController::fdManager",
                             kModule);
     const bool massage = _config->get_bool(CTFTPConfigNames::massageFilenames(), true);
     const bool createPaths = _config->get_bool(CTFTPConfigNames::pathCreation(), false);
     const uint16_t perms = _config->get_uint16(CTFTPConfigNames::uploadPerms(), 0660);
-    for (CITFTPFDManagerFactory* factory : _factories) {
+    for (CITFTPFDManagerFactory* factory : factories) {
         fd_manager_ptr manager;
         try {
             manager = factory->createFDManager(this);
@@ -101,6 +207,7 @@ void CTFTPController::_openFDManagers()
         if (!manager)
             throw OSK_EXCEPTION(osk::CMessage(kCannotLoadManager, kModule), osk::CMessage(),
                                 "CTFTPController::fdManager", kModule);
+        _managers.push_back(manager);
         manager->initManager();
         manager->setPathCreation(createPaths);
         manager->massageFilenames(massage);
@@ -116,24 +223,39 @@ void CTFTPController::_openFDManagers()
 
 void CTFTPController::_closeFDManagers()
 {
-    for (auto& entry : _fdManagers) {
+    _fdManagers.clear();
+    for (auto& manager : _managers) {
         try {
-            entry.second->shutdownManager();
+            manager->shutdownManager();
         } catch (const osk::CException& e) {
             exceptionFacade().push(e);
         }
     }
-    _fdManagers.clear();
+    _managers.clear();
 }
 
-void CTFTPController::_setOpenFileLimit(unsigned long limit)
+void CTFTPController::_setOpenFileLimit()
 {
+    const std::string key = CTFTPConfigNames::maxOpenFiles();
+    unsigned long wanted = _config->get_ulong(key, kDefaultOpenFiles);
+    // A configured limit must be granted; the default asks for no more than
+    // the hard limit this process already has.
     rlimit current{};
-    if (::getrlimit(RLIMIT_NOFILE, &current) != 0) return;
-    rlimit wanted = current;
-    wanted.rlim_cur = static_cast<rlim_t>(limit);
-    if (wanted.rlim_cur > current.rlim_max) wanted.rlim_cur = current.rlim_max;
-    ::setrlimit(RLIMIT_NOFILE, &wanted);
+    if (!_config->hasValue(key) && ::getrlimit(RLIMIT_NOFILE, &current) == 0 && current.rlim_max != RLIM_INFINITY)
+        wanted = std::min<unsigned long>(wanted, static_cast<unsigned long>(current.rlim_max));
+    setOpenFileLimit(static_cast<int>(std::min<unsigned long>(wanted, INT_MAX)));
+}
+
+void CTFTPController::_releaseParts()
+{
+    // Consoles and other plug-ins stop first: their threads reach the engine
+    // and the manager table. The engine then closes the files of unfinished
+    // transfers through their managers, and the managers go before the
+    // plug-in libraries that hold their code.
+    shutdownPlugins();
+    _server.reset();
+    _closeFDManagers();
+    unloadPlugins();
 }
 
 int CTFTPController::daemon()
@@ -185,10 +307,9 @@ void CTFTPController::cancelTransfer(unsigned int transferID)
 void CTFTPController::cleanup()
 {
     if (_notifier->registered()) _notifier->removeHandlers();
-    // The engine closes the files of running transfers through their
-    // managers, so it goes first.
-    _server.reset();
-    _closeFDManagers();
+    _releaseParts();
     deregisterQueryResponse(kPing);
     syslog(kInfo, osk::CMessage(kShutDown, kModule).pushs(appName()));
+    osk::CLogNameEvaluator::uninstall();
+    deinitSockets();
 }

@@ -8,6 +8,7 @@
 
 #include "extended/config.h"
 #include "extended/shutdown_notifier.h"
+#include "tftp/tftp_base/tftp_eval.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager_factory.h"
 #include "tftp/tftp_server/tftp_config_names.h"
@@ -15,13 +16,18 @@
 class ACE_Reactor;
 class CTFTPServer;
 
-// The master controller of the TFTP daemon: reads the configuration, builds
+// The master controller of the TFTP daemon: reads the configuration, hosts
+// the plug-ins (descriptor-manager factories, the remote console), builds
 // the table of descriptor managers, owns the engine and its reactor and runs
 // the engine on the thread that calls daemon().
 //
 // Lifecycle: construct -> init() -> daemon() on the daemon thread -> stop()
 // from another thread (or a termination signal) -> the engine loop returns ->
 // cleanup() -> shutdown signalled.
+//
+// Plug-ins are loaded from libDir(): the directory named by the key
+// "system.plugins.path", else the directory of the library this controller
+// is built into (libtftp_rconsole.so), where the build places the plug-ins.
 class CTFTPController : public CITFTPController {
 public:
     // name is the daemon's display name; configPath the configuration file
@@ -29,15 +35,19 @@ public:
     explicit CTFTPController(const std::string& name, const std::string& configPath = std::string());
     ~CTFTPController() override;
 
-    // Descriptor-manager factories offered to the controller (not owned).
-    // Each creates one manager in init().
+    // A descriptor-manager factory offered directly rather than by a
+    // plug-in (not owned; tests use it). init() asks these after the
+    // plug-ins' factories, so their managers win a contested name.
     void addFDManagerFactory(CITFTPFDManagerFactory* factory) { _factories.push_back(factory); }
 
-    // The start sequence: configuration, query responses, descriptor
-    // managers, open-file limit, engine. Throws on any failure.
-    // Without bindSockets the engine only prepares its decisions (for a dry
-    // run of admission): nothing listens and daemon() must not be called.
-    void init(bool bindSockets = true);
+    // The start sequence: configuration, private key, plug-ins, query
+    // responses, descriptor managers, open-file limit, engine, privileges.
+    // Throws on any failure, after stopping what it had started.
+    // Without serve it prepares a dry run of admission: the plug-ins are
+    // loaded and opened but none runs (no console listens), no socket is
+    // bound, no key file is written, root and privileges stay as they are;
+    // daemon() must not be called.
+    void init(bool serve = true);
     // The daemon thread's body: runs the engine until stop(), then cleanup().
     int daemon() override;
     // Stops the engine and waits until daemon() has cleaned up. Safe to call
@@ -49,7 +59,9 @@ public:
     // Termination signals stop the daemon (default true; tests turn it off).
     void handleSignals(bool on) { _handleSignals = on; }
 
-    std::string type() const override { return "CTFTPController"; }
+    // CTFTPRConsoleHandler::tftpControllerType: the console serves only a
+    // controller of this type.
+    std::string type() const override;
     osk::CShutdownNotifier& shutdownNotifier() const override { return *_notifier; }
     std::string appName() const override { return _name; }
     CTFTPConfigNames& tftpConfigNames() override { return _configNames; }
@@ -58,6 +70,9 @@ public:
     // The service's configuration; every call through it holds its lock.
     osk::CConfigPtr config() const override { return _config; }
     CTFTPServer* server() const { return _server.get(); }
+    // The controller's own evaluator (keyed with the shared server key); it
+    // evaluates bracketed log file names.
+    const CTFTPEval& eval() const { return _eval; }
     ACE_Reactor* reactor() const { return _reactor.get(); }
 
     // Writes the entry when its severity is among the configured log levels
@@ -73,9 +88,13 @@ public:
     bool logs(uint32_t severity) const { return (severity & _logLevels.load()) != 0; }
 
 private:
+    void _loadPlugins(bool run);
     void _openFDManagers();
     void _closeFDManagers();
-    void _setOpenFileLimit(unsigned long limit);
+    void _setOpenFileLimit();
+    // Stops the plug-ins, the engine and the managers and unloads the
+    // plug-ins; does nothing for parts already gone.
+    void _releaseParts();
 
     std::string _name;
     std::string _configPath;
@@ -83,9 +102,13 @@ private:
     CTFTPConfigNames _configNames;
     std::unique_ptr<ACE_Reactor> _reactor;
     std::unique_ptr<osk::CShutdownNotifier> _notifier;
+    CTFTPEval _eval;
     std::unique_ptr<CTFTPServer> _server;
     std::vector<CITFTPFDManagerFactory*> _factories;
     fd_manager_table _fdManagers;
+    // Every manager created, each shut down once (a manager may serve
+    // several names, or none after a later one took its name).
+    std::vector<fd_manager_ptr> _managers;
     std::atomic<uint32_t> _logLevels;
     std::atomic<bool> _running{false};
     bool _handleSignals = true;

@@ -31,18 +31,20 @@ inline bool exists(const std::string& path)
     return lstat(path.c_str(), &st) == 0;
 }
 
-// Where the build put the plug-in libraries: the test program lives in
-// <build>/tests, the plug-ins in <build>/plugins/<name>/.
-inline std::string pluginBuildDir(const std::string& name)
+// The build directory: the test program lives in <build>/tests. The plug-ins
+// the daemon loads are built here, beside libtftp_rconsole.so.
+inline std::string buildDir()
 {
     char self[PATH_MAX] = {};
     const ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
     if (n <= 0) throw std::runtime_error("cannot find the test program");
     std::string build(self, static_cast<size_t>(n));
     build = build.substr(0, build.find_last_of('/'));  // <build>/tests
-    build = build.substr(0, build.find_last_of('/'));  // <build>
-    return build + "/plugins/" + name;
+    return build.substr(0, build.find_last_of('/'));   // <build>
 }
+
+// Where the build put the test-only plug-in libraries of plugins/<name>/.
+inline std::string pluginBuildDir(const std::string& name) { return buildDir() + "/plugins/" + name; }
 
 // Runs body in a forked child, for set-ups that change the process for good
 // (root directory, user and group ids). Gives the child's exit code: body's

@@ -296,11 +296,11 @@ TEST_F(PluginHostTest, ControllerStartFailsWithoutAConfigurationFile)
     EXPECT_EQ(ENOENT, failure.err_code());
 }
 
-// The real local file system plug-in: loaded from its build directory, found
+// The real local file system plug-in: loaded from the build directory, found
 // by its interface, and its manager serves a file.
 TEST_F(PluginHostTest, LocalFileSystemModuleOffersAWorkingDescriptorManager)
 {
-    controller.libDir(host_test::pluginBuildDir("local_fs"));
+    controller.libDir(host_test::buildDir());
     set("system.plugins", "zelvo_local_fs");
     controller.loadPlugins(config);
     const CPlugin::plugin_list_t factories = controller.findPluginTypes("CITFTPFDManagerFactory");

@@ -24,6 +24,7 @@
 
 #include "extended/exception.h"
 #include "standard/guard.h"
+#include "support/temp_dir.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
 #include "tftp/tftp_server/tftp_controller.h"
 #include "tftp/tftp_server/udp_frontend.h"
@@ -200,7 +201,8 @@ protected:
         std::map<std::string, std::string> all = {
             {"tftp.virtual_root", _root},      {"tftp.access.allow", "true"}, {"tftp.overwrite.allow", "false"},
             {"tftp.engine.listen_on", "127.0.0.1"}, {"tftp.engine.port", "0"},   {"tftp.timeout", "1s"},
-            {"tftp.max_retransmits", "5"},     {"system.log.levels", std::getenv("ZELVO_TEST_LOG") ? std::getenv("ZELVO_TEST_LOG") : "error"},
+            {"tftp.max_retransmits", "5"},     {"system.storage.path", _var.path()},
+            {"system.log.levels", std::getenv("ZELVO_TEST_LOG") ? std::getenv("ZELVO_TEST_LOG") : "error"},
         };
         for (const auto& key : keys) all[key.first] = key.second;
         for (const auto& key : all) _controller->config()->set_string(key.first, key.second);
@@ -246,6 +248,8 @@ protected:
     }
 
     std::string _root;
+    // Storage of the controller (its private key).
+    test_support::TempDir _var;
     CTestFactory _factory;
     std::unique_ptr<CTFTPController> _controller;
     std::thread _thread;
@@ -571,8 +575,10 @@ TEST_F(TFTPServerTest, PausedEngineAndConnectionLimitStaySilent)
 TEST(TFTPEngineStartTest, MissingVirtualRootStopsTheStart)
 {
     CTestFactory factory;
+    test_support::TempDir var;
     CTFTPController controller("zelvo-test");
     controller.addFDManagerFactory(&factory);
+    controller.config()->set_string("system.storage.path", var.path());
     controller.config()->set_string("system.log.levels", "error");
     controller.config()->set_string("tftp.engine.listen_on", "127.0.0.1");
     controller.config()->set_string("tftp.engine.port", "0");
@@ -587,7 +593,9 @@ TEST(TFTPEngineStartTest, MissingVirtualRootStopsTheStart)
 
 TEST(TFTPEngineStartTest, NoDescriptorManagerStopsTheStart)
 {
+    test_support::TempDir var;
     CTFTPController controller("zelvo-test");
+    controller.config()->set_string("system.storage.path", var.path());
     controller.config()->set_string("system.log.levels", "error");
     controller.config()->set_string("tftp.virtual_root", "/tmp");
     try {

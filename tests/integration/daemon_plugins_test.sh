@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# zelvo-tftpd as it runs from the build tree: the example configuration
+# (etc/zelvo-tftpd.conf) with its paths and ports moved into a temporary
+# directory, the descriptor manager and the remote console loaded as
+# plug-ins from beside libtftp_rconsole.so.
+# Usage: daemon_plugins_test.sh DAEMON CONSOLE SRCDIR
+set -uo pipefail
+DAEMON=$(realpath "$1")
+CONSOLE=$(realpath "$2")
+SRC=$(realpath "$3")
+PY=/usr/bin/python3
+WORK=$(mktemp -d /tmp/zelvo-it-plugins-XXXXXX)
+ROOT=$WORK/root
+VAR=$WORK/var
+mkdir -p "$ROOT" "$VAR"
+failures=0
+DPID=
+
+cleanup() {
+    if [ -n "$DPID" ] && kill -0 "$DPID" 2>/dev/null; then kill -KILL "$DPID" 2>/dev/null; fi
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+pass() { echo "PASS: $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+free_port() { # udp|tcp
+    $PY -c 'import socket,sys; t=socket.SOCK_DGRAM if sys.argv[1]=="udp" else socket.SOCK_STREAM
+s=socket.socket(socket.AF_INET, t); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' "$1"
+}
+ping_daemon() { # port -> prints the answer to query_ping, empty when none
+    $PY - "$1" <<'PYEOF'
+import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.settimeout(0.2)
+s.sendto(b"query_ping", ("127.0.0.1", int(sys.argv[1])))
+try: print(s.recvfrom(100)[0].decode())
+except Exception: print("")
+PYEOF
+}
+
+PORT=$(free_port udp)
+CPORT=$(free_port tcp)
+echo "served by the daemon" > "$ROOT/hello.txt"
+
+# The example configuration with the test's root, storage and ports; every
+# other line (plug-ins, console address, encryption, levels) as shipped.
+conf() { # file [extra sed expression]
+    sed -e "s|^tftp.virtual_root=.*|tftp.virtual_root=$ROOT|" \
+        -e "s|^system.storage.path=.*|system.storage.path=$VAR|" \
+        -e "s|^tftp.engine.port=.*|tftp.engine.port=$PORT|" \
+        -e "s|^tftp.engine.listen_on=.*|tftp.engine.listen_on=127.0.0.1|" \
+        -e "s|^rconsole.port=.*|rconsole.port=$CPORT|" \
+        -e "${2:-s|^$||}" "$SRC/etc/zelvo-tftpd.conf" > "$1"
+}
+conf "$WORK/zelvo-tftpd.conf"
+for key in system.plugins system.storage.path rconsole.port rconsole.listen_on; do
+    grep -q "^$key=" "$WORK/zelvo-tftpd.conf" || fail "the example configuration has no $key"
+done
+
+# ---- start-up failures: the reason printed, exit status 1 ----
+expect_refusal() { # name config-sed expected-text
+    conf "$WORK/bad.conf" "$2"
+    timeout 60 "$DAEMON" --config "$WORK/bad.conf" > "$WORK/bad.out" 2> "$WORK/bad.err"
+    rc=$?
+    if [ $rc -eq 1 ] && grep -qF "$3" "$WORK/bad.err"; then pass "$1: exit 1 with '$3'"; else
+        fail "$1: exit status $rc"; cat "$WORK/bad.err"; fi
+    if grep -q "AddressSanitizer\|runtime error" "$WORK/bad.err" "$WORK/bad.out"; then
+        fail "$1: sanitizer report"; cat "$WORK/bad.err"; fi
+}
+expect_refusal "missing plug-in" "s|^system.plugins=.*|system.plugins=zelvo_local_fs,no_such_plugin,tftp_rconsole|" \
+    "Cannot load the plugins named in 'system.plugins'."
+expect_refusal "no descriptor-manager plug-in" "s|^system.plugins=.*|system.plugins=tftp_rconsole|" \
+    "No plugins support the descriptor manager interface."
+expect_refusal "plug-in directory without the plug-ins" "s|^system.plugins=|system.plugins.path=$WORK\nsystem.plugins=|" \
+    "Cannot load the plugins named in 'system.plugins'."
+
+# ---- the daemon with both plug-ins ----
+"$DAEMON" --config "$WORK/zelvo-tftpd.conf" --foreground > "$WORK/daemon.out" 2> "$WORK/daemon.err" &
+DPID=$!
+reply=
+for _ in $(seq 100); do
+    reply=$(ping_daemon "$PORT")
+    [ "$reply" = "pong" ] && break
+    kill -0 "$DPID" 2>/dev/null || break
+    sleep 0.2
+done
+if [ "$reply" = "pong" ]; then pass "daemon answers query_ping with pong"; else
+    fail "daemon did not start"; cat "$WORK/daemon.out" "$WORK/daemon.err"; exit 1; fi
+
+if grep -q "Loaded 2 plugins: Local File System, Remote Console." "$WORK/daemon.out" "$WORK/daemon.err"; then
+    pass "both plug-ins loaded from the build tree"
+else
+    fail "plug-in report missing"; cat "$WORK/daemon.out" "$WORK/daemon.err"
+fi
+
+rm -f "$WORK/hello.out"
+curl -s --max-time 20 -o "$WORK/hello.out" "tftp://127.0.0.1:$PORT/hello.txt"
+if cmp -s "$ROOT/hello.txt" "$WORK/hello.out"; then pass "curl download"; else fail "curl download"; fi
+
+# The console: enciphered login with the default administrator password.
+timeout 30 "$CONSOLE" --host 127.0.0.1 --port "$CPORT" info > "$WORK/console.out" 2>&1
+rc=$?
+if [ $rc -eq 0 ] && grep -q "ack" "$WORK/console.out"; then pass "console 'info' acknowledged"; else
+    fail "console 'info': exit status $rc"; cat "$WORK/console.out"; fi
+echo "wrong password" > "$WORK/wrong.pw"
+timeout 30 "$CONSOLE" --host 127.0.0.1 --port "$CPORT" --password-file "$WORK/wrong.pw" info > "$WORK/console.out" 2>&1
+rc=$?
+if [ $rc -ne 0 ]; then pass "console login with a wrong password refused"; else
+    fail "console accepted a wrong password"; cat "$WORK/console.out"; fi
+
+mode=$(stat -c %a "$VAR/private_key.bin" 2>/dev/null || echo missing)
+if [ "$mode" = "660" ]; then pass "private key created with mode 0660"; else fail "private key mode $mode"; fi
+
+# The dry run beside the running daemon: it binds neither the TFTP port nor
+# the console's, so the occupied ports do not disturb it.
+timeout 60 "$DAEMON" --config "$WORK/zelvo-tftpd.conf" --explain 10.0.0.7:1234 rrq hello.txt > "$WORK/explain.out" 2>&1
+rc=$?
+if [ $rc -eq 0 ] && grep -q "decision: *admitted" "$WORK/explain.out" && grep -q "descriptor manager: *file" "$WORK/explain.out"; then
+    pass "--explain beside the running daemon"
+else
+    fail "--explain: exit status $rc"; cat "$WORK/explain.out"
+fi
+
+# ---- clean stop ----
+kill -TERM "$DPID"
+for _ in $(seq 100); do kill -0 "$DPID" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$DPID" 2>/dev/null; then fail "daemon still running 10 s after SIGTERM"; else
+    wait "$DPID"; rc=$?
+    if [ $rc -eq 0 ]; then pass "clean stop on SIGTERM"; else fail "daemon exit status $rc after SIGTERM"; fi
+fi
+DPID=
+if grep -q "The zelvo-tftpd daemon has shut down." "$WORK/daemon.out" "$WORK/daemon.err"; then
+    pass "shut-down logged"
+else
+    fail "no shut-down message"; cat "$WORK/daemon.out" "$WORK/daemon.err"
+fi
+if grep -q "AddressSanitizer\|runtime error" "$WORK/daemon.out" "$WORK/daemon.err"; then
+    fail "sanitizer report"; cat "$WORK/daemon.err"
+fi
+
+echo "$failures failure(s)"
+[ $failures -eq 0 ]

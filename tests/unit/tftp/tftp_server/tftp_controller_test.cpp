@@ -1,0 +1,347 @@
+// The controller's start sequence with the real plug-ins of the build tree:
+// the local file system's descriptor manager (libzelvo_local_fs.so) and the
+// remote console (libtftp_rconsole.so), loaded from beside the library.
+#include "tftp/tftp_server/tftp_controller.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "rconsole_base/rconsole_client.h"
+#include "support/temp_dir.h"
+#include "tftp/tftp_interfaces/i_tftp_fd_manager_factory.h"
+#include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
+#include "tftp/tftp_server/tftp_server.h"
+#include "unit/extended/host_fixture.h"
+
+namespace {
+
+using test_support::TempDir;
+
+std::string canonical(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+// The controller with every log entry kept for the test.
+class CRecordingController : public CTFTPController {
+public:
+    CRecordingController() : CTFTPController("zelvo-test") {}
+    void syslog(uint32_t severity, const osk::CMessage& message, int errCode = 0) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(_mutex);
+            _entries.push_back(message.formatted());
+        }
+        CTFTPController::syslog(severity, message, errCode);
+    }
+    size_t logged(const std::string& text) const
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return static_cast<size_t>(std::count_if(_entries.begin(), _entries.end(), [&](const std::string& entry) {
+            return entry.find(text) != std::string::npos;
+        }));
+    }
+
+private:
+    mutable std::mutex _mutex;
+    std::vector<std::string> _entries;
+};
+
+// A manager that claims the local file system's name (and one of its own)
+// and serves nothing.
+class CClaimingManager : public CITFTPFDManager {
+public:
+    explicit CClaimingManager(int& shutdowns) : _shutdowns(shutdowns) {}
+    std::string managerName() const override { return "claiming"; }
+    void initManager() override {}
+    void shutdownManager() override { ++_shutdowns; }
+    std::vector<std::string> virtualFileSystems() const override { return {"file", "claimed"}; }
+    bool usesVirtualRoot() const override { return true; }
+    bool usesPreProcessor() const override { return true; }
+    bool usesAccessControl() const override { return true; }
+    bool usesOverwriteControl() const override { return true; }
+    void setPathCreation(bool) override {}
+    bool pathCreation() const override { return false; }
+    void setUploadPerms(uint16_t) override {}
+    uint16_t uploadPerms() const override { return 0; }
+    CIDescriptor* openFile(CState&) override { return nullptr; }
+    void closeFile(CIDescriptor*) override {}
+    size_t writeBlock(CIDescriptor*, osk::CFileOffset, const char*, size_t) override { return 0; }
+    size_t readBlock(char*, osk::CFileOffset, size_t, CIDescriptor*) override { return 0; }
+    osk::CFileOffset fileSize(CIDescriptor*) override { return 0; }
+    size_t fdCount() const override { return 0; }
+    void normaliseName(const osk::CEndpoint&, const std::string&, std::string&) override {}
+
+private:
+    int& _shutdowns;
+};
+
+class CClaimingFactory : public CITFTPFDManagerFactory {
+public:
+    osk::CGeneralPtr<CITFTPFDManager> createFDManager(CITFTPController*) override
+    {
+        created = new CClaimingManager(shutdowns);
+        return osk::CGeneralPtr<CITFTPFDManager>(created);
+    }
+    CClaimingManager* created = nullptr;
+    int shutdowns = 0;
+};
+
+// A raw TFTP client on loopback.
+class CUdpClient {
+public:
+    CUdpClient()
+    {
+        _fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(_fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
+    }
+    ~CUdpClient() { ::close(_fd); }
+    void send(uint16_t port, const std::string& bytes)
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(port);
+        ::sendto(_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
+    }
+    // The next datagram within two seconds and the port it came from.
+    bool recv(std::string& out, uint16_t& from)
+    {
+        pollfd wait{_fd, POLLIN, 0};
+        if (::poll(&wait, 1, 2000) != 1) return false;
+        char buffer[1024];
+        sockaddr_in peer{};
+        socklen_t length = sizeof(peer);
+        const ssize_t n = ::recvfrom(_fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&peer), &length);
+        if (n < 0) return false;
+        out.assign(buffer, static_cast<size_t>(n));
+        from = ntohs(peer.sin_port);
+        return true;
+    }
+
+private:
+    int _fd;
+};
+
+std::string word(uint16_t value) { return std::string{char(value >> 8), char(value & 0xff)}; }
+
+uint16_t freeTcpPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
+    socklen_t length = sizeof(local);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
+    ::close(fd);
+    return ntohs(local.sin_port);
+}
+
+class TFTPControllerTest : public ::testing::Test {
+protected:
+    TFTPControllerTest()
+    {
+        set("tftp.virtual_root", root.path());
+        set("tftp.access.allow", "true");
+        set("tftp.engine.listen_on", "127.0.0.1");
+        set("tftp.engine.port", "0");
+        set("tftp.timeout", "1s");
+        set("system.storage.path", var.path());
+        set("system.log.levels", "info,warning,error");
+        set("system.log.targets", "stdout");
+        set("rconsole.listen_on", "127.0.0.1");
+        set("rconsole.port", "0");
+        set("system.plugins", "zelvo_local_fs, tftp_rconsole");
+        controller.handleSignals(false);
+    }
+    ~TFTPControllerTest() override
+    {
+        if (_daemon.joinable()) {
+            controller.stop();
+            _daemon.join();
+        }
+    }
+
+    void set(const std::string& key, const std::string& value) { controller.config()->set_string(key, value); }
+    void serve()
+    {
+        controller.init();
+        _daemon = std::thread([this] { controller.daemon(); });
+    }
+    void stop()
+    {
+        controller.stop();
+        _daemon.join();
+    }
+    uint16_t requestPort()
+    {
+        return controller.server()->frontend()->binder().sockets().at(0)->local_endpoint().hbo_port();
+    }
+    osk::CException startFailure(bool serving = true)
+    {
+        return host_test::thrown([&] { controller.init(serving); });
+    }
+
+    TempDir root;
+    TempDir var;
+    CRecordingController controller;
+
+private:
+    std::thread _daemon;
+};
+
+TEST_F(TFTPControllerTest, PluginDirectoryIsTheDirectoryOfTheLibraryUnlessConfigured)
+{
+    // The build writes the plug-ins beside libtftp_rconsole.so.
+    const std::string build = canonical(host_test::buildDir());
+    EXPECT_EQ(build, controller.libDir());
+    EXPECT_TRUE(host_test::exists(build + "/libzelvo_local_fs.so"));
+    EXPECT_TRUE(host_test::exists(build + "/libtftp_rconsole.so"));
+
+    // A configured directory replaces it; the plug-ins are not there.
+    TempDir elsewhere;
+    set("system.plugins.path", elsewhere.path());
+    const osk::CException failure = startFailure(false);
+    EXPECT_EQ(elsewhere.path(), controller.libDir());
+    EXPECT_EQ("Cannot load the plugins named in 'system.plugins'.", failure.whatMsg().formatted());
+    EXPECT_EQ("0 of the 2 plugins loaded; the log names the failures.", failure.whyMsg().formatted());
+}
+
+TEST_F(TFTPControllerTest, HostsTheDescriptorManagerAndTheConsoleAndStopsThem)
+{
+    std::ofstream(root / "boot.cfg") << "hello";
+    serve();
+    EXPECT_EQ(CTFTPRConsoleHandler::tftpControllerType, controller.type());
+    EXPECT_EQ(1u, controller.logged("The zelvo-test daemon is starting."));
+    EXPECT_EQ(1u, controller.logged("Loaded 2 plugins: Local File System, Remote Console."));
+    ASSERT_EQ(1u, controller.fdManagers().count("file"));
+    std::string pong;
+    EXPECT_TRUE(controller.getQueryResponse("query_ping", 10, pong));
+    EXPECT_EQ("pong", pong);
+    // No plug-in offers a UDP publisher: the service runs without one.
+    EXPECT_TRUE(controller.findPluginTypes("CIUDPPublisherFactory").empty());
+
+    // The private key is created on the first start, group-readable only.
+    struct stat key {};
+    ASSERT_EQ(0, ::stat((var / "private_key.bin").c_str(), &key));
+    EXPECT_EQ(0660u, key.st_mode & 0777u);
+
+    // A download through the plug-in's manager.
+    CUdpClient client;
+    client.send(requestPort(), word(1) + "boot.cfg" + '\0' + "octet" + '\0');
+    std::string packet;
+    uint16_t transferPort = 0;
+    ASSERT_TRUE(client.recv(packet, transferPort));
+    EXPECT_EQ(word(3) + word(1) + "hello", packet);
+    client.send(transferPort, word(4) + word(1));
+
+    // The console accepts this controller: the login is answered with the
+    // service's greeting, and a command with an acknowledgement.
+    std::string port;
+    ASSERT_TRUE(controller.getQueryResponse("query_rconsole_port", 19, port));
+    {
+        CRConsoleClient console(10);
+        console.connect("127.0.0.1", static_cast<uint16_t>(std::stoul(port)));
+        EXPECT_NE(std::string::npos, console.login(" ", true).find("Connected to zelvo-test"));
+        EXPECT_NE(std::string::npos, console.command({"info"}).find("code=ack"));
+        console.quit();
+    }
+
+    stop();
+    EXPECT_TRUE(controller.findAllPlugins().empty());
+    EXPECT_TRUE(controller.fdManagers().empty());
+    EXPECT_EQ(1u, controller.logged("Unloading plugin 'Remote Console'."));
+    EXPECT_EQ(1u, controller.logged("The zelvo-test daemon has shut down."));
+    CRConsoleClient late(2);
+    EXPECT_THROW(late.connect("127.0.0.1", static_cast<uint16_t>(std::stoul(port))), osk::CException);
+}
+
+TEST_F(TFTPControllerTest, LaterManagerWinsAContestedNameWithOneWarning)
+{
+    CClaimingFactory factory;
+    controller.addFDManagerFactory(&factory);
+    controller.init(false);
+    ASSERT_NE(nullptr, factory.created);
+    EXPECT_EQ(1u, controller.logged("Multiple descriptor managers are registered for virtual filesystem /'file'."));
+    EXPECT_EQ(1u, controller.logged("Multiple descriptor managers are registered"));
+    const CITFTPController::fd_manager_table& table = controller.fdManagers();
+    ASSERT_EQ(2u, table.size());
+    EXPECT_EQ(factory.created, table.at("file").get());
+    EXPECT_EQ(factory.created, table.at("claimed").get());
+    // The dry run ran no plug-in: the console is loaded but does not listen.
+    EXPECT_EQ(1u, controller.findPluginTypes("CRConsole").size());
+    std::string port;
+    EXPECT_FALSE(controller.getQueryResponse("query_rconsole_port", 19, port));
+
+    // The manager that lost its name is shut down with the others.
+    controller.cleanup();
+    EXPECT_EQ(1, factory.shutdowns);
+}
+
+TEST_F(TFTPControllerTest, WithoutADescriptorManagerTheStartStopsAndTheConsoleCloses)
+{
+    const uint16_t consolePort = freeTcpPort();
+    set("rconsole.port", std::to_string(consolePort));
+    set("system.plugins", "tftp_rconsole");
+    const osk::CException failure = startFailure();
+    EXPECT_EQ("No plugins support the descriptor manager interface.", failure.whatMsg().formatted());
+    // The console had started; the failed start shut it down and unloaded it.
+    EXPECT_EQ(1u, controller.logged("The remote console is listening on"));
+    EXPECT_TRUE(controller.findAllPlugins().empty());
+    CRConsoleClient console(2);
+    EXPECT_THROW(console.connect("127.0.0.1", consolePort), osk::CException);
+}
+
+TEST_F(TFTPControllerTest, NamedPluginThatIsMissingStopsTheStart)
+{
+    set("system.plugins", "zelvo_local_fs,no_such_plugin");
+    const osk::CException failure = startFailure();
+    EXPECT_EQ("Cannot load the plugins named in 'system.plugins'.", failure.whatMsg().formatted());
+    EXPECT_EQ("1 of the 2 plugins loaded; the log names the failures.", failure.whyMsg().formatted());
+    EXPECT_EQ(1u, controller.logged("Failed to load plugin 'no_such_plugin' with error"));
+    EXPECT_TRUE(controller.findAllPlugins().empty());
+}
+
+TEST_F(TFTPControllerTest, UploadsGetTheConfiguredPermissionsWhateverTheUmask)
+{
+    const mode_t before = ::umask(077);
+    set("tftp.upload.permissions", "416");  // octal 0640
+    serve();
+    CUdpClient client;
+    client.send(requestPort(), word(2) + "up.bin" + '\0' + "octet" + '\0');
+    std::string packet;
+    uint16_t transferPort = 0;
+    ASSERT_TRUE(client.recv(packet, transferPort));
+    ASSERT_EQ(word(4) + word(0), packet);
+    client.send(transferPort, word(3) + word(1) + "uploaded");
+    ASSERT_TRUE(client.recv(packet, transferPort));
+    EXPECT_EQ(word(4) + word(1), packet);
+    stop();
+    ::umask(before);
+
+    struct stat uploaded {};
+    ASSERT_EQ(0, ::stat((root / "up.bin").c_str(), &uploaded));
+    EXPECT_EQ(0640u, uploaded.st_mode & 0777u);
+    EXPECT_EQ("uploaded", test_support::readFile(root / "up.bin"));
+}
+
+} // namespace
