@@ -1,5 +1,6 @@
 #include "tftp/tftp_server/tftp_controller.h"
 
+#include <ace/Init_ACE.h>
 #include <ace/Reactor.h>
 #include <dlfcn.h>
 #include <sys/resource.h>
@@ -75,6 +76,10 @@ size_t listedNames(const std::string& list)
     return count;
 }
 } // namespace
+
+CTFTPController::CACEHold::CACEHold() { ACE::init(); }
+
+CTFTPController::CACEHold::~CACEHold() { ACE::fini(); }
 
 CTFTPController::CTFTPController(const std::string& name, const std::string& configPath)
     : _name(name),

@@ -96,6 +96,17 @@ private:
     // plug-ins; does nothing for parts already gone.
     void _releaseParts();
 
+    // Holds the ACE library open for the controller's whole life. The
+    // plug-ins initialise and finalise ACE themselves; without the host's
+    // own hold, the last plug-in's ACE::fini would finalise ACE under the
+    // host (closing, among others, every library ACE loaded). First member:
+    // released after everything else.
+    struct CACEHold {
+        CACEHold();
+        ~CACEHold();
+        CACEHold(const CACEHold&) = delete;
+        CACEHold& operator=(const CACEHold&) = delete;
+    } _aceHold;
     std::string _name;
     std::string _configPath;
     osk::CConfigPtr _config;

@@ -25,6 +25,7 @@
 #include "tftp/tftp_interfaces/i_tftp_fd_manager_factory.h"
 #include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
 #include "tftp/tftp_server/tftp_server.h"
+#include "tftp/tftp_server/udp_frontend.h"
 #include "unit/extended/host_fixture.h"
 
 namespace {
@@ -166,7 +167,7 @@ protected:
         set("tftp.engine.port", "0");
         set("tftp.timeout", "1s");
         set("system.storage.path", var.path());
-        set("system.log.levels", "info,warning,error");
+        set("system.log.levels", "error");
         set("system.log.targets", "stdout");
         set("rconsole.listen_on", "127.0.0.1");
         set("rconsole.port", "0");
