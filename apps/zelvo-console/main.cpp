@@ -1,218 +1,133 @@
-// zelvo-console: command-line console for the service's remote console.
-//
-//   zelvo-console --host H --port P [--password-file F] [--no-encryption]
-//                 [--json] [--version-0] [COMMAND [KEY=VALUE...]]
-//
-// With a command on the command line, the arguments form one command set
-// (one line each) and the program exits after its reply. Otherwise command
-// sets are read from standard input, one line per argument and a blank line
-// after each set; on a terminal a prompt is shown. The password comes from
-// the first line of the password file, else from ZELVO_CONSOLE_PASSWORD,
-// else it is the administrator's default (one space).
-//
-// Exit status: 0 when every reply was ack, 1 when one was nak, 2 when the
-// connection or the login failed.
+// zelvo-console: the operator's client for the remote console of
+// zelvo-tftpd. See CConsoleOptions::usage (zelvo-console --help) for the
+// command line, the input forms and the exit status.
 
 #include <ace/Init_ACE.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "command_set_reader.h"
+#include "console_options.h"
+#include "console_password.h"
+#include "console_session.h"
 #include "extended/exception.h"
-#include "rconsole_base/rconsole_client.h"
-#include "rconsole_base/rconsole_reply_reader.h"
+#include "extended/library_info.h"
+#include "line_editor.h"
+#include "reply_printer.h"
 
 namespace {
 
-const char* const kUsage =
-    "usage: zelvo-console --host HOST --port PORT [--password-file FILE] [--no-encryption] [--json]\n"
-    "                     [--version-0] [COMMAND [KEY=VALUE...]]\n";
+const char* const kProgram = "zelvo-console: ";
 const char* const kPrompt = "zelvo> ";
-const char* const kPasswordVariable = "ZELVO_CONSOLE_PASSWORD";
+const char* const kContinuationPrompt = "  ...> ";
+const char* const kCannotOpenInput = "cannot open the command file '";
+const char* const kStdinName = "-";
+const char* const kTryHelp = "Try 'zelvo-console --help'.\n";
 
-enum exit_t { exitAck = 0, exitNak = 1, exitFailure = 2 };
-
-struct COptions {
-    std::string host = "127.0.0.1";
-    unsigned long port = 0;
-    std::string passwordFile;
-    bool encryption = true;
-    bool json = false;
-    uint8_t version = 1;
-    std::vector<std::string> command;
-};
-
-std::string jsonString(const std::string& text)
+// Runs every set of the stream in order; stops after a "quit" set.
+void runStream(std::istream& input, CConsoleSession& session)
 {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
-// {"code":"ack","message":"...","lines":["key=value",...]}
-std::string jsonReply(const std::string& reply)
-{
-    std::string out = "{\"code\":" + jsonString(CRConsoleReplyReader::code(reply)) +
-                      ",\"message\":" + jsonString(CRConsoleReplyReader::message(reply)) + ",\"lines\":[";
-    const std::string body = CRConsoleReplyReader::body(reply);
-    size_t start = 0;
-    bool first = true;
-    while (start < body.size()) {
-        size_t lf = body.find('\n', start);
-        if (lf == std::string::npos) lf = body.size();
-        if (!first) out += ",";
-        out += jsonString(body.substr(start, lf - start));
-        first = false;
-        start = lf + 1;
-    }
-    return out + "]}";
-}
-
-bool parse(int argc, char** argv, COptions& options)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return false;
-            out = argv[++i];
-            return true;
-        };
-        std::string text;
-        if (arg == "--host") {
-            if (!value(options.host)) return false;
-        } else if (arg == "--port") {
-            if (!value(text)) return false;
-            char* end = nullptr;
-            options.port = std::strtoul(text.c_str(), &end, 10);
-            if (text.empty() || *end || options.port == 0 || options.port > 65535) return false;
-        } else if (arg == "--password-file") {
-            if (!value(options.passwordFile)) return false;
-        } else if (arg == "--no-encryption") {
-            options.encryption = false;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--version-0") {
-            options.version = 0;
-        } else if (arg == "--help" || arg == "-h") {
-            return false;
-        } else if (arg.compare(0, 2, "--") == 0 && options.command.empty()) {
-            return false;
-        } else {
-            options.command.push_back(arg);
-        }
-    }
-    return options.port != 0;
-}
-
-bool password(const COptions& options, std::string& out)
-{
-    if (!options.passwordFile.empty()) {
-        std::ifstream file(options.passwordFile);
-        if (!file) return false;
-        std::getline(file, out);
-        if (!out.empty() && out.back() == '\r') out.pop_back();
+    CCommandSetReader reader;
+    std::string line;
+    auto send = [&]() {
+        const std::vector<std::string> set = reader.take();
+        if (CCommandSetReader::isQuit(set)) return false;
+        session.run(set);
         return true;
-    }
-    const char* fromEnvironment = std::getenv(kPasswordVariable);
-    out = fromEnvironment ? fromEnvironment : " ";
-    return true;
-}
-
-void show(const std::string& reply, bool json)
-{
-    if (json) std::cout << jsonReply(reply) << std::endl;
-    else std::cout << reply << std::flush;
-}
-
-int run(const COptions& options)
-{
-    std::string secret;
-    if (!password(options, secret)) {
-        std::cerr << "zelvo-console: cannot read the password file '" << options.passwordFile << "'.\n";
-        return exitFailure;
-    }
-    CRConsoleClient client;
-    try {
-        client.connect(options.host, static_cast<uint16_t>(options.port));
-        const std::string greeting = client.login(secret, options.encryption, options.version);
-        const bool interactive = options.command.empty() && ::isatty(STDIN_FILENO);
-        if (interactive) std::cout << greeting << std::flush;
-    } catch (const osk::CException& e) {
-        std::cerr << "zelvo-console: " << e.what() << "\n";
-        return exitFailure;
-    }
-
-    int status = exitAck;
-    auto execute = [&](const std::vector<std::string>& lines) {
-        const std::string reply = client.command(lines);
-        show(reply, options.json);
-        if (CRConsoleReplyReader::code(reply) != "ack") status = exitNak;
     };
-    try {
-        if (!options.command.empty()) {
-            execute(options.command);
-        } else {
-            const bool interactive = ::isatty(STDIN_FILENO);
-            std::vector<std::string> lines;
-            std::string line;
-            if (interactive) std::cout << kPrompt << std::flush;
-            while (std::getline(std::cin, line)) {
-                if (!line.empty() && line.back() == '\r') line.pop_back();
-                if (!line.empty()) {
-                    lines.push_back(line);
-                    if (interactive) std::cout << "> " << std::flush;
-                    continue;
-                }
-                if (!lines.empty()) {
-                    if (lines.front() == "quit" || lines.front() == "exit" || lines.front() == "bye") break;
-                    execute(lines);
-                    lines.clear();
-                }
-                if (interactive) std::cout << kPrompt << std::flush;
-            }
-            if (!lines.empty() && lines.front() != "quit" && lines.front() != "exit" && lines.front() != "bye")
-                execute(lines);
-        }
-        client.quit();
-    } catch (const osk::CException& e) {
-        std::cerr << "zelvo-console: " << e.what() << "\n";
-        return exitFailure;
+    while (std::getline(input, line)) {
+        if (reader.feed(line) && !send()) return;
     }
-    return status;
+    if (reader.finish()) send();
+}
+
+// The interactive console: lines accumulate into a set, a blank line sends
+// it. End of input (Ctrl-D) sends what was typed and leaves.
+void runInteractive(CConsoleSession& session)
+{
+    CLineEditor editor;
+    CCommandSetReader reader;
+    std::string line;
+    while (editor.read(reader.pending() ? kContinuationPrompt : kPrompt, line)) {
+        if (!reader.feed(line)) continue;
+        const std::vector<std::string> set = reader.take();
+        if (CCommandSetReader::isQuit(set)) return;
+        session.run(set);
+    }
+    std::cout << "\n";
+    if (reader.finish()) {
+        const std::vector<std::string> set = reader.take();
+        if (!CCommandSetReader::isQuit(set)) session.run(set);
+    }
+}
+
+int run(const CConsoleOptions& options)
+{
+    std::ifstream file;
+    const bool fromFile = !options.file().empty() && options.file() != kStdinName;
+    if (fromFile) {
+        file.open(options.file());
+        if (!file) {
+            std::cerr << kProgram << kCannotOpenInput << options.file() << "'\n";
+            return CConsoleSession::exitFailure;
+        }
+    }
+    const bool interactive = options.commands().empty() && !fromFile && ::isatty(STDIN_FILENO);
+
+    const std::string password = options.encryption() ? CConsolePassword::obtain(options) : std::string();
+    CReplyPrinter printer(options.output(), interactive, std::cout, std::cerr);
+    CConsoleSession session(options, printer);
+    const std::string greeting = session.open(password);
+    if (interactive) std::cout << greeting << std::flush;
+
+    if (!options.commands().empty()) {
+        for (const auto& set : options.commands()) {
+            if (CCommandSetReader::isQuit(set)) break;
+            session.run(set);
+        }
+    } else if (fromFile) {
+        runStream(file, session);
+    } else if (interactive) {
+        runInteractive(session);
+    } else {
+        runStream(std::cin, session);
+    }
+    session.close();
+    return session.status();
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    COptions options;
-    if (!parse(argc, argv, options)) {
-        std::cerr << kUsage;
-        return exitFailure;
+    CConsoleOptions options;
+    try {
+        options.parse(argc, argv);
+    } catch (const osk::CException& e) {
+        std::cerr << kProgram << e.whyMsg().formatted() << "\n" << kTryHelp;
+        return CConsoleSession::exitFailure;
+    }
+    if (options.help()) {
+        std::cout << CConsoleOptions::usage;
+        return 0;
+    }
+    if (options.version()) {
+        std::cout << "zelvo-console " << osk::CLibraryInfo::version() << "\n";
+        return 0;
     }
     ACE::init();
-    const int status = run(options);
+    int status;
+    try {
+        status = run(options);
+    } catch (const osk::CException& e) {
+        std::cerr << kProgram << e.what() << "\n";
+        status = CConsoleSession::exitFailure;
+    }
     ACE::fini();
     return status;
 }

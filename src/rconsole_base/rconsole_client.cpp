@@ -73,6 +73,12 @@ std::string CRConsoleClient::commandText(const std::string& text)
     return _read(true);
 }
 
+std::string CRConsoleClient::commandText(const std::string& text, const streamed_t& onStreamed)
+{
+    _send(text);
+    return _read(true, &onStreamed);
+}
+
 void CRConsoleClient::quit()
 {
     if (!_stream.isOpen()) return;
@@ -91,7 +97,7 @@ void CRConsoleClient::_send(const std::string& text)
     if (sent < 0) throw failure(kConnectionLost, _peer, errno, "CRConsoleClient::_send");
 }
 
-std::string CRConsoleClient::_read(bool withCode)
+std::string CRConsoleClient::_read(bool withCode, const streamed_t* onStreamed)
 {
     std::string reply;
     std::vector<char> buffer(16384);
@@ -102,6 +108,10 @@ std::string CRConsoleClient::_read(bool withCode)
                         : CRConsoleWire::recvClear(_stream, buffer.data(), buffer.size(), &limit);
         if (received <= 0) throw failure(kConnectionLost, _peer, received < 0 ? errno : 0, "CRConsoleClient::_read");
         _reader.append(buffer.data(), static_cast<size_t>(received));
+        if (onStreamed && *onStreamed) {
+            const std::string lines = _reader.takeStreamed();
+            if (!lines.empty()) (*onStreamed)(lines);
+        }
     }
     return reply;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@ public:
     std::string command(const std::vector<std::string>& lines);
     // Sends raw command-set text (it must end with an empty line).
     std::string commandText(const std::string& text);
+    // Called with the lines streamed ahead of a final reply, as they arrive.
+    using streamed_t = std::function<void(const std::string& lines)>;
+    // Like commandText, but the streamed lines (records, "-" separators,
+    // listed words) go to onStreamed as they arrive and are not part of the
+    // returned text, which is the rest of the reply from its code block on
+    // (with any lines that arrived together with it).
+    std::string commandText(const std::string& text, const streamed_t& onStreamed);
     // Sends "quit" and closes.
     void quit();
     void close() { _stream.close(); }
@@ -33,7 +41,7 @@ public:
 
 
 private:
-    std::string _read(bool withCode);
+    std::string _read(bool withCode, const streamed_t* onStreamed = nullptr);
     void _send(const std::string& text);
 
     int _timeout;

@@ -42,6 +42,20 @@ bool CRConsoleReplyReader::next(std::string& reply, bool withCode)
     return false;
 }
 
+std::string CRConsoleReplyReader::takeStreamed()
+{
+    size_t lineStart = 0;
+    while (lineStart < _buffer.size()) {
+        const size_t lf = _buffer.find('\n', lineStart);
+        if (lf == std::string::npos || lf == lineStart) break;
+        if (startsWith(_buffer, lineStart, kCodePrefix) || startsWith(_buffer, lineStart, kMessagePrefix)) break;
+        lineStart = lf + 1;
+    }
+    std::string taken = _buffer.substr(0, lineStart);
+    _buffer.erase(0, lineStart);
+    return taken;
+}
+
 std::string CRConsoleReplyReader::code(const std::string& reply)
 {
     size_t lineStart = 0;

@@ -17,6 +17,13 @@ public:
     // reply); without, the first empty line ends it (the greeting).
     bool next(std::string& reply, bool withCode = true);
 
+    // Takes the complete lines at the front of the buffer that cannot be
+    // part of a closing code block (records and lines streamed ahead of the
+    // final reply), so a console can show them while more arrive. Stops at
+    // an empty line or at a "code="/"message=" line, which stays buffered
+    // until the reply is complete.
+    std::string takeStreamed();
+
     // "ack", "nak" or "" for a reply text.
     static std::string code(const std::string& reply);
     // The reply without its code, message and closing empty line.

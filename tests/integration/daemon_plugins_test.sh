@@ -101,7 +101,7 @@ if cmp -s "$ROOT/hello.txt" "$WORK/hello.out"; then pass "curl download"; else f
 # The console: enciphered login with the default administrator password.
 timeout 30 "$CONSOLE" --host 127.0.0.1 --port "$CPORT" info > "$WORK/console.out" 2>&1
 rc=$?
-if [ $rc -eq 0 ] && grep -q "ack" "$WORK/console.out"; then pass "console 'info' acknowledged"; else
+if [ $rc -eq 0 ] && grep -q "^name=" "$WORK/console.out"; then pass "console 'info' acknowledged"; else
     fail "console 'info': exit status $rc"; cat "$WORK/console.out"; fi
 echo "wrong password" > "$WORK/wrong.pw"
 timeout 30 "$CONSOLE" --host 127.0.0.1 --port "$CPORT" --password-file "$WORK/wrong.pw" info > "$WORK/console.out" 2>&1

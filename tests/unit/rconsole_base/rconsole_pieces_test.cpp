@@ -89,6 +89,33 @@ TEST(ReplyReader, GreetingRecordsAndCode)
     EXPECT_EQ(reader.buffered(), 4u);
 }
 
+TEST(ReplyReader, StreamedLinesStopAtTheCodeBlock)
+{
+    CRConsoleReplyReader reader;
+    // A record, half of the next, then a code line whose end is not in yet.
+    const std::string first = "a=1\n-\nb=2\nc=";
+    reader.append(first.data(), first.size());
+    EXPECT_EQ(reader.takeStreamed(), "a=1\n-\nb=2\n");
+    EXPECT_EQ(reader.takeStreamed(), "");
+    const std::string second = "3\n-\ncode=ack\nmessage=Careful.\n";
+    reader.append(second.data(), second.size());
+    EXPECT_EQ(reader.takeStreamed(), "c=3\n-\n");
+    std::string reply;
+    EXPECT_FALSE(reader.next(reply));
+    // A "code=" key inside a record holds the stream back, but the reply
+    // still ends only at the code block before the empty line.
+    const std::string third = "\n";
+    reader.append(third.data(), third.size());
+    ASSERT_TRUE(reader.next(reply));
+    EXPECT_EQ(reply, "code=ack\nmessage=Careful.\n\n");
+    const std::string fourth = "code=7\nd=4\n-\ncode=nak\n\n";
+    reader.append(fourth.data(), fourth.size());
+    EXPECT_EQ(reader.takeStreamed(), "");
+    ASSERT_TRUE(reader.next(reply));
+    EXPECT_EQ(reply, fourth);
+    EXPECT_EQ(CRConsoleReplyReader::code(reply), "nak");
+}
+
 TEST(Login, ResponseVerifiesOnlyUnderTheSamePassword)
 {
     rconsole_auth_protocol challenge;
