@@ -1,4 +1,4 @@
-#include "loadgen/client_transfer.h"
+#include "client_transfer.h"
 
 #include <cstdlib>
 

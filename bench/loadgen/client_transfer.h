@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "loadgen/source_set.h"
-#include "loadgen/tftp_wire.h"
+#include "source_set.h"
+#include "tftp_wire.h"
 
 namespace loadgen {
 

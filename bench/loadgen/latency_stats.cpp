@@ -1,4 +1,4 @@
-#include "loadgen/latency_stats.h"
+#include "latency_stats.h"
 
 #include <algorithm>
 #include <cmath>

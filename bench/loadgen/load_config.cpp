@@ -1,4 +1,4 @@
-#include "loadgen/load_config.h"
+#include "load_config.h"
 
 #include <cstdlib>
 #include <sstream>

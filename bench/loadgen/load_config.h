@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "loadgen/client_transfer.h"
+#include "client_transfer.h"
 
 namespace loadgen {
 

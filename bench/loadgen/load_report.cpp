@@ -1,4 +1,4 @@
-#include "loadgen/load_report.h"
+#include "load_report.h"
 
 #include <cstdio>
 #include <sstream>

@@ -1,4 +1,4 @@
-#include "loadgen/load_runner.h"
+#include "load_runner.h"
 
 #include <sys/epoll.h>
 #include <unistd.h>
@@ -97,20 +97,19 @@ void CLoadRunner::_finish(Slot& slot)
     _startNext(slot);
 }
 
-void CLoadRunner::_drain(Slot& slot)
+void CLoadRunner::_receive(Slot& slot)
 {
-    // Several datagrams may be waiting; the slot may move on to a new
-    // transfer (and socket) while they are read.
-    while (slot.transfer) {
-        sockaddr_storage from{};
-        socklen_t length = sizeof(from);
-        const int fd = slot.fd;
-        const ssize_t got = ::recvfrom(fd, _buffer.data(), _buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
-        if (got < 0) return;
-        const CUdpEndpoint sender(from, length);
-        _step(slot, slot.transfer->receive(_buffer.data(), static_cast<size_t>(got), sender.port()));
-        if (slot.fd != fd) return;
-    }
+    // One datagram per readiness report: the epoll is level-triggered, so
+    // anything else waiting is reported again, and a lock-step transfer
+    // rarely has a second datagram queued (saves a recvfrom per block).
+    if (!slot.transfer) return;
+    sockaddr_storage from{};
+    socklen_t length = sizeof(from);
+    const ssize_t got =
+        ::recvfrom(slot.fd, _buffer.data(), _buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
+    if (got < 0) return;
+    const CUdpEndpoint sender(from, length);
+    _step(slot, slot.transfer->receive(_buffer.data(), static_cast<size_t>(got), sender.port()));
 }
 
 void CLoadRunner::_checkTimers(Clock::time_point now)
@@ -153,7 +152,7 @@ CLoadReport CLoadRunner::run()
         const int ready = ::epoll_wait(_epoll, events.data(), static_cast<int>(events.size()), wait > 0 ? wait : 0);
         if (ready < 0 && errno != EINTR)
             throw std::runtime_error(std::string("epoll_wait failed: ") + std::strerror(errno));
-        for (int i = 0; i < ready; ++i) _drain(*static_cast<Slot*>(events[static_cast<size_t>(i)].data.ptr));
+        for (int i = 0; i < ready; ++i) _receive(*static_cast<Slot*>(events[static_cast<size_t>(i)].data.ptr));
         now = Clock::now();
         if (now >= nextTick) {
             _checkTimers(now);

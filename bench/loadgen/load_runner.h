@@ -8,12 +8,12 @@
 #include <memory>
 #include <vector>
 
-#include "loadgen/client_transfer.h"
-#include "loadgen/latency_stats.h"
-#include "loadgen/load_config.h"
-#include "loadgen/load_report.h"
-#include "loadgen/source_set.h"
-#include "loadgen/udp_endpoint.h"
+#include "client_transfer.h"
+#include "latency_stats.h"
+#include "load_config.h"
+#include "load_report.h"
+#include "source_set.h"
+#include "udp_endpoint.h"
 
 namespace loadgen {
 
@@ -44,7 +44,7 @@ private:
     void _send(Slot& slot);
     void _step(Slot& slot, CClientTransfer::Step step);
     void _finish(Slot& slot);
-    void _drain(Slot& slot);
+    void _receive(Slot& slot);
     void _checkTimers(Clock::time_point now);
     void _failure(const std::string& why);
     void _verifyUploads();

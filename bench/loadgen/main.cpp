@@ -5,11 +5,11 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "loadgen/load_config.h"
-#include "loadgen/load_runner.h"
-#include "loadgen/ping_pong_floor.h"
-#include "loadgen/self_test_responder.h"
-#include "loadgen/source_set.h"
+#include "load_config.h"
+#include "load_runner.h"
+#include "ping_pong_floor.h"
+#include "self_test_responder.h"
+#include "source_set.h"
 
 namespace {
 // One socket per running transfer: allow as many descriptors as permitted.

@@ -1,4 +1,4 @@
-#include "loadgen/ping_pong_floor.h"
+#include "ping_pong_floor.h"
 
 #include <arpa/inet.h>
 #include <sys/socket.h>
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "loadgen/udp_endpoint.h"
+#include "udp_endpoint.h"
 
 namespace loadgen {
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "loadgen/load_report.h"
+#include "load_report.h"
 
 namespace loadgen {
 

@@ -1,4 +1,4 @@
-#include "loadgen/self_test_responder.h"
+#include "self_test_responder.h"
 
 #include <arpa/inet.h>
 #include <poll.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "loadgen/tftp_wire.h"
+#include "tftp_wire.h"
 
 namespace loadgen {
 

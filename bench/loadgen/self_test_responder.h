@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "loadgen/source_set.h"
-#include "loadgen/udp_endpoint.h"
+#include "source_set.h"
+#include "udp_endpoint.h"
 
 namespace loadgen {
 

@@ -1,4 +1,4 @@
-#include "loadgen/source_set.h"
+#include "source_set.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

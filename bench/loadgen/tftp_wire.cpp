@@ -1,4 +1,4 @@
-#include "loadgen/tftp_wire.h"
+#include "tftp_wire.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "loadgen/udp_endpoint.h"
+#include "udp_endpoint.h"
 
 #include <arpa/inet.h>
 
