@@ -13,6 +13,9 @@ namespace {
 const size_t kFailureSamples = 5;
 // How often the retransmission timers are looked at.
 const auto kTimerTick = std::chrono::milliseconds(5);
+// Client ports are taken in turn from this range.
+const unsigned kFirstPort = 32768;
+const unsigned kLastPort = 60999;
 } // namespace
 
 CLoadRunner::CLoadRunner(const CLoadConfig& config, const CSourceSet& sources, const CUdpEndpoint& server)
@@ -41,6 +44,7 @@ bool CLoadRunner::_startNext(Slot& slot)
     const std::string remote = _config.transfer.upload ? _config.uploadPrefix + std::to_string(index) : file.name;
     slot.fd = ::socket(_server.family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (slot.fd < 0) throw std::runtime_error(std::string("cannot open a UDP socket: ") + std::strerror(errno));
+    _bindFreshPort(slot.fd);
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.ptr = &slot;
@@ -50,6 +54,21 @@ bool CLoadRunner::_startNext(Slot& slot)
     slot.started = Clock::now();
     _step(slot, slot.transfer->start());
     return true;
+}
+
+void CLoadRunner::_bindFreshPort(int fd)
+{
+    // The kernel may hand a just-closed port to the next transfer, and a
+    // server still repeating packets of an earlier transfer to that port
+    // would then be taken for the new transfer's server. Ports are taken in
+    // turn from the ephemeral range instead, so none comes back soon; one in
+    // use elsewhere is skipped, and after many misses the kernel chooses.
+    const bool v6 = _server.family() == AF_INET6;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        _nextPort = _nextPort < kFirstPort || _nextPort >= kLastPort ? kFirstPort : _nextPort + 1;
+        const CUdpEndpoint local(v6 ? "::" : "0.0.0.0", static_cast<uint16_t>(_nextPort));
+        if (::bind(fd, local.address(), local.length()) == 0) return;
+    }
 }
 
 void CLoadRunner::_send(Slot& slot)
@@ -120,6 +139,7 @@ void CLoadRunner::_checkTimers(Clock::time_point now)
 
 CLoadReport CLoadRunner::run()
 {
+    _nextPort = kFirstPort + static_cast<unsigned>(::getpid()) % (kLastPort - kFirstPort);
     _epoll = ::epoll_create1(EPOLL_CLOEXEC);
     if (_epoll < 0) throw std::runtime_error(std::string("cannot create epoll: ") + std::strerror(errno));
     _report.mode = _config.transfer.upload ? "write" : "read";

@@ -41,6 +41,7 @@ private:
     };
 
     bool _startNext(Slot& slot);
+    void _bindFreshPort(int fd);
     void _send(Slot& slot);
     void _step(Slot& slot, CClientTransfer::Step step);
     void _finish(Slot& slot);
@@ -56,6 +57,7 @@ private:
     std::vector<Slot> _slots;
     std::vector<uint8_t> _buffer;
     std::vector<Upload> _uploads;
+    unsigned _nextPort = 0;
     size_t _started = 0;
     size_t _ended = 0;
     CLatencyStats _latency;
