@@ -26,22 +26,30 @@ const char* const kLimitReached =
     "The administrative limit of %1 connections has been reached. Refusing new connection from %2.";
 const char* const kMalformed = "Malformed packet.";
 const char* const kMalformedLog = "Refusing connection from %1; the packet is malformed.";
+
+// Requests read per wake-up of a request socket.
+const int kRequestBurst = 64;
 } // namespace
 
 void CRequestProcessor::udp_input(osk::CSockDgram& sock)
 {
     osk::CGuard<osk::CNRMutex> guard(_server->engineLock());
     if (!_packet) _packet = _server->packet();
-    _packet->wipe();
-    osk::CEndpoint from;
-    const ssize_t received = sock.recv(_packet->raw_pkt(), _packet->raw_len(), from, MSG_DONTWAIT);
-    if (received <= 0) return;
-    from = CTFTPIO::canonical(from);
-    if (_server->tftpio()->verbose() && _controller)
-        _controller->syslog(kVerbose, osk::CMessage(kReceived, kModule)
-                                          .pushs(osk::CHexStore(_packet->raw_pkt(), static_cast<size_t>(received))
-                                                     .string()));
-    serviceRequest(sock, from, _packet, static_cast<int>(received));
+    // Take a burst of waiting requests per wake-up, as the transfer socket
+    // does with its datagrams: one request per wake-up lets a crowd of
+    // clients wait so long that their repeated requests restart transfers.
+    for (int round = 0; round < kRequestBurst; ++round) {
+        _packet->wipe();
+        osk::CEndpoint from;
+        const ssize_t received = sock.recv(_packet->raw_pkt(), _packet->raw_len(), from, MSG_DONTWAIT);
+        if (received <= 0) return;
+        from = CTFTPIO::canonical(from);
+        if (_server->tftpio()->verbose() && _controller)
+            _controller->syslog(kVerbose, osk::CMessage(kReceived, kModule)
+                                              .pushs(osk::CHexStore(_packet->raw_pkt(), static_cast<size_t>(received))
+                                                         .string()));
+        serviceRequest(sock, from, _packet, static_cast<int>(received));
+    }
 }
 
 bool CRequestProcessor::queryResponse(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet,

@@ -1,8 +1,16 @@
 #include "tftp/tftp_server/udp_frontend.h"
 
 #include <ace/Reactor.h>
+#include <sys/socket.h>
 
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
+
+namespace {
+// Room for the requests of many clients that start at once (a rack of
+// machines booting): the engine admits them one by one, and a request that
+// does not fit is only repeated after the client's time-out.
+const int kRequestSocketBuffer = 4 * 1024 * 1024;
+} // namespace
 
 CUDPFrontend::CUDPFrontend(CITFTPController* controller, const std::string& name, CUDPCallback* callback,
                            ACE_Reactor* reactor)
@@ -38,6 +46,8 @@ size_t CUDPFrontend::rebindSockets()
     }
     const size_t count = _binder.createSockets(listenOn, port);
     _binder.blockingMode(false);
+    for (auto& sock : _binder.sockets())
+        ::setsockopt(sock->get_handle(), SOL_SOCKET, SO_RCVBUF, &kRequestSocketBuffer, sizeof(kRequestSocketBuffer));
     return count;
 }
 
