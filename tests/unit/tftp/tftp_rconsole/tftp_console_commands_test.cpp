@@ -30,6 +30,7 @@
 #include "tftp/tftp_server/tftp_controller.h"
 #include "tftp/tftp_server/tftp_server.h"
 #include "tftp/tftp_server/udp_frontend.h"
+#include "support/loopback_udp_client.h"
 #include "unit/rconsole_base/console_test_support.h"
 
 using zelvo_test::CRawConsole;
@@ -163,49 +164,7 @@ using CAcceptor = CRConsoleAcceptor<CSeamHandler>;
 
 // ---- a raw TFTP client --------------------------------------------------------------
 
-class CClient {
-public:
-    CClient()
-    {
-        _fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(_fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
-    }
-    ~CClient() { ::close(_fd); }
-    void send(uint16_t port, const std::string& bytes)
-    {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(port);
-        ::sendto(_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
-    }
-    bool recv(std::string& out, int ms, uint16_t* fromPort = nullptr)
-    {
-        pollfd entry{_fd, POLLIN, 0};
-        if (::poll(&entry, 1, ms) <= 0) return false;
-        char buffer[70000];
-        sockaddr_in from{};
-        socklen_t length = sizeof(from);
-        const ssize_t n = ::recvfrom(_fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &length);
-        if (n < 0) return false;
-        out.assign(buffer, static_cast<size_t>(n));
-        if (fromPort) *fromPort = ntohs(from.sin_port);
-        return true;
-    }
-    osk::CEndpoint endpoint() const
-    {
-        sockaddr_in local{};
-        socklen_t length = sizeof(local);
-        ::getsockname(_fd, reinterpret_cast<sockaddr*>(&local), &length);
-        return osk::CEndpoint(local);
-    }
-
-private:
-    int _fd;
-};
+using CClient = test_support::LoopbackUDPClient;
 
 std::string word(uint16_t v) { return std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xff)}; }
 std::string readRequest(const std::string& file) { return word(1) + file + '\0' + "octet" + '\0'; }

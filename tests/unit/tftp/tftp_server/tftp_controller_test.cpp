@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "rconsole_base/rconsole_client.h"
+#include "support/loopback_udp_client.h"
 #include "support/temp_dir.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager_factory.h"
 #include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
@@ -103,44 +104,7 @@ public:
     int shutdowns = 0;
 };
 
-// A raw TFTP client on loopback.
-class CUdpClient {
-public:
-    CUdpClient()
-    {
-        _fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(_fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
-    }
-    ~CUdpClient() { ::close(_fd); }
-    void send(uint16_t port, const std::string& bytes)
-    {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(port);
-        ::sendto(_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
-    }
-    // The next datagram within two seconds and the port it came from.
-    bool recv(std::string& out, uint16_t& from)
-    {
-        pollfd wait{_fd, POLLIN, 0};
-        if (::poll(&wait, 1, 2000) != 1) return false;
-        char buffer[1024];
-        sockaddr_in peer{};
-        socklen_t length = sizeof(peer);
-        const ssize_t n = ::recvfrom(_fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&peer), &length);
-        if (n < 0) return false;
-        out.assign(buffer, static_cast<size_t>(n));
-        from = ntohs(peer.sin_port);
-        return true;
-    }
-
-private:
-    int _fd;
-};
+using CUdpClient = test_support::LoopbackUDPClient;
 
 std::string word(uint16_t value) { return std::string{char(value >> 8), char(value & 0xff)}; }
 
@@ -251,7 +215,7 @@ TEST_F(TFTPControllerTest, HostsTheDescriptorManagerAndTheConsoleAndStopsThem)
     client.send(requestPort(), word(1) + "boot.cfg" + '\0' + "octet" + '\0');
     std::string packet;
     uint16_t transferPort = 0;
-    ASSERT_TRUE(client.recv(packet, transferPort));
+    ASSERT_TRUE(client.recv(packet, 2000, &transferPort));
     EXPECT_EQ(word(3) + word(1) + "hello", packet);
     client.send(transferPort, word(4) + word(1));
 
@@ -331,10 +295,10 @@ TEST_F(TFTPControllerTest, UploadsGetTheConfiguredPermissionsWhateverTheUmask)
     client.send(requestPort(), word(2) + "up.bin" + '\0' + "octet" + '\0');
     std::string packet;
     uint16_t transferPort = 0;
-    ASSERT_TRUE(client.recv(packet, transferPort));
+    ASSERT_TRUE(client.recv(packet, 2000, &transferPort));
     ASSERT_EQ(word(4) + word(0), packet);
     client.send(transferPort, word(3) + word(1) + "uploaded");
-    ASSERT_TRUE(client.recv(packet, transferPort));
+    ASSERT_TRUE(client.recv(packet, 2000, &transferPort));
     EXPECT_EQ(word(4) + word(1), packet);
     stop();
     ::umask(before);

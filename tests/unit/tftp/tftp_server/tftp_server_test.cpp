@@ -25,6 +25,7 @@
 
 #include "extended/exception.h"
 #include "standard/guard.h"
+#include "support/loopback_udp_client.h"
 #include "support/temp_dir.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
 #include "tftp/tftp_server/tftp_controller.h"
@@ -111,51 +112,7 @@ public:
 
 // ---- a raw UDP client ------------------------------------------------------
 
-class CClient {
-public:
-    CClient()
-    {
-        _fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(_fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
-    }
-    ~CClient() { ::close(_fd); }
-
-    void send(uint16_t port, const Bytes& bytes)
-    {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(port);
-        ::sendto(_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
-    }
-    // The next datagram within ms milliseconds; false when none came.
-    bool recv(Bytes& out, int ms, uint16_t* fromPort = nullptr)
-    {
-        pollfd entry{_fd, POLLIN, 0};
-        if (::poll(&entry, 1, ms) <= 0) return false;
-        char buffer[70000];
-        sockaddr_in from{};
-        socklen_t length = sizeof(from);
-        const ssize_t n = ::recvfrom(_fd, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &length);
-        if (n < 0) return false;
-        out.assign(buffer, static_cast<size_t>(n));
-        if (fromPort) *fromPort = ntohs(from.sin_port);
-        return true;
-    }
-    osk::CEndpoint endpoint() const
-    {
-        sockaddr_in local{};
-        socklen_t length = sizeof(local);
-        ::getsockname(_fd, reinterpret_cast<sockaddr*>(&local), &length);
-        return osk::CEndpoint(local);
-    }
-
-private:
-    int _fd;
-};
+using CClient = test_support::LoopbackUDPClient;
 
 Bytes word(uint16_t value) { return Bytes{static_cast<char>(value >> 8), static_cast<char>(value & 0xff)}; }
 Bytes request(uint16_t op, const std::string& file, const std::string& mode = "octet",
