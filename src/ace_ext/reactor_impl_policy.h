@@ -15,6 +15,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <mutex>
 
 #include "ace_ext/reactor_errors.h"
 
@@ -180,6 +182,18 @@ public:
     int handle_events(ACE_Time_Value* maxWait)
     {
         ACE_Countdown_Time countdown(maxWait);
+        // One turn at a time: a turn releases the token while it waits, and
+        // the ready set it waits on is the registration's one set. A second
+        // thread preparing the set while the first one's select() writes its
+        // result into it would wait on a stale, partial set (missing the
+        // notification channel, it could sleep forever).
+        std::unique_lock<std::timed_mutex> turn(_turn, std::defer_lock);
+        if (!maxWait) {
+            turn.lock();
+        } else if (!turn.try_lock_for(std::chrono::microseconds(maxWait->usec() + maxWait->sec() * 1000000LL))) {
+            return 0;
+        }
+        countdown.update();
         ACE_Guard<token_t> guard(_registration.token());
         if (!_registration.isOpen() || _deactivated) {
             errno = ESHUTDOWN;
@@ -486,6 +500,7 @@ private:
     ACE_Reactor* _front = nullptr;
     bool _restart = false;
     std::atomic<bool> _deactivated{false};
+    std::timed_mutex _turn;
     int _maxNotifyIterations = -1;
     int _requeuePosition = -1;
     ACE_thread_t _owner{};
