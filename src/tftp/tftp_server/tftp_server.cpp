@@ -401,6 +401,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
         old->state = CState::complete;
         _closeDescriptor(*old);
         _createdUploads.erase(old->transferID);
+        publish(*old);
     }
 
     CStatePtr state;
@@ -509,6 +510,7 @@ void CTFTPServer::_serviceSafely(CState& state)
         } catch (const std::exception&) {
             state.state = CState::complete;
             _closeDescriptor(state);
+            publish(state);
         }
     }
 }
@@ -744,8 +746,8 @@ CStatePtr CTFTPServer::topPri()
     while (_active != 0) {
         CStatePtr state = _queue.pop();
         if (!state) return state;
+        // Its last event went out when it completed.
         if (state->state != CState::complete) return state;
-        publish(*state);
         _closeDescriptor(*state);
         _createdUploads.erase(state->transferID);
         --_active;

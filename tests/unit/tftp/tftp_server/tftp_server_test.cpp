@@ -353,6 +353,38 @@ TEST_F(TFTPServerTest, SecondRequestFromSameEndpointSupersedesTheFirst)
     EXPECT_NE(std::string::npos, second.fqpn.find("two.bin"));
 }
 
+TEST_F(TFTPServerTest, EveryTransferEndsWithExactlyOneCompleteEvent)
+{
+    // A superseded transfer and a finished one: each reports its end once.
+    writeFile("one.bin", Bytes(2000, '1'));
+    writeFile("two.bin", Bytes(2000, '2'));
+    start();
+    std::vector<CState> outcomes;
+    {
+        osk::CGuard<osk::CNRMutex> guard(_controller->server()->engineLock());
+        _controller->server()->publisher([&outcomes](const CState& state) {
+            if (state.state == CState::complete) outcomes.push_back(state);
+        });
+    }
+    CClient client;
+    client.send(_requestPort, request(1, "one.bin"));
+    Bytes packet;
+    ASSERT_TRUE(client.recv(packet, 2000));
+    client.send(_requestPort, request(1, "two.bin"));
+    uint16_t port = 0;
+    for (uint16_t block = 1; block <= 4; ++block) {
+        ASSERT_TRUE(client.recv(packet, 2000, &port));
+        ASSERT_EQ(block, blockOf(packet));
+        client.send(port, ack(block));
+    }
+    EXPECT_TRUE(waitGone(client, 1000));
+    stop();
+    ASSERT_EQ(2u, outcomes.size());
+    EXPECT_NE(outcomes[0].transferID, outcomes[1].transferID);
+    EXPECT_EQ("aborted", outcomes[0].message);
+    EXPECT_EQ("success", outcomes[1].message);
+}
+
 TEST_F(TFTPServerTest, CancelSendsTransferAborted)
 {
     writeFile("c.bin", pattern(5000));

@@ -1,0 +1,227 @@
+"""Shared pieces of the end-to-end tests driven from Python: the real
+zelvo-tftpd started on free loopback ports with a configuration in its own
+temporary directory, zelvo-console runs, a raw clear-text console peer and
+the PASS/FAIL bookkeeping.
+
+A test script calls setup(prefix) first; it takes DAEMON CONSOLE PLUGIN_DIR
+from the command line.
+"""
+import os
+import re
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+DAEMON = CONSOLE = PLUGIN_DIR = WORK = None
+failures = []
+
+GREETING = re.compile(rb"^Connected to .+ on .*\. Use <exit> to disconnect\.\n\n$")
+REPLY_END = re.compile(rb"(?:^|\n)code=[^\n]*\n(?:message=[^\n]*\n)?\n$")
+DEFAULT_PLUGINS = "zelvo_local_fs,tftp_rconsole"
+
+
+def setup(prefix):
+    """Reads DAEMON CONSOLE PLUGIN_DIR from the command line, makes the work directory."""
+    global DAEMON, CONSOLE, PLUGIN_DIR, WORK
+    DAEMON, CONSOLE, PLUGIN_DIR = (os.path.realpath(a) for a in sys.argv[1:4])
+    WORK = tempfile.mkdtemp(prefix=prefix)
+
+
+def finish(started):
+    """Prints the summary, removes the work directory when all passed; the exit status."""
+    import shutil
+    print("%d failures, %.1f s" % (len(failures), time.monotonic() - started))
+    if not failures:
+        shutil.rmtree(WORK, ignore_errors=True)
+    else:
+        print("work directory kept: " + WORK)
+    return 1 if failures else 0
+
+def check(condition, name, detail=""):
+    if condition:
+        print("PASS: " + name)
+    else:
+        print("FAIL: " + name + (" -- " + detail if detail else ""))
+        failures.append(name)
+    return condition
+
+
+def free_port(kind=socket.SOCK_STREAM):
+    with socket.socket(socket.AF_INET, kind) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def threads_of(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("Threads:"):
+                return int(line.split()[1])
+    return -1
+
+
+def wait_for(predicate, seconds):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if predicate():
+            return True
+        time.sleep(0.1)
+    return predicate()
+
+
+class Daemon:
+    """zelvo-tftpd with the console plug-in, configured in its own directory."""
+
+    def __init__(self, name, encryption=True, extra="", plugins=DEFAULT_PLUGINS):
+        self.dir = os.path.join(WORK, name)
+        os.makedirs(os.path.join(self.dir, "root"), exist_ok=True)
+        self.port = free_port()
+        self.conf = os.path.join(self.dir, "zelvo-tftpd.conf")
+        with open(self.conf, "w") as conf:
+            conf.write(
+                "tftp.virtual_root=%s/root\n"
+                "tftp.engine.listen_on=127.0.0.1\n"
+                "tftp.engine.port=%d\n"
+                "system.storage.path=%s\n"
+                "system.plugins.path=%s\n"
+                "system.plugins=%s\n"
+                "rconsole.listen_on=127.0.0.1\n"
+                "rconsole.port=%d\n"
+                "rconsole.encryption=%s\n"
+                "rconsole.private_key_path=%s\n"
+                "system.log.levels=error\n%s"
+                % (self.dir, free_port(socket.SOCK_DGRAM), self.dir, PLUGIN_DIR, plugins, self.port,
+                   "true" if encryption else "false", self.dir, extra))
+        self.proc = None
+
+    def start(self):
+        self.log = open(os.path.join(self.dir, "daemon.log"), "ab")
+        self.proc = subprocess.Popen([DAEMON, "--config", self.conf, "--foreground"], cwd=self.dir,
+                                     stdout=self.log, stderr=self.log)
+
+        def listening():
+            try:
+                with socket.create_connection(("127.0.0.1", self.port), timeout=1) as s:
+                    s.settimeout(5)
+                    return len(s.recv(1)) == 1   # the greeting or the login challenge
+            except OSError:
+                return False
+        if not wait_for(listening, 30):
+            self.stop()
+            raise RuntimeError("the daemon's console did not start:\n" + self.log_text())
+        # Threads when no console is connected (the probe's handler gone).
+        self.base = self.settled()
+        return self
+
+    def append(self, text):
+        with open(self.conf, "a") as conf:
+            conf.write(text)
+
+    def log_text(self):
+        with open(os.path.join(self.dir, "daemon.log"), "rb") as log:
+            return log.read().decode(errors="replace")
+
+    def stop(self, name=None):
+        if self.proc is None:
+            return
+        self.proc.send_signal(signal.SIGTERM)
+        try:
+            code = self.proc.wait(30)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            code = self.proc.wait()
+        self.proc = None
+        self.log.close()
+        if name:
+            text = self.log_text()
+            check(code == 0 and "AddressSanitizer" not in text and "runtime error" not in text,
+                  name, "exit %d\n%s" % (code, text[-3000:]))
+
+    def threads(self):
+        return threads_of(self.proc.pid)
+
+    def settled(self):
+        """The thread count once it has not changed for a second."""
+        last, same = self.threads(), 0
+        while same < 10:
+            time.sleep(0.1)
+            now = self.threads()
+            same = same + 1 if now == last else 0
+            last = now
+        return last
+
+    def back_to_base(self, seconds=15):
+        return wait_for(lambda: self.threads() == self.base, seconds)
+
+
+def console(daemon, *args, password=None, stdin=None, port=None, timeout=60):
+    """Runs zelvo-console; returns (exit code, stdout, stderr)."""
+    env = dict(os.environ)
+    env.pop("ZELVO_CONSOLE_PASSWORD", None)
+    if password is not None:
+        env["ZELVO_CONSOLE_PASSWORD"] = password
+    command = [CONSOLE, "--port", str(port or daemon.port), "--timeout", "10"] + list(args)
+    done = subprocess.run(command, input=stdin, stdin=None if stdin is not None else subprocess.DEVNULL,
+                          capture_output=True, env=env, timeout=timeout)
+    return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
+
+
+class Raw:
+    """A console peer speaking the clear protocol byte for byte."""
+
+    def __init__(self, port, greet=True):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+        self.buffer = b""
+        if greet:
+            self.greeting = self.read_until(lambda b: b.endswith(b"\n\n"))
+
+    def send(self, data):
+        self.sock.sendall(data)
+
+    def read_until(self, done, seconds=10):
+        end = time.monotonic() + seconds
+        while not done(self.buffer):
+            left = end - time.monotonic()
+            if left <= 0:
+                raise TimeoutError("no complete reply: %r" % self.buffer[-200:])
+            self.sock.settimeout(left)
+            chunk = self.sock.recv(65536)
+            if not chunk:
+                raise ConnectionError("closed after %r" % self.buffer[-200:])
+            self.buffer += chunk
+        data, self.buffer = self.buffer, b""
+        return data
+
+    def reply(self, seconds=10):
+        return self.read_until(lambda b: REPLY_END.search(b) is not None, seconds)
+
+    def command(self, text):
+        self.send(text)
+        return self.reply()
+
+    def closed(self, seconds=5):
+        """True when the peer closes without sending anything more."""
+        self.sock.settimeout(seconds)
+        try:
+            data = self.sock.recv(65536)
+        except ConnectionResetError:
+            return True
+        except socket.timeout:
+            return False
+        return data == b"" and self.buffer == b""
+
+    def silent(self, seconds=0.5):
+        self.sock.settimeout(seconds)
+        try:
+            data = self.sock.recv(65536)
+        except socket.timeout:
+            return True
+        self.buffer += data
+        return False
+
+    def close(self):
+        self.sock.close()
+
