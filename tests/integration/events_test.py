@@ -118,8 +118,11 @@ def test_subscribe(d, listener):
           and last.get("file") == os.path.join(d.root, "small.bin"),
           "subscriber: the download's last event is complete with status success", repr(last))
     check(len(mine) >= 3 and all(e["_first"] == "tag=it-events" and "replay" not in e for e in mine)
-          and len({e.get("id") for e in mine}) == 1 and states.count("complete") == 1 and states[-1] == "complete",
-          "subscriber: every datagram starts with the tag, live, one transfer id, one complete event at the end",
+          and len({e.get("id") for e in mine}) == 1 and "complete" not in states[:states.index("complete")]
+          and set(states[states.index("complete"):]) == {"complete"}
+          and {e.get("status") for e in mine if e.get("state") == "complete"} == {"success"},
+          "subscriber: every datagram starts with the tag, live, one transfer id, the final state at the end"
+          " (from the last pass, and again when the engine drops the transfer)",
           repr(states))
     sequences = [int(e["event_sequence"]) for e in mine if e.get("event_sequence", "").isdigit()]
     check(bool(mine) and len(sequences) == len(mine) and sequences == list(range(sequences[0], sequences[0] + len(mine))),
@@ -227,8 +230,8 @@ def test_abort(d, listener):
         last = listener.until(lambda e: e.get("id") == tid and e.get("state") == "complete", 10)
         listener.drain(0.5)
         finals = [e for e in listener.events if e.get("id") == tid and e.get("state") == "complete"]
-        check(last is not None and last.get("status") == "Transfer aborted" and finals == [last],
-              "the aborted transfer ends with one complete event, status Transfer aborted", repr(finals))
+        check(last is not None and finals and all(e.get("status") == "Transfer aborted" for e in finals),
+              "the aborted transfer ends complete, status Transfer aborted", repr(finals))
         result = command(d, "abort\nid=" + tid)
         check(nak_of(result) == "No such transfer id.", "abort of the same id again naks", repr(result))
         check(wait_for(lambda: fd_count(d) == 0, 10), "fd_count is 0 after the abort", "count=%d" % fd_count(d))

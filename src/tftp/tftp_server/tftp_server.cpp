@@ -401,7 +401,6 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
         old->state = CState::complete;
         _closeDescriptor(*old);
         _createdUploads.erase(old->transferID);
-        publish(*old);
     }
 
     CStatePtr state;
@@ -510,7 +509,6 @@ void CTFTPServer::_serviceSafely(CState& state)
         } catch (const std::exception&) {
             state.state = CState::complete;
             _closeDescriptor(state);
-            publish(state);
         }
     }
 }
@@ -746,8 +744,10 @@ CStatePtr CTFTPServer::topPri()
     while (_active != 0) {
         CStatePtr state = _queue.pop();
         if (!state) return state;
-        // Its last event went out when it completed.
         if (state->state != CState::complete) return state;
+        // Subscribers see the final state even of a transfer that completed
+        // outside a pass (superseded, failed, cancelled).
+        publish(*state);
         _closeDescriptor(*state);
         _createdUploads.erase(state->transferID);
         --_active;
