@@ -508,7 +508,7 @@ void CTFTPServer::_serviceSafely(CState& state)
             serviceConnection(state);
         } catch (const std::exception&) {
             state.state = CState::complete;
-            _closeDescriptor(state);
+            _release(state);
         }
     }
 }
@@ -580,12 +580,15 @@ void CTFTPServer::serviceConnection(CState& state)
         _log(kDebug, msg(kAborting).pushs(client).pushs(state.message));
         state.state = CState::complete;
     }
-    if (state.state == CState::complete) {
-        const auto entry = _connections.find(state.srcEndpoint);
-        if (entry != _connections.end() && entry->second.get() == &state) _connections.erase(entry);
-        _closeDescriptor(state);
-    }
+    if (state.state == CState::complete) _release(state);
     publish(state);
+}
+
+void CTFTPServer::_release(CState& state)
+{
+    const auto entry = _connections.find(state.srcEndpoint);
+    if (entry != _connections.end() && entry->second.get() == &state) _connections.erase(entry);
+    _closeDescriptor(state);
 }
 
 // A packet the transfer is not waiting for ends it with "Invalid opcode.".

@@ -134,6 +134,9 @@ private:
     void _serviceNetwork(const osk::CTimeval* wait);
     void _serviceSafely(CState& state);
     void _closeDescriptor(CState& state);
+    // A completed transfer leaves the connection table (when the entry is
+    // still its own) and closes its file.
+    void _release(CState& state);
     bool _refuseUnexpected(CTFTPPacket& packet, CState& state);
     void _failState(CState& state, const std::exception& e);
     void _timedOut(CState& state);
