@@ -85,7 +85,10 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
         return;
     }
     const long maxConnections = _controller->config()->get_long(CTFTPConfigNames::maxConnections(), 0);
-    if (maxConnections != 0 && static_cast<long>(_server->streamCount()) >= maxConnections) {
+    // A request from a client that has a transfer replaces or repeats it:
+    // it never adds to the count.
+    if (maxConnections != 0 && static_cast<long>(_server->streamCount()) >= maxConnections &&
+        !_server->hasTransfer(from)) {
         _controller->syslog(kInfo, osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client));
         return;
     }

@@ -48,6 +48,19 @@ CState::CState(uint64_t transferID_, transfer_state state_, const osk::CEndpoint
     startTimestamp = osk::CTimeval::now();
 }
 
+bool CState::awaitingFirstAnswer() const
+{
+    if (fileOffset != 0) return false;
+    if (!transmitting) return blockNum == 0;
+    return blockNum == (anyOption() ? 0 : 1);
+}
+
+CState::transfer_state CState::firstSendState() const
+{
+    if (anyOption()) return send_oack;
+    return transmitting ? send_data : send_ack;
+}
+
 void CState::clear()
 {
     state = complete;
@@ -91,6 +104,11 @@ CState::transfer_state CState::state_string(const std::string& text)
     for (const auto& entry : kStateTexts)
         if (text == entry.text) return entry.value;
     return invalid_state;
+}
+
+osk::CTimeval CState::dueTime() const
+{
+    return state == need_ack || state == need_data ? deadline() : activityTime;
 }
 
 osk::CTimeval CState::deadline() const

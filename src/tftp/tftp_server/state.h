@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -62,11 +64,26 @@ public:
 
     // blockNum + 1 in 16-bit arithmetic (65535 is followed by 0).
     uint16_t nextBlockNum() const { return static_cast<uint16_t>(blockNum + 1); }
+    // The transfer begins with an OACK.
+    bool anyOption() const { return optionBlocksize || optionTimeout || optionTsize; }
+    // The client has not answered the transfer's first packet (the OACK, the
+    // first data block of a download, or the acknowledgement of block 0 of
+    // an upload). A block number that wrapped back to 0 or 1 lies beyond
+    // offset 0, so it never counts as the start.
+    bool awaitingFirstAnswer() const;
+    // The packet that opens the transfer: send_oack when options were
+    // acknowledged, else send_data (download) or send_ack (upload).
+    transfer_state firstSendState() const;
     bool receiving() const { return !transmitting; }
     uint64_t timeout_sec() const { return timeout_usec / 1000000; }
     void timeout_sec(uint64_t seconds) { timeout_usec = seconds * 1000000; }
-    // activityTime + timeout_usec: when the transfer is next due.
+    // activityTime + timeout_usec: when a transfer waiting for its client
+    // gives up waiting.
     osk::CTimeval deadline() const;
+    // When the engine is next to service the transfer: the deadline while it
+    // waits for its client (need_ack, need_data); its last activity, which
+    // has passed, when it has something to send or is over.
+    osk::CTimeval dueTime() const;
 
     // The transfer's keys ("id", "fd", "block", "tsize", "offset", "blksize",
     // "timeout", "port", "eof", "overwrite", "start_time", "ip", "file",
@@ -112,6 +129,28 @@ public:
     CIDescriptor* descriptor;    // not owned
     CITFTPFDManager* fdManager;  // not owned
     std::string protocol;
+
+    // Engine bookkeeping, not part of the transfer's record: the state's
+    // position in the engine's queue (notQueued when it is in none). A copy
+    // is in no queue, and assigning a record to a queued state keeps that
+    // state's place, so the position never travels with the values.
+    static constexpr size_t notQueued = std::numeric_limits<size_t>::max();
+    class CQueuePosition {
+    public:
+        CQueuePosition() = default;
+        CQueuePosition(const CQueuePosition&) {}
+        CQueuePosition& operator=(const CQueuePosition&) { return *this; }
+        CQueuePosition& operator=(size_t position)
+        {
+            _position = position;
+            return *this;
+        }
+        operator size_t() const { return _position; }
+
+    private:
+        size_t _position = notQueued;
+    };
+    CQueuePosition queuePosition;
 };
 
 std::ostream& operator<<(std::ostream& out, const CState& state);

@@ -1,26 +1,39 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <ostream>
-#include <queue>
 #include <vector>
 
 #include "tftp/tftp_server/state_priority.h"
 
 // The engine's transfers ordered by deadline: a binary heap whose top is the
-// transfer to service next (see CStatePriority). When deadlines of queued
-// states change (a packet arrived for them), reorder() restores the order.
+// transfer to service next (see CStatePriority).
+//
+// The heap is indexed: every queued state records its own position
+// (CState::queuePosition), so a state whose deadline changed is moved with
+// update() and a finished one leaves with remove(), each in O(log n). The
+// engine changes one transfer's deadline per packet; re-sorting the whole
+// queue instead would cost O(n) per packet with thousands of transfers.
 class CStateQueue {
 public:
-    // Adds a state; a null pointer is not queued.
+    CStateQueue() = default;
+    ~CStateQueue() { clear(); }
+    CStateQueue(const CStateQueue&) = delete;
+    CStateQueue& operator=(const CStateQueue&) = delete;
+
+    // Adds a state; a null pointer or a state already queued is not added.
     void push(const CStatePtr& state);
     // Removes and returns the top; a null pointer when the queue is empty.
     CStatePtr pop();
     // The top without removing it; a null pointer when the queue is empty.
-    CStatePtr top() const { return _heap.empty() ? CStatePtr() : _heap.top(); }
-    // Restores the heap order after deadlines of queued states changed.
-    void reorder() { _heap.reorder(); }
+    CStatePtr top() const { return _heap.empty() ? CStatePtr() : _heap.front(); }
+    // Restores the state's place after its deadline changed. Does nothing
+    // for a state that is not queued.
+    void update(const CState& state);
+    // Takes the state out of the queue. False when it was not queued.
+    bool remove(const CState& state);
+    // True when this very state object is queued here.
+    bool contains(const CState& state) const;
     size_t size() const { return _heap.size(); }
     bool empty() const { return _heap.empty(); }
     void clear();
@@ -29,13 +42,15 @@ public:
     void dump(std::ostream& out) const;
 
 private:
-    // The heap's underlying container, exposed for dump().
-    class CHeap : public std::priority_queue<CStatePtr, std::vector<CStatePtr>, CStatePriority> {
-    public:
-        const std::vector<CStatePtr>& items() const { return c; }
-        void clear() { c.clear(); }
-        void reorder() { std::make_heap(c.begin(), c.end(), comp); }
-    };
+    // True when the entry at a is to be serviced after the one at b.
+    bool _later(size_t a, size_t b) const { return _priority(_heap[a], _heap[b]); }
+    void _place(size_t position);
+    void _swap(size_t a, size_t b);
+    // Moves the entry at position towards the top or the bottom until the
+    // heap order holds again.
+    void _siftUp(size_t position);
+    void _siftDown(size_t position);
 
-    CHeap _heap;
+    std::vector<CStatePtr> _heap;
+    CStatePriority _priority;
 };

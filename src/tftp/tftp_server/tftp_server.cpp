@@ -3,9 +3,6 @@
 #include <ace/Reactor.h>
 #include <ace/Thread.h>
 #include <ace/Time_Value.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <iostream>
 #include <new>
@@ -13,6 +10,7 @@
 #include "extended/exception.h"
 #include "extended/shutdown_notifier.h"
 #include "standard/guard.h"
+#include "standard/reverse_guard.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_server/request_processor.h"
 #include "tftp/tftp_server/state_event.h"
@@ -78,6 +76,8 @@ const char* const kClientAborted = "Client on %1 has aborted %2 of file '%3' wit
 const char* const kDiscardingAck = "Discarding ack from client on %1.";
 const char* const kNoRecord = "Client on %1 is talking to me, but I have no record of the transfer.";
 const char* const kTransferAborted = "Transfer aborted";
+const char* const kRepeatedRequest = "Client on %1 repeated its request; re-sending the first packet.";
+const char* const kLatePacket = "Client on %1 sent '%2' of an earlier transfer; ignoring it.";
 
 // Outcomes kept in CState::message.
 const char* const kMsgSuccess = "success";
@@ -130,7 +130,7 @@ CTFTPServer::CTFTPServer(CITFTPController* controller, ACE_Reactor* reactor)
 CTFTPServer::~CTFTPServer()
 {
     // Close what is still open, then take the sockets off the reactor.
-    for (auto& entry : _connections) _closeDescriptor(*entry.second);
+    for (auto& entry : _connections) _closeDescriptor(*entry.second.state);
     _connections.clear();
     _queue.clear();
     _transferHandler.reset();
@@ -158,14 +158,10 @@ void CTFTPServer::_readConfig()
         case CTFTPServerConfig::preProcessorExpression: policy->parsePreProcessor(text); break;
         }
     };
-    config.lock();
-    try {
+    {
+        osk::CGuard<osk::CConfigPtr> guard(config);
         _config.read(*config, parse);
-    } catch (...) {
-        config.unlock();
-        throw;
     }
-    config.unlock();
     _policy = std::move(policy);
     _negotiator.limits(_config.limits());
     for (const CTFTPLogNote& note : _config.notes()) _log(note.severity, note.message);
@@ -388,20 +384,26 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
 
 void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
 {
-    const CTFTPNegotiatedOptions options = _negotiator.negotiate(req, *_packet);
-    for (const CTFTPLogNote& note : options.notes) _log(note.severity, note.message);
     const std::string client = req.src().string();
-
-    // A new request from a client ends its running transfer.
     const auto running = _connections.find(req.src());
     if (running != _connections.end()) {
-        CStatePtr old = running->second;
-        _connections.erase(running);
+        // Loss and retransmission make late copies of a request common: a
+        // copy is answered as a retransmission, never as a new transfer.
+        if (running->second.request.sameRequest(req)) {
+            CStatePtr state = running->second.state;
+            _answerRepeatedRequest(*state);
+            return;
+        }
+        // A different request from the client ends its running transfer.
+        CStatePtr old = running->second.state;
         old->message = old->eof ? kMsgSuccess : kMsgAborted;
         old->state = CState::complete;
-        _closeDescriptor(*old);
-        _createdUploads.erase(old->transferID);
+        _release(*old);
+        publish(*old);
     }
+
+    const CTFTPNegotiatedOptions options = _negotiator.negotiate(req, *_packet);
+    for (const CTFTPLogNote& note : options.notes) _log(note.severity, note.message);
 
     CStatePtr state;
     {
@@ -416,16 +418,10 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
     state->optionBlocksize = options.optionBlocksize;
     state->optionTimeout = options.optionTimeout;
     state->optionTsize = options.optionTsize;
-    if (req.operation() == CTFTPOpcode::rrq) {
-        state->transmitting = true;
-        state->state = options.anyOption() ? CState::send_oack : CState::send_data;
-        state->blockNum = options.anyOption() ? 0 : 1;
-    } else {
-        state->transmitting = false;
-        state->blockNum = 0;
-        if (state->optionTsize) state->tsize = options.tsize;
-        state->state = options.anyOption() ? CState::send_oack : CState::send_ack;
-    }
+    state->transmitting = req.operation() == CTFTPOpcode::rrq;
+    state->blockNum = state->transmitting && !options.anyOption() ? 1 : 0;
+    if (!state->transmitting && state->optionTsize) state->tsize = options.tsize;
+    state->state = state->firstSendState();
 
     const CTFTPAdmission admission = admit(req, state);
     if (!admission.admitted) {
@@ -447,7 +443,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
         }
     }
 
-    _connections[req.src()] = state;
+    _connections[req.src()] = CConnection{state, req};
     state->activityTime = osk::CTimeval::now();
     ++_active;
     _log(kDebug, msg(kStarting)
@@ -456,8 +452,24 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
                      .pushs(state->binary ? "binary" : "ascii")
                      .pushs(state->fqpn)
                      .push(_active));
-    _serviceSafely(*state);
+    // Queued before its first pass, so that a pass which ends the transfer
+    // takes it out of the queue and the count again.
     _queue.push(state);
+    _serviceSafely(*state);
+    _queue.update(*state);
+}
+
+void CTFTPServer::_answerRepeatedRequest(CState& state)
+{
+    if (!state.awaitingFirstAnswer() || state.state == CState::send_error) {
+        ++_ignoredPackets;
+        return;
+    }
+    _log(kDebug, msg(kRepeatedRequest).pushs(state.srcEndpoint.string()));
+    ++state.retransmits;
+    state.state = state.firstSendState();
+    _serviceSafely(state);
+    _queue.update(state);
 }
 
 // ---- the state machine ----------------------------------------------------
@@ -467,11 +479,23 @@ bool CTFTPServer::_expired(const CState& state, const osk::CTimeval& now) const
     return (now - state.activityTime).usec() >= static_cast<int64_t>(state.timeout_usec);
 }
 
+bool CTFTPServer::_due(const CState& state, const osk::CTimeval& now) const { return !(now < state.dueTime()); }
+
 void CTFTPServer::_timedOut(CState& state)
 {
     state.state = CState::complete;
     state.message = kMsgMaxRx;
     _log(kDebug, msg(kMaxRetransmits).pushs(state.srcEndpoint.string()).push(state.retransmits));
+}
+
+void CTFTPServer::_succeeded(CState& state)
+{
+    _log(kAudit, msg(kSuccess)
+                     .pushs(state.srcEndpoint.string())
+                     .pushs(state.transmitting ? "downloaded" : "uploaded")
+                     .pushs(state.fqpn)
+                     .pushs(elapsedText(state.startTimestamp)));
+    state.message = kMsgSuccess;
 }
 
 void CTFTPServer::_closeDescriptor(CState& state)
@@ -516,42 +540,44 @@ void CTFTPServer::_serviceSafely(CState& state)
 void CTFTPServer::serviceConnection(CState& state)
 {
     const osk::CTimeval now = osk::CTimeval::now();
-    const std::string client = state.srcEndpoint.string();
     const unsigned long limit = _config.maxRetransmits();
     osk::CSockDgram& sock = _transferSock();
+    auto client = [&state]() { return state.srcEndpoint.string(); };
+    // A client that never saw the OACK gets the OACK again, not block 0 of
+    // the data or an acknowledgement of block 0: those would make it fall
+    // back to 512-byte blocks while the transfer runs with its own size.
+    const bool repeatOack = state.anyOption() && state.awaitingFirstAnswer();
 
     if (state.state == CState::need_ack && _expired(state, now)) {
-        _log(kDebug, msg(kAckTimeout).pushs(client));
+        _log(kDebug, msg(kAckTimeout).pushs(client()));
         state.message = kMsgTimeout;
-        state.state = CState::send_data;
+        state.state = repeatOack ? CState::send_oack : CState::send_data;
         ++state.retransmits;
     }
     if (state.state == CState::need_data && _expired(state, now)) {
         if (state.eof) {
+            // The final acknowledgement stood unchallenged for a timeout.
             state.state = CState::complete;
             state.message = kMsgSuccess;
         } else {
-            _log(kDebug, msg(kDataTimeout).pushs(client));
+            _log(kDebug, msg(kDataTimeout).pushs(client()));
             state.message = kMsgTimeout;
-            state.state = CState::send_ack;
+            state.state = repeatOack ? CState::send_oack : CState::send_ack;
             ++state.retransmits;
         }
     }
     if (state.state == CState::send_ack) {
         if (state.retransmits < limit) {
-            if (!_tftpio->sendAck(sock, state)) _log(kError, msg(kSendFailed).pushs(client));
+            if (!_tftpio->sendAck(sock, state)) _log(kError, msg(kSendFailed).pushs(client()));
             state.state = CState::need_data;
             state.activityTime = osk::CTimeval::now();
         } else {
             _timedOut(state);
-            // Only a file this upload created is removed: a replaced file is
-            // untouched until the upload completes.
-            if (_createdUploads.count(state.transferID)) deletePartial(state.fqpn);
         }
     }
     if (state.state == CState::send_oack) {
         if (state.retransmits < limit) {
-            if (!_tftpio->sendOack(sock, state)) _log(kError, msg(kSendFailed).pushs(client));
+            if (!_tftpio->sendOack(sock, state)) _log(kError, msg(kSendFailed).pushs(client()));
             state.state = state.transmitting ? CState::need_ack : CState::need_data;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -559,16 +585,10 @@ void CTFTPServer::serviceConnection(CState& state)
         }
     }
     if (state.state == CState::send_data) {
-        if (state.eof) {
-            _log(kAudit, msg(kSuccess)
-                             .pushs(client)
-                             .pushs(state.transmitting ? "downloaded" : "uploaded")
-                             .pushs(state.fqpn)
-                             .pushs(elapsedText(state.startTimestamp)));
-            state.state = CState::complete;
-            state.message = kMsgSuccess;
-        } else if (state.retransmits < limit) {
-            if (!_tftpio->sendData(sock, state)) _log(kError, msg(kSendFailed).pushs(client));
+        // The last block is sent (and repeated) like any other: only its
+        // acknowledgement ends the download.
+        if (state.retransmits < limit) {
+            if (!_tftpio->sendData(sock, state)) _log(kError, msg(kSendFailed).pushs(client()));
             state.state = CState::need_ack;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -577,7 +597,7 @@ void CTFTPServer::serviceConnection(CState& state)
     }
     if (state.state == CState::send_error) {
         _tftpio->sendError(sock, state.srcEndpoint, state.error, state.message);
-        _log(kDebug, msg(kAborting).pushs(client).pushs(state.message));
+        _log(kDebug, msg(kAborting).pushs(client()).pushs(state.message));
         state.state = CState::complete;
     }
     if (state.state == CState::complete) _release(state);
@@ -587,7 +607,16 @@ void CTFTPServer::serviceConnection(CState& state)
 void CTFTPServer::_release(CState& state)
 {
     const auto entry = _connections.find(state.srcEndpoint);
-    if (entry != _connections.end() && entry->second.get() == &state) _connections.erase(entry);
+    if (entry != _connections.end() && entry->second.state.get() == &state) _connections.erase(entry);
+    if (_queue.remove(state)) {
+        --_active;
+        // The client may repeat its last packets for as long as it would
+        // retransmit them.
+        const int64_t linger = static_cast<int64_t>(state.timeout_usec) *
+                               static_cast<int64_t>(_config.maxRetransmits() + 1);
+        _finished.remember(state.srcEndpoint, state.transmitting,
+                           osk::CTimeval::now() + osk::CTimeval::fromUsec(linger));
+    }
     _closeDescriptor(state);
 }
 
@@ -605,20 +634,44 @@ bool CTFTPServer::_refuseUnexpected(CTFTPPacket& packet, CState& state)
     return true;
 }
 
+bool CTFTPServer::_ignore(CTFTPPacket&, CState&)
+{
+    ++_ignoredPackets;
+    return false;
+}
+
+bool CTFTPServer::_wrongDirection(CTFTPPacket& packet, CState& state)
+{
+    // An ACK can come from a download, DATA from an upload.
+    const bool sentByDownload = packet.opcode() == CTFTPOpcode::ack;
+    if (!_finished.recentlyEnded(state.srcEndpoint, sentByDownload, osk::CTimeval::now()))
+        return _refuseUnexpected(packet, state);
+    _log(kDebug, msg(kLatePacket).pushs(state.srcEndpoint.string()).pushs(packet.opcode().string()));
+    return _ignore(packet, state);
+}
+
 bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
 {
-    const std::string client = state.srcEndpoint.string();
-    if (state.state != CState::need_ack) return _refuseUnexpected(packet, state);
+    if (!state.transmitting) return _wrongDirection(packet, state);
+    if (state.state != CState::need_ack) return _ignore(packet, state);
     const uint16_t block = packet.block();
     if (block != state.blockNum) {
-        _log(kDebug, msg(kWrongAck).pushs(client).push(block).push(state.blockNum));
-        return false;
+        // A duplicate or stale acknowledgement: never a reason to resend.
+        _log(kDebug, msg(kWrongAck).pushs(state.srcEndpoint.string()).push(block).push(state.blockNum));
+        return _ignore(packet, state);
     }
-    state.state = CState::send_data;
     state.retransmits = 0;
-    state.blockNum = state.nextBlockNum();
+    if (state.eof) {
+        _succeeded(state);
+        state.state = CState::complete;
+        serviceConnection(state);
+        return true;
+    }
     // The acknowledgement of an OACK: block 1 starts at offset 0.
-    if (!(state.fileOffset == 0 && state.blockNum == 1)) state.fileOffset += static_cast<int64_t>(state.blksize);
+    const bool oackAnswered = state.anyOption() && state.awaitingFirstAnswer();
+    state.blockNum = state.nextBlockNum();
+    if (!oackAnswered) state.fileOffset += static_cast<int64_t>(state.blksize);
+    state.state = CState::send_data;
     serviceConnection(state);
     return true;
 }
@@ -626,43 +679,39 @@ bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
 bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
 {
     const std::string client = state.srcEndpoint.string();
-    if (state.state != CState::need_data) return _refuseUnexpected(packet, state);
+    if (state.transmitting) return _wrongDirection(packet, state);
+    if (state.state != CState::need_data) return _ignore(packet, state);
     const uint16_t block = packet.block();
-    if (block != state.nextBlockNum()) {
-        _log(kDebug, msg(kWrongBlock).pushs(client).push(block).push(state.nextBlockNum()).push(state.blockNum));
+    if (block == state.blockNum && !state.awaitingFirstAnswer()) {
+        // The client missed our acknowledgement of its last block.
+        if (state.eof)
+            _log(kDebug, msg(kMissedFinalAck).pushs(client));
+        else
+            _log(kDebug, msg(kWrongBlock).pushs(client).push(block).push(state.nextBlockNum()).push(state.blockNum));
         ++state.retransmits;
         state.state = CState::send_ack;
         serviceConnection(state);
         return true;
     }
+    // Blocks beyond the end, ahead of the next one or long past cannot
+    // belong to this upload's progress.
+    if (block != state.nextBlockNum() || state.eof) return _ignore(packet, state);
     try {
-        if (state.blockNum == 0 && state.fileOffset == 0 && !state.descriptor && !state.eof) {
-            struct stat info;
-            const bool existed = ::lstat(state.fqpn.c_str(), &info) == 0;
-            state.descriptor = state.fdManager->openFile(state);
-            if (!existed) _createdUploads.insert(state.transferID);
-        }
-        if (state.eof) {
-            _log(kDebug, msg(kMissedFinalAck).pushs(client));
-        } else {
-            const size_t count = length > CTFTPPacket::header_len() ? length - CTFTPPacket::header_len() : 0;
-            const size_t written = state.fdManager->writeBlock(
-                state.descriptor, state.fileOffset, reinterpret_cast<const char*>(packet.data()), count);
-            state.blockNum = block;
-            state.retransmits = 0;
-            state.fileOffset += static_cast<int64_t>(written);
-            if (count < state.blksize) {
-                state.eof = true;
-                _log(kAudit, msg(kSuccess)
-                                 .pushs(client)
-                                 .pushs("uploaded")
-                                 .pushs(state.fqpn)
-                                 .pushs(elapsedText(state.startTimestamp)));
-                CIDescriptor* descriptor = state.descriptor;
-                state.descriptor = nullptr;
-                state.fdManager->closeFile(descriptor);
-                _createdUploads.erase(state.transferID);
-            }
+        if (!state.descriptor) state.descriptor = state.fdManager->openFile(state);
+        const size_t count = length > CTFTPPacket::header_len() ? length - CTFTPPacket::header_len() : 0;
+        const size_t written = state.fdManager->writeBlock(state.descriptor, state.fileOffset,
+                                                           reinterpret_cast<const char*>(packet.data()), count);
+        state.blockNum = block;
+        state.retransmits = 0;
+        state.fileOffset += static_cast<int64_t>(written);
+        if (count < state.blksize) {
+            state.eof = true;
+            // Closing the last block's descriptor puts the file in place;
+            // only then is the upload a success and acknowledged.
+            CIDescriptor* descriptor = state.descriptor;
+            state.descriptor = nullptr;
+            state.fdManager->closeFile(descriptor);
+            _succeeded(state);
         }
     } catch (const std::exception& e) {
         _failState(state, e);
@@ -685,7 +734,6 @@ bool CTFTPServer::processError(CTFTPPacket& packet, CState& state)
                      .pushs(text));
     state.message = text;
     state.state = CState::complete;
-    _createdUploads.erase(state.transferID);
     serviceConnection(state);
     return true;
 }
@@ -714,10 +762,11 @@ void CTFTPServer::servicePacket(osk::CSockDgram& sock)
         const auto found = _connections.find(from);
         const int op = _packet->opcode();
         if (found == _connections.end()) {
+            ++_ignoredPackets;
             _log(kDebug, msg(op == CTFTPOpcode::ack ? kDiscardingAck : kNoRecord).pushs(from.string()));
             continue;
         }
-        CStatePtr state = found->second;
+        CStatePtr state = found->second.state;
         if (state->state == CState::send_error) continue;
         bool valid = false;
         try {
@@ -725,91 +774,57 @@ void CTFTPServer::servicePacket(osk::CSockDgram& sock)
             case CTFTPOpcode::ack: valid = processAck(*_packet, *state); break;
             case CTFTPOpcode::error: valid = processError(*_packet, *state); break;
             case CTFTPOpcode::data: valid = processData(*_packet, static_cast<size_t>(received), *state); break;
-            default: break;
+            default: ++_ignoredPackets; break;
             }
         } catch (const std::exception& e) {
             _failState(*state, e);
             valid = true;
         }
-        if (valid) {
-            state->activityTime = osk::CTimeval::now();
-            _queueDirty = true;
-        }
+        if (valid) state->activityTime = osk::CTimeval::now();
         // An error to send goes out now rather than at the next deadline.
         if (state->state == CState::send_error) _serviceSafely(*state);
+        _queue.update(*state);
     }
 }
 
 // ---- scheduling -------------------------------------------------------------
 
-CStatePtr CTFTPServer::topPri()
-{
-    while (_active != 0) {
-        CStatePtr state = _queue.pop();
-        if (!state) return state;
-        if (state->state != CState::complete) return state;
-        // Subscribers see the final state even of a transfer that completed
-        // outside a pass (superseded, failed, cancelled).
-        publish(*state);
-        _closeDescriptor(*state);
-        _createdUploads.erase(state->transferID);
-        --_active;
-    }
-    return CStatePtr();
-}
-
 void CTFTPServer::_serviceNetwork(const osk::CTimeval* wait)
 {
-    _lock.unlock();
-    try {
-        if (wait) {
-            ACE_Time_Value limit(static_cast<time_t>(wait->sec()), static_cast<suseconds_t>(wait->usecPart()));
-            _reactor->handle_events(limit);
-        } else {
-            _reactor->handle_events();
-        }
-    } catch (...) {
-        _lock.lock();
-        throw;
+    osk::CReverseGuard<osk::CNRMutex> unlocked(_lock);
+    if (wait) {
+        ACE_Time_Value limit(static_cast<time_t>(wait->sec()), static_cast<suseconds_t>(wait->usecPart()));
+        _reactor->handle_events(limit);
+    } else {
+        _reactor->handle_events();
     }
-    _lock.lock();
 }
 
 int CTFTPServer::daemon()
 {
     _reactor->owner(ACE_Thread::self());
-    _lock.lock();
-    try {
-        while (!shutdownNotifier().set()) {
-            if (_active != _queue.size())
-                std::cerr << "Internal Error: pqueue size is " << _queue.size() << ", stream count is " << _active
-                          << ".\n";
-            if (_queueDirty) {
-                _queue.reorder();
-                _queueDirty = false;
-            }
-            CStatePtr state = topPri();
-            if (!state) {
-                _serviceNetwork(nullptr);
-                continue;
-            }
+    osk::CGuard<osk::CNRMutex> guard(_lock);
+    while (!shutdownNotifier().set()) {
+        if (_active != _queue.size())
+            std::cerr << "Internal Error: pqueue size is " << _queue.size() << ", stream count is " << _active
+                      << ".\n";
+        // Only the transfer whose turn has come is serviced; all others
+        // advance through their packets and their own turn at the top.
+        const CStatePtr state = _queue.top();
+        if (state && _due(*state, osk::CTimeval::now())) {
             _serviceSafely(*state);
-            _queue.push(state);
-            // Wait until the nearest deadline; a transfer with something to
-            // do (or finished) is due at once.
-            const CStatePtr next = _queue.top();
-            osk::CTimeval wait;
-            if (next && (next->state == CState::need_ack || next->state == CState::need_data)) {
-                const osk::CTimeval remaining = next->deadline() - osk::CTimeval::now();
-                if (remaining.usec() > 0) wait = remaining;
-            }
-            _serviceNetwork(&wait);
+            _queue.update(*state);
         }
-    } catch (...) {
-        _lock.unlock();
-        throw;
+        const CStatePtr next = _queue.top();
+        if (!next) {
+            _serviceNetwork(nullptr);
+            continue;
+        }
+        osk::CTimeval wait;
+        const osk::CTimeval now = osk::CTimeval::now();
+        if (!_due(*next, now)) wait = next->dueTime() - now;
+        _serviceNetwork(&wait);
     }
-    _lock.unlock();
     return 0;
 }
 
@@ -817,19 +832,18 @@ bool CTFTPServer::cancel(uint64_t transferID)
 {
     osk::CGuard<osk::CNRMutex> guard(_lock);
     for (auto& entry : _connections) {
-        CState& state = *entry.second;
+        CState& state = *entry.second.state;
         if (state.transferID != transferID) continue;
         state.state = CState::send_error;
         state.error = CTFTPErrorCode::undefined;
         state.message = kTransferAborted;
+        // Its turn comes now: the engine thread wakes up and sends the error
+        // instead of waiting for the transfer's deadline.
+        _queue.update(state);
+        if (_reactor) _reactor->notify();
         return true;
     }
     return false;
-}
-
-void CTFTPServer::deletePartial(const std::string& path)
-{
-    if (_config.deletePartialUploads() && !path.empty()) ::unlink(path.c_str());
 }
 
 void CTFTPServer::publish(const CState& state)
@@ -851,6 +865,6 @@ bool CTFTPServer::findTransfer(const osk::CEndpoint& client, CState& out) const
 {
     const auto found = _connections.find(client);
     if (found == _connections.end()) return false;
-    out = *found->second;
+    out = *found->second.state;
     return true;
 }

@@ -5,7 +5,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "extended/message.h"
@@ -16,6 +15,7 @@
 #include "tftp/tftp_interfaces/i_udp_publisher_factory.h"
 #include "tftp/tftp_interfaces/tftp_event_publisher.h"
 #include "tftp/tftp_server/conn_req.h"
+#include "tftp/tftp_server/finished_transfers.h"
 #include "tftp/tftp_server/state.h"
 #include "tftp/tftp_server/state_queue.h"
 #include "tftp/tftp_server/tftp_admission.h"
@@ -38,13 +38,21 @@ class CShutdownNotifier;
 // The TFTP engine. It admits read and write requests handed to it by the
 // request processor, keeps one CState per running transfer and drives every
 // transfer through its state machine on one thread: daemon() alternates
-// between servicing the transfer whose deadline is nearest and waiting in the
+// between servicing the transfer whose deadline has come and waiting in the
 // reactor for datagrams. Files are reached only through descriptor managers.
 //
-// The engine lock guards the connection table, the queue, the active count
+// The engine lock (_lock) guards the connection table, the queue, the
+// active count, the memory of finished transfers, the ignored-packet count
 // and the shared packet. daemon() holds it except while it waits in the
 // reactor; the socket handlers (called by the reactor on the same thread)
 // and cancel() (from console threads) take it.
+//
+// Under loss the engine keeps to RFC 1350 and RFC 2347: an unanswered OACK
+// is sent again as an OACK, the last block of a download is repeated until
+// it is acknowledged, a repeated request is answered as a retransmission,
+// late packets of an earlier transfer of the same client port are ignored,
+// and a transfer that ends or is replaced leaves the table, the queue and
+// the active count at once.
 class CTFTPServer {
 public:
     // Observer of every pass over a transfer (a copy of its state).
@@ -88,12 +96,10 @@ public:
     bool processError(CTFTPPacket& packet, CState& state);
     // One pass of the state machine.
     void serviceConnection(CState& state);
-    // Pops the transfer to service next, finishing completed ones.
-    CStatePtr topPri();
-    // Aborts a transfer (takes the engine lock). False when unknown.
+    // Aborts a transfer (takes the engine lock): its error goes out on the
+    // engine thread at once, not at the transfer's next deadline. False when
+    // unknown.
     bool cancel(uint64_t transferID);
-    // Removes the file at path when partial uploads are to be deleted.
-    void deletePartial(const std::string& path);
     // Hands a transfer event to the UDP publisher and the in-process
     // subscribers; builds nothing when neither is there.
     void publish(const CState& state);
@@ -108,9 +114,14 @@ public:
     ACE_Reactor* reactor() const { return _reactor; }
     osk::CShutdownNotifier& shutdownNotifier() const;
     osk::CNRMutex& engineLock() { return _lock; }
-    // Number of active transfers (finished ones count until dropped from
-    // the queue).
+    // Number of active transfers; a transfer stops counting as soon as it
+    // ends or is replaced.
     size_t streamCount() const { return _active; }
+    // Datagrams on the transfer socket that belonged to no transfer's
+    // progress and were dropped (engine lock held by the caller).
+    uint64_t ignoredPackets() const { return _ignoredPackets; }
+    // True when the client has a running transfer (engine lock held).
+    bool hasTransfer(const osk::CEndpoint& client) const { return _connections.count(client) != 0; }
     const CTFTPServerConfig& serverConfig() const { return _config; }
     const CTFTPPolicy& policy() const { return *_policy; }
     // True when requests arrive on the transfer socket (transfer port 69).
@@ -134,13 +145,25 @@ private:
     void _serviceNetwork(const osk::CTimeval* wait);
     void _serviceSafely(CState& state);
     void _closeDescriptor(CState& state);
-    // A completed transfer leaves the connection table (when the entry is
-    // still its own) and closes its file.
+    // A transfer that ended or was replaced leaves the connection table
+    // (when the entry is still its own), the queue and the active count, and
+    // closes its file; its endpoint is remembered for late packets.
     void _release(CState& state);
+    // A request identical to the running transfer's: the first packet goes
+    // out again while the client has answered nothing, else it is ignored.
+    void _answerRepeatedRequest(CState& state);
+    // An ACK at an upload or DATA at a download: ignored when an earlier
+    // transfer of the same endpoint went that way, else error 4.
+    bool _wrongDirection(CTFTPPacket& packet, CState& state);
     bool _refuseUnexpected(CTFTPPacket& packet, CState& state);
+    bool _ignore(CTFTPPacket& packet, CState& state);
     void _failState(CState& state, const std::exception& e);
     void _timedOut(CState& state);
+    void _succeeded(CState& state);
     bool _expired(const CState& state, const osk::CTimeval& now) const;
+    // A transfer waiting for its client is due at its deadline; one with
+    // something to send (or finished) is due at once.
+    bool _due(const CState& state, const osk::CTimeval& now) const;
     osk::CSockDgram& _transferSock();
     static std::string _operation(const CState& state);
 
@@ -155,16 +178,24 @@ private:
     std::unique_ptr<CTFTPIO> _tftpio;
     std::unique_ptr<CTransferHandler> _transferHandler;
     CITFTPFDManager* _defaultManager = nullptr;
-    std::map<osk::CEndpoint, CStatePtr> _connections;
+
+    // One running transfer: its state and the request that started it (to
+    // tell a repeated request from a new one).
+    struct CConnection {
+        CStatePtr state;
+        CConnReq request;
+    };
+    // Guarded by _lock: the connection table, the queue, the active count,
+    // the finished transfers, the ignored count and _packet.
+    osk::CNRMutex _lock;
+    std::map<osk::CEndpoint, CConnection> _connections;
     CStateQueue _queue;
     size_t _active = 0;
-    osk::CNRMutex _lock;
+    CFinishedTransfers _finished;
+    uint64_t _ignoredPackets = 0;
+
     std::atomic<bool> _paused{false};
-    bool _queueDirty = false;
     bool _frontendDisabled = false;
-    // Uploads that created their file (rather than replacing one): only
-    // those files may be removed when the upload fails.
-    std::set<uint64_t> _createdUploads;
     publisher_t _publisher;
     // Taken from the controller at init(); the controller releases its own
     // after the engine is gone.

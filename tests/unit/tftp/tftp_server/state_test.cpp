@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -276,6 +277,73 @@ TEST(StateQueueTest, SharedStateOutlivesTheQueue)
         s->blockNum = 9;
     }
     EXPECT_EQ(9u, s->blockNum);
+}
+
+
+TEST(StateQueueTest, MovedAndRemovedStatesKeepTheOrder)
+{
+    // Random deadline changes and removals against a plain sorted list: the
+    // queue's top and its final order always match it.
+    std::mt19937 random(7);
+    std::vector<CStatePtr> states;
+    CStateQueue queue;
+    for (uint64_t id = 1; id <= 300; ++id) {
+        states.push_back(due(static_cast<int64_t>(random() % 1000), id));
+        queue.push(states.back());
+    }
+    queue.push(states.front());  // already queued: not added twice
+    EXPECT_EQ(300u, queue.size());
+    for (int round = 0; round < 2000; ++round) {
+        CStatePtr& s = states[random() % states.size()];
+        if (round % 7 == 0) {
+            EXPECT_TRUE(queue.remove(*s));
+            EXPECT_FALSE(queue.remove(*s));
+            EXPECT_FALSE(queue.contains(*s));
+            s = due(static_cast<int64_t>(random() % 1000), 1000 + static_cast<uint64_t>(round));
+            queue.push(s);
+        } else {
+            s->activityTime = osk::CTimeval::fromSec(static_cast<int64_t>(random() % 1000));
+            queue.update(*s);
+        }
+        const CStatePtr top = queue.top();
+        for (const CStatePtr& other : states) ASSERT_FALSE(top->dueTime() > other->dueTime()) << round;
+    }
+    EXPECT_EQ(states.size(), queue.size());
+    osk::CTimeval previous;
+    while (CStatePtr s = queue.pop()) {
+        EXPECT_FALSE(s->dueTime() < previous);
+        previous = s->dueTime();
+        EXPECT_FALSE(queue.contains(*s));
+    }
+}
+
+TEST(StateQueueTest, StateWithSomethingToSendIsDueBeforeWaitingOnes)
+{
+    CStateQueue queue;
+    CStatePtr waiting = due(60, 1);
+    CStatePtr cancelled = due(50, 2);  // last activity at 49 s
+    cancelled->timeout_usec = 30000000;  // waits until 79 s
+    queue.push(waiting);
+    queue.push(cancelled);
+    EXPECT_EQ(1u, queue.top()->transferID);
+    // A cancelled transfer waits for no deadline: its turn came with its
+    // last activity.
+    cancelled->state = CState::send_error;
+    queue.update(*cancelled);
+    EXPECT_EQ(2u, queue.top()->transferID);
+}
+
+TEST(StateQueueTest, CopiesAreInNoQueue)
+{
+    CStateQueue queue;
+    CStatePtr s = due(5, 1);
+    queue.push(s);
+    const CState copy(*s);
+    EXPECT_FALSE(queue.contains(copy));
+    // Assigning a record to a queued state keeps its place in the queue.
+    *s = CState();
+    EXPECT_TRUE(queue.contains(*s));
+    EXPECT_TRUE(queue.remove(*s));
 }
 
 } // namespace

@@ -1,222 +1,21 @@
 // The engine on loopback, driven by a raw UDP client.
 #include "tftp/tftp_server/tftp_server.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <mutex>
-#include <memory>
-#include <sstream>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "extended/exception.h"
-#include "standard/guard.h"
-#include "support/loopback_udp_client.h"
-#include "support/temp_dir.h"
-#include "tftp/tftp_interfaces/i_descriptor.h"
-#include "tftp/tftp_server/tftp_controller.h"
-#include "tftp/tftp_server/state_event.h"
-#include "tftp/tftp_server/udp_frontend.h"
+#include "engine_fixture.h"
 
 namespace {
 
-using Bytes = std::string;
+using namespace engine_test;
 
-// ---- a descriptor manager over plain files ---------------------------------
-
-class CFileDescriptor : public CIDescriptor {
-public:
-    explicit CFileDescriptor(int fd) : fd(fd) {}
-    ~CFileDescriptor() override { ::close(fd); }
-    int fd;
-};
-
-osk::CException fileError(const char* what, int err)
-{
-    osk::CException e = OSK_EXCEPTION(osk::CMessage(what), osk::CMessage(std::strerror(err)), "CTestManager", "test");
-    e.err_code(err);
-    return e;
-}
-
-class CTestManager : public CITFTPFDManager {
-public:
-    std::string managerName() const override { return "test files"; }
-    void initManager() override {}
-    void shutdownManager() override {}
-    std::vector<std::string> virtualFileSystems() const override { return {"file"}; }
-    bool usesVirtualRoot() const override { return true; }
-    bool usesPreProcessor() const override { return true; }
-    bool usesAccessControl() const override { return true; }
-    bool usesOverwriteControl() const override { return true; }
-    void setPathCreation(bool) override {}
-    bool pathCreation() const override { return false; }
-    void setUploadPerms(uint16_t) override {}
-    uint16_t uploadPerms() const override { return 0644; }
-    CIDescriptor* openFile(CState& state) override
-    {
-        const int flags = state.transmitting ? O_RDONLY
-                                             : (O_WRONLY | O_CREAT | (state.canOverwrite ? O_TRUNC : O_EXCL));
-        const int fd = ::open(state.fqpn.c_str(), flags, 0644);
-        if (fd < 0) throw fileError("Cannot open file.", errno);
-        return new CFileDescriptor(fd);
-    }
-    void closeFile(CIDescriptor* descriptor) override { delete descriptor; }
-    size_t writeBlock(CIDescriptor* d, osk::CFileOffset offset, const char* data, size_t count) override
-    {
-        const ssize_t n = ::pwrite(static_cast<CFileDescriptor*>(d)->fd, data, count, offset);
-        if (n < 0) throw fileError("Cannot write.", errno);
-        return static_cast<size_t>(n);
-    }
-    size_t readBlock(char* buffer, osk::CFileOffset offset, size_t count, CIDescriptor* d) override
-    {
-        const ssize_t n = ::pread(static_cast<CFileDescriptor*>(d)->fd, buffer, count, offset);
-        if (n < 0) throw fileError("Cannot read.", errno);
-        return static_cast<size_t>(n);
-    }
-    osk::CFileOffset fileSize(CIDescriptor* d) override
-    {
-        struct stat info;
-        ::fstat(static_cast<CFileDescriptor*>(d)->fd, &info);
-        return info.st_size;
-    }
-    size_t fdCount() const override { return 0; }
-    void normaliseName(const osk::CEndpoint&, const std::string&, std::string& name) override
-    {
-        if (name.find("..") != std::string::npos) throw fileError("Invalid name.", EACCES);
-        while (!name.empty() && name[0] == '/') name.erase(0, 1);
-        name = "/" + name;
-    }
-};
-
-class CTestFactory : public CITFTPFDManagerFactory {
-public:
-    osk::CGeneralPtr<CITFTPFDManager> createFDManager(CITFTPController*) override
-    {
-        return osk::CGeneralPtr<CITFTPFDManager>(new CTestManager);
-    }
-};
-
-// ---- a raw UDP client ------------------------------------------------------
-
-using CClient = test_support::LoopbackUDPClient;
-
-Bytes word(uint16_t value) { return Bytes{static_cast<char>(value >> 8), static_cast<char>(value & 0xff)}; }
-Bytes request(uint16_t op, const std::string& file, const std::string& mode = "octet",
-              const std::vector<std::pair<std::string, std::string>>& options = {})
-{
-    Bytes out = word(op) + file + '\0' + mode + '\0';
-    for (const auto& option : options) out += option.first + '\0' + option.second + '\0';
-    return out;
-}
-Bytes ack(uint16_t block) { return word(4) + word(block); }
-Bytes data(uint16_t block, const Bytes& payload) { return word(3) + word(block) + payload; }
-Bytes error(uint16_t code, const std::string& text) { return word(5) + word(code) + text + '\0'; }
-uint16_t opcodeOf(const Bytes& packet) { return packet.size() < 2 ? 0 : (uint8_t(packet[0]) << 8) | uint8_t(packet[1]); }
-uint16_t blockOf(const Bytes& packet) { return packet.size() < 4 ? 0 : (uint8_t(packet[2]) << 8) | uint8_t(packet[3]); }
-std::string errorText(const Bytes& packet) { return packet.size() > 4 ? std::string(packet.c_str() + 4) : ""; }
-
-Bytes pattern(size_t size)
-{
-    Bytes out(size, '\0');
-    for (size_t i = 0; i < size; ++i) out[i] = static_cast<char>('a' + (i * 7 + i / 512) % 26);
-    return out;
-}
-
-// ---- the fixture -------------------------------------------------------------
-
-class TFTPServerTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/zelvo-engine-XXXXXX";
-        _root = ::mkdtemp(pattern);
-    }
-    void TearDown() override
-    {
-        stop();
-        std::system(("rm -rf '" + _root + "'").c_str());
-    }
-
-    // Starts the engine with these keys over the defaults of the tests.
-    void start(const std::map<std::string, std::string>& keys = {})
-    {
-        _controller.reset(new CTFTPController("zelvo-test"));
-        _controller->handleSignals(false);
-        _controller->addFDManagerFactory(&_factory);
-        if (_udp) _controller->udpPublisher(_udp);
-        std::map<std::string, std::string> all = {
-            {"tftp.virtual_root", _root},      {"tftp.access.allow", "true"}, {"tftp.overwrite.allow", "false"},
-            {"tftp.engine.listen_on", "127.0.0.1"}, {"tftp.engine.port", "0"},   {"tftp.timeout", "1s"},
-            {"tftp.max_retransmits", "5"},     {"system.storage.path", _var.path()},
-            {"system.log.levels", std::getenv("ZELVO_TEST_LOG") ? std::getenv("ZELVO_TEST_LOG") : "error"},
-        };
-        for (const auto& key : keys) all[key.first] = key.second;
-        for (const auto& key : all) _controller->config()->set_string(key.first, key.second);
-        _controller->init();
-        _requestPort = _controller->server()->frontend()->binder().sockets().at(0)->local_endpoint().hbo_port();
-        _thread = std::thread([this] { _controller->daemon(); });
-    }
-    void stop()
-    {
-        if (!_controller) return;
-        _controller->stop();
-        if (_thread.joinable()) _thread.join();
-        _controller.reset();
-    }
-
-    void writeFile(const std::string& name, const Bytes& content)
-    {
-        std::ofstream(_root + "/" + name, std::ios::binary) << content;
-    }
-    Bytes readFile(const std::string& name)
-    {
-        std::ifstream in(_root + "/" + name, std::ios::binary);
-        std::stringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
-    bool exists(const std::string& name) { return ::access((_root + "/" + name).c_str(), F_OK) == 0; }
-
-    // A copy of the transfer of a client, read under the engine lock.
-    bool transfer(const CClient& client, CState& out)
-    {
-        osk::CGuard<osk::CNRMutex> guard(_controller->server()->engineLock());
-        return _controller->server()->findTransfer(client.endpoint(), out);
-    }
-    bool waitGone(const CClient& client, int ms)
-    {
-        CState state;
-        for (int i = 0; i < ms / 10; ++i) {
-            if (!transfer(client, state)) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-
-    std::string _root;
-    // Storage of the controller (its private key).
-    test_support::TempDir _var;
-    CTestFactory _factory;
-    CIUDPPublisherFactory::publisher_ptr _udp;
-    std::unique_ptr<CTFTPController> _controller;
-    std::thread _thread;
-    uint16_t _requestPort = 0;
-};
+class TFTPServerTest : public CEngineFixture {};
 
 // ---- downloads -------------------------------------------------------------------
 
@@ -438,7 +237,7 @@ TEST_F(TFTPServerTest, UploadReacksRepeatedDataAndCountsIt)
     EXPECT_EQ(content, readFile("up.bin"));
 }
 
-TEST_F(TFTPServerTest, SilentUploaderLosesItsNewFileButNeverAReplacedOne)
+TEST_F(TFTPServerTest, AbandonedUploadIsGivenUpByItsManagerAndNothingElseIsTouched)
 {
     writeFile("old.bin", "previous content");
     start({{"tftp.timeout", "100ms"}, {"tftp.max_retransmits", "3"}, {"tftp.overwrite.allow", "true"}});
@@ -456,8 +255,12 @@ TEST_F(TFTPServerTest, SilentUploaderLosesItsNewFileButNeverAReplacedOne)
         EXPECT_EQ(3, acks) << name;
         EXPECT_TRUE(waitGone(client, 1000));
     }
+    // The manager was told to give both uploads up: no new file, the old
+    // one as it was, no partial file left beside either.
     EXPECT_FALSE(exists("new.bin"));
-    EXPECT_TRUE(exists("old.bin"));
+    EXPECT_EQ("previous content", readFile("old.bin"));
+    EXPECT_FALSE(exists("new.bin.part"));
+    EXPECT_FALSE(exists("old.bin.part"));
 }
 
 // ---- the request port -------------------------------------------------------------
