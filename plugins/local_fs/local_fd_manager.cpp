@@ -25,6 +25,8 @@ const char* const kUnknownDescriptor = "The descriptor was not opened by the loc
 const char* const kOrphanRemoved = "Removed '%1', the temporary file of an upload that a crash interrupted.";
 const char* const kNoJournal =
     "Cannot keep the upload journal '%1'; temporary files that a crash leaves behind will not be removed.";
+const char* const kJournalHeld =
+    "The upload journal '%1' belongs to another running process; its temporary files are left alone.";
 const char* const kModule = "local_fs";
 
 // The absolute path of the directory that holds relative beneath root.
@@ -68,7 +70,12 @@ void CLocalFDManager::_openJournal()
         _journal.reset(new CUploadJournal(file));
     } catch (const osk::CException& e) {
         // Uploads work without it; only the clean-up after a crash is lost.
-        _log(osk::CException::warning, kNoJournal, file, e.err_code());
+        // A journal held elsewhere is the normal case for a dry run beside
+        // the running daemon.
+        if (e.err_code() == EWOULDBLOCK)
+            _log(osk::CException::info, kJournalHeld, file);
+        else
+            _log(osk::CException::warning, kNoJournal, file, e.err_code());
         return;
     }
     for (const std::string& path : _journal->removeOrphans()) _log(osk::CException::info, kOrphanRemoved, path);

@@ -626,9 +626,8 @@ TEST_F(LocalFDManagerJournalTest, JournalIsKeptOnlyWithAStoragePathThatNoOtherPr
     second.initManager();
     EXPECT_EQ(nullptr, second.journal());
     ASSERT_EQ(1u, controller.entries().size());
-    EXPECT_EQ("Cannot keep the upload journal '" + storage / CUploadJournal::fileName() +
-                  "'; temporary files that a crash leaves behind will not be removed. errno=" +
-                  std::to_string(EWOULDBLOCK),
+    EXPECT_EQ("The upload journal '" + storage / CUploadJournal::fileName() +
+                  "' belongs to another running process; its temporary files are left alone.",
               controller.entries()[0]);
 
     // Uploads work without a journal.
@@ -643,6 +642,18 @@ TEST_F(LocalFDManagerJournalTest, JournalIsKeptOnlyWithAStoragePathThatNoOtherPr
     third.initManager();
     EXPECT_EQ(nullptr, third.journal());
     EXPECT_TRUE(unconfigured.entries().empty());
+
+    // A storage directory that does not exist costs the journal, not the
+    // service.
+    CRecordingController missing;
+    missing.config()->set_string("system.storage.path", storage / "missing");
+    CLocalFDManager fourth(&missing);
+    fourth.initManager();
+    EXPECT_EQ(nullptr, fourth.journal());
+    EXPECT_EQ(std::vector<std::string>{"Cannot keep the upload journal '" + storage / "missing/uploads.journal" +
+                                       "'; temporary files that a crash leaves behind will not be removed. errno=" +
+                                       std::to_string(ENOENT)},
+              missing.entries());
 }
 
 } // namespace
