@@ -115,8 +115,6 @@ size_t CLocalDescriptor::write(osk::CFileOffset offset, const char* data, size_t
     _checkMode(false, "CLocalDescriptor::write");
     try {
         if (_binary) {
-            if (offset > kMaxOffset)
-                throw CLocalFileError::make(kCannotWrite, _name, kOffsetTooLarge, "CLocalDescriptor::write", EFBIG);
             _writer->write(offset, data, count);
         } else if (count > 0 && offset + count <= _received) {
             // A block already stored: its bytes are in the file.
@@ -128,6 +126,7 @@ size_t CLocalDescriptor::write(osk::CFileOffset offset, const char* data, size_t
         }
     } catch (...) {
         // A failed upload is given up at once; closing it later does nothing.
+        // (A failed write has already removed what it wrote.)
         _writer->abort();
         throw;
     }

@@ -1,11 +1,16 @@
 #include "local_fs/local_fd_manager.h"
 
-#include <cerrno>
+#include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+
+#include "extended/config_names.h"
 #include "extended/exception.h"
 #include "local_fs/local_file_error.h"
 #include "local_fs/local_path_resolver.h"
 #include "standard/guard.h"
+#include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_server/state.h"
 
 namespace localfs {
@@ -17,6 +22,25 @@ const char* const kCannotOpen = "Cannot open file '%1'.";
 const char* const kNotOurs = "Invalid file descriptor.";
 const char* const kNotUnderRoot = "The file name does not lie beneath the virtual root.";
 const char* const kUnknownDescriptor = "The descriptor was not opened by the local file system.";
+const char* const kOrphanRemoved = "Removed '%1', the temporary file of an upload that a crash interrupted.";
+const char* const kNoJournal =
+    "Cannot keep the upload journal '%1'; temporary files that a crash leaves behind will not be removed.";
+const char* const kJournalHeld =
+    "The upload journal '%1' belongs to another running process; its temporary files are left alone.";
+const char* const kModule = "local_fs";
+
+// The absolute path of the directory that holds relative beneath root.
+std::string directoryOf(const std::string& root, const std::string& relative)
+{
+    std::string directory = root;
+    if (directory.empty() || directory[0] != '/') {
+        char cwd[PATH_MAX];
+        if (::getcwd(cwd, sizeof(cwd))) directory = std::string(cwd) + "/" + directory;
+    }
+    const size_t slash = relative.find_last_of('/');
+    if (slash != std::string::npos) directory += "/" + relative.substr(0, slash);
+    return directory;
+}
 
 } // namespace
 
@@ -31,6 +55,36 @@ void CLocalFDManager::initManager()
 {
     // Probe the kernel once now rather than during the first transfer.
     CLocalPathResolver::haveOpenat2();
+    if (!_journal) _openJournal();
+}
+
+void CLocalFDManager::_openJournal()
+{
+    if (!_controller) return;
+    const std::string key = osk::CConfigNames::storagePath();
+    if (!_controller->config()->hasValue(key)) return;
+    std::string file = _controller->config()->get_path(key, std::string());
+    if (file.empty()) return;
+    file += std::string(file.back() == '/' ? "" : "/") + CUploadJournal::fileName();
+    try {
+        _journal.reset(new CUploadJournal(file));
+    } catch (const osk::CException& e) {
+        // Uploads work without it; only the clean-up after a crash is lost.
+        // A journal held elsewhere is the normal case for a dry run beside
+        // the running daemon.
+        if (e.err_code() == EWOULDBLOCK)
+            _log(osk::CException::info, kJournalHeld, file);
+        else
+            _log(osk::CException::warning, kNoJournal, file, e.err_code());
+        return;
+    }
+    for (const std::string& path : _journal->removeOrphans()) _log(osk::CException::info, kOrphanRemoved, path);
+}
+
+void CLocalFDManager::_log(uint32_t severity, const std::string& text, const std::string& argument, int err) const
+{
+    _controller->syslog(severity, osk::CMessage(text, kModule).pushs(CLocalPathResolver::printableName(argument)),
+                        err);
 }
 
 void CLocalFDManager::shutdownManager()
@@ -75,10 +129,9 @@ CIDescriptor* CLocalFDManager::openFile(CState& state)
         resolver.dirPerms(CLocalPathResolver::dirPermsFor(perms));
         std::string leaf;
         CUniqueFd parent = resolver.openParent(relative, leaf);
-        // A partial new file is kept: whether to delete it is the engine's
-        // decision (tftp.upload.delete_partial).
         std::unique_ptr<CAtomicUploadFile> writer(
-            new CAtomicUploadFile(parent.get(), leaf, perms, state.canOverwrite, false));
+            new CAtomicUploadFile(parent.get(), leaf, perms, state.canOverwrite, deletePartialUploads(),
+                                  _journal.get(), directoryOf(resolver.root(), relative)));
         descriptor.reset(new CLocalDescriptor(std::move(writer), state.binary, state.blksize, relative));
     }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "local_fs/local_descriptor.h"
+#include "local_fs/upload_journal.h"
 #include "standard/nr_mutex.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
 
@@ -23,8 +24,16 @@ namespace localfs {
 // "/a/b/c": the engine appends that to the virtual root to form the file's
 // full name (fqpn). openFile takes the root back from fqpn and reqFile and
 // opens the file strictly beneath it, so no name or link leads out of the
-// root. Uploads go through CAtomicUploadFile: a replaced file changes only
-// when the upload completes. All four per-request expressions apply.
+// root. All four per-request expressions apply.
+//
+// Uploads go through CAtomicUploadFile: each writes a temporary beside its
+// target that takes the target's name only when the last block has arrived.
+// deletePartialUploads() decides whether an upload given up before that
+// removes its temporary or keeps it. When the controller's configuration
+// names a storage directory ("system.storage.path"), the temporaries are
+// recorded in a journal there (CUploadJournal) and initManager() removes
+// those that a crash of an earlier run left behind; without that key there
+// is no journal and such leftovers stay.
 class CLocalFDManager : public CITFTPFDManager {
 public:
     static const char* protocolName() { return "file"; }
@@ -34,6 +43,8 @@ public:
     ~CLocalFDManager() override;
 
     CITFTPController* controller() const { return _controller; }
+    // The journal of upload temporaries; null when there is none.
+    const CUploadJournal* journal() const { return _journal.get(); }
 
     std::string managerName() const override { return "Local File System"; }
     void initManager() override;
@@ -63,10 +74,16 @@ public:
 private:
     // The descriptor of this manager behind a handle; throws EBADF otherwise.
     CLocalDescriptor* _find(CIDescriptor* descriptor) const;
+    // Opens the journal in the configured storage directory and removes the
+    // temporaries it records as unfinished.
+    void _openJournal();
+    void _log(uint32_t severity, const std::string& text, const std::string& argument, int err = 0) const;
 
     CITFTPController* _controller;
     std::atomic<bool> _pathCreation{false};
     std::atomic<uint16_t> _uploadPerms{0660};
+    // Set once by initManager; outlives every upload that records in it.
+    std::unique_ptr<CUploadJournal> _journal;
     mutable osk::CNRMutex _lock; // guards _open
     std::map<CIDescriptor*, std::unique_ptr<CLocalDescriptor>> _open;
 };

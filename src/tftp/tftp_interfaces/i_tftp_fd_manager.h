@@ -85,7 +85,14 @@ public:
     // when names are normalised.
     bool massageFilenames() const { return _massageFilenames; }
     void massageFilenames(bool massage) { _massageFilenames = massage; }
+    // What becomes of an upload that fails or is abandoned before its last
+    // block (tftp.upload.delete_partial): true removes what it wrote, false
+    // keeps it for inspection where a half-written file cannot be mistaken
+    // for a complete one. A complete upload is never affected.
+    bool deletePartialUploads() const { return _deletePartialUploads; }
+    void deletePartialUploads(bool remove) { _deletePartialUploads = remove; }
 
 private:
     std::atomic<bool> _massageFilenames{true};
+    std::atomic<bool> _deletePartialUploads{true};
 };

@@ -201,6 +201,7 @@ void CTFTPController::_openFDManagers()
         throw OSK_EXCEPTION(osk::CMessage(kNoFactories, kModule), osk::CMessage(), "CTFTPController::fdManager",
                             kModule);
     const bool massage = _config->get_bool(CTFTPConfigNames::massageFilenames(), true);
+    const bool deletePartial = _config->get_bool(CTFTPConfigNames::deletePartialUploads(), true);
     const bool createPaths = _config->get_bool(CTFTPConfigNames::pathCreation(), false);
     const uint16_t perms = _config->get_uint16(CTFTPConfigNames::uploadPerms(), 0660);
     for (CITFTPFDManagerFactory* factory : factories) {
@@ -218,6 +219,7 @@ void CTFTPController::_openFDManagers()
         manager->initManager();
         manager->setPathCreation(createPaths);
         manager->massageFilenames(massage);
+        manager->deletePartialUploads(deletePartial);
         // Uploaded files get exactly the configured permissions.
         ::umask(0);
         manager->setUploadPerms(perms);

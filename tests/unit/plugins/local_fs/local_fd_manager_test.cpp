@@ -3,9 +3,12 @@
 #include "local_fs/local_path_resolver.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <mutex>
 #include <random>
 #include <set>
 #include <string>
@@ -13,18 +16,24 @@
 
 #include <gtest/gtest.h>
 
+#include "local_fs/atomic_upload_file.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
 #include "tftp/tftp_server/state.h"
+#include "tftp/tftp_server/tftp_controller.h"
 #include "unit/plugins/local_fs/temp_dir.h"
 
 namespace {
 
+using localfs::CAtomicUploadFile;
 using localfs::CLocalFDManager;
+using localfs::CUploadJournal;
 using localfs_test::readFile;
+using localfs_test::ScopedFileSizeLimit;
 using localfs_test::ScopedUmask;
 using localfs_test::snapshot;
 using localfs_test::TempDir;
 using localfs_test::thrownErrno;
+using localfs_test::TinyFileSystem;
 using localfs_test::writeFile;
 
 // The netascii form of text, written out by hand for the expectations.
@@ -43,7 +52,8 @@ std::string netascii(const std::string& text)
 // the engine does: names are normalised first and appended to the root.
 class LocalFDManagerTest : public ::testing::Test {
 protected:
-    CState transfer(const std::string& requested, bool download, bool binary, uint64_t blksize = 512)
+    CState transfer(const std::string& requested, bool download, bool binary, uint64_t blksize = 512,
+                    const std::string& root = std::string())
     {
         CState state(1, download ? CState::send_data : CState::send_ack, osk::CEndpoint("10.0.0.9:4000"), 1000000,
                      blksize);
@@ -51,7 +61,7 @@ protected:
         state.binary = binary;
         state.reqFile = requested;
         fdm.normaliseName(state.srcEndpoint, tmp.path(), state.reqFile);
-        state.fqpn = tmp.path() + state.reqFile;
+        state.fqpn = (root.empty() ? tmp.path() : root) + state.reqFile;
         return state;
     }
 
@@ -87,6 +97,15 @@ protected:
             offset += n;
             if (n < blksize) break;
         }
+    }
+
+    // The temporaries of uploads in dir.
+    std::vector<std::string> temporariesIn(const std::string& dir) const
+    {
+        std::vector<std::string> found;
+        for (const std::string& name : namesIn(dir))
+            if (CAtomicUploadFile::isTemporaryName(name)) found.push_back(name);
+        return found;
     }
 
     std::set<std::string> namesIn(const std::string& dir) const
@@ -378,6 +397,127 @@ TEST_F(LocalFDManagerTest, NetasciiRoundTripsAtAnyBlockSize)
     }
 }
 
+TEST_F(LocalFDManagerTest, UploadIsInvisibleUntilItsLastBlock)
+{
+    writeFile(tmp / "old.cfg", "old content");
+    CState fresh = transfer("new.cfg", false, true, 8);
+    CState replace = transfer("old.cfg", false, true, 8);
+    replace.canOverwrite = true;
+    CIDescriptor* f = fdm.openFile(fresh);
+    CIDescriptor* r = fdm.openFile(replace);
+    EXPECT_EQ(8u, fdm.writeBlock(f, 0, "12345678", 8));
+    EXPECT_EQ(8u, fdm.writeBlock(r, 0, "12345678", 8));
+
+    // A download of either name meanwhile sees nothing or the old file.
+    CState readNew = transfer("new.cfg", true, true);
+    EXPECT_EQ(ENOENT, thrownErrno([&] { fdm.openFile(readNew); }));
+    CState readOld = transfer("old.cfg", true, true);
+    CIDescriptor* d = fdm.openFile(readOld);
+    EXPECT_EQ("old content", download(d, 512));
+    fdm.closeFile(d);
+    EXPECT_EQ(2u, temporariesIn(tmp.path()).size());
+
+    // The last (short) block completes them.
+    EXPECT_EQ(3u, fdm.writeBlock(f, 8, "end", 3));
+    EXPECT_EQ(3u, fdm.writeBlock(r, 8, "end", 3));
+    fdm.closeFile(f);
+    fdm.closeFile(r);
+    EXPECT_EQ("12345678end", readFile(tmp / "new.cfg"));
+    EXPECT_EQ("12345678end", readFile(tmp / "old.cfg"));
+    EXPECT_EQ((std::set<std::string>{"new.cfg", "old.cfg"}), namesIn(tmp.path()));
+}
+
+TEST_F(LocalFDManagerTest, AbandonedUploadNeverTouchesTheFileAnotherClientCompleted)
+{
+    // Two clients upload the same new name; the second finishes first, the
+    // first is abandoned (time-out, client error, cancel).
+    CState first = transfer("shared.cfg", false, true, 8);
+    CState second = transfer("shared.cfg", false, true, 8);
+    CIDescriptor* a = fdm.openFile(first);
+    CIDescriptor* b = fdm.openFile(second);
+    fdm.writeBlock(a, 0, "AAAAAAAA", 8);
+    fdm.writeBlock(b, 0, "theirs", 6);
+    fdm.closeFile(b);
+    fdm.closeFile(a);
+    EXPECT_EQ("theirs", readFile(tmp / "shared.cfg"));
+    EXPECT_EQ((std::set<std::string>{"shared.cfg"}), namesIn(tmp.path()));
+}
+
+TEST_F(LocalFDManagerTest, CompletedNewFileReplacesOneThatAppearedOnlyWhenOverwriteIsAllowed)
+{
+    for (bool overwrite : {false, true}) {
+        CState late = transfer("race.cfg", false, true, 8);
+        late.canOverwrite = overwrite;
+        CIDescriptor* d = fdm.openFile(late);
+        fdm.writeBlock(d, 0, "late", 4);
+        writeFile(tmp / "race.cfg", "first");
+        if (overwrite) {
+            fdm.closeFile(d);
+            EXPECT_EQ("late", readFile(tmp / "race.cfg"));
+        } else {
+            EXPECT_EQ(EEXIST, thrownErrno([&] { fdm.closeFile(d); }));
+            EXPECT_EQ("first", readFile(tmp / "race.cfg"));
+        }
+        EXPECT_EQ(0u, fdm.fdCount());
+        EXPECT_EQ((std::set<std::string>{"race.cfg"}), namesIn(tmp.path())) << overwrite;
+        ASSERT_EQ(0, unlink((tmp / "race.cfg").c_str()));
+    }
+}
+
+TEST_F(LocalFDManagerTest, PartialUploadsAreKeptUnderTheirTemporaryNameOnlyWhenAsked)
+{
+    EXPECT_TRUE(fdm.deletePartialUploads());
+    CState state = transfer("fw.bin", false, true, 8);
+    CIDescriptor* d = fdm.openFile(state);
+    fdm.writeBlock(d, 0, "12345678", 8);
+    fdm.closeFile(d);
+    EXPECT_EQ((std::set<std::string>{}), namesIn(tmp.path()));
+
+    fdm.deletePartialUploads(false);
+    d = fdm.openFile(state);
+    fdm.writeBlock(d, 0, "12345678", 8);
+    fdm.closeFile(d);
+    const std::vector<std::string> kept = temporariesIn(tmp.path());
+    ASSERT_EQ(1u, kept.size());
+    EXPECT_EQ("12345678", readFile(tmp / kept[0]));
+    EXPECT_EQ((std::set<std::string>{kept[0]}), namesIn(tmp.path()));
+
+    // A failed write is no partial upload to keep.
+    for (bool binary : {true, false}) {
+        CState big = transfer("big.bin", false, binary, 8);
+        d = fdm.openFile(big);
+        {
+            ScopedFileSizeLimit limit(12);
+            fdm.writeBlock(d, 0, "12345678", 8);
+            EXPECT_EQ(EFBIG, thrownErrno([&] { fdm.writeBlock(d, 8, "12345678", 8); })) << binary;
+        }
+        fdm.closeFile(d);
+        EXPECT_EQ((std::set<std::string>{kept[0]}), namesIn(tmp.path())) << binary;
+    }
+    // Nor is an offset that no file can reach.
+    CState octet = transfer("far.bin", false, true, 8);
+    d = fdm.openFile(octet);
+    EXPECT_EQ(EFBIG, thrownErrno([&] { fdm.writeBlock(d, UINT64_MAX - 2, "xy", 2); }));
+    fdm.closeFile(d);
+    EXPECT_EQ((std::set<std::string>{kept[0]}), namesIn(tmp.path()));
+}
+
+TEST_F(LocalFDManagerTest, DiskFullEndsTheUploadWithENOSPCAndLeavesNoTemporary)
+{
+    TinyFileSystem disk("16k");
+    if (!disk.mounted()) GTEST_SKIP() << "mounting a tmpfs needs privileges";
+    fdm.deletePartialUploads(false);
+    CState state = transfer("image.bin", false, true, 512, disk.path());
+    CIDescriptor* d = fdm.openFile(state);
+    const std::string block(512, 'i');
+    int err = -1;
+    for (osk::CFileOffset offset = 0; err == -1 && offset < (1u << 20); offset += block.size())
+        err = thrownErrno([&] { fdm.writeBlock(d, offset, block.data(), block.size()); });
+    EXPECT_EQ(ENOSPC, err);
+    fdm.closeFile(d);
+    EXPECT_EQ((std::set<std::string>{}), namesIn(disk.path()));
+}
+
 TEST(LocalFDManagerRootTest, RootIsTakenFromTheFullName)
 {
     EXPECT_EQ("/srv/tftp", CLocalFDManager::rootOf("/srv/tftp/a/b", "a/b"));
@@ -385,6 +525,135 @@ TEST(LocalFDManagerRootTest, RootIsTakenFromTheFullName)
     EXPECT_EQ("/", CLocalFDManager::rootOf("/a", "a"));
     EXPECT_EQ(EACCES, thrownErrno([] { CLocalFDManager::rootOf("/srv/tftpa/b", "a/b"); }));
     EXPECT_EQ(EACCES, thrownErrno([] { CLocalFDManager::rootOf("/srv/x", "y"); }));
+}
+
+// The controller's configuration and log as a manager sees them; nothing
+// of the controller is started.
+class CRecordingController : public CTFTPController {
+public:
+    CRecordingController() : CTFTPController("zelvo-test") {}
+    void syslog(uint32_t, const osk::CMessage& message, int errCode = 0) override
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        _entries.push_back(message.formatted() + (errCode ? " errno=" + std::to_string(errCode) : ""));
+    }
+    std::vector<std::string> entries() const
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _entries;
+    }
+
+private:
+    mutable std::mutex _mutex;
+    std::vector<std::string> _entries;
+};
+
+class LocalFDManagerJournalTest : public LocalFDManagerTest {
+protected:
+    LocalFDManagerJournalTest() { controller.config()->set_string("system.storage.path", storage.path()); }
+
+    TempDir storage;
+    CRecordingController controller;
+};
+
+TEST_F(LocalFDManagerJournalTest, UploadsInterruptedByACrashAreRemovedAtTheNextStart)
+{
+    ASSERT_EQ(0, mkdir((tmp / "sub").c_str(), 0755));
+    writeFile(tmp / "sub/boot.cfg", "old");
+    // Not an upload of this service, though its name looks like one.
+    writeFile(tmp / ".unrelated.upload-0123456789ab", "someone's");
+    const pid_t child = fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        // The crashing daemon: one upload kept on purpose, two in progress.
+        CLocalFDManager crashing(&controller);
+        crashing.initManager();
+        crashing.deletePartialUploads(false);
+        CState kept = transfer("kept.bin", false, true, 8);
+        crashing.closeFile([&] {
+            CIDescriptor* d = crashing.openFile(kept);
+            crashing.writeBlock(d, 0, "12345678", 8);
+            return d;
+        }());
+        for (const char* name : {"sub/boot.cfg", "new.bin"}) {
+            CState running = transfer(name, false, true, 8);
+            running.canOverwrite = true;
+            crashing.writeBlock(crashing.openFile(running), 0, "12345678", 8);
+        }
+        _exit(crashing.journal() && crashing.journal()->inProgress() == 2 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::vector<std::string> left = temporariesIn(tmp.path());
+    ASSERT_EQ(3u, left.size()); // the kept partial, the new file's orphan, the unrelated file
+    ASSERT_EQ(1u, temporariesIn(tmp / "sub").size());
+    const std::string subOrphan = tmp / ("sub/" + temporariesIn(tmp / "sub")[0]);
+
+    CLocalFDManager restarted(&controller);
+    restarted.initManager();
+    ASSERT_NE(nullptr, restarted.journal());
+    // Left: the kept partial, the unrelated file and the old file.
+    const std::vector<std::string> after = temporariesIn(tmp.path());
+    ASSERT_EQ(2u, after.size());
+    EXPECT_TRUE(std::find(after.begin(), after.end(), ".unrelated.upload-0123456789ab") != after.end());
+    const std::string keptName = after[0] == ".unrelated.upload-0123456789ab" ? after[1] : after[0];
+    EXPECT_EQ(0u, keptName.find(".kept.bin.upload-"));
+    EXPECT_EQ("12345678", readFile(tmp / keptName));
+    EXPECT_EQ("someone's", readFile(tmp / ".unrelated.upload-0123456789ab"));
+    EXPECT_EQ((std::set<std::string>{"boot.cfg"}), namesIn(tmp / "sub"));
+    EXPECT_EQ("old", readFile(tmp / "sub/boot.cfg"));
+    EXPECT_EQ("", readFile(storage / CUploadJournal::fileName()));
+
+    const std::vector<std::string> log = controller.entries();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ(1, std::count(log.begin(), log.end(),
+                            "Removed '" + subOrphan + "', the temporary file of an upload that a crash interrupted."));
+}
+
+TEST_F(LocalFDManagerJournalTest, JournalIsKeptOnlyWithAStoragePathThatNoOtherProcessHolds)
+{
+    CLocalFDManager first(&controller);
+    first.initManager();
+    ASSERT_NE(nullptr, first.journal());
+    EXPECT_EQ(storage / CUploadJournal::fileName(), first.journal()->file());
+    first.initManager(); // a second call keeps the journal it has
+    EXPECT_TRUE(controller.entries().empty());
+
+    // Another holder (a dry run beside the daemon) leaves the journal and
+    // its temporaries alone, and says so.
+    CLocalFDManager second(&controller);
+    second.initManager();
+    EXPECT_EQ(nullptr, second.journal());
+    ASSERT_EQ(1u, controller.entries().size());
+    EXPECT_EQ("The upload journal '" + storage / CUploadJournal::fileName() +
+                  "' belongs to another running process; its temporary files are left alone.",
+              controller.entries()[0]);
+
+    // Uploads work without a journal.
+    CState state = transfer("up.bin", false, true, 8);
+    CIDescriptor* d = second.openFile(state);
+    second.writeBlock(d, 0, "abc", 3);
+    second.closeFile(d);
+    EXPECT_EQ("abc", readFile(tmp / "up.bin"));
+
+    CRecordingController unconfigured;
+    CLocalFDManager third(&unconfigured);
+    third.initManager();
+    EXPECT_EQ(nullptr, third.journal());
+    EXPECT_TRUE(unconfigured.entries().empty());
+
+    // A storage directory that does not exist costs the journal, not the
+    // service.
+    CRecordingController missing;
+    missing.config()->set_string("system.storage.path", storage / "missing");
+    CLocalFDManager fourth(&missing);
+    fourth.initManager();
+    EXPECT_EQ(nullptr, fourth.journal());
+    EXPECT_EQ(std::vector<std::string>{"Cannot keep the upload journal '" + storage / "missing/uploads.journal" +
+                                       "'; temporary files that a crash leaves behind will not be removed. errno=" +
+                                       std::to_string(ENOENT)},
+              missing.entries());
 }
 
 } // namespace

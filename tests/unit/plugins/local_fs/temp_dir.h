@@ -1,8 +1,12 @@
 #pragma once
 
 #include <dirent.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <fstream>
@@ -86,6 +90,57 @@ public:
 
 private:
     mode_t _old;
+};
+
+// Lowers the file-size limit of the process for one scope, with SIGXFSZ
+// ignored: a write beyond the limit then fails with EFBIG instead of
+// killing the process.
+class ScopedFileSizeLimit {
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes)
+    {
+        _oldHandler = signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &_old);
+        rlimit lower = _old;
+        lower.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~ScopedFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &_old);
+        signal(SIGXFSZ, _oldHandler);
+    }
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+private:
+    rlimit _old{};
+    void (*_oldHandler)(int) = nullptr;
+};
+
+// A tmpfs of a few pages mounted on a fresh directory, for a real full disk.
+// Mounting needs privileges: mounted() says whether it worked.
+class TinyFileSystem {
+public:
+    explicit TinyFileSystem(const char* size = "16k")
+        : _mounted(mount("tmpfs", _dir.path().c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
+                         (std::string("size=") + size).c_str()) == 0)
+    {
+    }
+    ~TinyFileSystem()
+    {
+        if (_mounted) umount2(_dir.path().c_str(), MNT_DETACH);
+    }
+    TinyFileSystem(const TinyFileSystem&) = delete;
+    TinyFileSystem& operator=(const TinyFileSystem&) = delete;
+
+    bool mounted() const { return _mounted; }
+    const std::string& path() const { return _dir.path(); }
+    std::string operator/(const std::string& name) const { return _dir / name; }
+
+private:
+    TempDir _dir;
+    bool _mounted;
 };
 
 } // namespace localfs_test

@@ -309,4 +309,34 @@ TEST_F(TFTPControllerTest, UploadsGetTheConfiguredPermissionsWhateverTheUmask)
     EXPECT_EQ("uploaded", test_support::readFile(root / "up.bin"));
 }
 
+TEST_F(TFTPControllerTest, LocalManagerGetsThePartialUploadSettingAndClearsCrashLeftovers)
+{
+    // A temporary that a crashed run recorded and never finished, and one it
+    // kept on purpose.
+    const std::string orphan = root / ".boot.cfg.upload-0123456789ab";
+    const std::string kept = root / ".boot.cfg.upload-aaaaaaaaaaaa";
+    std::ofstream(orphan) << "partial";
+    std::ofstream(kept) << "partial";
+    std::ofstream(var / "uploads.journal") << "+" << orphan << "\n+" << kept << "\n-" << kept << "\n";
+    set("tftp.upload.delete_partial", "false");
+    controller.init(false);
+    ASSERT_EQ(1u, controller.fdManagers().count("file"));
+    EXPECT_FALSE(controller.fdManagers().at("file")->deletePartialUploads());
+    EXPECT_FALSE(host_test::exists(orphan));
+    EXPECT_TRUE(host_test::exists(kept));
+    EXPECT_EQ(1u, controller.logged("Removed '" + orphan +
+                                    "', the temporary file of an upload that a crash interrupted."));
+    controller.cleanup();
+
+    // Partial uploads are deleted unless the configuration says otherwise.
+    CRecordingController defaults;
+    defaults.config()->set_string("tftp.virtual_root", root.path());
+    defaults.config()->set_string("system.plugins", "zelvo_local_fs");
+    defaults.config()->set_string("system.log.levels", "error");
+    defaults.init(false);
+    ASSERT_EQ(1u, defaults.fdManagers().count("file"));
+    EXPECT_TRUE(defaults.fdManagers().at("file")->deletePartialUploads());
+    defaults.cleanup();
+}
+
 } // namespace
