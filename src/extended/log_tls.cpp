@@ -132,22 +132,28 @@ void CLogTLS::configure(const CStringMap& config)
     _mask = mask;
     _facility = facility;
 
+    // The report of the configuration is written once the new targets are
+    // in place, so every target it lists (the first one included) receives
+    // its own "Configuring log target" line.
+    std::vector<std::pair<uint32_t, CMessage>> report;
     std::string active;
     for (auto& target : created) {
         const std::string setting = config.get_string(kKeyTargetPrefix + target.first, std::string());
-        _log(CException::info, CMessage(kConfiguring, kModule).pushs(target.first).pushs(setting));
+        report.emplace_back(CException::info, CMessage(kConfiguring, kModule).pushs(target.first).pushs(setting));
         try {
             target.second->reconfigure(setting);
         } catch (const CException& e) {
-            _log(CException::error, CMessage(kConfigureFailed, kModule).pushs(target.first).pushs(setting));
-            _log(CException::error, CMessage(e.printableError(), e.module()));
+            report.emplace_back(CException::error,
+                                CMessage(kConfigureFailed, kModule).pushs(target.first).pushs(setting));
+            report.emplace_back(CException::error, CMessage(e.printableError(), e.module()));
             continue;
         }
         _targets[target.first] = entry_t{target.second, false};
         if (!active.empty()) active += ',';
         active += target.first;
     }
-    _log(CException::info, CMessage(kLoggingTo, kModule).pushs(trimmed(levels)).pushs(active));
+    report.emplace_back(CException::info, CMessage(kLoggingTo, kModule).pushs(trimmed(levels)).pushs(active));
+    for (const auto& entry : report) _log(entry.first, entry.second);
 }
 
 void CLogTLS::registerTarget(const target_ptr_t& target)

@@ -197,7 +197,10 @@ CMasterController::CMasterController()
       _taskRegistry(new CTaskRegistry),
       _config(new CConfig("", "", ""))
 {
-    _info.set_string("name", known(CLibraryInfo::name()));
+    // "name" is the host this controller runs on (consoles greet with it);
+    // the library's own name is "product".
+    _info.set_string("name", hostname());
+    _info.set_string("product", known(CLibraryInfo::name()));
     _info.set_string("version", known(CLibraryInfo::version()));
     _info.set_string("build", known(CLibraryInfo::build()));
     _info.set_string("platform", known(CLibraryInfo::platform()));

@@ -112,9 +112,9 @@ public:
     std::string runDir();
     void runDir(const std::string& dir);
 
-    // The identity record: "name", "version", "build", "platform" and
-    // "index", "Unidentified" where a value is unknown. info() merges it into
-    // out; setInfo() merges entries into it.
+    // The identity record: "name" (the host name), "product", "version",
+    // "build", "platform" and "index", "Unidentified" where a value is
+    // unknown. info() merges it into out; setInfo() merges entries into it.
     void info(CStringMap& out) const;
     void setInfo(const CStringMap& entries);
 

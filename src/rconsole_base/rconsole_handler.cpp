@@ -3,10 +3,12 @@
 #include <ace/Time_Value.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <vector>
 #include <sstream>
 
 #include "extended/config.h"
@@ -43,9 +45,11 @@ const char* const kAuthorizeFailed = "Failed to authorize login.";
 const char* const kVersionRefused = "Failed to authorize login for peer on '%1' using login protocol version %2.";
 const char* const kMinimumVersion = "The minimum required version is %1.";
 const char* const kPasswordFailed = "Failed to change the password.";
+const char* const kPasswordEmpty = "The new password is empty. Send it as 'admin_password=NEW-PASSWORD'.";
 const char* const kPasswordChanged = "Admin password change succeeded by user '%1' from %2.";
 const char* const kPasswordNotChanged = "Admin password change failed by user '%1' from %2.";
 const char* const kMemTrackSet = "Memory tracking set to '%1'.";
+const char* const kUnknownLocale = "Cannot set locale '%1' for login session. The available locales are: %2.";
 const char* const kUnknownPeer = "<unknown peer>";
 const char* const kPrintLocale = "en_US";
 
@@ -503,6 +507,22 @@ bool CRConsoleHandler::_authorized(osk::CHexStore& challenge, osk::CHexStore& re
     return true;
 }
 
+std::string CRConsoleHandler::_setLocale(const std::string& locale)
+{
+    const osk::CMessageStore& store = controller()->msgStore();
+    const std::vector<std::string>& known = store.locales();
+    if (std::find(known.begin(), known.end(), locale) != known.end()) {
+        _sessionLocale = locale;
+        return std::string();
+    }
+    std::string available;
+    for (const std::string& name : known) available += (available.empty() ? "" : ",") + name;
+    const osk::CMessage warning = osk::CMessage(kUnknownLocale, kModule).pushs(locale).pushs(available);
+    _log(osk::CException::warning, warning);
+    _sessionLocale = store.defLocale();
+    return warning.formatted();
+}
+
 // ---- logging -------------------------------------------------------------
 
 void CRConsoleHandler::_log(uint32_t severity, const osk::CMessage& message, int errCode)
@@ -536,6 +556,14 @@ void CRConsoleHandler::_handleSetPassword(CRConsoleHandler* handler, osk::CStrin
 {
     handler->_throwIfNotAdmin();
     const std::string password = args.get_string(kAdminPassword, "");
+    // An empty text would be stored as no password at all, which makes the
+    // password a single space: refuse it rather than open the console.
+    if (password.empty()) {
+        CTextCommand refusal(CTextCommand::nak);
+        refusal.errorMsg(kPasswordEmpty);
+        handler->reply(refusal, true);
+        return;
+    }
     if (handler->_setPassword(password)) {
         handler->reply(CTextCommand(CTextCommand::ack), true);
         handler->_log(osk::CException::audit,

@@ -105,7 +105,11 @@ protected:
     bool _processCommandSet(std::vector<std::string>& lines);
 
     const std::string& _locale() const { return _sessionLocale; }
-    void _locale(const std::string& locale) { _sessionLocale = locale; }
+    // Sets the session locale when the message store has it among its
+    // locales and returns an empty text. Otherwise the session takes the
+    // store's default locale, and the warning "Cannot set locale '%1' for
+    // login session. ..." is logged and returned.
+    std::string _setLocale(const std::string& locale);
     const std::string& _getUser() const { return _user; }
     void _setUser(const std::string& name) { _user = name; }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "exp_eval/exp_eval_functions.h"
+#include "extended/async_log.h"
 #include "extended/exception.h"
 #include "extended/master_controller.h"
 #include "standard/host_enum.h"
@@ -185,7 +186,7 @@ void provAccount(const osk::CExpEval& e, CMultiVariant& results, CMultiVariant& 
 
 void logSetting(const CTFTPEval& evaluator, const char* text, const std::string& name, const std::string& value)
 {
-    if (!evaluator.debug() || !evaluator.controller()) return;
+    if (!evaluator.debug()) return;
     evaluator.controller()->syslog(osk::CException::debug, CMessage(text, kModule).pushs(name).pushs(value));
 }
 
@@ -309,6 +310,12 @@ CTFTPEval::CTFTPEval(osk::CMasterController* controller) : osk::CExpEval(control
 void CTFTPEval::state(const CStatePtr& state)
 {
     if (_state.get() != state.get()) _state = state;
+}
+
+bool CTFTPEval::debug() const
+{
+    const osk::CAsyncLog* log = controller() ? controller()->log() : nullptr;
+    return log && log->debugEnabled();
 }
 
 CState& CTFTPEval::currentState(const char* function) const

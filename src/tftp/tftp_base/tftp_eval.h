@@ -35,9 +35,10 @@ public:
     const std::string& account() const { return _account; }
 
     // Whether $PROV.POLICY() and $PROV.SNMP_POLICY() log the values they
-    // set at debug severity (set when the log's debug output is enabled).
-    bool debug() const { return _debug; }
-    void debug(bool enabled) { _debug = enabled; }
+    // set at debug severity: true while the controller's log task writes
+    // debug entries ("debug" among system.log.levels), so it follows every
+    // reconfiguration of the log.
+    bool debug() const;
 
     // The transfer state of the context; throws when none is set.
     CState& currentState(const char* function) const;
@@ -47,5 +48,4 @@ private:
     const osk::CStringMap* _policies = nullptr;
     CITFTPProvisioner* _provisioner = nullptr;
     std::string _account;
-    bool _debug = false;
 };

@@ -62,6 +62,11 @@ const char* const kWatch = "watch";
 const char* const kUnwatch = "unwatch";
 const char* const kDisableEncryption = "disable_encryption";
 
+// The session settings of set_session and get_session.
+const char* const kNumeric = "numeric";
+const char* const kFormat = "format";
+const char* const kLocale = "locale";
+
 // Keys that a console may not set: the password has its own command, the
 // process's root and identity are fixed at start.
 const char* const kNotRemote[] = {"rconsole.password", "system.priv.chroot_path", "system.priv.gid",
@@ -415,8 +420,16 @@ void CTFTPRConsoleHandler::handleSetSession(CRConsoleHandler* handler, osk::CStr
 {
     CTFTPRConsoleHandler* me = self(handler);
     try {
-        if (args.defined("locale")) me->_locale(args.get_string("locale", ""));
-        me->reply(CTextCommand(CTextCommand::ack), true);
+        // Every setting is read before any is changed: a bad value changes
+        // nothing.
+        const bool numeric = args.defined(kNumeric) ? args.get_bool(kNumeric, false) : me->_serializeNumeric;
+        CTFTPFormatType format = me->_formatType;
+        if (args.defined(kFormat)) format.string(args.get_string(kFormat, ""));
+        me->_serializeNumeric = numeric;
+        me->_formatType = format;
+        CTextCommand answer(CTextCommand::ack);
+        if (args.defined(kLocale)) answer.warningMsg(me->_setLocale(args.get_string(kLocale, "")));
+        me->reply(answer, true);
     } catch (const osk::CException& e) {
         me->_nakMinimal(e);
     }
@@ -427,8 +440,10 @@ void CTFTPRConsoleHandler::handleGetSession(CRConsoleHandler* handler, osk::CStr
     CTFTPRConsoleHandler* me = self(handler);
     try {
         CTextCommand answer(CTextCommand::ack);
+        answer.set_bool(kNumeric, me->_serializeNumeric);
+        answer.set_string(kFormat, me->_formatType.string());
         answer.set_string("access_token", me->_token.string());
-        answer.set_string("locale", me->_locale());
+        answer.set_string(kLocale, me->_locale());
         me->reply(answer, true);
     } catch (const osk::CException& e) {
         me->_nakMinimal(e);

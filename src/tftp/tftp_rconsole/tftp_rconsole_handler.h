@@ -5,6 +5,7 @@
 #include "rconsole_base/i_direct_reply_proxy.h"
 #include "rconsole_base/rconsole_handler.h"
 #include "security/user_access_token.h"
+#include "tftp/tftp_database/tftp_format_type.h"
 #include "tftp/tftp_interfaces/i_tftp_event_subscriber.h"
 
 class CITFTPController;
@@ -95,5 +96,9 @@ private:
     void _stopWatching();
 
     osk::CUserAccessToken _token;
+    // Session settings of the object commands: domains written as numeric
+    // ids instead of names, and the text format of policies.
+    bool _serializeNumeric = false;
+    CTFTPFormatType _formatType;
     bool _watching = false;
 };

@@ -128,8 +128,9 @@ void CTFTPController::init(bool serve)
     const std::string levels = _config->get_string(osk::CConfigNames::logLevels(), kDefaultLevels);
     if (!_levelsFixed) _logLevels.store(osk::CException::severityMask(levels));
     if (_config->hasValue(kKeyPluginPath)) libDir(_config->get_path(kKeyPluginPath, libDir()));
-    // A bracketed file log-target name is an expression of this evaluator.
-    osk::CLogNameEvaluator::install(_eval);
+    // A bracketed file log-target name is an expression, evaluated by the
+    // log task with an evaluator of its own.
+    osk::CLogNameEvaluator::install(std::make_shared<const osk::CExpEval>(this));
     // A serving daemon logs through the log task and its configured targets;
     // a dry run writes its few lines directly.
     if (serve) {

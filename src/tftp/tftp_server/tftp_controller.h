@@ -76,8 +76,8 @@ public:
     // The service's configuration; every call through it holds its lock.
     osk::CConfigPtr config() const override { return _config; }
     CTFTPServer* server() const { return _server.get(); }
-    // The controller's own evaluator (keyed with the shared server key); it
-    // evaluates bracketed log file names.
+    // The controller's own evaluator (keyed with the shared server key).
+    // Bracketed log file names have an evaluator of their own.
     const CTFTPEval& eval() const { return _eval; }
     ACE_Reactor* reactor() const { return _reactor.get(); }
 

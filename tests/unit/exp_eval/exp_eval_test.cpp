@@ -95,6 +95,22 @@ TEST_F(ExpEvalTest, ShortCircuitSkipsTheOtherOperand)
     EXPECT_TRUE(raises([&] { eval("true && $NOPE()"); }, "Unknown function 'NOPE'.", "Runtime error."));
 }
 
+TEST_F(ExpEvalTest, ConditionalBranchesNeedParenthesesAroundOperators)
+{
+    // ":" binds tighter than every other operator, so an unparenthesised
+    // branch shares its operands with the separator: the branches of
+    // "c ? 1+1 : 5" are 1 and 1+5.
+    EXPECT_EQ(1, eval("true ? 1+1 : 5").integer());
+    EXPECT_EQ(6, eval("false ? 1+1 : 5").integer());
+    EXPECT_EQ("true 1 1 5 + ?", postfix("true ? 1+1 : 5"));
+    // Parenthesised branches are what the operator usually means (the form
+    // the operator documentation shows).
+    EXPECT_EQ(2, eval("true ? (1+1) : 5").integer());
+    EXPECT_EQ(5, eval("false ? (1+1) : 5").integer());
+    EXPECT_EQ(2, eval("(1 < 2) ? (1+1) : (2*3)").integer());
+    EXPECT_EQ(6, eval("(1 > 2) ? (1+1) : (2*3)").integer());
+}
+
 TEST_F(ExpEvalTest, QuotesMakeOneOperand)
 {
     EXPECT_EQ("a+b*(c)", eval("\"a+b*(c)\"").string());
@@ -220,6 +236,35 @@ TEST_F(ExpEvalTest, EncryptDecryptRoundTrip)
     EXPECT_TRUE(raises([&] { eval("$DECRYPT($BYTES(\"abc\"))"); }, "Failed to execute function $DECRYPT().",
                        "Argument '61-62-63' must be exactly eight (8) bytes long."));
     EXPECT_EQ("secret", eval("$SDECRYPT($SENCRYPT(\"secret\"))").string());
+}
+
+// Known answers that fix the byte layout of the two encryption functions.
+// The expected bytes were computed outside this code base with OpenSSL 3.0
+// (legacy provider), Blowfish-CBC under the 16-byte key
+// 00112233445566778899AABBCCDDEEFF with an all-zero initial vector, from
+// the plain blocks written beside each value:
+//   printf '<plain>' | openssl enc -bf-cbc -nopad -provider legacy
+//       -provider default -K 00112233445566778899AABBCCDDEEFF -iv 0000000000000000
+// (the same command with -bf-ecb and a zero key turns the zero block into
+// 4EF997456198DD78, the published Blowfish test vector).
+TEST_F(ExpEvalTest, EncryptAndSencryptKnownAnswers)
+{
+    evaluator.initBlowfish(osk::CHexStore("00-11-22-33-44-55-66-77-88-99-AA-BB-CC-DD-EE-FF"));
+    // $ENCRYPT: one length byte, the concatenated bytes, zero fill.
+    // 04 'abcd' 00 00 00
+    EXPECT_EQ("BF-D0-15-81-38-2E-09-11", eval("$ENCRYPT(\"ab\", \"cd\")").hexstore().string());
+    // 07 'abcdefg': length + 1 is 8, no fill.
+    EXPECT_EQ("BE-B2-AE-0C-10-3A-0F-62", eval("$ENCRYPT(\"abcdefg\")").hexstore().string());
+    // 08 'abcdefgh' and seven zero bytes.
+    EXPECT_EQ("7A-96-11-F4-37-C1-44-44-78-E0-C4-9E-70-2A-D1-2B", eval("$ENCRYPT(\"abcdefgh\")").hexstore().string());
+    // 0F 'abcdefghijklmno': length + 1 is 16, a whole block of fill.
+    EXPECT_EQ("56-D9-4F-99-FD-1A-25-1E-7B-35-4D-73-08-73-D1-8E-08-CB-74-A2-55-23-5F-23",
+              eval("$ENCRYPT(\"abcdefghijklmno\")").hexstore().string());
+    // $SENCRYPT: the text, its NUL, zero fill to whole blocks.
+    // 'secret' 00 00
+    EXPECT_EQ("2A-E1-70-8B-89-7B-C4-39", eval("$SENCRYPT(\"secret\")").hexstore().string());
+    // 'abcdefgh' and eight zero bytes.
+    EXPECT_EQ("95-D3-5D-57-EA-96-6F-92-8D-01-79-1B-ED-84-C5-10", eval("$SENCRYPT(\"abcdefgh\")").hexstore().string());
 }
 
 class ValueFileTest : public ExpEvalTest {

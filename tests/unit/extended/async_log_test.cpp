@@ -121,6 +121,21 @@ TEST_F(LogFixture, ConfigurationIsLoggedAndBadTargetsAreDropped)
     }
 }
 
+TEST_F(LogFixture, FirstTargetReceivesItsOwnConfiguringLine)
+{
+    controller.set("system.log.targets", "stdout");
+    controller.set("system.log.levels", "info");
+    controller.set("system.log.target.stdout", "raw=true");
+    zelvo_test::CStdoutCapture capture;
+    controller.startLog();
+    controller.log()->flush();
+    capture.restore();
+    // The configuration report, in order, reaches the only target.
+    const std::string report = "Configuring log target 'stdout' with setting 'raw=true'.\n"
+                               "The system is logging 'info' to 'stdout'.\n";
+    EXPECT_EQ(0u, capture.text().find(report)) << capture.text();
+}
+
 TEST_F(LogFixture, ThreadOfNoTaskIsUnregisteredTask)
 {
     controller.set("system.log.targets", "stdout");

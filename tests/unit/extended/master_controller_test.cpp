@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -59,6 +60,17 @@ TEST(MasterControllerTest, InfoNamesTheBuildAndTheServerIndex)
     EXPECT_EQ("12", after.get_string("index"));
     EXPECT_EQ("test-rig", after.get_string("platform"));
     EXPECT_EQ(info.get_string("name"), after.get_string("name"));
+}
+
+TEST(MasterControllerTest, InfoNameIsTheHostAndProductIsTheLibrary)
+{
+    CTestController controller;
+    osk::CStringMap info;
+    controller.info(info);
+    char host[256] = {};
+    ASSERT_EQ(0, ::gethostname(host, sizeof(host) - 1));
+    EXPECT_EQ(host, info.get_string("name"));
+    EXPECT_EQ("TFTP Zelvo", info.get_string("product"));
 }
 
 TEST(MasterControllerTest, QueryResponsesNeedTheirPrefix)

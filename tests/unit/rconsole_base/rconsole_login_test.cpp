@@ -145,6 +145,33 @@ TEST_F(EncipheredConsoleTest, AdminPasswordChangeTakesEffectAndIsWrittenBack)
     EXPECT_EQ(controller.countContaining("n3w-Pass"), 0u);
 }
 
+TEST_F(EncipheredConsoleTest, EmptyAdminPasswordIsRefusedAndChangesNothing)
+{
+    storePassword("secret");
+    start(true);
+    const std::string stored = controller.config()->get_string("rconsole.password", "");
+    const std::string refusal =
+        "code=nak\nmessage=The new password is empty. Send it as 'admin_password=NEW-PASSWORD'.\n\n";
+    {
+        CRawConsole console;
+        ASSERT_EQ(loginAndGreet(console, "secret"), kGreeting);
+        EXPECT_EQ(console.command("admin_password=\n\n"), refusal);
+        EXPECT_EQ(console.command("admin_password\n\n"), refusal);
+        // The command word alone on its line and the password on a second
+        // line: the command's own (empty) value is the password.
+        EXPECT_EQ(console.command("admin_password\nadmin_password=other\n\n"), refusal);
+    }
+    EXPECT_EQ(stored, controller.config()->get_string("rconsole.password", ""));
+    EXPECT_EQ(controller.countContaining("Admin password change"), 0u);
+    // Neither a single space nor anything else but the old password logs in.
+    CRawConsole space;
+    ASSERT_TRUE(space.connect(port));
+    ASSERT_TRUE(space.login(" "));
+    EXPECT_TRUE(space.waitClosed());
+    CRawConsole same;
+    EXPECT_EQ(loginAndGreet(same, "secret"), kGreeting);
+}
+
 TEST_F(EncipheredConsoleTest, MalformedLoginBlocksCloseCleanly)
 {
     start(true);

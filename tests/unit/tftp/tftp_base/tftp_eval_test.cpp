@@ -5,10 +5,13 @@
 #include <functional>
 #include <string>
 
+#include "extended/async_log.h"
+#include "extended/config.h"
 #include "extended/exception.h"
 #include "standard/string_map.h"
 #include "tftp/tftp_base/tftp_expression.h"
 #include "tftp/tftp_interfaces/i_tftp_provisioner.h"
+#include "unit/extended/test_controller.h"
 
 namespace {
 
@@ -153,6 +156,51 @@ TEST_F(TFTPEvalTest, PoliciesAndAccount)
     EXPECT_EQ("snmp;speed=10M;nothing=;extra", eval("$PROV.SNMP_POLICY(\"snmp\", \"speed\", \"nothing\", \"extra\")").string());
     EXPECT_TRUE(raises([&] { eval("$PROV.SNMP_POLICY(1, 2)"); }, "Cannot execute function $PROV.SNMP_POLICY().",
                        "Not enough arguments."));
+}
+
+// The policy functions report what they set at debug level exactly while
+// "debug" is among the log's configured levels, across reconfigurations.
+TEST(TFTPEvalDebugTest, PolicyDebugFollowsTheLogLevels)
+{
+    zelvo_test::CTestController controller;
+    osk::CStringMap policies;
+    policies.string_insert("speed", "10M");
+    CTFTPEval evaluator(&controller);
+    evaluator.policies(&policies);
+    auto run = [&](const std::string& text) {
+        CVariant result;
+        evaluator.execute(result, evaluator.parse(text));
+    };
+    const std::string policyLine = "debug: Setting policy variable: 'speed = 10M'.";
+    const std::string snmpLine = "debug: Setting snmp policy variable: 'snmp = snmp;speed=10M;other='.";
+
+    // No log task yet: nothing is reported.
+    EXPECT_FALSE(evaluator.debug());
+    run("$PROV.POLICY(\"speed\")");
+    EXPECT_EQ(0u, controller.countContaining(policyLine));
+
+    controller.config()->set_string("system.log.targets", "null");
+    controller.config()->set_string("system.log.levels", "error,debug");
+    controller.startLog();
+    EXPECT_TRUE(evaluator.debug());
+    run("$PROV.POLICY(\"speed\")");
+    run("$PROV.SNMP_POLICY(\"snmp\", \"speed\", \"other\")");
+    EXPECT_EQ(1u, controller.countContaining(policyLine));
+    EXPECT_EQ(1u, controller.countContaining(snmpLine));
+
+    controller.config()->set_string("system.log.levels", "error,info");
+    controller.log()->refresh();
+    EXPECT_FALSE(evaluator.debug());
+    run("$PROV.POLICY(\"speed\")");
+    run("$PROV.SNMP_POLICY(\"snmp\", \"speed\", \"other\")");
+    EXPECT_EQ(1u, controller.countContaining(policyLine));
+    EXPECT_EQ(1u, controller.countContaining(snmpLine));
+
+    controller.config()->set_string("system.log.levels", "*");
+    controller.log()->refresh();
+    run("$PROV.POLICY(\"speed\")");
+    EXPECT_EQ(2u, controller.countContaining(policyLine));
+    controller.stopLog();
 }
 
 TEST_F(TFTPEvalTest, DatabaseFunctions)

@@ -462,15 +462,58 @@ TEST_F(TFTPConsoleCommandsTest, DisableEncryptionAcksEncipheredThenSpeaksClear)
     EXPECT_EQ("ack", codeOf(c.command("fd_count\n\n")));
 }
 
-TEST_F(TFTPConsoleCommandsTest, SessionLocaleAndToken)
+TEST_F(TFTPConsoleCommandsTest, SessionSettingsStartAtTheirDefaultsAndChange)
 {
     start();
     auto c = console();
     ASSERT_TRUE(c);
-    EXPECT_EQ("ack", codeOf(c->command("set_session\nlocale=de_DE\n\n")));
-    const osk::CStringMap session = bodyOf(c->command("get_session\n\n"));
-    EXPECT_EQ("de_DE", session.get_string("locale", ""));
+    osk::CStringMap session = bodyOf(c->command("get_session\n\n"));
+    EXPECT_EQ("false", session.get_string("numeric", ""));
+    EXPECT_EQ("packed", session.get_string("format", ""));
+    EXPECT_EQ("en_US", session.get_string("locale", ""));
     EXPECT_TRUE(session.defined("access_token"));
+
+    // The format is read without regard to case.
+    const std::string changed = c->command("set_session\nnumeric=true\nformat=UNPACKED\n\n");
+    EXPECT_EQ("ack", codeOf(changed));
+    EXPECT_EQ("", messageOf(changed));
+    session = bodyOf(c->command("get_session\n\n"));
+    EXPECT_EQ("true", session.get_string("numeric", ""));
+    EXPECT_EQ("unpacked", session.get_string("format", ""));
+
+    // An unknown format is refused and changes nothing, not even the
+    // settings given beside it.
+    const std::string refused = c->command("set_session\nnumeric=false\nformat=zipped\n\n");
+    EXPECT_EQ("nak", codeOf(refused));
+    EXPECT_EQ("Cannot set format type. (Invalid or unknown value 'zipped'.)", messageOf(refused));
+    session = bodyOf(c->command("get_session\n\n"));
+    EXPECT_EQ("true", session.get_string("numeric", ""));
+    EXPECT_EQ("unpacked", session.get_string("format", ""));
+
+    // Another connection has settings of its own.
+    auto other = console();
+    ASSERT_TRUE(other);
+    EXPECT_EQ("packed", bodyOf(other->command("get_session\n\n")).get_string("format", ""));
+}
+
+TEST_F(TFTPConsoleCommandsTest, SessionLocaleMustBeOneOfTheMessageLocales)
+{
+    start();
+    controller->msgStore().setLocales("en_US, de_DE");
+    auto c = console();
+    ASSERT_TRUE(c);
+    const std::string known = c->command("set_session\nlocale=de_DE\n\n");
+    EXPECT_EQ("ack", codeOf(known));
+    EXPECT_EQ("", messageOf(known));
+    EXPECT_EQ("de_DE", bodyOf(c->command("get_session\n\n")).get_string("locale", ""));
+
+    // An unknown locale: a warning, and the session falls back to the
+    // default locale.
+    const std::string unknown = c->command("set_session\nlocale=fr_FR\n\n");
+    EXPECT_EQ("ack", codeOf(unknown));
+    EXPECT_EQ("Cannot set locale 'fr_FR' for login session. The available locales are: en_US,de_DE.",
+              messageOf(unknown));
+    EXPECT_EQ("en_US", bodyOf(c->command("get_session\n\n")).get_string("locale", ""));
 }
 
 TEST_F(TFTPConsoleCommandsTest, WatchStreamsTransferEventsUntilUnwatch)

@@ -15,11 +15,13 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "exp_eval/log_name_evaluator.h"
 #include "rconsole_base/rconsole_client.h"
 #include "support/loopback_udp_client.h"
 #include "support/temp_dir.h"
@@ -274,6 +276,37 @@ TEST_F(TFTPControllerTest, WithoutADescriptorManagerTheStartStopsAndTheConsoleCl
     EXPECT_TRUE(controller.findAllPlugins().empty());
     CRConsoleClient console(2);
     EXPECT_THROW(console.connect("127.0.0.1", consolePort), osk::CException);
+}
+
+// The log task evaluates bracketed file names on its own thread while the
+// engine evaluates its rules: the two never share an evaluator.
+TEST_F(TFTPControllerTest, LogFileNamesHaveAnEvaluatorOfTheirOwn)
+{
+    std::ofstream(root / "boot.cfg") << "hello";
+    set("system.log.levels", "info,error");
+    set("system.log.targets", "file");
+    set("system.log.target.file", "[\"" + var.path() + "/\" + $LCASE(\"DAEMON\") + \".log\"]");
+    serve();
+    const auto logEvaluator = osk::CLogNameEvaluator::installed();
+    ASSERT_TRUE(logEvaluator);
+    EXPECT_NE(static_cast<const osk::CExpEval*>(&controller.eval()), logEvaluator.get());
+    EXPECT_EQ(nullptr, dynamic_cast<const CTFTPEval*>(logEvaluator.get()));
+
+    // Transfers and log entries side by side.
+    for (int i = 0; i < 3; ++i) {
+        CUdpClient client;
+        client.send(requestPort(), word(1) + "boot.cfg" + '\0' + "octet" + '\0');
+        std::string packet;
+        uint16_t transferPort = 0;
+        ASSERT_TRUE(client.recv(packet, 2000, &transferPort));
+        client.send(transferPort, word(4) + word(1));
+    }
+    stop();
+    std::ifstream file(var / "daemon.log");
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, text.find("The zelvo-test daemon is starting.")) << text;
+    // The controller's shutdown removed the log's evaluator.
+    EXPECT_FALSE(osk::CLogNameEvaluator::installed());
 }
 
 TEST_F(TFTPControllerTest, NamedPluginThatIsMissingStopsTheStart)
