@@ -77,6 +77,10 @@ const char* const kDiscardingAck = "Discarding ack from client on %1.";
 const char* const kNoRecord = "Client on %1 is talking to me, but I have no record of the transfer.";
 const char* const kTransferAborted = "Transfer aborted";
 const char* const kRepeatedRequest = "Client on %1 repeated its request; re-sending the first packet.";
+const char* const kSizeMismatch = "The upload's size differs from the size it announced.";
+const char* const kSizeMismatchLog =
+    "Client on %1 sent a different amount of data for file '%2' than it announced (%3 bytes, got %4); the upload is "
+    "discarded.";
 const char* const kLatePacket = "Client on %1 sent '%2' of an earlier transfer; ignoring it.";
 
 // Outcomes kept in CState::message.
@@ -696,9 +700,19 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
     // Blocks beyond the end, ahead of the next one or long past cannot
     // belong to this upload's progress.
     if (block != state.nextBlockNum() || state.eof) return _ignore(packet, state);
+    const size_t count = length > CTFTPPacket::header_len() ? length - CTFTPPacket::header_len() : 0;
+    if (!_withinAnnouncedSize(state, count)) {
+        // Never stored: the manager gives the upload up when it is closed.
+        _log(kDebug, msg(kSizeMismatchLog).pushs(client).pushs(state.fqpn).push(state.tsize).push(
+                         static_cast<uint64_t>(state.fileOffset) + count));
+        state.state = CState::send_error;
+        state.error = CTFTPErrorCode::undefined;
+        state.message = kSizeMismatch;
+        serviceConnection(state);
+        return true;
+    }
     try {
         if (!state.descriptor) state.descriptor = state.fdManager->openFile(state);
-        const size_t count = length > CTFTPPacket::header_len() ? length - CTFTPPacket::header_len() : 0;
         const size_t written = state.fdManager->writeBlock(state.descriptor, state.fileOffset,
                                                            reinterpret_cast<const char*>(packet.data()), count);
         state.blockNum = block;
@@ -721,6 +735,15 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
     state.state = CState::send_ack;
     serviceConnection(state);
     return true;
+}
+
+bool CTFTPServer::_withinAnnouncedSize(const CState& state, size_t count) const
+{
+    // Only an octet upload's announced size counts bytes as they are stored.
+    if (!state.optionTsize || !state.binary) return true;
+    const uint64_t total = static_cast<uint64_t>(state.fileOffset) + count;
+    if (total > state.tsize) return false;
+    return count == state.blksize || total == state.tsize;
 }
 
 bool CTFTPServer::processError(CTFTPPacket& packet, CState& state)

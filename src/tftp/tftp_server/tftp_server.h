@@ -155,6 +155,11 @@ private:
     // An ACK at an upload or DATA at a download: ignored when an earlier
     // transfer of the same endpoint went that way, else error 4.
     bool _wrongDirection(CTFTPPacket& packet, CState& state);
+    // False when a block of count bytes takes an octet upload past the size
+    // it announced (tsize), or ends it short of that size. A client that
+    // lost its place in the file (some do when an OACK comes twice) is
+    // caught here instead of storing a shifted file.
+    bool _withinAnnouncedSize(const CState& state, size_t count) const;
     bool _refuseUnexpected(CTFTPPacket& packet, CState& state);
     bool _ignore(CTFTPPacket& packet, CState& state);
     void _failState(CState& state, const std::exception& e);

@@ -369,6 +369,39 @@ TEST_F(TransferLossTest, DiskFullEndsTheUploadWithError3AndNoFile)
     EXPECT_FALSE(exists("full.bin.part"));
 }
 
+TEST_F(TransferLossTest, UploadThatEndsShortOfItsAnnouncedSizeIsNeverStored)
+{
+    // A client that lost its place (it skipped a block after seeing the
+    // OACK twice) numbers the rest of its file one block early: the upload
+    // ends one block short of the size it announced.
+    start();
+    const Bytes file = pattern(1300);
+    for (const bool shifted : {true, false}) {
+        const std::string name = shifted ? "shifted.bin" : "whole.bin";
+        CClient client;
+        ASSERT_EQ(6, opcodeOf(open(client, 2, name, {{"tsize", std::to_string(file.size())}})));
+        Bytes packet;
+        client.send(_port, data(1, file.substr(0, 512)));
+        ASSERT_TRUE(client.recv(packet, 1000));
+        EXPECT_EQ(ack(1), packet);
+        const size_t next = shifted ? 1024 : 512;
+        client.send(_port, data(2, file.substr(next, 512)));
+        ASSERT_TRUE(client.recv(packet, 1000));
+        if (shifted) {
+            EXPECT_EQ(5, opcodeOf(packet));
+            EXPECT_EQ("The upload's size differs from the size it announced.", errorText(packet));
+        } else {
+            EXPECT_EQ(ack(2), packet);
+            client.send(_port, data(3, file.substr(1024)));
+            ASSERT_TRUE(client.recv(packet, 1000));
+            EXPECT_EQ(ack(3), packet);
+        }
+        EXPECT_TRUE(waitGone(client, 3000)) << name;
+    }
+    EXPECT_FALSE(exists("shifted.bin"));
+    EXPECT_EQ(file, readFile("whole.bin"));
+}
+
 TEST_F(TransferLossTest, UploadReportsSuccessInItsFinalEvent)
 {
     start();

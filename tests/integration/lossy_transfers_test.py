@@ -1,0 +1,145 @@
+#!/usr/bin/python3
+"""Transfers through a lossy network: the real zelvo-tftpd behind a relay that
+drops 10%, duplicates 5% and reorders 3% of the datagrams in both directions,
+with curl, tftp-hpa and atftp as clients, downloads and uploads at once.
+
+What must hold: every transfer a client reports as successful is
+byte-identical to its source, and the server never sends a data block twice
+because a packet (such as a duplicated acknowledgement) asked it to.
+Transfers a client reports as failed are allowed: loss this heavy can exhaust
+a client's retries. The daemon must end cleanly.
+
+Usage: lossy_transfers_test.py DAEMON CONSOLE PLUGIN_DIR [--full]
+  default: 18 downloads and 6 uploads of 64 KiB (the CI run)
+  --full:  100 downloads and 30 uploads of 1 MiB
+"""
+import concurrent.futures
+import os
+import subprocess
+import sys
+import time
+
+import daemon_harness as harness
+from daemon_harness import Daemon, check
+from lossy_relay import LossyRelay
+
+FULL = "--full" in sys.argv
+harness.setup("zelvo-lossy-it-")
+DOWNLOADS, UPLOADS, SIZE = (100, 30, 1 << 20) if FULL else (18, 6, 64 << 10)
+CLIENT_TIME = 240 if FULL else 120
+
+
+def content(seed):
+    """A file whose every 512-byte block differs from the others."""
+    out = bytearray()
+    block = 0
+    while len(out) < SIZE:
+        out += (b"%08d:%08d|" % (seed, block)) * 28 + b"." * 8
+        block += 1
+    return bytes(out[:SIZE])
+
+
+def run(args, cwd):
+    """The client's verdict: 0 when it reports success."""
+    try:
+        done = subprocess.run(args, cwd=cwd, capture_output=True, timeout=CLIENT_TIME + 30)
+    except subprocess.TimeoutExpired:
+        return -1
+    # tftp-hpa exits 0 whatever happened; it reports a failure in its output.
+    if args[0] == "tftp" and (done.stdout.strip() or done.stderr.strip()):
+        return 1
+    return done.returncode
+
+
+def download(client, port, name, target, cwd):
+    if client == "curl":
+        return run(["curl", "--max-time", str(CLIENT_TIME), "-s", "-o", target,
+                    "tftp://127.0.0.1:%d/%s" % (port, name)], cwd)
+    if client == "tftp-hpa":
+        return run(["tftp", "127.0.0.1", str(port), "-m", "binary", "-c", "get", name, target], cwd)
+    return run(["atftp", "-g", "-r", name, "-l", target, "--option", "blksize 1468", "127.0.0.1", str(port)], cwd)
+
+
+def upload(client, port, source, name, cwd):
+    if client == "curl":
+        return run(["curl", "--max-time", str(CLIENT_TIME), "-s", "-T", source,
+                    "tftp://127.0.0.1:%d/%s" % (port, name)], cwd)
+    if client == "tftp-hpa":
+        return run(["tftp", "127.0.0.1", str(port), "-m", "binary", "-c", "put", source, name], cwd)
+    return run(["atftp", "-p", "-l", source, "-r", name, "--option", "blksize 1468", "127.0.0.1", str(port)], cwd)
+
+
+def main():
+    started = time.monotonic()
+    clients = ["curl", "tftp-hpa", "atftp"]
+    # The server retransmits on a short timer of its own (clients ask for
+    # 5 s), so that the run takes minutes rather than hours.
+    d = Daemon("lossy", extra="tftp.access.allow=true\ntftp.timeout=300ms\ntftp.max_timeout=300ms\n"
+                              "tftp.allow_timeout_option=false\ntftp.max_retransmits=12\n")
+    root = os.path.join(d.dir, "root")
+    work = os.path.join(d.dir, "client")
+    os.makedirs(work)
+    for i in range(DOWNLOADS):
+        with open(os.path.join(root, "down%03d.bin" % i), "wb") as f:
+            f.write(content(i))
+    sources = {}
+    for i in range(UPLOADS):
+        sources[i] = os.path.join(work, "source%03d.bin" % i)
+        with open(sources[i], "wb") as f:
+            f.write(content(1000 + i))
+    d.start()
+    with open(d.conf) as conf:
+        server_port = int([l for l in conf if l.startswith("tftp.engine.port=")][0].split("=")[1])
+    relay = LossyRelay(server_port, quick=0.15).start()
+
+    jobs = []
+    with concurrent.futures.ThreadPoolExecutor(max_workers=12) as pool:
+        for i in range(DOWNLOADS):
+            client = clients[i % 3]
+            target = os.path.join(work, "got%03d.bin" % i)
+            jobs.append(("download", client, i, target,
+                         pool.submit(download, client, relay.port, "down%03d.bin" % i, target, work)))
+        for i in range(UPLOADS):
+            client = clients[i % 3]
+            name = "up%03d.bin" % i
+            jobs.append(("upload", client, i, os.path.join(root, name),
+                         pool.submit(upload, client, relay.port, sources[i], name, work)))
+        results = [(kind, client, i, path, job.result()) for kind, client, i, path, job in jobs]
+    relay.stop()
+
+    reported, corrupt = 0, []
+    for kind, client, i, path, code in results:
+        if code != 0:
+            continue
+        reported += 1
+        expected = content(i) if kind == "download" else content(1000 + i)
+        try:
+            with open(path, "rb") as f:
+                got = f.read()
+        except OSError:
+            got = None
+        if got != expected:
+            corrupt.append("%s %d by %s (%s bytes)" % (kind, i, client, "no" if got is None else len(got)))
+    by_client = {}
+    for kind, client, _, _, code in results:
+        key = "%s %s" % (client, kind)
+        ok, total = by_client.get(key, (0, 0))
+        by_client[key] = (ok + (code == 0), total + 1)
+    print("clients reporting success: %d of %d; %s" % (
+        reported, len(results), ", ".join("%s %d/%d" % (k, v[0], v[1]) for k, v in sorted(by_client.items()))))
+    print("relay: %s" % relay.counts)
+    check(not corrupt, "every transfer a client reports as successful is byte-identical", "; ".join(corrupt))
+    check(relay.counts["dropped"] > 0 and relay.counts["duplicated"] > 0 and relay.counts["reordered"] > 0,
+          "the relay lost, duplicated and reordered packets", str(relay.counts))
+    check(relay.counts["quick_data_repeats"] == 0, "no packet made the server send a block twice",
+          str(relay.counts["quick_data_repeats"]))
+    check(reported >= len(results) * 3 // 4, "most transfers succeed despite the loss",
+          "%d of %d" % (reported, len(results)))
+    leftovers = [n for n in os.listdir(root) if n.startswith(".")]
+    check(not leftovers, "no temporary upload file is left in the root", str(leftovers))
+    d.stop("the daemon ends cleanly after the lossy run")
+    return harness.finish(started)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
