@@ -1,5 +1,7 @@
 #include "command_set_reader.h"
 
+#include "standard/string_util.h"
+
 namespace {
 const char kComment = '#';
 const char kSeparator = ';';
@@ -8,17 +10,14 @@ const char* const kQuitWords[] = {"quit", "exit", "bye"};
 
 void addInline(std::vector<std::string>& lines, const std::string& piece)
 {
-    const size_t start = piece.find_first_not_of(" \t");
-    if (start == std::string::npos) return;
-    std::string line = piece.substr(start);
-    while (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string line = osk::CStringUtil::trimRight(osk::CStringUtil::trimLeft(piece), "\r");
     if (!line.empty()) lines.push_back(line);
 }
 } // namespace
 
 bool CCommandSetReader::feed(std::string line)
 {
-    while (!line.empty() && line.back() == '\r') line.pop_back();
+    line = osk::CStringUtil::trimRight(line, "\r");
     if (line.empty()) return !_lines.empty();
     if (line[0] == kComment) return false;
     _lines.push_back(line);

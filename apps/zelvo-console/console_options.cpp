@@ -1,10 +1,8 @@
 #include "console_options.h"
 
-#include <cerrno>
-#include <cstdlib>
-
 #include "command_set_reader.h"
 #include "extended/exception.h"
+#include "standard/number_conversion.h"
 
 using osk::CMessage;
 
@@ -28,12 +26,18 @@ osk::CException optionError(const CMessage& why)
 
 unsigned long number(const std::string& option, const std::string& text, unsigned long low, unsigned long high)
 {
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-    if (text.empty() || text[0] == '-' || *end != '\0' || errno != 0 || value < low || value > high)
-        throw optionError(CMessage(kBadNumber).pushs(text).pushs(option).push(low).push(high));
-    return value;
+    // Digits alone: a sign, even "+", is refused as everywhere else.
+    const auto refusal = [&] {
+        return optionError(CMessage(kBadNumber).pushs(text).pushs(option).push(low).push(high));
+    };
+    uint64_t value = 0;
+    try {
+        value = osk::CNumberConversion(text).toUInt64();
+    } catch (const osk::CException&) {
+        throw refusal();
+    }
+    if (value < low || value > high) throw refusal();
+    return static_cast<unsigned long>(value);
 }
 } // namespace
 

@@ -5,6 +5,7 @@
 
 #include "extended/exception.h"
 #include "extended/master_controller.h"
+#include "standard/string_util.h"
 
 namespace udppub {
 
@@ -15,8 +16,6 @@ const char* const kSkippedLine = "Skipping line %1 of the UDP subscriber file '%
 const char* const kNoSocket = "The UDP event publisher cannot open a socket for %1: %2";
 const char* const kCannotSubscribe = "Cannot subscribe '%1'.";
 const char* const kNeedsAddressAndPort = "A subscriber needs an ip address and a port.";
-const uint32_t kInfo = 1;
-const uint32_t kWarning = 2;
 
 osk::CException subscribeError(const osk::CEndpoint& endpoint)
 {
@@ -39,12 +38,12 @@ void CUDPPublisher::start()
     try {
         _socket4.open(osk::CEndpoint(osk::CIPAddress("0.0.0.0"), 0));
     } catch (const osk::CException& e) {
-        _log(kWarning, osk::CMessage(kNoSocket, kModule).pushs("IPv4").pushs(e.printableError()));
+        _log(osk::CException::warning, osk::CMessage(kNoSocket, kModule).pushs("IPv4").pushs(e.printableError()));
     }
     try {
         _socket6.open(osk::CEndpoint(osk::CIPAddress("::"), 0));
     } catch (const osk::CException& e) {
-        _log(kInfo, osk::CMessage(kNoSocket, kModule).pushs("IPv6").pushs(e.printableError()));
+        _log(osk::CException::info, osk::CMessage(kNoSocket, kModule).pushs("IPv6").pushs(e.printableError()));
     }
     {
         std::lock_guard<std::mutex> guard(_lock);
@@ -155,7 +154,7 @@ size_t CUDPPublisher::loadSubscribers(const std::string& path)
 {
     std::ifstream in(path);
     if (!in) {
-        _log(kWarning, osk::CMessage(kCannotReadFile, kModule).pushs(path));
+        _log(osk::CException::warning, osk::CMessage(kCannotReadFile, kModule).pushs(path));
         return 0;
     }
     size_t added = 0;
@@ -164,15 +163,17 @@ size_t CUDPPublisher::loadSubscribers(const std::string& path)
     while (std::getline(in, line)) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
+        const std::string content = osk::CStringUtil::trimLeft(line);
+        if (content.empty() || content[0] == '#') continue;
         try {
             const CUDPSubscriber subscriber = CUDPSubscriber::parseLine(line);
             subscribe(subscriber.endpoint(), subscriber.tag(), subscriber.classes());
             ++added;
         } catch (const osk::CException& e) {
-            _log(kWarning, osk::CMessage(kSkippedLine, kModule).push(static_cast<int64_t>(number)).pushs(path).pushs(
-                               e.printableError()));
+            _log(osk::CException::warning, osk::CMessage(kSkippedLine, kModule)
+                                               .push(static_cast<int64_t>(number))
+                                               .pushs(path)
+                                               .pushs(e.printableError()));
         }
     }
     return added;

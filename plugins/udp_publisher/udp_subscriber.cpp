@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "extended/exception.h"
+#include "standard/string_util.h"
 
 namespace udppub {
 
@@ -14,14 +15,6 @@ const char* const kUnknownWord = "The word '%1' is neither 'tag=' nor 'class='."
 const char* const kNoPort = "The endpoint '%1' has no port.";
 const char* const kNoEndpoint = "The line names no endpoint.";
 
-std::string trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 osk::CException lineError(const std::string& line, const osk::CMessage& why)
 {
     return OSK_EXCEPTION(osk::CMessage(kBadLine, kModule).pushs(line), why, "CUDPSubscriber::parseLine", kModule);
@@ -31,17 +24,12 @@ osk::CException lineError(const std::string& line, const osk::CMessage& why)
 CUDPSubscriber::CUDPSubscriber(const osk::CEndpoint& endpoint, const std::string& tag, const std::string& classes)
     : _endpoint(endpoint), _tag(tag), _classText(classes)
 {
-    size_t start = 0;
-    while (start <= classes.size()) {
-        size_t comma = classes.find(',', start);
-        if (comma == std::string::npos) comma = classes.size();
-        const std::string name = trimmed(classes.substr(start, comma - start));
+    for (const std::string& name : osk::CStringUtil::split(classes)) {
         if (name == "*") {
             _classes.clear();
             break;
         }
-        if (!name.empty()) _classes.push_back(name);
-        start = comma + 1;
+        _classes.push_back(name);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "exp_eval/parse_stack.h"
 #include "extended/exception.h"
 #include "extended/master_controller.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -109,32 +110,19 @@ COperator::operator_type matchOperator(const std::string& text, size_t i, size_t
     }
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
 // The operand token of a buffered text; false when the text is blank.
 bool operandToken(const std::string& buffer, bool functionName, CToken& token)
 {
-    size_t begin = 0;
-    size_t end = buffer.size();
+    const std::string operand = CStringUtil::trim(buffer);
+    if (operand.empty()) return false;
     if (functionName) {
-        while (begin < end && isBlank(buffer[begin])) ++begin;
-        while (end > begin && isBlank(buffer[end - 1])) --end;
-        if (begin == end) return false;
-        token = CToken(CVariant(buffer.substr(begin, end - begin), CVariantSubType::st_function_name), true);
+        token = CToken(CVariant(operand, CVariantSubType::st_function_name), true);
         return true;
     }
-    while (begin < end && isBlank(buffer[begin])) ++begin;
-    while (end > begin && isBlank(buffer[end - 1])) --end;
-    if (begin == end) return false;
     // Surrounding single quotes, spaces and tabs go; what is left is typed by
     // its form. Quotes around nothing give the empty string.
-    while (begin < end && (isBlank(buffer[begin]) || buffer[begin] == '\'')) ++begin;
-    while (end > begin && (isBlank(buffer[end - 1]) || buffer[end - 1] == '\'')) --end;
-    if (begin == end) {
-        token = CToken(CVariant(std::string()));
-        return true;
-    }
-    token = CToken(CVariant::guess(buffer.substr(begin, end - begin)));
+    const std::string unquoted = CStringUtil::trim(operand, " \t'");
+    token = CToken(unquoted.empty() ? CVariant(std::string()) : CVariant::guess(unquoted));
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include "security/md5.h"
 #include "security/sha1.h"
 #include "standard/base64.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -43,15 +44,6 @@ CException failure(const char* name, const CMessage& why, const char* context)
 
 using T = CVariantType;
 using ST = CVariantSubType;
-
-void trimBlanks(std::string& text)
-{
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t' || text[begin] == '\r')) ++begin;
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r')) --end;
-    text = text.substr(begin, end - begin);
-}
 
 bool equalsNoCase(const std::string& a, const char* b)
 {
@@ -218,11 +210,10 @@ bool CExpEvalFunctions::lookupValueFile(const std::string& path, const std::stri
     while (std::getline(file, line)) {
         const size_t equals = line.find('=');
         if (equals == std::string::npos) continue;
-        std::string name = line.substr(0, equals);
-        trimBlanks(name);
+        // A file with CR LF line ends leaves the CR on each line.
+        const std::string name = CStringUtil::trim(line.substr(0, equals), CStringUtil::whitespace);
         if (name.empty() || name[0] == '#' || name[0] == ';') continue;
-        std::string text = line.substr(equals + 1);
-        trimBlanks(text);
+        const std::string text = CStringUtil::trim(line.substr(equals + 1), CStringUtil::whitespace);
         if (name == key) {
             value = text;
             return true;
@@ -504,8 +495,7 @@ void CExpEvalFunctions::_value(const CExpEval& evaluator, CMultiVariant& results
         results.push(CVariant());
         return;
     }
-    std::string trimmed = value;
-    trimBlanks(trimmed);
+    const std::string trimmed = CStringUtil::trim(value, CStringUtil::whitespace);
     if (trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']') {
         CMultiVariant computed;
         evaluator.execute(computed, evaluator.parse(trimmed));

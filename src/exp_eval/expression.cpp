@@ -4,6 +4,7 @@
 
 #include "extended/exception.h"
 #include "extended/master_controller.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -13,14 +14,6 @@ const char* const kModule = "exp_eval";
 // User-visible texts of CExpression.
 const char* const kCannotExecute = "Cannot execute expression '%1'.";
 const char* const kDoesNotEvaluate = "Expression does not evaluate.";
-
-std::string trimmedSpaces(const std::string& text)
-{
-    size_t begin = text.find_first_not_of(' ');
-    if (begin == std::string::npos) return std::string();
-    const size_t end = text.find_last_not_of(' ');
-    return text.substr(begin, end - begin + 1);
-}
 } // namespace
 
 CExpression::CExpression(const CExpEval& evaluator, const std::string& text) : _evaluator(&evaluator)
@@ -40,7 +33,7 @@ CExpression& CExpression::operator=(const std::string& text)
 
 bool CExpression::isLiteral(const std::string& text)
 {
-    const std::string trimmed = trimmedSpaces(text);
+    const std::string trimmed = CStringUtil::trim(text, CStringUtil::spaces);
     return !(trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']');
 }
 

@@ -4,19 +4,11 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "standard/string_util.h"
+
 namespace osk {
 
 const char* const CConfig::mergeFileName = "merge.conf";
-
-namespace {
-std::string trimBlanks(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-} // namespace
 
 CConfig::CConfig(const std::string& version, const std::string& build, const std::string& path)
     : CStringMap(false), _fqpn(path), _version(version), _build(build)
@@ -77,9 +69,10 @@ void CConfig::mergeUpdates(const std::string& directory)
         if (blank == std::string::npos) continue;
         const std::string operation = line.substr(0, blank);
         const size_t equals = line.find('=', blank + 1);
-        const std::string key =
-            trimBlanks(line.substr(blank + 1, equals == std::string::npos ? std::string::npos : equals - blank - 1));
-        const std::string value = equals == std::string::npos ? std::string() : trimBlanks(line.substr(equals + 1));
+        const std::string key = CStringUtil::trim(
+            line.substr(blank + 1, equals == std::string::npos ? std::string::npos : equals - blank - 1));
+        const std::string value =
+            equals == std::string::npos ? std::string() : CStringUtil::trim(line.substr(equals + 1));
         if (key.empty()) continue;
         if (operation == "set") {
             (*this)[key] = value;

@@ -1,9 +1,8 @@
 #include "extended/exception.h"
 
-#include <sstream>
-
 #include "extended/exception_facade.h"
 #include "extended/message_store.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -17,14 +16,6 @@ constexpr SeverityName kSeverityNames[] = {
     {CException::error, "error"},   {CException::debug, "debug"},
     {CException::audit, "audit"},   {CException::verbose, "verbose"},
 };
-
-std::string trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 } // namespace
 
 CException::CException(CMessage what, CMessage why, std::string context, std::string module,
@@ -74,11 +65,7 @@ std::string CException::severityString(uint32_t mask)
 uint32_t CException::severityMask(const std::string& text)
 {
     uint32_t mask = 0;
-    std::stringstream stream(text);
-    std::string item;
-    while (std::getline(stream, item, ',')) {
-        item = trimmed(item);
-        if (item.empty()) continue;
+    for (const std::string& item : CStringUtil::split(text)) {
         if (item == "*" || item == "all") {
             mask |= allSeverities;
             continue;

@@ -17,7 +17,9 @@ class CExceptionFacade;
 // module that raised it, a severity bit and an optional system error number.
 class CException : public std::exception {
 public:
-    // Severity bits; filters combine them as masks.
+    // Severity bits of exceptions and log entries, the one list of them.
+    // Unscoped over uint32_t so that bits combine with | into the uint32_t
+    // masks that syslog(), log filters and severity() take.
     enum severity_t : uint32_t {
         info = 1,
         warning = 2,
@@ -26,7 +28,7 @@ public:
         audit = 16,
         verbose = 32,
     };
-    static constexpr uint32_t allSeverities = 63;
+    static constexpr uint32_t allSeverities = info | warning | error | debug | audit | verbose;
 
     CException() = default;
     CException(CMessage what, CMessage why, std::string context, std::string module,

@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "standard/string_util.h"
+
 namespace osk {
 
 std::string CFileReader::filePath(const std::string& directory, const std::string& file)
@@ -22,10 +24,10 @@ bool CFileReader::execute(const std::string& directory, const std::string& file)
     std::string line;
     while (!_abort && std::getline(input, line)) {
         ++lineNumber;
-        const size_t first = line.find_first_not_of(" \t");
-        if (first != std::string::npos && _commentChars.find(line[first]) != std::string::npos) continue;
-        const size_t last = line.find_last_not_of(" \t\r\n");
-        if (first == std::string::npos || last == std::string::npos) {
+        const std::string left = CStringUtil::trimLeft(line);
+        if (!left.empty() && _commentChars.find(left[0]) != std::string::npos) continue;
+        const std::string content = CStringUtil::trimRight(left, CStringUtil::whitespace);
+        if (content.empty()) {
             if (!record.empty()) {
                 _processRecord(record, recordLine);
                 record.clear();
@@ -34,7 +36,7 @@ bool CFileReader::execute(const std::string& directory, const std::string& file)
         }
         if (record.empty()) recordLine = lineNumber;
         else record += '\n';
-        record.append(line, first, last - first + 1);
+        record += content;
     }
     if (!_abort && !record.empty()) _processRecord(record, recordLine);
     return true;

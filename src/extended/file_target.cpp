@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "extended/exception.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -16,13 +17,6 @@ const char* const kCannotOpenTarget = "Cannot open log file target.";
 const char* const kNameRequired = "File name must be specified.";
 const char* const kCannotOpenFile = "Cannot open log file '%1'.";
 
-std::string trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 [[noreturn]] void throwNoName(const char* context)
 {
     throw OSK_EXCEPTION(CMessage(kCannotOpenTarget), CMessage(kNameRequired), context, kModule);
@@ -31,7 +25,7 @@ std::string trimmed(const std::string& text)
 
 void CFileTarget::reconfigure(const std::string& setting)
 {
-    const std::string name = trimmed(setting);
+    const std::string name = CStringUtil::trim(setting, CStringUtil::whitespace);
     if (name.empty()) throwNoName("CFileTarget::reconfigure");
     _setting = name;
 }

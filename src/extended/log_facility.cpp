@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "extended/exception.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -26,9 +27,7 @@ const named_facility_t kNames[] = {
 
 CLogFacility::CLogFacility(const std::string& name) : _facility(daemon)
 {
-    const size_t first = name.find_first_not_of(" \t");
-    const size_t last = name.find_last_not_of(" \t");
-    const std::string trimmed = first == std::string::npos ? std::string() : name.substr(first, last - first + 1);
+    const std::string trimmed = CStringUtil::trim(name);
     for (const auto& entry : kNames) {
         if (trimmed == entry.name) {
             _facility = entry.facility;

@@ -14,6 +14,7 @@
 #include "extended/remote_syslog_target.h"
 #include "extended/std_out_target.h"
 #include "standard/string_map.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -30,27 +31,6 @@ const char* const kKeyTargets = "system.log.targets";
 const char* const kKeyLevels = "system.log.levels";
 const char* const kKeyFacility = "system.log.facility";
 const char* const kKeyTargetPrefix = "system.log.target.";
-
-std::string trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::vector<std::string> splitList(const std::string& list)
-{
-    std::vector<std::string> names;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t comma = list.find(',', start);
-        if (comma == std::string::npos) comma = list.size();
-        const std::string name = trimmed(list.substr(start, comma - start));
-        if (!name.empty()) names.push_back(name);
-        start = comma + 1;
-    }
-    return names;
-}
 
 // Registered targets are keyed by their address, which configured names
 // (plain words) can never collide with.
@@ -123,7 +103,7 @@ void CLogTLS::configure(const CStringMap& config)
 
     // Create every target first: an unknown name leaves the log as it was.
     std::vector<std::pair<std::string, target_ptr_t>> created;
-    for (const std::string& name : splitList(targetList)) created.emplace_back(name, createTarget(name));
+    for (const std::string& name : CStringUtil::split(targetList)) created.emplace_back(name, createTarget(name));
 
     for (auto it = _targets.begin(); it != _targets.end();) {
         if (it->second.registered) ++it;
@@ -152,7 +132,7 @@ void CLogTLS::configure(const CStringMap& config)
         if (!active.empty()) active += ',';
         active += target.first;
     }
-    report.emplace_back(CException::info, CMessage(kLoggingTo, kModule).pushs(trimmed(levels)).pushs(active));
+    report.emplace_back(CException::info, CMessage(kLoggingTo, kModule).pushs(CStringUtil::trim(levels)).pushs(active));
     for (const auto& entry : report) _log(entry.first, entry.second);
 }
 

@@ -26,6 +26,8 @@
 #include "security/blowfish.h"
 #include "standard/guard.h"
 #include "standard/hex_store.h"
+#include "standard/number_conversion.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -100,28 +102,6 @@ CException systemFailure(const CMessage& what, int error, const char* context)
                       error);
 }
 
-std::string trimmed(const std::string& text, const char* blanks)
-{
-    const size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-// The non-empty pieces of a comma list, each trimmed of blanks and tabs.
-std::vector<std::string> commaList(const std::string& text)
-{
-    std::vector<std::string> pieces;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t comma = text.find(',', start);
-        if (comma == std::string::npos) comma = text.size();
-        const std::string piece = trimmed(text.substr(start, comma - start), " \t");
-        if (!piece.empty()) pieces.push_back(piece);
-        start = comma + 1;
-    }
-    return pieces;
-}
-
 // The names of the "*.so" files in directory (none when it cannot be read).
 std::set<std::string> sharedObjects(const std::string& directory)
 {
@@ -161,12 +141,14 @@ pid_t readPid(const std::string& path)
     const ssize_t count = ::read(fd, buffer, sizeof(buffer) - 1);
     ::close(fd);
     if (count <= 0) return 0;
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long value = std::strtoul(buffer, &end, 10);
-    if (errno != 0 || end == buffer || value == 0 || value > 0x7fffffffUL) return 0;
-    while (*end == '\n' || *end == '\r' || *end == ' ') ++end;
-    return *end == '\0' ? static_cast<pid_t>(value) : 0;
+    const std::string text =
+        CStringUtil::trim(std::string(buffer, static_cast<size_t>(count)), CStringUtil::whitespace);
+    try {
+        const uint32_t value = CNumberConversion(text).toUInt32();
+        return value > 0x7fffffffU ? 0 : static_cast<pid_t>(value);
+    } catch (const CException&) {
+        return 0;
+    }
 }
 
 bool processRunning(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
@@ -420,10 +402,10 @@ CMasterController::server_key_t CMasterController::sharedServerKey()
 {
     const std::string text = config()->get_string(CConfigNames::sharedKey(), std::string());
     server_key_t key = kDefaultServerKey;
-    if (trimmed(text, " \t").empty()) {
+    if (CStringUtil::trim(text).empty()) {
         syslog(CException::warning, CMessage(kDefaultServerKeyUsed, kModule).pushs(CConfigNames::sharedKey()));
     } else {
-        const CHexStore bytes(trimmed(text, " \t"), "-");
+        const CHexStore bytes(CStringUtil::trim(text), "-");
         key.fill(0);
         std::copy_n(bytes.begin(), std::min(bytes.size(), key.size()), key.begin());
     }
@@ -478,7 +460,8 @@ void CMasterController::loadPlugins(const CConfigPtr& configuration)
     syslog(CException::info, CMessage(kFoundPlugins, kModule).push(available.size()));
 
     CPlugin::plugin_list_t fresh;
-    for (const std::string& name : commaList(configuration->get_string(CConfigNames::plugins(), std::string()))) {
+    const std::string plugins = configuration->get_string(CConfigNames::plugins(), std::string());
+    for (const std::string& name : CStringUtil::split(plugins)) {
         // The file the name stands for; a name matching none is tried as
         // given so that the loader's own error tells what is wrong.
         std::string file = name;
@@ -553,7 +536,7 @@ void CMasterController::_openPlugins(const CPlugin::plugin_list_t& fresh)
             for (CPlugin* plugin : findAllPlugins()) {
                 const std::string required = plugin->requiredInterfaces();
                 bool satisfied = true;
-                for (const std::string& type : commaList(required)) {
+                for (const std::string& type : CStringUtil::split(required)) {
                     const CPlugin::plugin_list_t offering = findPluginTypes(type);
                     satisfied = satisfied && std::any_of(offering.begin(), offering.end(),
                                                          [plugin](CPlugin* other) { return other != plugin; });

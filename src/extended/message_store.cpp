@@ -1,9 +1,8 @@
 #include "extended/message_store.h"
 
-#include <sstream>
-
 #include "extended/exception.h"
 #include "standard/string_map.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -31,15 +30,7 @@ void CMessageStore::_processRecord(const std::string& record, size_t lineNumber)
 
 void CMessageStore::setLocales(const std::string& list)
 {
-    _locales.clear();
-    std::stringstream stream(list);
-    std::string item;
-    while (std::getline(stream, item, ',')) {
-        const size_t first = item.find_first_not_of(" \t");
-        if (first == std::string::npos) continue;
-        const size_t last = item.find_last_not_of(" \t");
-        _locales.push_back(item.substr(first, last - first + 1));
-    }
+    _locales = CStringUtil::split(list);
     if (!_locales.empty()) _defLocale = _locales.front();
 }
 

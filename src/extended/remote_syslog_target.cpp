@@ -2,6 +2,7 @@
 
 #include "extended/exception.h"
 #include "standard/sock_dgram.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -10,13 +11,6 @@ const char* const kModule = "extended";
 const char* const kCannotConfigure = "Cannot configure remote syslog target.";
 const char* const kNoTarget = "No remote target specified.";
 const char* const kNotAnAddress = "Remote syslog target does not evaluate to a valid IP address.";
-
-std::string trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 } // namespace
 
 CRemoteSyslogTarget::CRemoteSyslogTarget() = default;
@@ -33,7 +27,7 @@ int CRemoteSyslogTarget::level(uint32_t severity)
 
 void CRemoteSyslogTarget::reconfigure(const std::string& setting)
 {
-    const std::string text = trimmed(setting);
+    const std::string text = CStringUtil::trim(setting, CStringUtil::whitespace);
     if (text.empty())
         throw OSK_EXCEPTION(CMessage(kCannotConfigure), CMessage(kNoTarget), "CRemoteSyslogTarget::reconfigure",
                             kModule);

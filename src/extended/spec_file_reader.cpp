@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "extended/exception.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -20,14 +21,6 @@ const char* const kCannotOpen = "Cannot open spec file '%1'.";
 const char* const kErrorProcessing = "Error processing spec file %1 at line %2.";
 const char* const kInvalidRecord = "Invalid record format.";
 const char* const kModule = "extended";
-
-std::string trimBlanks(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 // The canonical path of an existing file, so that one file reached by two
 // spellings is recognised as the same.
@@ -52,7 +45,7 @@ bool wellFormed(const std::string& record)
     std::string line;
     while (std::getline(lines, line)) {
         const size_t equals = line.find('=');
-        if (equals == std::string::npos || trimBlanks(line.substr(0, equals)).empty()) return false;
+        if (equals == std::string::npos || CStringUtil::trim(line.substr(0, equals)).empty()) return false;
     }
     return true;
 }
@@ -115,11 +108,7 @@ void CSpecFileReader::_processRecord(const std::string& text, size_t lineNumber)
     }
     const std::string including = frame.path;
     const std::string directory = frame.directory;
-    std::stringstream names(record.get_string("include", std::string()));
-    std::string name;
-    while (std::getline(names, name, ',')) {
-        name = trimBlanks(name);
-        if (name.empty()) continue;
+    for (const std::string& name : CStringUtil::split(record.get_string("include", std::string()))) {
         if (_log) _log(CMessage(kIncluding, kModule).pushs(name).pushs(including));
         // _stack may grow while the included file is read: no references into it.
         _readFile(directory, name);

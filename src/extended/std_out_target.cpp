@@ -5,19 +5,13 @@
 #include <cerrno>
 
 #include "standard/string_map.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
 namespace {
 const char* const kOptionRaw = "raw";
 const char* const kOptionWildcard = "wildcard";
-
-std::string trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 } // namespace
 
 void CStdOutTarget::reconfigure(const std::string& setting)
@@ -25,15 +19,8 @@ void CStdOutTarget::reconfigure(const std::string& setting)
     const CStringMap options(setting, "\n");
     _raw = options.get_bool(kOptionRaw, false);
     _wildcards.clear();
-    const std::string patterns = options.get_string(kOptionWildcard, std::string());
-    size_t start = 0;
-    while (start <= patterns.size()) {
-        size_t comma = patterns.find(',', start);
-        if (comma == std::string::npos) comma = patterns.size();
-        const std::string pattern = trimmed(patterns.substr(start, comma - start));
-        if (!pattern.empty()) _wildcards.emplace_back(pattern);
-        start = comma + 1;
-    }
+    for (const std::string& pattern : CStringUtil::split(options.get_string(kOptionWildcard, std::string())))
+        _wildcards.emplace_back(pattern);
 }
 
 void CStdOutTarget::output(const std::string&, const std::string&, uint64_t threadId, const std::string& taskName,

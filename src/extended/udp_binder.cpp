@@ -7,33 +7,20 @@
 
 #include "extended/exception.h"
 #include "extended/master_controller.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
 namespace {
 const char* const kModule = "extended";
-const uint32_t kInfo = 1;
-const uint32_t kError = 4;
 
 const char* const kCannotCreate = "The %1 frontend failed to create a socket for %2.";
 const char* const kListening = "The %1 frontend is listening on %2.";
 const char* const kNoSockets = "Failed to create any daemon sockets.";
 
-std::vector<std::string> splitList(const std::string& text)
-{
-    std::vector<std::string> items;
-    std::string current;
-    for (char c : text) {
-        if (c == ',' || c == ' ' || c == ';' || c == '\t') {
-            if (!current.empty()) items.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    if (!current.empty()) items.push_back(current);
-    return items;
-}
+// A listen list may separate its endpoints by commas, semicolons, blanks or
+// tabs.
+const char* const kListSeparators = ", ;\t";
 } // namespace
 
 CEndpoint CUDPBinder::parseListenEndpoint(const std::string& text, uint16_t defaultPort)
@@ -57,16 +44,16 @@ void CUDPBinder::_log(uint32_t severity, const std::string& text, const std::str
 size_t CUDPBinder::createSockets(const std::string& listenOn, uint16_t defaultPort)
 {
     closeSockets();
-    const std::vector<std::string> list = splitList(listenOn);
+    const std::vector<std::string> list = CStringUtil::split(listenOn, kListSeparators);
     for (const std::string& item : list) {
         std::unique_ptr<CSockDgram> sock(new CSockDgram);
         try {
             const CEndpoint endpoint = parseListenEndpoint(item, defaultPort);
             sock->open(endpoint, 0, true);
-            _log(kInfo, kListening, sock->local_endpoint().string());
+            _log(CException::info, kListening, sock->local_endpoint().string());
             _sockets.push_back(std::move(sock));
         } catch (const CException&) {
-            _log(kError, kCannotCreate, item);
+            _log(CException::error, kCannotCreate, item);
         }
     }
     if (list.empty()) {
@@ -78,13 +65,13 @@ size_t CUDPBinder::createSockets(const std::string& listenOn, uint16_t defaultPo
             } catch (const CException&) {
                 sock->open(defaultPort, false);
             }
-            _log(kInfo, kListening, sock->local_endpoint().string());
+            _log(CException::info, kListening, sock->local_endpoint().string());
             _sockets.push_back(std::move(sock));
         } catch (const CException&) {
-            _log(kError, kCannotCreate, "*:" + std::to_string(defaultPort));
+            _log(CException::error, kCannotCreate, "*:" + std::to_string(defaultPort));
         }
     }
-    if (_sockets.empty() && _controller) _controller->syslog(kError, CMessage(kNoSockets, kModule));
+    if (_sockets.empty() && _controller) _controller->syslog(CException::error, CMessage(kNoSockets, kModule));
     return _sockets.size();
 }
 

@@ -19,6 +19,7 @@
 #include "standard/interface_enum.h"
 #include "standard/ip_address.h"
 #include "standard/mem_track.h"
+#include "standard/string_util.h"
 
 namespace rconsole_acceptor_texts {
 inline const char* const kModule = "rconsole_base";
@@ -139,14 +140,8 @@ protected:
             list = (ipv6 ? "[::]:" : "0.0.0.0:") + std::to_string(port);
         }
         size_t opened = 0;
-        size_t start = 0;
-        while (start <= list.size()) {
-            size_t comma = list.find(',', start);
-            if (comma == std::string::npos) comma = list.size();
-            const std::string piece = list.substr(start, comma - start);
-            start = comma + 1;
+        for (const std::string& piece : osk::CStringUtil::split(list, ",", "", osk::CStringUtil::keepEmpty))
             _open(piece, port, encryption, opened);
-        }
         return opened ? 0 : noEndpoint;
     }
 

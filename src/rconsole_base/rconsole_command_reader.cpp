@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "standard/string_util.h"
+
 void CRConsoleCommandReader::append(const char* data, size_t length)
 {
     if (_complete) return;
@@ -37,8 +39,7 @@ void CRConsoleCommandReader::_split()
             _complete = true;
             break;
         }
-        const size_t end = line.find_last_not_of('\r');
-        line.erase(end == std::string::npos ? 0 : end + 1);
+        line = osk::CStringUtil::trimRight(line, "\r");
         if (_overflowed) continue;
         if (line.size() > maxLineLength || _setLength + line.size() > maxSetLength) {
             _overflow();

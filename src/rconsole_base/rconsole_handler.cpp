@@ -18,6 +18,7 @@
 #include "rconsole_base/rconsole_wire.h"
 #include "security/access_id.h"
 #include "standard/mem_track.h"
+#include "standard/string_util.h"
 
 namespace {
 const char* const kModule = "rconsole_base";
@@ -84,19 +85,8 @@ osk::CException authorizeFailure(int err)
 // The task names of a "tasks" argument; empty selects every task.
 std::set<std::string> taskSelection(const osk::CStringMap& args)
 {
-    std::set<std::string> names;
-    const std::string list = args.get_string("tasks", "");
-    size_t start = 0;
-    while (start < list.size()) {
-        size_t comma = list.find(',', start);
-        if (comma == std::string::npos) comma = list.size();
-        std::string name = list.substr(start, comma - start);
-        const size_t first = name.find_first_not_of(' ');
-        const size_t last = name.find_last_not_of(' ');
-        if (first != std::string::npos) names.insert(name.substr(first, last - first + 1));
-        start = comma + 1;
-    }
-    return names;
+    const std::vector<std::string> names = osk::CStringUtil::split(args.get_string("tasks", ""));
+    return std::set<std::string>(names.begin(), names.end());
 }
 
 std::string pointerText(const void* pointer)

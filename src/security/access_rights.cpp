@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include "standard/string_util.h"
+
 namespace osk {
 
 namespace {
@@ -43,15 +45,9 @@ std::string CAccessRights::string() const
 
 void CAccessRights::string(const std::string& text)
 {
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(',', start);
-        if (end == std::string::npos) end = text.size();
-        std::string word = text.substr(start, end - start);
-        start = end + 1;
-
-        const size_t first = word.find_first_not_of(" \t");
-        word = first == std::string::npos ? std::string() : word.substr(first);
+    // Only leading blanks are trimmed: "read " names no right.
+    for (const std::string& piece : CStringUtil::split(text, ",", "", CStringUtil::keepEmpty)) {
+        const std::string word = CStringUtil::trimLeft(piece);
         if (word.empty()) continue;
         // A word with a NUL inside names nothing (strcasecmp would stop at it).
         if (word.find('\0') != std::string::npos) continue;

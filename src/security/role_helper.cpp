@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "security/security_exception.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -17,27 +18,6 @@ const char* const kNoSuchDomainWhy = "Domain doesn't exist.";
 const char* const kItemSeparator = "/";
 const char* const kRightsSeparator = ":";
 const char* const kDomainClass = "domain";
-
-std::string trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-std::vector<std::string> split(const std::string& text, char separator)
-{
-    std::vector<std::string> items;
-    size_t start = 0;
-    while (true) {
-        const size_t end = text.find(separator, start);
-        items.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return items;
-}
 
 std::string availableTables()
 {
@@ -70,10 +50,12 @@ void CRoleHelper::tableRights(const std::string& text, CTableRightsEntry& entry)
 {
     // Parse everything first so that a bad item leaves the entry untouched.
     std::vector<std::pair<std::string, CAccessRights>> parsed;
-    for (const std::string& item : split(text, kItemSeparator[0])) {
-        if (trimmed(item).empty()) continue;
+    // Items are not trimmed as a whole: the rights text after the colon
+    // keeps its blanks for the rights parser.
+    for (const std::string& item : CStringUtil::split(text, kItemSeparator, "", CStringUtil::keepEmpty)) {
+        if (CStringUtil::trim(item).empty()) continue;
         const size_t colon = item.find(kRightsSeparator);
-        const std::string name = trimmed(item.substr(0, colon));
+        const std::string name = CStringUtil::trim(item.substr(0, colon));
         if (name != CTableRightsEntry::anyTable && !isClassName(name))
             throw OSK_SECURITY_EXCEPTION_M(CMessage(kNoSuchTable).pushs(name),
                                            CMessage(kNoSuchTableWhy).pushs(availableTables()),
@@ -128,10 +110,7 @@ CDomainID CRoleHelper::translateToOID(const std::string& name) const
 std::vector<CDomainID> CRoleHelper::translateToOIDs(const std::string& text) const
 {
     std::vector<CDomainID> domains;
-    for (const std::string& item : split(text, ',')) {
-        const std::string name = trimmed(item);
-        if (!name.empty()) domains.push_back(translateToOID(name));
-    }
+    for (const std::string& name : CStringUtil::split(text)) domains.push_back(translateToOID(name));
     return domains;
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "extended/exception.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -26,14 +27,6 @@ int digitValue(char c)
     if (c >= 'a' && c <= 'z') return c - 'a' + 10;
     if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
     return 99;
-}
-
-std::string trimmedBlanks(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
 }
 
 // A base-10 decimal fraction with optional exponent: digits, at most one
@@ -63,7 +56,7 @@ bool isDecimalFraction(const std::string& body)
 CNumberConversion::CNumberConversion(const std::string& text, int base) : _text(text), _base(base)
 {
     if (base < 2 || base > 36) return;
-    std::string body = trimmedBlanks(text);
+    std::string body = CStringUtil::trim(text);
     if (!body.empty() && (body[0] == '+' || body[0] == '-')) {
         _sign = body[0];
         body.erase(0, 1);
@@ -137,7 +130,9 @@ int64_t CNumberConversion::_signed(unsigned bits, const char* context) const
 uint64_t CNumberConversion::_unsigned(unsigned bits, const char* context) const
 {
     if (!_isValid) _throwNotNumber(context);
-    if (isNegative()) {
+    // Any sign makes a text signed, "+5" and "-0" as much as "-5": an
+    // unsigned value is written with digits alone.
+    if (isSigned()) {
         throw OSK_EXCEPTION(CMessage(kCannotDeserialize).pushs(_text), CMessage(kAppearsSigned).pushs(_text),
                             context, kModule);
     }
@@ -182,7 +177,7 @@ double CNumberConversion::toDouble() const
     const char* context = "CNumberConversion::toDouble";
     if (!_isNumber) _throwNotNumber(context);
     if (_base != 10) return isNegative() ? -static_cast<double>(_magnitude(context)) : static_cast<double>(_magnitude(context));
-    const std::string body = trimmedBlanks(_text);
+    const std::string body = CStringUtil::trim(_text);
     errno = 0;
     const double value = std::strtod(body.c_str(), nullptr);
     if (errno == ERANGE && std::isinf(value)) _throwOverflow(64, context);

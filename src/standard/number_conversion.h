@@ -8,7 +8,8 @@ namespace osk {
 // Validates a number text (optional surrounding blanks, an optional sign,
 // digits of the given base) and reads it into a checked integer type. Every
 // reader throws osk::CException when the text is not a number or the value
-// does not fit the type.
+// does not fit the type; the unsigned readers also refuse a text with a
+// sign, "+" included.
 class CNumberConversion {
 public:
     // base is 2..36; base 16 also accepts a "0x"/"0X" prefix after the sign.

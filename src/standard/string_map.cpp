@@ -8,6 +8,7 @@
 
 #include "extended/exception.h"
 #include "standard/number_conversion.h"
+#include "standard/string_util.h"
 
 namespace osk {
 
@@ -17,15 +18,22 @@ const char* const kCannotProcessControl = "Cannot process control characters in 
 const char* const kInsufficientHexDigits = "Insufficient digits for a hex escape sequence.";
 const char* const kModule = "standard";
 
-// Key and value trimming order: trailing spaces, trailing tabs, leading
-// spaces, leading tabs.
-std::string trimKeyOrValue(const std::string& text, size_t begin, size_t end)
+// Field trimming order: leading escape characters, leading spaces, trailing
+// escape characters, trailing spaces (no escape character trims none).
+std::string trimField(const std::string& field, char escape)
 {
-    while (end > begin && text[end - 1] == ' ') --end;
-    while (end > begin && text[end - 1] == '\t') --end;
-    while (begin < end && text[begin] == ' ') ++begin;
-    while (begin < end && text[begin] == '\t') ++begin;
-    return text.substr(begin, end - begin);
+    const char escapes[] = {escape, '\0'};
+    const std::string left = CStringUtil::trimLeft(CStringUtil::trimLeft(field, escapes), CStringUtil::spaces);
+    return CStringUtil::trimRight(CStringUtil::trimRight(left, escapes), CStringUtil::spaces);
+}
+
+// Key and value trimming order: trailing spaces, trailing tabs, leading
+// spaces, leading tabs; a run of mixed blanks and tabs is only trimmed as
+// far as this order reaches.
+std::string trimKeyOrValue(const std::string& text)
+{
+    const std::string right = CStringUtil::trimRight(CStringUtil::trimRight(text, CStringUtil::spaces), "\t");
+    return CStringUtil::trimLeft(CStringUtil::trimLeft(right, CStringUtil::spaces), "\t");
 }
 
 std::string formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -40,12 +48,6 @@ std::string formatted(const char* format, ...)
 }
 
 bool isTrueText(const std::string& value) { return value == "true" || value == "TRUE" || value == "True"; }
-
-void stripTrailingSlashes(std::string& path)
-{
-    const size_t last = path.find_last_not_of("/\\");
-    path.erase(last == std::string::npos ? 0 : last + 1);
-}
 } // namespace
 
 bool CStringMap::CKeyLess::operator()(const std::string& left, const std::string& right) const
@@ -91,21 +93,13 @@ bool CStringMap::set(const std::string& text)
         }
         const size_t fieldEnd = next == std::string::npos ? text.size() : next;
 
-        size_t begin = fieldStart;
-        size_t end = fieldEnd;
-        if (_escape != 0)
-            while (begin < end && text[begin] == _escape) ++begin;
-        while (begin < end && text[begin] == ' ') ++begin;
-        if (_escape != 0)
-            while (end > begin && text[end - 1] == _escape) --end;
-        while (end > begin && text[end - 1] == ' ') --end;
-
-        if (begin < end) {
-            const size_t equals = text.find('=', begin);
-            if (equals == std::string::npos || equals >= end) {
-                _entries.emplace(text.substr(begin, end - begin), std::string());
+        const std::string field = trimField(text.substr(fieldStart, fieldEnd - fieldStart), _escape);
+        if (!field.empty()) {
+            const size_t equals = field.find('=');
+            if (equals == std::string::npos) {
+                _entries.emplace(field, std::string());
             } else {
-                _entries.emplace(trimKeyOrValue(text, begin, equals), trimKeyOrValue(text, equals + 1, end));
+                _entries.emplace(trimKeyOrValue(field.substr(0, equals)), trimKeyOrValue(field.substr(equals + 1)));
             }
         }
         if (next == std::string::npos) break;
@@ -296,9 +290,7 @@ std::string CStringMap::get_path(const std::string& key, const std::string& defa
 {
     const std::string* value = _value(key);
     if (!value) return defaultValue;
-    std::string path = value->empty() ? defaultValue : *value;
-    stripTrailingSlashes(path);
-    return path;
+    return CStringUtil::trimRight(value->empty() ? defaultValue : *value, "/\\");
 }
 
 bool CStringMap::get_bool(const std::string& key, bool defaultValue) const

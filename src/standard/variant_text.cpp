@@ -2,14 +2,13 @@
 
 #include <cstring>
 
+#include "standard/string_util.h"
+
 namespace osk {
 
 std::string CVariantText::trimAddress(const std::string& text)
 {
-    size_t begin = 0, end = text.size();
-    while (begin < end && (text[begin] == '[' || text[begin] == ' ' || text[begin] == '\t')) ++begin;
-    while (end > begin && (text[end - 1] == ']' || text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-    return text.substr(begin, end - begin);
+    return CStringUtil::trimRight(CStringUtil::trimLeft(text, "[ \t"), "] \t");
 }
 
 bool CVariantText::equalsNoCase(const std::string& text, const char* word)

@@ -14,9 +14,6 @@
 
 namespace {
 const char* const kModule = "tftp_server";
-const uint32_t kInfo = 1;
-const uint32_t kDebug = 8;
-const uint32_t kVerbose = 32;
 
 const char* const kReceived = "Frontend received packet: %1.";
 const char* const kInvalidOpcode = "Invalid opcode.";
@@ -45,7 +42,7 @@ void CRequestProcessor::udp_input(osk::CSockDgram& sock)
         if (received <= 0) return;
         from = CTFTPIO::canonical(from);
         if (_server->tftpio()->verbose() && _controller)
-            _controller->syslog(kVerbose, osk::CMessage(kReceived, kModule)
+            _controller->syslog(osk::CException::verbose, osk::CMessage(kReceived, kModule)
                                               .pushs(osk::CHexStore(_packet->raw_pkt(), static_cast<size_t>(received))
                                                          .string()));
         serviceRequest(sock, from, _packet, static_cast<int>(received));
@@ -76,12 +73,12 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
         const unsigned char* raw = packet->raw_pkt();
         const int word = length >= 2 ? (raw[0] << 8) | raw[1] : (length == 1 ? raw[0] : 0);
         _server->tftpio()->sendError(sock, from, CTFTPErrorCode::illegal_opcode, kInvalidOpcode);
-        _controller->syslog(kDebug,
+        _controller->syslog(osk::CException::debug,
                             osk::CMessage(kInvalidOpcodeLog, kModule).pushs(client).pushs(CTFTPOpcode(word).string()));
         return;
     }
     if (_server->paused()) {
-        _controller->syslog(kInfo, osk::CMessage(kPaused, kModule));
+        _controller->syslog(osk::CException::info, osk::CMessage(kPaused, kModule));
         return;
     }
     const long maxConnections = _controller->config()->get_long(CTFTPConfigNames::maxConnections(), 0);
@@ -89,13 +86,14 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
     // it never adds to the count.
     if (maxConnections != 0 && static_cast<long>(_server->streamCount()) >= maxConnections &&
         !_server->hasTransfer(from)) {
-        _controller->syslog(kInfo, osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client));
+        _controller->syslog(osk::CException::info,
+                            osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client));
         return;
     }
     CConnReq req;
     if (!packet->get_conn_req(req, static_cast<uint32_t>(length))) {
         _server->tftpio()->sendError(sock, from, CTFTPErrorCode::undefined, kMalformed);
-        _controller->syslog(kDebug, osk::CMessage(kMalformedLog, kModule).pushs(client));
+        _controller->syslog(osk::CException::debug, osk::CMessage(kMalformedLog, kModule).pushs(client));
         return;
     }
     req.src(from);

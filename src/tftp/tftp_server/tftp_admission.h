@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "extended/exception.h"
 #include "extended/message.h"
 #include "tftp/tftp_server/tftp_error_code.h"
 
@@ -18,9 +19,9 @@ struct CTFTPAdmission {
     bool accessAllowed = false;
     bool overwriteAllowed = false;
 
-    // A refusal: the error packet and the log line (level 8 unless said).
+    // A refusal: the error packet and the log line (debug unless said).
     CTFTPErrorCode error = CTFTPErrorCode::no_error;
     std::string errorText;
-    uint32_t logSeverity = 8;
+    uint32_t logSeverity = osk::CException::debug;
     osk::CMessage logMessage;
 };

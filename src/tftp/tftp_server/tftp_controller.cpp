@@ -15,15 +15,13 @@
 #include "extended/exception.h"
 #include "extended/library_info.h"
 #include "standard/guard.h"
+#include "standard/string_util.h"
 #include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
 #include "tftp/tftp_server/tftp_io.h"
 #include "tftp/tftp_server/tftp_server.h"
 
 namespace {
 const char* const kModule = "tftp_server";
-const uint32_t kInfo = 1;
-const uint32_t kWarning = 2;
-const uint32_t kVerbose = 32;
 const char* const kDefaultLevels = "info,warning,error,audit";
 const unsigned long kDefaultOpenFiles = 20000;
 // The directory the plug-ins are loaded from, when not the directory of
@@ -63,19 +61,6 @@ std::string thisLibraryDirectory()
     return ::realpath(directory.c_str(), resolved) ? std::string(resolved) : directory;
 }
 
-// The number of names in a comma list (blank pieces do not count).
-size_t listedNames(const std::string& list)
-{
-    size_t count = 0;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t comma = list.find(',', start);
-        if (comma == std::string::npos) comma = list.size();
-        if (list.find_first_not_of(" \t", start) < comma) ++count;
-        start = comma + 1;
-    }
-    return count;
-}
 } // namespace
 
 CTFTPController::CACEHold::CACEHold() { ACE::init(); }
@@ -139,7 +124,7 @@ void CTFTPController::init(bool serve)
         initPrivateKey();
     }
     _eval.initBlowfish();
-    syslog(kInfo, osk::CMessage(kStarting, kModule).pushs(appName()));
+    syslog(osk::CException::info, osk::CMessage(kStarting, kModule).pushs(appName()));
 
     try {
         _loadPlugins(serve);
@@ -153,7 +138,7 @@ void CTFTPController::init(bool serve)
             _server->init();
         else
             _server->initDecisions();
-        _server->tftpio()->verbose(logs(kVerbose));
+        _server->tftpio()->verbose(logs(osk::CException::verbose));
         if (serve) setPrivileges(_config);
     } catch (...) {
         _releaseParts();
@@ -167,7 +152,8 @@ void CTFTPController::_loadPlugins(bool run)
     // A named plug-in that did not load (missing, not a plug-in, refused)
     // stops the start: the daemon would otherwise run without a part the
     // operator asked for.
-    const size_t named = listedNames(_config->get_string(osk::CConfigNames::plugins(), std::string()));
+    const size_t named =
+        osk::CStringUtil::split(_config->get_string(osk::CConfigNames::plugins(), std::string())).size();
     const size_t loaded = findAllPlugins().size();
     if (loaded < named)
         throw OSK_EXCEPTION(osk::CMessage(kPluginsMissing, kModule).pushs(osk::CConfigNames::plugins()),
@@ -225,7 +211,8 @@ void CTFTPController::_openFDManagers()
         ::umask(0);
         manager->setUploadPerms(perms);
         for (const std::string& vfs : manager->virtualFileSystems()) {
-            if (_fdManagers.count(vfs)) syslog(kWarning, osk::CMessage(kDuplicateVfs, kModule).pushs(vfs));
+            if (_fdManagers.count(vfs))
+                syslog(osk::CException::warning, osk::CMessage(kDuplicateVfs, kModule).pushs(vfs));
             _fdManagers[vfs] = manager;
         }
     }
@@ -275,11 +262,12 @@ int CTFTPController::daemon()
     _running.store(true);
     int result = 0;
     try {
-        syslog(kInfo, osk::CMessage(kVirtualRoot, kModule).pushs(_server->policy().virtualRootText()));
+        syslog(osk::CException::info, osk::CMessage(kVirtualRoot, kModule).pushs(_server->policy().virtualRootText()));
         osk::CStringMap info;
         this->info(info);
-        syslog(kInfo, osk::CMessage(kHost, kModule).pushs(hostname()).pushs(info.get_string("platform", "")));
-        syslog(kInfo, osk::CMessage(kBanner, kModule)
+        syslog(osk::CException::info,
+               osk::CMessage(kHost, kModule).pushs(hostname()).pushs(info.get_string("platform", "")));
+        syslog(osk::CException::info, osk::CMessage(kBanner, kModule)
                           .pushs(appName())
                           .pushs(info.get_string("version", ""))
                           .pushs(info.get_string("build", "")));
@@ -287,7 +275,7 @@ int CTFTPController::daemon()
         result = _server->daemon();
     } catch (const osk::CException& e) {
         exceptionFacade().push(e);
-        syslog(4, osk::CMessage(e.printableError(), kModule));
+        syslog(osk::CException::error, osk::CMessage(e.printableError(), kModule));
         result = -1;
     }
     cleanup();
@@ -350,7 +338,7 @@ void CTFTPController::cleanup()
     if (_notifier->registered()) _notifier->removeHandlers();
     _releaseParts();
     deregisterQueryResponse(kPing);
-    syslog(kInfo, osk::CMessage(kShutDown, kModule).pushs(appName()));
+    syslog(osk::CException::info, osk::CMessage(kShutDown, kModule).pushs(appName()));
     osk::CLogNameEvaluator::uninstall();
     deinitSockets();
 }

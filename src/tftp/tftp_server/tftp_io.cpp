@@ -7,8 +7,6 @@
 
 namespace {
 const char* const kModule = "tftp_server";
-const uint32_t kError = 4;
-const uint32_t kVerbose = 32;
 
 const char* const kBlocksizeInconsistent =
     "Internal inconsistency: blocksize buffer is %1, blocksize for client %2 is %3.";
@@ -66,7 +64,7 @@ bool CTFTPIO::sendData(osk::CSockDgram& sock, CState& state)
 {
     if (state.blksize > _packet->max_blksize()) {
         if (_controller)
-            _controller->syslog(kError, osk::CMessage(kBlocksizeInconsistent, kModule)
+            _controller->syslog(osk::CException::error, osk::CMessage(kBlocksizeInconsistent, kModule)
                                             .push(_packet->max_blksize())
                                             .pushs(state.srcEndpoint.string())
                                             .push(state.blksize));
@@ -98,5 +96,5 @@ bool CTFTPIO::sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPEr
 void CTFTPIO::_logOutput(const unsigned char* bytes, size_t length)
 {
     if (!_verbose || !_controller) return;
-    _controller->syslog(kVerbose, osk::CMessage(kSendingPacket, kModule).pushs(osk::CHexStore(bytes, length).string()));
+    _controller->syslog(osk::CException::verbose, osk::CMessage(kSendingPacket, kModule).pushs(osk::CHexStore(bytes, length).string()));
 }

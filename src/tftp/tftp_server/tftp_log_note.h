@@ -1,10 +1,13 @@
 #pragma once
 
+#include <cstdint>
+
+#include "extended/exception.h"
 #include "extended/message.h"
 
 // A log entry produced by code that does not log itself: the caller hands it
-// to the log with its severity bit (info 1, warning 2, error 4, debug 8, ...).
+// to the log with its severity bit (osk::CException::severity_t).
 struct CTFTPLogNote {
-    unsigned severity = 0;
+    uint32_t severity = 0;
     osk::CMessage message;
 };

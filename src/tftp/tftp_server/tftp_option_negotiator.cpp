@@ -5,7 +5,6 @@
 
 namespace {
 const char* const kModule = "tftp_server";
-const unsigned kDebug = 8;
 
 const char* const kTimeoutTooLow =
     "Requested timeout of %1 seconds is too low; using minimum timeout of %2 seconds.";
@@ -16,7 +15,7 @@ const char* const kBlksizeTooSmall =
 
 CTFTPLogNote debugNote(osk::CMessage message)
 {
-    return CTFTPLogNote{kDebug, std::move(message)};
+    return CTFTPLogNote{osk::CException::debug, std::move(message)};
 }
 } // namespace
 

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "extended/exception.h"
+#include "standard/string_util.h"
 #include "tftp/tftp_server/state.h"
 
 namespace {
@@ -17,9 +18,7 @@ std::string lowered(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    const auto first = text.find_first_not_of(" \t");
-    const auto last = text.find_last_not_of(" \t");
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    return osk::CStringUtil::trim(text);
 }
 } // namespace
 

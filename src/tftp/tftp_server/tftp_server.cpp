@@ -21,11 +21,6 @@
 
 namespace {
 const char* const kModule = "tftp_server";
-const uint32_t kInfo = 1;
-const uint32_t kWarning = 2;
-const uint32_t kError = 4;
-const uint32_t kDebug = 8;
-const uint32_t kAudit = 16;
 
 // The virtual file system name under which the local file system's manager
 // registers; it is the engine's default manager.
@@ -184,14 +179,14 @@ void CTFTPServer::init()
         throw OSK_EXCEPTION(msg(kCannotInitTransfer), osk::CMessage(), "CTFTPServer::init", kModule);
     _frontendDisabled = _transferHandler->port() == kRequestPort;
     if (_frontendDisabled) {
-        _log(kWarning, msg(kFrontendDisabled));
+        _log(osk::CException::warning, msg(kFrontendDisabled));
     } else if (!_frontend->init(kRequestPort, true, CTFTPConfigNames::defaultDaemonPort(),
                                 CTFTPConfigNames::daemonListenOn())) {
         throw OSK_EXCEPTION(msg(kCannotInitFrontend), osk::CMessage(), "CTFTPServer::init", kModule);
     }
 
     _findDefaultManager();
-    _log(kInfo, msg(kStarted)
+    _log(osk::CException::info, msg(kStarted)
                     .push(_transferHandler->port())
                     .pushs(_config.timeoutText())
                     .pushs(_config.maxRetransmitsText()));
@@ -210,7 +205,7 @@ void CTFTPServer::_findDefaultManager()
     const auto& managers = _controller->fdManagers();
     const auto local = managers.find(kLocalFileSystem);
     _defaultManager = local == managers.end() ? nullptr : local->second.get();
-    if (!_defaultManager) _log(kWarning, msg(kNoDefaultManager));
+    if (!_defaultManager) _log(osk::CException::warning, msg(kNoDefaultManager));
 }
 
 void CTFTPServer::stop() { shutdownNotifier().set(true); }
@@ -414,7 +409,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
         CState* created = new (std::nothrow)
             CState(++g_transferCounter, CState::send_data, req.src(), options.timeout_usec, options.blksize);
         if (!created) {
-            _log(kError, msg(kNoMemory).pushs(client));
+            _log(osk::CException::error, msg(kNoMemory).pushs(client));
             return;
         }
         state.reset(created);
@@ -442,7 +437,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
             _closeDescriptor(*state);
             const std::string text = printable(e);
             _tftpio->sendError(sock, req.src(), CTFTPErrorCode::from_errno(errorNumber(e)), text);
-            _log(kDebug, msg(kRefusingDownload).pushs(client).pushs(state->fqpn).pushs(text));
+            _log(osk::CException::debug, msg(kRefusingDownload).pushs(client).pushs(state->fqpn).pushs(text));
             return;
         }
     }
@@ -450,7 +445,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
     _connections[req.src()] = CConnection{state, req};
     state->activityTime = osk::CTimeval::now();
     ++_active;
-    _log(kDebug, msg(kStarting)
+    _log(osk::CException::debug, msg(kStarting)
                      .pushs(client)
                      .pushs(_operation(*state))
                      .pushs(state->binary ? "binary" : "ascii")
@@ -469,7 +464,7 @@ void CTFTPServer::_answerRepeatedRequest(CState& state)
         ++_ignoredPackets;
         return;
     }
-    _log(kDebug, msg(kRepeatedRequest).pushs(state.srcEndpoint.string()));
+    _log(osk::CException::debug, msg(kRepeatedRequest).pushs(state.srcEndpoint.string()));
     ++state.retransmits;
     state.state = state.firstSendState();
     _serviceSafely(state);
@@ -489,12 +484,12 @@ void CTFTPServer::_timedOut(CState& state)
 {
     state.state = CState::complete;
     state.message = kMsgMaxRx;
-    _log(kDebug, msg(kMaxRetransmits).pushs(state.srcEndpoint.string()).push(state.retransmits));
+    _log(osk::CException::debug, msg(kMaxRetransmits).pushs(state.srcEndpoint.string()).push(state.retransmits));
 }
 
 void CTFTPServer::_succeeded(CState& state)
 {
-    _log(kAudit, msg(kSuccess)
+    _log(osk::CException::audit, msg(kSuccess)
                      .pushs(state.srcEndpoint.string())
                      .pushs(state.transmitting ? "downloaded" : "uploaded")
                      .pushs(state.fqpn)
@@ -511,9 +506,9 @@ void CTFTPServer::_closeDescriptor(CState& state)
         state.fdManager->closeFile(descriptor);
     } catch (const osk::CException& e) {
         if (_controller) _controller->exceptionFacade().push(e);
-        _log(kError, osk::CMessage(e.printableError(), kModule));
+        _log(osk::CException::error, osk::CMessage(e.printableError(), kModule));
     } catch (const std::exception& e) {
-        _log(kError, osk::CMessage(e.what(), kModule));
+        _log(osk::CException::error, osk::CMessage(e.what(), kModule));
     }
 }
 
@@ -553,7 +548,7 @@ void CTFTPServer::serviceConnection(CState& state)
     const bool repeatOack = state.anyOption() && state.awaitingFirstAnswer();
 
     if (state.state == CState::need_ack && _expired(state, now)) {
-        _log(kDebug, msg(kAckTimeout).pushs(client()));
+        _log(osk::CException::debug, msg(kAckTimeout).pushs(client()));
         state.message = kMsgTimeout;
         state.state = repeatOack ? CState::send_oack : CState::send_data;
         ++state.retransmits;
@@ -564,7 +559,7 @@ void CTFTPServer::serviceConnection(CState& state)
             state.state = CState::complete;
             state.message = kMsgSuccess;
         } else {
-            _log(kDebug, msg(kDataTimeout).pushs(client()));
+            _log(osk::CException::debug, msg(kDataTimeout).pushs(client()));
             state.message = kMsgTimeout;
             state.state = repeatOack ? CState::send_oack : CState::send_ack;
             ++state.retransmits;
@@ -572,7 +567,7 @@ void CTFTPServer::serviceConnection(CState& state)
     }
     if (state.state == CState::send_ack) {
         if (state.retransmits < limit) {
-            if (!_tftpio->sendAck(sock, state)) _log(kError, msg(kSendFailed).pushs(client()));
+            if (!_tftpio->sendAck(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
             state.state = CState::need_data;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -581,7 +576,7 @@ void CTFTPServer::serviceConnection(CState& state)
     }
     if (state.state == CState::send_oack) {
         if (state.retransmits < limit) {
-            if (!_tftpio->sendOack(sock, state)) _log(kError, msg(kSendFailed).pushs(client()));
+            if (!_tftpio->sendOack(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
             state.state = state.transmitting ? CState::need_ack : CState::need_data;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -592,7 +587,7 @@ void CTFTPServer::serviceConnection(CState& state)
         // The last block is sent (and repeated) like any other: only its
         // acknowledgement ends the download.
         if (state.retransmits < limit) {
-            if (!_tftpio->sendData(sock, state)) _log(kError, msg(kSendFailed).pushs(client()));
+            if (!_tftpio->sendData(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
             state.state = CState::need_ack;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -601,7 +596,7 @@ void CTFTPServer::serviceConnection(CState& state)
     }
     if (state.state == CState::send_error) {
         _tftpio->sendError(sock, state.srcEndpoint, state.error, state.message);
-        _log(kDebug, msg(kAborting).pushs(client()).pushs(state.message));
+        _log(osk::CException::debug, msg(kAborting).pushs(client()).pushs(state.message));
         state.state = CState::complete;
     }
     if (state.state == CState::complete) _release(state);
@@ -628,7 +623,7 @@ void CTFTPServer::_release(CState& state)
 // It was valid for this transfer's endpoint, so it counts as activity.
 bool CTFTPServer::_refuseUnexpected(CTFTPPacket& packet, CState& state)
 {
-    _log(kDebug, msg(kUnexpected)
+    _log(osk::CException::debug, msg(kUnexpected)
                      .pushs(state.srcEndpoint.string())
                      .pushs(packet.opcode().string())
                      .pushs(state.state_string()));
@@ -650,7 +645,7 @@ bool CTFTPServer::_wrongDirection(CTFTPPacket& packet, CState& state)
     const bool sentByDownload = packet.opcode() == CTFTPOpcode::ack;
     if (!_finished.recentlyEnded(state.srcEndpoint, sentByDownload, osk::CTimeval::now()))
         return _refuseUnexpected(packet, state);
-    _log(kDebug, msg(kLatePacket).pushs(state.srcEndpoint.string()).pushs(packet.opcode().string()));
+    _log(osk::CException::debug, msg(kLatePacket).pushs(state.srcEndpoint.string()).pushs(packet.opcode().string()));
     return _ignore(packet, state);
 }
 
@@ -661,7 +656,7 @@ bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
     const uint16_t block = packet.block();
     if (block != state.blockNum) {
         // A duplicate or stale acknowledgement: never a reason to resend.
-        _log(kDebug, msg(kWrongAck).pushs(state.srcEndpoint.string()).push(block).push(state.blockNum));
+        _log(osk::CException::debug, msg(kWrongAck).pushs(state.srcEndpoint.string()).push(block).push(state.blockNum));
         return _ignore(packet, state);
     }
     state.retransmits = 0;
@@ -689,9 +684,9 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
     if (block == state.blockNum && !state.awaitingFirstAnswer()) {
         // The client missed our acknowledgement of its last block.
         if (state.eof)
-            _log(kDebug, msg(kMissedFinalAck).pushs(client));
+            _log(osk::CException::debug, msg(kMissedFinalAck).pushs(client));
         else
-            _log(kDebug, msg(kWrongBlock).pushs(client).push(block).push(state.nextBlockNum()).push(state.blockNum));
+            _log(osk::CException::debug, msg(kWrongBlock).pushs(client).push(block).push(state.nextBlockNum()).push(state.blockNum));
         ++state.retransmits;
         state.state = CState::send_ack;
         serviceConnection(state);
@@ -703,7 +698,7 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
     const size_t count = length > CTFTPPacket::header_len() ? length - CTFTPPacket::header_len() : 0;
     if (!_withinAnnouncedSize(state, count)) {
         // Never stored: the manager gives the upload up when it is closed.
-        _log(kDebug, msg(kSizeMismatchLog).pushs(client).pushs(state.fqpn).push(state.tsize).push(
+        _log(osk::CException::debug, msg(kSizeMismatchLog).pushs(client).pushs(state.fqpn).push(state.tsize).push(
                          static_cast<uint64_t>(state.fileOffset) + count));
         state.state = CState::send_error;
         state.error = CTFTPErrorCode::undefined;
@@ -749,7 +744,7 @@ bool CTFTPServer::_withinAnnouncedSize(const CState& state, size_t count) const
 bool CTFTPServer::processError(CTFTPPacket& packet, CState& state)
 {
     const std::string text = packet.message();
-    _log(kDebug, msg(kClientAborted)
+    _log(osk::CException::debug, msg(kClientAborted)
                      .pushs(state.srcEndpoint.string())
                      .pushs(_operation(state))
                      .pushs(state.fqpn)
@@ -786,7 +781,7 @@ void CTFTPServer::servicePacket(osk::CSockDgram& sock)
         const int op = _packet->opcode();
         if (found == _connections.end()) {
             ++_ignoredPackets;
-            _log(kDebug, msg(op == CTFTPOpcode::ack ? kDiscardingAck : kNoRecord).pushs(from.string()));
+            _log(osk::CException::debug, msg(op == CTFTPOpcode::ack ? kDiscardingAck : kNoRecord).pushs(from.string()));
             continue;
         }
         CStatePtr state = found->second.state;

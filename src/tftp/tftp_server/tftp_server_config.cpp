@@ -8,7 +8,6 @@
 namespace {
 const char* const kModule = "tftp_server";
 const char* const kContext = "CTFTPServer::_readConfig";
-const unsigned kInfo = 1;
 
 const char* const kCannotReadConfig = "Cannot read configuration file.";
 const char* const kNoVirtualRoot = "No virtual root path defined. (virtual_root=xxx)";
@@ -77,7 +76,7 @@ void CTFTPServerConfig::read(const osk::CStringMap& config, const expression_par
     next._maxRetransmitsText = config.get_string(Names::maxRetransmits(), "5");
 
     if (next._deletePartialUploads)
-        next._notes.push_back(CTFTPLogNote{kInfo, osk::CMessage(kPurgingPartials, kModule)});
+        next._notes.push_back(CTFTPLogNote{osk::CException::info, osk::CMessage(kPurgingPartials, kModule)});
 
     *this = std::move(next);
 }

@@ -45,7 +45,7 @@ bool CTransferHandler::init()
     } catch (const osk::CException& e) {
         if (_controller) {
             _controller->exceptionFacade().push(e);
-            _controller->syslog(4, osk::CMessage(e.printableError(), kModule), e.err_code());
+            _controller->syslog(osk::CException::error, osk::CMessage(e.printableError(), kModule), e.err_code());
         }
         return false;
     }
@@ -68,7 +68,7 @@ void CTransferHandler::_createSocket()
         _sock.close();
         osk::CException e = OSK_EXCEPTION(osk::CMessage(kBlockingMode, kModule), osk::CMessage(),
                                           "CTransferHandler::_createSocket", kModule);
-        e.severity(4);
+        e.severity(osk::CException::error);
         throw e;
     }
     const int size = kSocketBuffer;

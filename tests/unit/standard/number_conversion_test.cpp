@@ -90,8 +90,39 @@ TEST(NumberConversionTest, SignedTextForUnsignedReader)
     std::string what;
     EXPECT_EQ("Invalid format '-1' appears signed.", whyOf([] { CNumberConversion("-1").toUInt32(); }, &what));
     EXPECT_EQ("Cannot deserialize number '-1' from text.", what);
+    // Any sign makes the text signed, a plus and a signed zero included.
     EXPECT_EQ("Invalid format '-0' appears signed.", whyOf([] { CNumberConversion("-0").toUInt8(); }));
-    EXPECT_EQ(5u, CNumberConversion("+5").toUInt64());
+    EXPECT_EQ("Invalid format '+0' appears signed.", whyOf([] { CNumberConversion("+0").toUInt16(); }));
+    EXPECT_EQ("Invalid format '+5' appears signed.", whyOf([] { CNumberConversion("+5").toUInt64(); }));
+    EXPECT_EQ("Invalid format ' +5' appears signed.", whyOf([] { CNumberConversion(" +5").toUInt32(); }));
+    EXPECT_EQ("Invalid format '+5' appears signed.", whyOf([] { CNumberConversion("+5").toUShort(); }));
+    EXPECT_EQ("Invalid format '+5' appears signed.", whyOf([] { CNumberConversion("+5").toUInt(); }));
+    EXPECT_EQ("Invalid format '+ff' appears signed.", whyOf([] { CNumberConversion("+ff", 16).toUInt8(); }));
+    // The signed readers take both signs.
+    EXPECT_EQ(5, CNumberConversion("+5").toInt64());
+    EXPECT_EQ(0, CNumberConversion("-0").toInt8());
+    EXPECT_EQ(0, CNumberConversion("+0").toInt8());
+}
+
+TEST(NumberConversionTest, UnsignedReaderEdges)
+{
+    // Blanks and tabs around the digits are not part of the number.
+    EXPECT_EQ(5u, CNumberConversion(" 5").toUInt32());
+    EXPECT_EQ(5u, CNumberConversion("5 ").toUInt8());
+    EXPECT_EQ(5u, CNumberConversion("\t5\t").toUInt64());
+    EXPECT_EQ(0u, CNumberConversion("0").toUInt8());
+    EXPECT_EQ("Value '5 5' is not a valid number.", whyOf([] { CNumberConversion("5 5").toUInt32(); }));
+    EXPECT_EQ("Value '5\n' is not a valid number.", whyOf([] { CNumberConversion("5\n").toUInt32(); }));
+    // The largest value of each width reads; one more overflows.
+    EXPECT_EQ(255u, CNumberConversion(" 255 ").toUInt8());
+    EXPECT_EQ("Value ' 256 ' overflows 8 bits.", whyOf([] { CNumberConversion(" 256 ").toUInt8(); }));
+    EXPECT_EQ(65535u, CNumberConversion("65535").toUInt16());
+    EXPECT_EQ("Value '65536' overflows 16 bits.", whyOf([] { CNumberConversion("65536").toUInt16(); }));
+    EXPECT_EQ(4294967295u, CNumberConversion("4294967295").toUInt32());
+    EXPECT_EQ("Value '4294967296' overflows 32 bits.", whyOf([] { CNumberConversion("4294967296").toUInt(); }));
+    EXPECT_EQ(UINT64_MAX, CNumberConversion("18446744073709551615").toUInt64());
+    EXPECT_EQ("Value '18446744073709551616' overflows 64 bits.",
+              whyOf([] { CNumberConversion("18446744073709551616").toUInt64(); }));
 }
 
 TEST(NumberConversionTest, NotANumber)

@@ -271,6 +271,29 @@ TEST(StringMapTypedTest, IntegerDefaultsAndFailures)
     EXPECT_THROW(map.get_uint64("missing"), osk::CException);
 }
 
+TEST(StringMapTypedTest, UnsignedGettersRefuseAnySign)
+{
+    const CStringMap map("plus=+5\nzero=-0\nblank= 7\nmax=255\nover=256");
+    for (const char* key : {"plus", "zero"}) {
+        try {
+            map.get_uint16(key, uint16_t(3));
+            ADD_FAILURE() << key << " was read";
+        } catch (const osk::CException& e) {
+            EXPECT_EQ(std::string("Invalid format '") + map.get_string(key) + "' appears signed.",
+                      e.whyMsg().formatted());
+        }
+        EXPECT_THROW(map.get_uint8(key), osk::CException) << key;
+        EXPECT_THROW(map.get_uint32(key), osk::CException) << key;
+        EXPECT_THROW(map.get_uint64(key), osk::CException) << key;
+        EXPECT_THROW(map.get_ulong(key, 1ul), osk::CException) << key;
+    }
+    EXPECT_EQ(5, map.get_int32("plus"));
+    EXPECT_EQ(0, map.get_int8("zero"));
+    EXPECT_EQ(7u, map.get_uint8("blank"));
+    EXPECT_EQ(255u, map.get_uint8("max"));
+    EXPECT_THROW(map.get_uint8("over"), osk::CException);
+}
+
 TEST(StringMapTypedTest, FloatingPoint)
 {
     CStringMap map("e=\nbad=abc\nlead=2.5kg");

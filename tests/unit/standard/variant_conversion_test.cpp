@@ -180,6 +180,9 @@ TEST(VariantConversionTest, TextToNumbersReadsLikeScanf)
     EXPECT_EQ(255, CVariant("  0xff").integer());
     EXPECT_EQ(12, CVariant("12abc").integer());
     EXPECT_EQ(kMaxU, CVariant("-1").uinteger());
+    // The scanf rule takes a sign even for unsigned targets, unlike the
+    // checked readers of CNumberConversion.
+    EXPECT_EQ(5u, CVariant("+5").uinteger());
     // Out of range values clamp as the scanf family does.
     EXPECT_EQ(std::numeric_limits<int64_t>::max(), CVariant("99999999999999999999").integer());
     expectError([] { (void)CVariant("abc").integer(); }, "Cannot convert variant value 'abc' to type 'integer'.",

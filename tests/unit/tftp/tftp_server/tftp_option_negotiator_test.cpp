@@ -89,7 +89,7 @@ TEST_F(TFTPOptionNegotiatorTest, TooSmallBlocksizeIsDeclined)
         EXPECT_FALSE(n.optionBlocksize) << tiny;
         EXPECT_EQ(512u, n.blksize) << tiny;
         ASSERT_EQ(1u, n.notes.size());
-        EXPECT_EQ(8u, n.notes[0].severity);
+        EXPECT_EQ(osk::CException::debug, n.notes[0].severity);
         EXPECT_EQ("Requested block size of " + std::to_string(tiny) +
                       " bytes is below the minimum of 8 bytes; using the default block size of 512 bytes.",
                   n.notes[0].message.formatted());
@@ -124,7 +124,7 @@ TEST_F(TFTPOptionNegotiatorTest, TimeoutBounds)
     const CTFTPNegotiatedOptions low = timeoutSec(1);
     EXPECT_EQ(2000000u, low.timeout_usec);
     ASSERT_EQ(1u, low.notes.size());
-    EXPECT_EQ(8u, low.notes[0].severity);
+    EXPECT_EQ(osk::CException::debug, low.notes[0].severity);
     EXPECT_EQ("Requested timeout of 1 seconds is too low; using minimum timeout of 2 seconds.",
               low.notes[0].message.formatted());
 

@@ -129,7 +129,7 @@ TEST(TFTPServerConfigTest, DefaultsOfAbsentKeys)
     EXPECT_EQ("3s", config.timeoutText());
     EXPECT_EQ("5", config.maxRetransmitsText());
     ASSERT_EQ(1u, config.notes().size());
-    EXPECT_EQ(1u, config.notes()[0].severity);
+    EXPECT_EQ(osk::CException::info, config.notes()[0].severity);
     EXPECT_EQ("Partial uploads will be automatically purged.", config.notes()[0].message.formatted());
 }
 
