@@ -84,7 +84,9 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
         _controller->syslog(kInfo, osk::CMessage(kPaused, kModule));
         return;
     }
-    const long maxConnections = _controller->config()->get_long(CTFTPConfigNames::maxConnections(), 0);
+    const std::string key = CTFTPConfigNames::maxConnections();
+    const long maxConnections =
+        _controller->config()->get_long(key, CTFTPConfigNames::service().defaults().get_long(key, 0L));
     if (maxConnections != 0 && static_cast<long>(_server->streamCount()) >= maxConnections) {
         _controller->syslog(kInfo, osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client));
         return;
