@@ -1,5 +1,6 @@
 #include "udp_publisher/udp_publisher_factory.h"
 
+#include "extended/config_values.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 
 namespace udppub {
@@ -7,10 +8,14 @@ namespace udppub {
 CUDPPublisher::settings_t CUDPPublisherFactory::settings(CITFTPController* controller)
 {
     CUDPPublisher::settings_t out;
-    if (!controller) return out;
-    const osk::CConfigPtr config = controller->config();
-    out.maxHistory = config->get_ulong(maxHistoryKey(), static_cast<unsigned long>(out.maxHistory));
-    out.latencyUsec = config->get_usec(latencyKey(), static_cast<unsigned long>(out.latencyUsec));
+    const osk::CConfigNames& names = osk::CConfigNames::framework();
+    const osk::CStringMap unset;
+    osk::CConfigPtr config;
+    if (controller) config = controller->config();
+    osk::CConfigGuard guard(config);
+    const osk::CConfigValues values(config ? static_cast<const osk::CStringMap&>(*config) : unset, names);
+    out.maxHistory = values.ulong(maxHistoryKey());
+    out.latencyUsec = values.usec(latencyKey());
     return out;
 }
 
@@ -19,7 +24,9 @@ CIUDPPublisherFactory::publisher_ptr CUDPPublisherFactory::createUDPPublisher(CI
     auto* publisher = new CUDPPublisher(controller, settings(controller));
     publisher_ptr held(publisher);
     if (controller) {
-        std::string file = controller->config()->get_string(subscriberFileKey(), "");
+        const osk::CConfigPtr config = controller->config();
+        osk::CConfigGuard guard(config);
+        std::string file = osk::CConfigValues(*config, osk::CConfigNames::framework()).text(subscriberFileKey());
         if (!file.empty()) {
             if (file[0] != '/') file = controller->varDir() + "/" + file;
             publisher->loadSubscribers(file);

@@ -1,21 +1,24 @@
 #pragma once
 
+#include <string>
+
+#include "extended/config_names.h"
 #include "tftp/tftp_interfaces/i_udp_publisher_factory.h"
 #include "udp_publisher/udp_publisher.h"
 
 namespace udppub {
 
 // Creates the running publisher from the service's configuration:
-// "udp_publisher.max_history" (events held, default 1000),
-// "udp_publisher.latency" (duration between sends, default 100ms; 0 sends
-// each event at once) and "udp_publisher.subscribers.file" (subscribers
-// read at start; a relative path is taken in the controller's var
-// directory; empty: none).
+// "udp_publisher.max_history" (events held), "udp_publisher.latency"
+// (duration between sends; 0 sends each event at once) and
+// "udp_publisher.subscribers.file" (subscribers read at start; a relative
+// path is taken in the controller's var directory; empty: none), each with
+// the default of the framework's key registry.
 class CUDPPublisherFactory : public CIUDPPublisherFactory {
 public:
-    static const char* maxHistoryKey() { return "udp_publisher.max_history"; }
-    static const char* latencyKey() { return "udp_publisher.latency"; }
-    static const char* subscriberFileKey() { return "udp_publisher.subscribers.file"; }
+    static std::string maxHistoryKey() { return osk::CConfigNames::udpMaxHistory(); }
+    static std::string latencyKey() { return osk::CConfigNames::udpLatency(); }
+    static std::string subscriberFileKey() { return osk::CConfigNames::udpSubscribersFile(); }
 
     publisher_ptr createUDPPublisher(CITFTPController* controller) override;
 

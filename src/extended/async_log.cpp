@@ -9,6 +9,7 @@
 #include "extended/cmd_log_msg.h"
 #include "extended/cmd_null.h"
 #include "extended/config.h"
+#include "extended/config_values.h"
 #include "extended/ext_async_result.h"
 #include "extended/master_controller.h"
 
@@ -18,7 +19,6 @@ namespace {
 const char* const kModule = "extended";
 const char* const kSynchronous = "The system logger is in synchronous mode.";
 const char* const kAsynchronous = "The system logger is in asynchronous mode.";
-const char* const kKeySynchronous = "system.log.synchronous";
 
 const char* const kDescriptionNull = "A log target that discards all messages it receives";
 const char* const kDescriptionStdout = "Displays log messages on the standard output device (stdout)";
@@ -149,9 +149,8 @@ void CAsyncLog::refresh()
     CStringMap snapshot;
     {
         const CConfigPtr config = controller()->config();
-        config.lock();
+        CConfigGuard guard(config);
         snapshot = static_cast<const CStringMap&>(*config);
-        config.unlock();
     }
     bool configured = false;
     CExtAsyncResult<bool> result(controller(), &configured);
@@ -167,7 +166,7 @@ void CAsyncLog::refresh()
         const auto failure = result.exceptionFacade().outer();
         if (failure) throw *failure;
     }
-    synchronous(snapshot.get_bool(kKeySynchronous, false));
+    synchronous(CConfigValues(snapshot, CConfigNames::framework()).flag(CConfigNames::logSynchronous()));
 }
 
 void CAsyncLog::registerTarget(const CLogTLS::target_ptr_t& target)

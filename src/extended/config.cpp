@@ -1,14 +1,83 @@
 #include "extended/config.h"
 
-#include <cstdio>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+
+#include "standard/file_descriptor.h"
 #include "standard/string_util.h"
 
 namespace osk {
 
 const char* const CConfig::mergeFileName = "merge.conf";
+
+namespace {
+// The mode of a configuration file written for the first time: it holds
+// passwords, so only its owner may read it.
+const mode_t kNewFileMode = 0600;
+
+std::string mergeFilePath(const std::string& directory) { return directory + "/" + CConfig::mergeFileName; }
+
+std::string directoryOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string baseNameOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file that writing to path replaces: path itself, or for a symbolic
+// link the file it leads to. True (with its status) when that file exists;
+// false with errno ENOENT when path names nothing yet (a new file), with
+// another errno when it cannot be examined (a dangling link among them).
+bool existingTarget(const std::string& path, std::string& target, struct stat& status)
+{
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0) {
+        target = path;
+        return false;
+    }
+    if (S_ISLNK(link.st_mode)) {
+        char resolved[PATH_MAX];
+        if (!::realpath(path.c_str(), resolved)) {
+            if (errno == ENOENT) errno = ENOLINK;
+            return false;
+        }
+        target = resolved;
+    } else {
+        target = path;
+    }
+    if (::stat(target.c_str(), &status) != 0) return false;
+    if (!S_ISREG(status.st_mode)) {
+        errno = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    return true;
+}
+
+// Writes all of text to fd, retrying after interruptions.
+bool writeAll(int fd, const std::string& text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t count = ::write(fd, text.data() + done, text.size() - done);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return false;
+        done += static_cast<size_t>(count);
+    }
+    return true;
+}
+} // namespace
 
 CConfig::CConfig(const std::string& version, const std::string& build, const std::string& path)
     : CStringMap(false), _fqpn(path), _version(version), _build(build)
@@ -36,32 +105,50 @@ bool CConfig::read(const std::string& path)
 
 bool CConfig::write(const std::string& path)
 {
-    const std::string target = path.empty() ? _fqpn : path;
-    if (target.empty()) return false;
-    const std::string temporary = target + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::out | std::ios::trunc);
-        if (!file) return false;
-        file << string();
-        file.flush();
-        if (!file) {
-            file.close();
-            ::unlink(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    const std::string named = path.empty() ? _fqpn : path;
+    if (named.empty()) {
+        errno = ENOENT;
         return false;
     }
+    std::string target;
+    struct stat original {};
+    const bool replacing = existingTarget(named, target, original);
+    if (!replacing && errno != ENOENT) return false;
+
+    std::string temporary = directoryOf(target) + "/." + baseNameOf(target) + ".XXXXXX";
+    CFileDescriptor file(::mkostemp(&temporary[0], O_CLOEXEC));
+    if (!file) return false;
+    // From here on a failure removes the temporary file and keeps errno.
+    const auto fail = [&temporary] {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        errno = error;
+        return false;
+    };
+    struct stat created {};
+    if (::fstat(file.get(), &created) != 0) return fail();
+    // Owner first: a change of owner may clear set-id bits that the mode
+    // then restores.
+    if (replacing && (created.st_uid != original.st_uid || created.st_gid != original.st_gid) &&
+        ::fchown(file.get(), original.st_uid, original.st_gid) != 0)
+        return fail();
+    const mode_t mode = replacing ? (original.st_mode & 07777) : kNewFileMode;
+    if (::fchmod(file.get(), mode) != 0) return fail();
+    if (!writeAll(file.get(), string()) || ::fsync(file.get()) != 0 || !file.close()) return fail();
+    if (::rename(temporary.c_str(), target.c_str()) != 0) return fail();
     return true;
 }
 
 void CConfig::mergeUpdates(const std::string& directory)
 {
-    const std::string path = directory + "/" + mergeFileName;
-    std::ifstream file(path);
-    if (!file) return;
+    if (!applyUpdates(directory)) return;
+    if (write("")) ::unlink(mergeFilePath(directory).c_str());
+}
+
+bool CConfig::applyUpdates(const std::string& directory)
+{
+    std::ifstream file(mergeFilePath(directory));
+    if (!file) return false;
     std::string line;
     while (std::getline(file, line)) {
         if (line.empty()) continue;
@@ -82,9 +169,8 @@ void CConfig::mergeUpdates(const std::string& directory)
             erase(key);
         }
     }
-    file.close();
     _translate();
-    if (write("")) ::unlink(path.c_str());
+    return true;
 }
 
 void CConfig::addTranslation(const std::string& legacyName, const std::string& currentName)

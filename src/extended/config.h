@@ -3,6 +3,7 @@
 #include <string>
 
 #include "standard/general_ptr.h"
+#include "standard/guard.h"
 #include "standard/string_map.h"
 
 namespace osk {
@@ -12,7 +13,8 @@ namespace osk {
 // file and renames keys that older versions of the service used.
 //
 // Shared between tasks only through CConfigPtr, whose every call runs under
-// the configuration's lock.
+// the configuration's lock; CConfigGuard holds that lock across several
+// calls.
 class CConfig : public CStringMap {
 public:
     // The name of the update file looked for by mergeUpdates().
@@ -27,13 +29,21 @@ public:
     // legacy keys. An empty path means fqpn(); a non-empty one replaces it.
     // False when there is no path or the file cannot be opened.
     virtual bool read(const std::string& path);
-    // Writes the text form to path (fqpn() when empty); false on failure.
-    // The file is replaced in one step, so a failed write leaves the old one.
+    // Writes the text form to path (fqpn() when empty); false on failure,
+    // with errno telling why. The file is replaced in one step (a temporary
+    // file beside it, renamed over it), so a failed write leaves it as it
+    // was. The new file keeps the old one's mode and owner; a new file is
+    // created with mode 0600, whatever the umask. When path is a symbolic
+    // link, the file it leads to is replaced and the link stays.
     virtual bool write(const std::string& path);
-    // Applies directory/merge.conf ("set", "add" and "del" lines), renames
-    // legacy keys, writes the configuration to its own file and, when that
-    // succeeded, deletes the merge file. A missing merge file is no error.
+    // Applies directory/merge.conf (applyUpdates()), writes the
+    // configuration to its own file and, when that succeeded, deletes the
+    // merge file. A missing merge file is no error.
     virtual void mergeUpdates(const std::string& directory);
+    // Applies directory/merge.conf to the entries only: "set", "add" and
+    // "del" lines, then the renaming of legacy keys. False when there is no
+    // merge file to read.
+    bool applyUpdates(const std::string& directory);
 
     // Records that legacyName is now called currentName.
     void addTranslation(const std::string& legacyName, const std::string& currentName);
@@ -56,7 +66,14 @@ private:
     CStringMap _translations;
 };
 
-// How tasks reach the shared configuration: each call holds its lock.
+// How tasks reach the shared configuration: each call holds its lock. The
+// lock (one recursive mutex shared by every copy of the pointer) guards all
+// of the CConfig: its entries, fqpn, version, build and translations, and
+// the file it is written to.
 using CConfigPtr = CLockedPtr<CConfig>;
+
+// Holds the configuration's lock for a scope: for reads that must agree with
+// each other and for a change followed by write().
+using CConfigGuard = CGuard<const CConfigPtr>;
 
 } // namespace osk

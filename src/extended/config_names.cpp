@@ -9,126 +9,206 @@ namespace {
 const char* const kCannotValidateKey = "Cannot validate configuration key '%1'.";
 const char* const kUnrecognizedKey = "Unrecognized key.";
 
-struct KeyDescription {
-    const char* key;
-    const char* description;
-};
-
-// The framework's keys. "system.shared_key" appears twice: the later
-// description replaces the earlier one.
-const KeyDescription kFrameworkKeys[] = {
+// The framework's keys: name, description, default, when a change takes
+// effect. "system.shared_key" appears twice: the later entry replaces the
+// earlier one.
+const CConfigKey kFrameworkKeys[] = {
     {"system.msg.locale",
-     "string - A locale specifier for the system having the format 'language_territory'. The default is 'en_us'."},
+     "string - A locale specifier for the system having the format 'language_territory'. The default is 'en_us'.",
+     "en_US", CConfigKey::afterRestart},
     {"system.msg.file",
-     "string - The path to a file containing translations for system messages. If not specified, messages are displayed in US English."},
-    {"system.shared_key", "string - An encryption key to be used between cooperating servers."},
+     "string - The path to a file containing translations for system messages. If not specified, messages are displayed in US English.",
+     "", CConfigKey::afterRestart},
+    {"system.shared_key", "string - An encryption key to be used between cooperating servers.",
+     nullptr, CConfigKey::afterRestart},
     {"system.shared_key",
-     "byte sequence - A secret key used to authenticate cooperating servers."},
+     "byte sequence - A secret key used to authenticate cooperating servers.",
+     nullptr, CConfigKey::afterRestart},
     {"system.index",
-     "int - If multiple servers operate as a single unit, this value should be unique per server within the unit."},
+     "int - If multiple servers operate as a single unit, this value should be unique per server within the unit.",
+     nullptr, CConfigKey::afterRestart},
     {"system.log.target.file",
-     "string - When the 'file' log target is active, this setting specifies a file name where log messages will be written."},
+     "string - When the 'file' log target is active, this setting specifies a file name where log messages will be written.",
+     "", CConfigKey::atOnce},
     {"system.log.target.rsyslog",
-     "string - When the 'rsyslog' log target is active, this setting specifies a remote syslog server ip:port."},
+     "string - When the 'rsyslog' log target is active, this setting specifies a remote syslog server ip:port.",
+     "", CConfigKey::atOnce},
     {"system.log.target.eventlog",
-     "string - When the 'eventlog' log target is active, this setting specifies options for logging to the local system event log. There are currently no options."},
+     "string - When the 'eventlog' log target is active, this setting specifies options for logging to the local system event log. There are currently no options.",
+     "", CConfigKey::atOnce},
     {"system.log.target.stdout",
-     "string - When the 'stdout' log target is active, this setting specifies options for logging to the terminal."},
+     "string - When the 'stdout' log target is active, this setting specifies options for logging to the terminal.",
+     "", CConfigKey::atOnce},
     {"system.log.synchronous",
-     "bool - When true, the system logger operates synchronously, but performance is seriously degraded."},
+     "bool - When true, the system logger operates synchronously, but performance is seriously degraded.",
+     "false", CConfigKey::atOnce},
     {"system.log.targets",
-     "string - A list of output devices for logging (stdout,eventlog,rsyslog,file)."},
+     "string - A list of output devices for logging (stdout,eventlog,rsyslog,file).",
+     "stdout,eventlog", CConfigKey::atOnce},
     {"system.log.facility",
-     "string - The facility with which syslog messages are logged."},
+     "string - The facility with which syslog messages are logged.",
+     "daemon", CConfigKey::atOnce},
     {"system.log.levels",
-     "string - A list of names specifying the types of messages to log (error,warning,info,debug)."},
+     "string - A list of names specifying the types of messages to log (error,warning,info,debug).",
+     "error,warning,info,audit,debug", CConfigKey::atOnce},
     {"system.priv.chroot_path",
-     "string - The path to use when changing the process root."},
+     "string - The path to use when changing the process root.",
+     "", CConfigKey::afterRestart},
     {"system.priv.uid",
-     "int - The user id this process should assume."},
+     "int - The user id this process should assume.",
+     nullptr, CConfigKey::afterRestart},
     {"system.priv.gid",
-     "int - The group id this process should assume."},
+     "int - The group id this process should assume.",
+     nullptr, CConfigKey::afterRestart},
     {"system.plugins",
-     "string - A list of plugins this process should load."},
+     "string - A list of plugins this process should load.",
+     "", CConfigKey::afterRestart},
     {"rconsole.port",
-     "int - The default port the remote console should listen on."},
+     "int - The default port the remote console should listen on.",
+     "0", CConfigKey::afterRestart},
     {"rconsole.guest_login",
-     "bool - When true, the 'Guest' account is enabled with read-only access. The default is false."},
+     "bool - When true, the 'Guest' account is enabled with read-only access. The default is false.",
+     "false", CConfigKey::afterRestart},
     {"rconsole.min_client_version",
-     "int - The login protocol minimum version accepted by this server. Default is 0, but version 1 is more secure."},
+     "int - The login protocol minimum version accepted by this server. Default is 0, but version 1 is more secure.",
+     "0", CConfigKey::atOnce},
     {"rconsole.listen_on",
-     "string - A list of endpoints the remote console should listen on."},
+     "string - A list of endpoints the remote console should listen on.",
+     "", CConfigKey::afterRestart},
     {"rconsole.db.shared_connections",
-     "boolean - When false, the remote console threads use more memory but scale well across multiple cores. The default is true."},
+     "boolean - When false, the remote console threads use more memory but scale well across multiple cores. The default is true.",
+     "true", CConfigKey::afterRestart},
     {"rconsole.encryption",
-     "string - Whether the remote console should use encryption."},
+     "string - Whether the remote console should use encryption.",
+     "true", CConfigKey::atOnce},
     {"rconsole.password",
-     "string - The administrator password, in encrypted form."},
+     "string - The administrator password, in encrypted form.",
+     "", CConfigKey::atOnce},
     {"rconsole.private_key_file",
-     "string - The (short) name of the file for storing the private key."},
+     "string - The (short) name of the file for storing the private key.",
+     "private_key.bin", CConfigKey::atOnce},
     {"rconsole.private_key_path",
-     "string - The path to use when creating or loading the private key file."},
+     "string - The path to use when creating or loading the private key file.",
+     nullptr, CConfigKey::atOnce},
     {"rconsole.force_commit_after_select",
-     "bool - Commit after 'select'? Trades inefficient 'select_next' with risk of bad DB performance due to OIT/OAT gets stuck. Default is false"},
+     "bool - Commit after 'select'? Trades inefficient 'select_next' with risk of bad DB performance due to OIT/OAT gets stuck. Default is false",
+     "false", CConfigKey::afterRestart},
     {"rconsole.commit_time_out",
-     "long - Interval, in seconds, that the console wait until it closes the transaction of a 'select' operation? Default 600 seconds"},
+     "long - Interval, in seconds, that the console wait until it closes the transaction of a 'select' operation? Default 600 seconds",
+     "600", CConfigKey::afterRestart},
     {"rconsole.max_select_count",
-     "long - maximum number of records a user can request for a single SELECT/SELECT_NEXT. That is, upper limit of 'count' argument. Default 10000"},
+     "long - maximum number of records a user can request for a single SELECT/SELECT_NEXT. That is, upper limit of 'count' argument. Default 10000",
+     "10000", CConfigKey::afterRestart},
     {"udp_publisher.subscribers.file",
-     "string - A list of subscribers to receive event notifications over udp."},
+     "string - A list of subscribers to receive event notifications over udp.",
+     "", CConfigKey::afterRestart},
     {"udp_publisher.max_history",
-     "int - The maximum number of historical events the UDP publisher may hold at any time."},
+     "int - The maximum number of historical events the UDP publisher may hold at any time.",
+     "1000", CConfigKey::afterRestart},
     {"udp_publisher.latency",
-     "string - The interval, in usec, at which the UDP publisher should publish historical events."},
+     "string - The interval, in usec, at which the UDP publisher should publish historical events.",
+     "100ms", CConfigKey::afterRestart},
     {"system.db.soft_vs_hard_commit_ratio",
-     "int - maximum soft commits to the database before a hard commit is required."},
+     "int - maximum soft commits to the database before a hard commit is required.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.statements.file",
-     "string - A file containing SQL select statements to be precompiled."},
+     "string - A file containing SQL select statements to be precompiled.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.table_groups.file",
-     "string - A file containing mappings between SQL tables and precompiled statement groups."},
+     "string - A file containing mappings between SQL tables and precompiled statement groups.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.user_sql_queries.file",
-     "string - A file containing SQL queried that can be executed by system users."},
+     "string - A file containing SQL queried that can be executed by system users.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.user_sql_query_groups.file",
-     "string - A file containing groups for sql user queries."},
+     "string - A file containing groups for sql user queries.",
+     nullptr, CConfigKey::afterRestart},
     {"system.storage.path",
-     "string - The path for all application storage."},
+     "string - The path for all application storage.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.path",
-     "string - The path where the database is located. The default is to use the system storage path."},
+     "string - The path where the database is located. The default is to use the system storage path.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.name",
-     "string - The name of the database this application should use."},
+     "string - The name of the database this application should use.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.sync_queries",
-     "boolean - When false, the server will not synchronize pre-defined sql queries on startup."},
+     "boolean - When false, the server will not synchronize pre-defined sql queries on startup.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.hostname",
-     "string - The name of the host on which the database resides."},
+     "string - The name of the host on which the database resides.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.cache_buffers",
-     "string - The number of cache buffers to use for database access."},
+     "string - The number of cache buffers to use for database access.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.user",
-     "string - The user name to use when connecting to the database."},
+     "string - The user name to use when connecting to the database.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.password",
-     "string - The password to use when connecting to the database."},
+     "string - The password to use when connecting to the database.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.page_size",
-     "string - The page size to use when connecting to the database."},
+     "string - The page size to use when connecting to the database.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.schema.version",
-     "int - Overrides the version number embedded in the application."},
+     "int - Overrides the version number embedded in the application.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.versions_path",
-     "string - The path containing the dsql version files."},
+     "string - The path containing the dsql version files.",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.secondary_files.count",
-     "int - The maximum number of secondary files the database should use (if supported by the database)."},
+     "int - The maximum number of secondary files the database should use (if supported by the database).",
+     nullptr, CConfigKey::afterRestart},
     {"system.db.secondary_files.max_size",
-     "int - The maximum size of secondary files (if supported by the database)."},
+     "int - The maximum size of secondary files (if supported by the database).",
+     nullptr, CConfigKey::afterRestart},
     {"ipv6.enable",
-     "boolean - When true, the server's general communication subsystems will attempt to use ipv6 if available."},
+     "boolean - When true, the server's general communication subsystems will attempt to use ipv6 if available.",
+     nullptr, CConfigKey::afterRestart},
 };
 } // namespace
 
 CConfigNames::CConfigNames() : CStringMap(false)
 {
-    for (const auto& entry : kFrameworkKeys) _addConfigName(entry.key, entry.description);
+    for (const CConfigKey& entry : kFrameworkKeys) _addConfigKey(entry);
+}
+
+const CConfigNames& CConfigNames::framework()
+{
+    static const CConfigNames catalogue;
+    return catalogue;
 }
 
 void CConfigNames::_addConfigName(const std::string& key, const std::string& description)
 {
     (*this)[key] = description;
+}
+
+void CConfigNames::_addConfigKey(const CConfigKey& entry)
+{
+    _addConfigName(entry.name, entry.description);
+    _entries[entry.name] = entry;
+    if (entry.defaultValue)
+        _defaults[entry.name] = entry.defaultValue;
+    else
+        _defaults.erase(std::string(entry.name));
+}
+
+const CConfigKey* CConfigNames::entry(const std::string& key) const
+{
+    const auto found = _entries.find(key);
+    return found == _entries.end() ? nullptr : &found->second;
+}
+
+std::vector<std::string> CConfigNames::restartKeys(const CStringMap& changes) const
+{
+    std::vector<std::string> keys;
+    for (const auto& change : changes) {
+        const CConfigKey* known = entry(change.first);
+        if (!known || known->applies != CConfigKey::afterRestart) continue;
+        if (keys.empty() || keys.back() != change.first) keys.push_back(change.first);
+    }
+    return keys;
 }
 
 void CConfigNames::validate(const CStringMap& map) const

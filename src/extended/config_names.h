@@ -1,14 +1,22 @@
 #pragma once
 
+#include <map>
 #include <string>
+#include <vector>
 
+#include "extended/config_key.h"
 #include "standard/string_map.h"
 
 namespace osk {
 
 // The registry of every configuration key the framework knows, each with a
-// one-line description whose first word is the value's type. The service
-// registers its own keys in a derived registry. Built once, then only read.
+// one-line description whose first word is the value's type, its default and
+// whether a change takes effect at once or after a restart (CConfigKey). As
+// a string map it holds key=description. The service registers its own keys
+// in a derived registry. Built once, then only read.
+//
+// Every reader takes a key's default from here (defaults(), or a
+// CConfigValues over the configuration), so each default is written once.
 class CConfigNames : public CStringMap {
 public:
     CConfigNames();
@@ -16,9 +24,21 @@ public:
 
     std::string typeName() const override { return "osk::CConfigNames"; }
 
+    // The registry of the framework's keys, for readers that are given no
+    // other.
+    static const CConfigNames& framework();
+
     bool nameExists(const std::string& key) const { return defined(key); }
     // Throws on the first key of map, in key order, that is not registered.
     void validate(const CStringMap& map) const;
+
+    // The entry of key; null when the key is not registered.
+    const CConfigKey* entry(const std::string& key) const;
+    // key=default for every registered key that has a fixed default.
+    const CStringMap& defaults() const { return _defaults; }
+    // The keys of changes that take effect only after a restart, in key
+    // order, each once. Keys nobody registered are not named.
+    std::vector<std::string> restartKeys(const CStringMap& changes) const;
 
     // The key names.
     static std::string msgLocale() { return "system.msg.locale"; }
@@ -73,11 +93,19 @@ public:
     static std::string ipv6Enable() { return "ipv6.enable"; }
 
     // The default file name of the private key.
-    static std::string defaultPrivateKeyFile() { return "private_key.bin"; }
+    static std::string defaultPrivateKeyFile() { return framework().defaults().get_string(privateKeyFile()); }
 
 protected:
     // Sets the description of key, replacing an earlier one.
     void _addConfigName(const std::string& key, const std::string& description);
+    // Registers entry (description, default, when a change applies),
+    // replacing an earlier entry of its name. entry's texts must outlive the
+    // registry (the catalogues hold static tables).
+    void _addConfigKey(const CConfigKey& entry);
+
+private:
+    std::map<std::string, CConfigKey> _entries;
+    CStringMap _defaults;
 };
 
 } // namespace osk

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "extended/config_names.h"
+#include "extended/config_values.h"
 #include "extended/exception.h"
 #include "extended/ext_file_target.h"
 #include "extended/local_syslog_target.h"
@@ -27,9 +29,6 @@ const char* const kConfigureFailed =
     "Failed to configure log target '%1' with setting '%2'. Target is being disabled.";
 const char* const kLoggingTo = "The system is logging '%1' to '%2'.";
 
-const char* const kKeyTargets = "system.log.targets";
-const char* const kKeyLevels = "system.log.levels";
-const char* const kKeyFacility = "system.log.facility";
 const char* const kKeyTargetPrefix = "system.log.target.";
 
 // Registered targets are keyed by their address, which configured names
@@ -42,15 +41,11 @@ std::string registeredKey(const CLogTLS::target_ptr_t& target)
 }
 } // namespace
 
-const char* const CLogTLS::defaultTargets = "stdout,eventlog";
-const char* const CLogTLS::defaultLevels = "error,warning,info,audit,debug";
-const char* const CLogTLS::defaultFacility = "daemon";
-
 CLogTLS::CLogTLS(std::string hostName, std::string processName, task_namer_t taskNamer)
     : _hostName(std::move(hostName)),
       _processName(std::move(processName)),
       _taskNamer(std::move(taskNamer)),
-      _mask(CException::severityMask(defaultLevels))
+      _mask(CException::severityMask(CConfigNames::framework().defaults().get_string(CConfigNames::logLevels())))
 {
 }
 
@@ -96,10 +91,11 @@ void CLogTLS::_log(uint32_t severity, const CMessage& message)
 
 void CLogTLS::configure(const CStringMap& config)
 {
-    const std::string targetList = config.get_string(kKeyTargets, defaultTargets);
-    const std::string levels = config.get_string(kKeyLevels, defaultLevels);
+    const CConfigValues values(config, CConfigNames::framework());
+    const std::string targetList = values.text(CConfigNames::logTargets());
+    const std::string levels = values.text(CConfigNames::logLevels());
     const uint32_t mask = CException::severityMask(levels);
-    const CLogFacility facility(config.get_string(kKeyFacility, defaultFacility));
+    const CLogFacility facility(values.text(CConfigNames::logFacility()));
 
     // Create every target first: an unknown name leaves the log as it was.
     std::vector<std::pair<std::string, target_ptr_t>> created;
@@ -118,7 +114,7 @@ void CLogTLS::configure(const CStringMap& config)
     std::vector<std::pair<uint32_t, CMessage>> report;
     std::string active;
     for (auto& target : created) {
-        const std::string setting = config.get_string(kKeyTargetPrefix + target.first, std::string());
+        const std::string setting = values.text(kKeyTargetPrefix + target.first);
         report.emplace_back(CException::info, CMessage(kConfiguring, kModule).pushs(target.first).pushs(setting));
         try {
             target.second->reconfigure(setting);

@@ -23,10 +23,6 @@ public:
     // Names the task of a thread id ("unregistered-task" when it has none).
     using task_namer_t = std::function<std::string(uint64_t threadId)>;
 
-    static const char* const defaultTargets;
-    static const char* const defaultLevels;
-    static const char* const defaultFacility;
-
     CLogTLS(std::string hostName, std::string processName, task_namer_t taskNamer);
 
     // Writes one entry to every target when its severity shares a bit with

@@ -21,6 +21,7 @@
 #include "extended/async_log.h"
 #include "extended/cmd_log_exception.h"
 #include "extended/config_names.h"
+#include "extended/config_values.h"
 #include "extended/exception.h"
 #include "extended/library_info.h"
 #include "security/blowfish.h"
@@ -40,10 +41,6 @@ const char* const kQueryPrefix = "query_";
 const char* const kConfigPrefix = "config_";
 const char* const kLogNotStarted = "Failed to start the log task (%1).";
 const char* const kCannotOpenMsgFile = "Cannot open message locale file '%1'.";
-const char* const kKeyMsgFile = "system.msg.file";
-const char* const kKeyMsgLocale = "system.msg.locale";
-const char* const kKeyIndex = "system.index";
-const char* const kDefaultLocale = "en_US";
 const char* const kCannotReadConfig = "Cannot read configuration file.";
 const char* const kDefaultServerKeyUsed =
     "The config file does not define a shared server key ('%1'). A default value will be used.";
@@ -242,6 +239,11 @@ void CMasterController::startLog()
     _log->refresh();
 }
 
+void CMasterController::refreshLog()
+{
+    if (CAsyncLog* active = log()) active->refresh();
+}
+
 void CMasterController::stopLog()
 {
     if (!_log) return;
@@ -253,14 +255,25 @@ void CMasterController::stopLog()
 void CMasterController::prime()
 {
     const CConfigPtr configuration = config();
-    const std::string file = configuration->get_string(kKeyMsgFile, std::string());
+    std::string file;
+    std::string locales;
+    bool indexed = false;
+    int64_t index = 0;
+    {
+        CConfigGuard guard(configuration);
+        const CConfigValues values(*configuration, CConfigNames::framework());
+        file = values.text(CConfigNames::msgFile());
+        locales = values.text(CConfigNames::msgLocale());
+        indexed = configuration->hasValue(CConfigNames::systemIndex());
+        if (indexed) index = configuration->get_int64(CConfigNames::systemIndex());
+    }
     if (!file.empty()) {
-        _msgStore.setLocales(configuration->get_string(kKeyMsgLocale, kDefaultLocale));
+        _msgStore.setLocales(locales);
         if (!_msgStore.execute(varDir(), file))
             throw OSK_EXCEPTION(CMessage(kCannotOpenMsgFile).pushs(CFileReader::filePath(varDir(), file)),
                                 CMessage(), "CMasterController::prime", kModule);
     }
-    if (configuration->hasValue(kKeyIndex)) serverIndex(configuration->get_int64(kKeyIndex));
+    if (indexed) serverIndex(index);
 }
 
 void CMasterController::syslog(const std::vector<CGeneralPtr<CException>>& exceptions)
@@ -460,8 +473,9 @@ void CMasterController::loadPlugins(const CConfigPtr& configuration)
     syslog(CException::info, CMessage(kFoundPlugins, kModule).push(available.size()));
 
     CPlugin::plugin_list_t fresh;
-    const std::string plugins = configuration->get_string(CConfigNames::plugins(), std::string());
-    for (const std::string& name : CStringUtil::split(plugins)) {
+    const std::string named = configuration->get_string(
+        CConfigNames::plugins(), CConfigNames::framework().defaults().get_string(CConfigNames::plugins()));
+    for (const std::string& name : CStringUtil::split(named)) {
         // The file the name stands for; a name matching none is tried as
         // given so that the loader's own error tells what is wrong.
         std::string file = name;
@@ -687,7 +701,8 @@ CPlugin::plugin_list_t CMasterController::_pluginsByPriority() const
 
 void CMasterController::setChroot(const CConfigPtr& configuration)
 {
-    const std::string path = configuration->get_string(CConfigNames::chrootPath(), std::string());
+    const std::string path = configuration->get_string(
+        CConfigNames::chrootPath(), CConfigNames::framework().defaults().get_string(CConfigNames::chrootPath()));
     if (path.empty()) return;
     if (::chroot(path.c_str()) != 0 || ::chdir("/") != 0)
         throw systemFailure(CMessage(kChrootFailed).pushs(path), errno, "CMasterController::setChroot");

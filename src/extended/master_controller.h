@@ -88,6 +88,10 @@ public:
     // config(); from then on syslog() goes through it. A configuration that
     // cannot be applied is thrown (the log task keeps running).
     void startLog();
+    // Reconfigures the running log task from config() (its targets, levels
+    // and mode); nothing before startLog(). A configuration that cannot be
+    // applied is thrown.
+    virtual void refreshLog();
     // Writes what is queued and stops the log task; syslog() falls back to
     // standard error. Concrete controllers call it from their destructor,
     // before the parts the log thread uses are gone.
@@ -221,6 +225,8 @@ private:
     CGeneralPtr<CTaskRegistry> _taskRegistry;
     int64_t _serverIndex = 0;
     bool _keepResident = false;
+    // Guards which configuration _config points to (the configuration's
+    // entries have their own lock, carried by CConfigPtr).
     mutable CNRMutex _configLock;
     CConfigPtr _config;
     // Released before the facades: the log thread records into them.

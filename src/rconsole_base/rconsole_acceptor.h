@@ -12,6 +12,8 @@
 #include "ace_ext/general_reactor_types.h"
 #include "extended/command_queue_task.h"
 #include "extended/config.h"
+#include "extended/config_names.h"
+#include "extended/config_values.h"
 #include "rconsole_base/cmd_deactivate_task.h"
 #include "rconsole_base/i_rconsole_master.h"
 #include "rconsole_base/rconsole_handler_set.h"
@@ -32,9 +34,6 @@ inline const char* const kNoAcceptor = "The remote console failed to find an acc
 inline const char* const kAcceptFailed = "The remote console failed to accept a connection.";
 inline const char* const kClosing = "Closing remote console handlers....";
 inline const char* const kShutDown = "The remote console has shut down.";
-inline const char* const kKeyListenOn = "rconsole.listen_on";
-inline const char* const kKeyPort = "rconsole.port";
-inline const char* const kKeyEncryption = "rconsole.encryption";
 inline const char* const kQueryPort = "query_rconsole_port";
 inline const char* const kConfigPort = "config_port";
 inline const char* const kClearSuffix = ",clear";
@@ -127,9 +126,16 @@ protected:
     {
         namespace t = rconsole_acceptor_texts;
         osk::CConfigPtr config = controller()->config();
-        std::string list = config->get_string(t::kKeyListenOn, "");
-        const uint16_t port = config->get_uint16(t::kKeyPort, uint16_t(0));
-        const bool encryption = config->get_bool(t::kKeyEncryption, true);
+        std::string list;
+        uint16_t port = 0;
+        bool encryption = true;
+        {
+            osk::CConfigGuard guard(config);
+            const osk::CConfigValues values(*config, osk::CConfigNames::framework());
+            list = values.text(osk::CConfigNames::rconsoleListenOn());
+            port = values.uint16(osk::CConfigNames::defaultRConsolePort());
+            encryption = values.flag(osk::CConfigNames::rconsoleEncryption());
+        }
         if (list.empty()) {
             bool ipv6 = false;
             try {

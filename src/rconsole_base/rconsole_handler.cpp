@@ -12,6 +12,8 @@
 #include <sstream>
 
 #include "extended/config.h"
+#include "extended/config_names.h"
+#include "extended/config_values.h"
 #include "rconsole_base/i_rconsole_master.h"
 #include "rconsole_base/rconsole_auth_protocol.h"
 #include "rconsole_base/rconsole_login.h"
@@ -64,14 +66,11 @@ const char* const kGetUntracked = "get_untracked";
 const char* const kCountMemTrack = "count_memtrack";
 const char* const kTotalMemTrack = "total_memtrack";
 
-// Configuration keys.
-const char* const kKeyEncryption = "rconsole.encryption";
-const char* const kKeyMinVersion = "rconsole.min_client_version";
-const char* const kKeyPassword = "rconsole.password";
-const char* const kKeyPrivateKeyFile = "rconsole.private_key_file";
-const char* const kKeyPrivateKeyPath = "rconsole.private_key_path";
-const char* const kDefaultKeyFile = "private_key.bin";
+// Stored passwords are hexadecimal pairs joined by this.
 const char* const kPasswordSeparator = "-";
+
+// The registry of the keys the console reads, with their defaults.
+const osk::CConfigNames& keys() { return osk::CConfigNames::framework(); }
 
 bool isExitWord(const std::string& line) { return line == "exit" || line == "bye" || line == "quit"; }
 
@@ -140,7 +139,8 @@ int CRConsoleHandler::_init()
     _sessionLocale = controller()->msgStore().defLocale();
     if (!_initPasswordCipher()) return _refuse(1);
     try {
-        _encryption = controller()->config()->get_bool(kKeyEncryption, true);
+        const std::string encryption = osk::CConfigNames::rconsoleEncryption();
+        _encryption = controller()->config()->get_bool(encryption, keys().defaults().get_bool(encryption, true));
         osk::CHexStore challenge(CRConsoleLogin::blockLength);
         osk::CHexStore response(CRConsoleLogin::blockLength);
         if (!_authorized(challenge, response)) {
@@ -416,8 +416,13 @@ bool CRConsoleHandler::_initPasswordCipher()
 {
     try {
         osk::CConfigPtr config = controller()->config();
-        const std::string file = config->get_string(kKeyPrivateKeyFile, kDefaultKeyFile);
-        const std::string directory = config->get_path(kKeyPrivateKeyPath, controller()->varDir());
+        std::string file;
+        std::string directory;
+        {
+            osk::CConfigGuard guard(config);
+            file = osk::CConfigValues(*config, keys()).text(osk::CConfigNames::privateKeyFile());
+            directory = config->get_path(osk::CConfigNames::privateKeyPath(), controller()->varDir());
+        }
         // A first start has no key file yet: create one so that stored
         // passwords have a key.
         osk::CBlowfish::create_key_file(directory, file);
@@ -447,7 +452,8 @@ std::string CRConsoleHandler::decryptPassword(const osk::CHexStore& enciphered) 
 
 void CRConsoleHandler::_getPassword(std::string& out) const
 {
-    const std::string text = controller()->config()->get_string(kKeyPassword, "");
+    const std::string key = osk::CConfigNames::rconsolePassword();
+    const std::string text = controller()->config()->get_string(key, keys().defaults().get_string(key));
     out = decryptPassword(osk::CHexStore(text, kPasswordSeparator));
 }
 
@@ -455,8 +461,10 @@ bool CRConsoleHandler::_setPassword(const std::string& plain)
 {
     const std::string text = encryptPassword(plain).string();
     osk::CConfigPtr config = controller()->config();
-    if (text.empty()) config->erase(std::string(kKeyPassword));
-    else config->set_string(kKeyPassword, text);
+    // The new password and the file written from it are one step.
+    osk::CConfigGuard guard(config);
+    if (text.empty()) config->erase(osk::CConfigNames::rconsolePassword());
+    else config->set_string(osk::CConfigNames::rconsolePassword(), text);
     return config->write("");
 }
 
@@ -481,7 +489,9 @@ bool CRConsoleHandler::_authorized(osk::CHexStore& challenge, osk::CHexStore& re
     response.set(&received, sizeof(received));
     received.reserved[0] = 0;
 
-    const unsigned minimum = controller()->config()->get_uint8(kKeyMinVersion, uint8_t(0));
+    const std::string minimumKey = osk::CConfigNames::minClientVersion();
+    const unsigned minimum =
+        controller()->config()->get_uint8(minimumKey, keys().defaults().get_uint8(minimumKey, uint8_t(0)));
     if (minimum > received.version)
         throw OSK_EXCEPTION(osk::CMessage(kVersionRefused).pushs(_peerText).push(unsigned(received.version)),
                             osk::CMessage(kMinimumVersion).push(minimum), "CRConsoleHandler::_authorize", kModule);

@@ -187,8 +187,19 @@ def test_encrypted(d):
           "%d %r" % (code, err))
 
     password = "0123456789"
+    # The daemon runs with umask 0: rewriting its configuration keeps the
+    # file as private as the operator made it.
+    os.chmod(d.conf, 0o600)
     code, out, err = console(d, "-c", "admin_password=" + password)
     check(code == 0, "admin_password: stores a new password", "%d %r %r" % (code, out, err))
+    check(os.stat(d.conf).st_mode & 0o7777 == 0o600, "admin_password: the configuration stays mode 0600",
+          oct(os.stat(d.conf).st_mode & 0o7777))
+    code, out, err = console(d, "-c", "set_properties; tftp.max_connections=50\ntftp.timeout=2s", password=password)
+    restart = "Stored. These keys take effect after a restart: tftp.timeout."
+    check(code == 0 and restart in out + err, "set_properties: names the stored keys that wait for a restart",
+          "%d %r %r" % (code, out, err))
+    check(os.stat(d.conf).st_mode & 0o7777 == 0o600 and "tftp.max_connections=50" in open(d.conf).read(),
+          "set_properties: stored, the configuration stays mode 0600", oct(os.stat(d.conf).st_mode & 0o7777))
     code, out, err = console(d, "-c", "info")
     check(code == 2, "admin_password: the old password no longer logs in", "%d %r" % (code, err))
     code, out, err = console(d, "-c", "info", password=password)

@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include "extended/async_log.h"
 #include "extended/config.h"
+#include "extended/config_values.h"
 #include "extended/master_controller.h"
 #include "security/access_rights.h"
 #include "security/domain_id.h"
@@ -40,6 +42,7 @@ const char* const kOverwritePolicyError = "Error setting the Overwrite Policy: "
 const char* const kAccessPolicyError = "Error setting the Access Policy: ";
 const char* const kCannotWriteConfigLog = "Cannot write to the configuration file '%1'.";
 const char* const kCannotWriteConfig = "Cannot write to the configuration file. The system error is: ";
+const char* const kStoredForRestart = "Stored. These keys take effect after a restart: %1.";
 const char* const kRecordEnd = "-\n";
 
 // Command words.
@@ -69,10 +72,21 @@ const char* const kLocale = "locale";
 
 // Keys that a console may not set: the password has its own command, the
 // process's root and identity are fixed at start.
-const char* const kNotRemote[] = {"rconsole.password", "system.priv.chroot_path", "system.priv.gid",
-                                  "system.priv.uid"};
+const std::string kNotRemote[] = {CTFTPConfigNames::rconsolePassword(), CTFTPConfigNames::chrootPath(),
+                                  CTFTPConfigNames::privGid(), CTFTPConfigNames::privUid()};
 
 CTFTPRConsoleHandler* self(CRConsoleHandler* handler) { return static_cast<CTFTPRConsoleHandler*>(handler); }
+
+// The names separated by ", ".
+std::string joined(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names) {
+        if (!text.empty()) text += ", ";
+        text += name;
+    }
+    return text;
+}
 
 std::string whyText(const osk::CException& e)
 {
@@ -276,7 +290,7 @@ void CTFTPRConsoleHandler::handleSetProperties(CRConsoleHandler* handler, osk::C
         osk::CStringMap changes = args;
         changes.erase(kSetProperties);
         changes.erase("code");
-        for (const char* key : kNotRemote) changes.erase(key);
+        for (const std::string& key : kNotRemote) changes.erase(key);
 
         const std::string refusal = me->_checkProperties(changes);
         if (!refusal.empty()) {
@@ -286,21 +300,33 @@ void CTFTPRConsoleHandler::handleSetProperties(CRConsoleHandler* handler, osk::C
         CITFTPController* tftp = me->tftpController();
         const auto paths = changes.find(CTFTPConfigNames::pathCreation());
         if (paths != changes.end()) {
-            const bool create = osk::CStringMap(CTFTPConfigNames::pathCreation() + "=" + paths->second)
-                                    .get_bool(CTFTPConfigNames::pathCreation(), false);
+            const osk::CStringMap change(CTFTPConfigNames::pathCreation() + "=" + paths->second);
+            const bool create = osk::CConfigValues(change, tftp->tftpConfigNames()).flag(paths->first);
             for (const auto& entry : tftp->fdManagers()) entry.second->setPathCreation(create);
         }
         osk::CConfigPtr config = tftp->config();
-        config->merge(changes);
-        if (!config->write(std::string())) {
-            const int err = errno;
-            tftp->syslog(osk::CException::error, osk::CMessage(kCannotWriteConfigLog, kModule).pushs(config->fqpn()),
-                         err);
-            me->_nak(kCannotWriteConfig + std::string(std::strerror(err)));
-            return;
+        {
+            // The change and the file written from it are one step for
+            // every other user of the configuration.
+            osk::CConfigGuard guard(config);
+            config->merge(changes);
+            if (!config->write(std::string())) {
+                const int err = errno;
+                tftp->syslog(osk::CException::error,
+                             osk::CMessage(kCannotWriteConfigLog, kModule).pushs(config->fqpn()), err);
+                me->_nak(kCannotWriteConfig + std::string(std::strerror(err)));
+                return;
+            }
         }
-        if (osk::CAsyncLog* log = tftp->log()) log->refresh();
-        me->reply(CTextCommand(CTextCommand::ack), true);
+        tftp->refreshLog();
+        CTextCommand answer(CTextCommand::ack);
+        const std::string waiting = joined(tftp->tftpConfigNames().restartKeys(changes));
+        if (!waiting.empty()) {
+            const osk::CMessage notice = osk::CMessage(kStoredForRestart, kModule).pushs(waiting);
+            answer.warningMsg(notice.formatted());
+            tftp->syslog(osk::CException::warning, notice);
+        }
+        me->reply(answer, true);
     } catch (const osk::CException& e) {
         me->_nakPrintable(e);
     }

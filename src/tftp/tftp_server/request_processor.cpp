@@ -81,7 +81,9 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
         _controller->syslog(osk::CException::info, osk::CMessage(kPaused, kModule));
         return;
     }
-    const long maxConnections = _controller->config()->get_long(CTFTPConfigNames::maxConnections(), 0);
+    const std::string key = CTFTPConfigNames::maxConnections();
+    const long maxConnections =
+        _controller->config()->get_long(key, CTFTPConfigNames::service().defaults().get_long(key, 0L));
     // A request from a client that has a transfer replaces or repeats it:
     // it never adds to the count.
     if (maxConnections != 0 && static_cast<long>(_server->streamCount()) >= maxConnections &&

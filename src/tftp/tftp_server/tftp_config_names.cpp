@@ -4,46 +4,74 @@
 
 namespace {
 
-struct KeyDescription {
-    const char* key;
-    const char* description;
-};
-
-// The TFTP keys in registration order, with the descriptions consoles show.
-const KeyDescription kTFTPKeys[] = {
-    {"tftp.virtual_root", "string/expression - The virtual root directory."},
-    {"tftp.virtual_root.enforce", "boolean - Deprecated; vroot is always enforced."},
-    {"tftp.preprocessor", "string/expression - Expressions for modifying client requests at runtime."},
-    {"tftp.transfer_port", "int - The port on which to multiplex tftp file transfers."},
-    {"tftp.overwrite.allow", "boolean/expression- Whether or not an upload may overwite an existing file."},
-    {"tftp.access.allow", "boolean/expression - Whether or not a given client is allowed access to this service."},
-    {"tftp.upload.delete_partial", "boolean - Whether or not to delete partial files after a failed upload."},
+// The TFTP keys in registration order: name, the description consoles show,
+// default, when a change takes effect.
+const osk::CConfigKey kTFTPKeys[] = {
+    {"tftp.virtual_root", "string/expression - The virtual root directory.",
+     nullptr, osk::CConfigKey::afterRestart},
+    {"tftp.virtual_root.enforce", "boolean - Deprecated; vroot is always enforced.",
+     nullptr, osk::CConfigKey::atOnce},
+    {"tftp.preprocessor", "string/expression - Expressions for modifying client requests at runtime.",
+     "", osk::CConfigKey::afterRestart},
+    {"tftp.transfer_port", "int - The port on which to multiplex tftp file transfers.",
+     "0", osk::CConfigKey::afterRestart},
+    {"tftp.overwrite.allow", "boolean/expression- Whether or not an upload may overwite an existing file.",
+     "false", osk::CConfigKey::afterRestart},
+    {"tftp.access.allow", "boolean/expression - Whether or not a given client is allowed access to this service.",
+     "false", osk::CConfigKey::afterRestart},
+    {"tftp.upload.delete_partial", "boolean - Whether or not to delete partial files after a failed upload.",
+     "true", osk::CConfigKey::afterRestart},
     {"tftp.fdm.allow_non_rooted_vfs",
-     "boolean - When true, virtual file systems can be referenced without a leading '/' character."},
-    {"tftp.max_connections", "int - The maximum number of simultaneous connections this server should accept."},
-    {"system.limits.max_open_files", "int - The maximum number of files that may be open at one time."},
-    {"tftp.timeout", "int - The default timeout to use when transferring files."},
-    {"tftp.min_timeout", "int - The minimum timeout a client is allowed to negotiate."},
-    {"tftp.max_timeout", "int - The maximum timeout a client is allowed to negotiate."},
-    {"tftp.min_blocksize", "int - The minimum block size a client is allowed to negotiate."},
-    {"tftp.max_blocksize", "int - The maximum block size a client is allowed to negotiate."},
-    {"tftp.max_retransmits", "int - The maximum number of retransmits before aborting a transfer."},
-    {"tftp.allow_timeout_option", "boolean - Whether or not a client is allowed to negotiate for a timeout value."},
+     "boolean - When true, virtual file systems can be referenced without a leading '/' character.",
+     "false", osk::CConfigKey::afterRestart},
+    {"tftp.max_connections", "int - The maximum number of simultaneous connections this server should accept.",
+     "0", osk::CConfigKey::atOnce},
+    {"system.limits.max_open_files", "int - The maximum number of files that may be open at one time.",
+     "20000", osk::CConfigKey::afterRestart},
+    {"tftp.timeout", "int - The default timeout to use when transferring files.",
+     "3s", osk::CConfigKey::afterRestart},
+    {"tftp.min_timeout", "int - The minimum timeout a client is allowed to negotiate.",
+     "1s", osk::CConfigKey::afterRestart},
+    {"tftp.max_timeout", "int - The maximum timeout a client is allowed to negotiate.",
+     "255s", osk::CConfigKey::afterRestart},
+    {"tftp.min_blocksize", "int - The minimum block size a client is allowed to negotiate.",
+     "1", osk::CConfigKey::afterRestart},
+    {"tftp.max_blocksize", "int - The maximum block size a client is allowed to negotiate.",
+     "8192", osk::CConfigKey::afterRestart},
+    {"tftp.max_retransmits", "int - The maximum number of retransmits before aborting a transfer.",
+     "5", osk::CConfigKey::afterRestart},
+    {"tftp.allow_timeout_option", "boolean - Whether or not a client is allowed to negotiate for a timeout value.",
+     "true", osk::CConfigKey::afterRestart},
     {"tftp.allow_blocksize_option",
-     "boolean - Whether or not a client is allowed to negotiate for a block size value."},
+     "boolean - Whether or not a client is allowed to negotiate for a block size value.",
+     "true", osk::CConfigKey::afterRestart},
     {"tftp.allow_tsize_option",
-     "boolean - Whether or not a client is allowed to receive the file size before starting a download."},
+     "boolean - Whether or not a client is allowed to receive the file size before starting a download.",
+     "true", osk::CConfigKey::afterRestart},
     {"tftp.upload.create_paths",
-     "boolean - Whether or not the server will create any needed paths in order to accept an upload."},
-    {"tftp.massage_filenames", "boolean - Whether or not the server should check for suspicious-looking file names."},
-    {"tftp.upload.permissions", "int - The permissions to be set for an uploaded file."},
-    {"tftp.engine.listen_on", "string - A list of endpoints the daemon should listen on."},
-    {"tftp.engine.port", "int - The default daemon port to use if one is not specified."},
+     "boolean - Whether or not the server will create any needed paths in order to accept an upload.",
+     "false", osk::CConfigKey::atOnce},
+    {"tftp.massage_filenames", "boolean - Whether or not the server should check for suspicious-looking file names.",
+     "true", osk::CConfigKey::afterRestart},
+    {"tftp.upload.permissions", "int - The permissions to be set for an uploaded file.",
+     "432", osk::CConfigKey::afterRestart},
+    {"tftp.engine.listen_on", "string - A list of endpoints the daemon should listen on.",
+     "", osk::CConfigKey::afterRestart},
+    {"tftp.engine.port", "int - The default daemon port to use if one is not specified.",
+     "69", osk::CConfigKey::afterRestart},
     {"provisioner.account.name",
-     "string - An expression that produces an account name for use by the provisioner."},
-    {"tftp.fdm.db.docsis_defs", "string - An alternate directory for locating docsis definition files."},
-    {"tftp.fdm.db.templates", "string - An alternate directory for locating template files."},
-    {"tftp.fdm.db.vfs_names", "string - A list of virtual filesystem names for the docsis fd manager."},
+     "string - An expression that produces an account name for use by the provisioner.",
+     nullptr, osk::CConfigKey::afterRestart},
+    {"tftp.fdm.db.docsis_defs", "string - An alternate directory for locating docsis definition files.",
+     nullptr, osk::CConfigKey::afterRestart},
+    {"tftp.fdm.db.templates", "string - An alternate directory for locating template files.",
+     nullptr, osk::CConfigKey::afterRestart},
+    {"tftp.fdm.db.vfs_names", "string - A list of virtual filesystem names for the docsis fd manager.",
+     nullptr, osk::CConfigKey::afterRestart},
+    // Read by the controller before it loads the plug-ins.
+    {"system.plugins.path",
+     "string - The directory the plugins are loaded from. The default is the directory of the service's own library.",
+     nullptr, osk::CConfigKey::afterRestart},
 };
 
 struct LegacyName {
@@ -118,7 +146,13 @@ const LegacyName kLegacyNames[] = {
 
 CTFTPConfigNames::CTFTPConfigNames()
 {
-    for (const auto& entry : kTFTPKeys) _addConfigName(entry.key, entry.description);
+    for (const osk::CConfigKey& entry : kTFTPKeys) _addConfigKey(entry);
+}
+
+const CTFTPConfigNames& CTFTPConfigNames::service()
+{
+    static const CTFTPConfigNames catalogue;
+    return catalogue;
 }
 
 void CTFTPConfigNames::addLegacyTranslations(osk::CConfig& config)

@@ -10,13 +10,18 @@ class CConfig;
 
 // The TFTP service's catalogue of configuration keys: the framework's keys
 // plus every TFTP key with its one-line description (the text consoles show
-// when they list keys). Each accessor gives one key's name.
+// when they list keys), its default and when a change takes effect. Each
+// accessor gives one key's name.
 class CTFTPConfigNames : public osk::CConfigNames {
 public:
     CTFTPConfigNames();
     ~CTFTPConfigNames() override = default;
 
     std::string typeName() const override { return "CTFTPConfigNames"; }
+
+    // The catalogue of the service's keys, for readers that are given no
+    // other (the engine's parts, the plug-ins).
+    static const CTFTPConfigNames& service();
 
     // The database schema version the service expects by default.
     virtual int dbValueDefaultSchemaVersionNumber() const { return 30; }
@@ -55,4 +60,5 @@ public:
     static std::string docsisDefs() { return "tftp.fdm.db.docsis_defs"; }
     static std::string templates() { return "tftp.fdm.db.templates"; }
     static std::string vfsNames() { return "tftp.fdm.db.vfs_names"; }
+    static std::string pluginsPath() { return "system.plugins.path"; }
 };

@@ -12,6 +12,7 @@
 
 #include "ace_ext/general_reactor_types.h"
 #include "exp_eval/log_name_evaluator.h"
+#include "extended/config_values.h"
 #include "extended/exception.h"
 #include "extended/library_info.h"
 #include "standard/guard.h"
@@ -22,11 +23,6 @@
 
 namespace {
 const char* const kModule = "tftp_server";
-const char* const kDefaultLevels = "info,warning,error,audit";
-const unsigned long kDefaultOpenFiles = 20000;
-// The directory the plug-ins are loaded from, when not the directory of
-// this library.
-const char* const kKeyPluginPath = "system.plugins.path";
 
 const char* const kCannotReadConfig = "Cannot read configuration file.";
 const char* const kCannotOpenConfig = "Cannot open '%1'.";
@@ -76,7 +72,7 @@ CTFTPController::CTFTPController(const std::string& name, const std::string& con
       _eval(this),
       _eventPublisher(this),
       _eventPublisherPtr(&_eventPublisher),
-      _logLevels(osk::CException::severityMask(kDefaultLevels))
+      _logLevels(osk::CException::severityMask(_configNames.defaults().get_string(osk::CConfigNames::logLevels())))
 {
     osk::CMasterController::config(_config);
     // The build places the plug-ins next to libtftp_rconsole.so, and an
@@ -106,23 +102,33 @@ std::string CTFTPController::type() const { return CTFTPRConsoleHandler::tftpCon
 void CTFTPController::init(bool serve)
 {
     CTFTPConfigNames::addLegacyTranslations(*_config);
+    if (serve) initSockets();
     if (!_configPath.empty() && !_config->read(_configPath))
         throw OSK_EXCEPTION(osk::CMessage(kCannotReadConfig, kModule),
                             osk::CMessage(kCannotOpenConfig, kModule).pushs(_configPath), "CTFTPController::init",
                             kModule);
-    const std::string levels = _config->get_string(osk::CConfigNames::logLevels(), kDefaultLevels);
-    if (!_levelsFixed) _logLevels.store(osk::CException::severityMask(levels));
-    if (_config->hasValue(kKeyPluginPath)) libDir(_config->get_path(kKeyPluginPath, libDir()));
+    // Updates queued in the storage path join the configuration before
+    // anything reads it. A dry run applies them without writing the file or
+    // consuming the update file.
+    if (serve)
+        _config->mergeUpdates(varDir());
+    else
+        _config->applyUpdates(varDir());
+    _readLogLevels();
+    {
+        osk::CConfigGuard guard(_config);
+        const osk::CConfigValues values(*_config, _configNames);
+        if (_config->hasValue(CTFTPConfigNames::pluginsPath())) libDir(values.path(CTFTPConfigNames::pluginsPath()));
+    }
     // A bracketed file log-target name is an expression, evaluated by the
     // log task with an evaluator of its own.
     osk::CLogNameEvaluator::install(std::make_shared<const osk::CExpEval>(this));
     // A serving daemon logs through the log task and its configured targets;
     // a dry run writes its few lines directly.
-    if (serve) {
-        startLog();
-        initSockets();
-        initPrivateKey();
-    }
+    if (serve) startLog();
+    // Message translations and the server index.
+    prime();
+    if (serve) initPrivateKey();
     _eval.initBlowfish();
     syslog(osk::CException::info, osk::CMessage(kStarting, kModule).pushs(appName()));
 
@@ -144,6 +150,20 @@ void CTFTPController::init(bool serve)
         _releaseParts();
         throw;
     }
+}
+
+void CTFTPController::_readLogLevels()
+{
+    if (_levelsFixed) return;
+    const std::string key = osk::CConfigNames::logLevels();
+    const std::string levels = _config->get_string(key, _configNames.defaults().get_string(key));
+    _logLevels.store(osk::CException::severityMask(levels));
+}
+
+void CTFTPController::refreshLog()
+{
+    _readLogLevels();
+    osk::CMasterController::refreshLog();
 }
 
 void CTFTPController::_loadPlugins(bool run)
@@ -187,10 +207,18 @@ void CTFTPController::_openFDManagers()
     if (factories.empty())
         throw OSK_EXCEPTION(osk::CMessage(kNoFactories, kModule), osk::CMessage(), "CTFTPController::fdManager",
                             kModule);
-    const bool massage = _config->get_bool(CTFTPConfigNames::massageFilenames(), true);
-    const bool deletePartial = _config->get_bool(CTFTPConfigNames::deletePartialUploads(), true);
-    const bool createPaths = _config->get_bool(CTFTPConfigNames::pathCreation(), false);
-    const uint16_t perms = _config->get_uint16(CTFTPConfigNames::uploadPerms(), 0660);
+    bool massage = false;
+    bool deletePartial = true;
+    bool createPaths = false;
+    uint16_t perms = 0;
+    {
+        osk::CConfigGuard guard(_config);
+        const osk::CConfigValues values(*_config, _configNames);
+        massage = values.flag(CTFTPConfigNames::massageFilenames());
+        deletePartial = values.flag(CTFTPConfigNames::deletePartialUploads());
+        createPaths = values.flag(CTFTPConfigNames::pathCreation());
+        perms = values.uint16(CTFTPConfigNames::uploadPerms());
+    }
     for (CITFTPFDManagerFactory* factory : factories) {
         fd_manager_ptr manager;
         try {
@@ -234,11 +262,17 @@ void CTFTPController::_closeFDManagers()
 void CTFTPController::_setOpenFileLimit()
 {
     const std::string key = CTFTPConfigNames::maxOpenFiles();
-    unsigned long wanted = _config->get_ulong(key, kDefaultOpenFiles);
+    unsigned long wanted = 0;
+    bool configured = false;
+    {
+        osk::CConfigGuard guard(_config);
+        wanted = osk::CConfigValues(*_config, _configNames).ulong(key);
+        configured = _config->hasValue(key);
+    }
     // A configured limit must be granted; the default asks for no more than
     // the hard limit this process already has.
     rlimit current{};
-    if (!_config->hasValue(key) && ::getrlimit(RLIMIT_NOFILE, &current) == 0 && current.rlim_max != RLIM_INFINITY)
+    if (!configured && ::getrlimit(RLIMIT_NOFILE, &current) == 0 && current.rlim_max != RLIM_INFINITY)
         wanted = std::min<unsigned long>(wanted, static_cast<unsigned long>(current.rlim_max));
     setOpenFileLimit(static_cast<int>(std::min<unsigned long>(wanted, INT_MAX)));
 }

@@ -41,8 +41,10 @@ public:
     // plug-ins' factories, so their managers win a contested name.
     void addFDManagerFactory(CITFTPFDManagerFactory* factory) { _factories.push_back(factory); }
 
-    // The start sequence: configuration, private key, plug-ins, query
-    // responses, descriptor managers, open-file limit, engine, privileges.
+    // The start sequence: sockets, configuration (the file, then the updates
+    // queued in varDir()/merge.conf), log, message translations and server
+    // index, private key, plug-ins, query responses, descriptor managers,
+    // open-file limit, engine, privileges.
     // Throws on any failure, after stopping what it had started.
     // Without serve it prepares a dry run of admission: the plug-ins are
     // loaded and opened but none runs (no console listens), no socket is
@@ -82,8 +84,11 @@ public:
     ACE_Reactor* reactor() const { return _reactor.get(); }
 
     // Writes the entry when its severity is among the configured log levels
-    // (system.log.levels; default "info,warning,error,audit").
+    // (system.log.levels).
     void syslog(uint32_t severity, const osk::CMessage& message, int errCode = 0) override;
+    // Takes the log levels again from the configuration (unless fixed by
+    // logLevels(mask)), then reconfigures the log targets.
+    void refreshLog() override;
     uint32_t logLevels() const { return _logLevels.load(); }
     // Setting the levels here overrides system.log.levels.
     void logLevels(uint32_t mask)
@@ -94,6 +99,7 @@ public:
     bool logs(uint32_t severity) const { return (severity & _logLevels.load()) != 0; }
 
 private:
+    void _readLogLevels();
     void _loadPlugins(bool run);
     void _openFDManagers();
     void _closeFDManagers();

@@ -2,18 +2,26 @@
 
 #include <cstdint>
 
+namespace osk {
+class CConfigValues;
+}
+
 // The configured bounds of option negotiation. The engine fills one from its
-// configuration when it starts; the defaults are those used when a key is
-// absent from the configuration.
+// configuration when it starts; a default-constructed one holds the
+// catalogue's defaults, the values used when a key is absent.
 struct CTFTPOptionLimits {
+    CTFTPOptionLimits();
+    // Reads the timeout, block-size and option keys.
+    explicit CTFTPOptionLimits(const osk::CConfigValues& config);
+
     // Retransmission timeouts, microseconds.
-    uint64_t timeout_usec = 3000000;      // used when the client asks for none
-    uint64_t min_timeout_usec = 1000000;
-    uint64_t max_timeout_usec = 255000000;
+    uint64_t timeout_usec;  // used when the client asks for none
+    uint64_t min_timeout_usec;
+    uint64_t max_timeout_usec;
     // Block sizes, bytes.
-    uint64_t min_blocksize = 1;
-    uint64_t max_blocksize = 8192;
-    bool allow_blocksize_option = true;
-    bool allow_timeout_option = true;
-    bool allow_tsize_option = true;
+    uint64_t min_blocksize;
+    uint64_t max_blocksize;
+    bool allow_blocksize_option;
+    bool allow_timeout_option;
+    bool allow_tsize_option;
 };

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "extended/config_values.h"
 #include "extended/exception.h"
 #include "tftp/tftp_server/tftp_config_names.h"
 
@@ -38,42 +39,40 @@ void parseOrFail(const CTFTPServerConfig::expression_parser& parse, CTFTPServerC
 }
 } // namespace
 
+CTFTPServerConfig::CTFTPServerConfig()
+{
+    const osk::CStringMap unset;
+    _take(osk::CConfigValues(unset, CTFTPConfigNames::service()));
+}
+
+void CTFTPServerConfig::_take(const osk::CConfigValues& values)
+{
+    using Names = CTFTPConfigNames;
+    _virtualRoot = values.path(Names::virtualRoot());
+    _accessAllow = values.text(Names::allowAccess());
+    _overwriteAllow = values.text(Names::allowOverwrite());
+    _preProcessor = values.text(Names::preProcessor());
+    _limits = CTFTPOptionLimits(values);
+    _maxRetransmits = values.ulong(Names::maxRetransmits());
+    _deletePartialUploads = values.flag(Names::deletePartialUploads());
+    _allowNonRootedVFS = values.flag(Names::allowNonRootedVFS());
+    _timeoutText = values.text(Names::tftpTimeout());
+    _maxRetransmitsText = values.text(Names::maxRetransmits());
+}
+
 void CTFTPServerConfig::read(const osk::CStringMap& config, const expression_parser& parse)
 {
     using Names = CTFTPConfigNames;
     CTFTPServerConfig next;
+    next._take(osk::CConfigValues(config, Names::service()));
 
     if (!config.defined(Names::virtualRoot())) fail(kNoVirtualRoot);
-    next._virtualRoot = config.get_path(Names::virtualRoot(), std::string());
     if (next._virtualRoot.empty()) fail(kEmptyVirtualRoot);
     parseOrFail(parse, virtualRootExpression, next._virtualRoot, kBadVirtualRoot);
-
-    next._accessAllow = config.get_string(Names::allowAccess(), "false");
     parseOrFail(parse, accessExpression, next._accessAllow, kBadAccess);
-
-    next._overwriteAllow = config.get_string(Names::allowOverwrite(), "false");
     parseOrFail(parse, overwriteExpression, next._overwriteAllow, kBadOverwrite);
-
-    next._preProcessor = config.get_string(Names::preProcessor(), std::string());
     if (!next._preProcessor.empty())
         parseOrFail(parse, preProcessorExpression, next._preProcessor, kBadPreProcessor);
-
-    CTFTPOptionLimits& limits = next._limits;
-    limits.timeout_usec = config.get_usec(Names::tftpTimeout(), 3000000);
-    limits.min_timeout_usec = config.get_usec(Names::mintftpTimeout(), 1000000);
-    limits.max_timeout_usec = config.get_usec(Names::maxtftpTimeout(), 255000000);
-    next._maxRetransmits = config.get_ulong(Names::maxRetransmits(), kDefaultMaxRetransmits);
-    limits.min_blocksize = config.get_ulong(Names::mintftpBlksize(), 1);
-    limits.max_blocksize = config.get_ulong(Names::maxtftpBlksize(), 8192);
-
-    next._deletePartialUploads = config.get_bool(Names::deletePartialUploads(), true);
-    next._allowNonRootedVFS = config.get_bool(Names::allowNonRootedVFS(), false);
-    limits.allow_blocksize_option = config.get_bool(Names::allowBlksizeOption(), true);
-    limits.allow_timeout_option = config.get_bool(Names::allowTimeoutOption(), true);
-    limits.allow_tsize_option = config.get_bool(Names::allowTsizeOption(), true);
-
-    next._timeoutText = config.get_string(Names::tftpTimeout(), "3s");
-    next._maxRetransmitsText = config.get_string(Names::maxRetransmits(), "5");
 
     if (next._deletePartialUploads)
         next._notes.push_back(CTFTPLogNote{osk::CException::info, osk::CMessage(kPurgingPartials, kModule)});

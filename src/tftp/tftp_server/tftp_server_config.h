@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "extended/config_values.h"
 #include "standard/string_map.h"
 #include "tftp/tftp_server/tftp_log_note.h"
 #include "tftp/tftp_server/tftp_option_limits.h"
@@ -28,14 +29,10 @@ public:
     // form); throws any exception when the text does not parse.
     using expression_parser = std::function<void(expression_kind kind, const std::string& text)>;
 
-    static constexpr unsigned long kDefaultMaxRetransmits = 5;
-    static constexpr uint16_t kDefaultUploadPerms = 0660;
-    static constexpr uint16_t kDefaultDaemonPort = 69;
-    static constexpr unsigned long kDefaultMaxOpenFiles = 20000;
+    // Holds the catalogue's defaults (no virtual root).
+    CTFTPServerConfig();
 
-    CTFTPServerConfig() = default;
-
-    // Reads every engine key of config with its default. Each expression
+    // Reads every engine key of config with the catalogue's default. Each expression
     // text is handed to parse (when given); an empty pre-processor text is
     // not parsed, it means that requests are not pre-processed. Throws
     // "Cannot read configuration file." with the reason; on a throw this
@@ -64,15 +61,18 @@ public:
     const std::vector<CTFTPLogNote>& notes() const { return _notes; }
 
 private:
+    // Every value of config (the expressions unparsed).
+    void _take(const osk::CConfigValues& config);
+
     std::string _virtualRoot;
-    std::string _accessAllow = "false";
-    std::string _overwriteAllow = "false";
+    std::string _accessAllow;
+    std::string _overwriteAllow;
     std::string _preProcessor;
     CTFTPOptionLimits _limits;
-    unsigned long _maxRetransmits = kDefaultMaxRetransmits;
-    bool _deletePartialUploads = true;
-    bool _allowNonRootedVFS = false;
-    std::string _timeoutText = "3s";
-    std::string _maxRetransmitsText = "5";
+    unsigned long _maxRetransmits;
+    bool _deletePartialUploads;
+    bool _allowNonRootedVFS;
+    std::string _timeoutText;
+    std::string _maxRetransmitsText;
     std::vector<CTFTPLogNote> _notes;
 };

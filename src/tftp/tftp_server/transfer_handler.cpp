@@ -53,8 +53,9 @@ bool CTransferHandler::init()
 
 void CTransferHandler::_createSocket()
 {
-    uint16_t port = 0;
-    if (_controller) port = _controller->config()->get_uint16(CTFTPConfigNames::transferPort(), 0);
+    const std::string key = CTFTPConfigNames::transferPort();
+    uint16_t port = CTFTPConfigNames::service().defaults().get_uint16(key, uint16_t(0));
+    if (_controller) port = _controller->config()->get_uint16(key, port);
     // A dual-stack socket serves IPv4 and IPv6 clients alike; without IPv6
     // an IPv4 socket does.
     try {

@@ -49,7 +49,7 @@ private:
     CUDPCallback* _callback;
     osk::CUDPBinder _binder;
     std::map<ACE_HANDLE, osk::CSockDgram*> _byHandle;
-    uint16_t _defaultPort = 69;
+    uint16_t _defaultPort = 0;  // given to init()
     bool _flag = false;
     std::string _portKey;
     std::string _listenKey;

@@ -1,12 +1,17 @@
 #include "extended/config.h"
 #include "extended/config_names.h"
+#include "extended/config_values.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 #include "extended/exception.h"
@@ -39,6 +44,24 @@ protected:
         return text.str();
     }
     bool exists(const std::string& name) const { return ::access(path(name).c_str(), F_OK) == 0; }
+    struct stat status(const std::string& name) const
+    {
+        struct stat info {};
+        EXPECT_EQ(0, ::lstat(path(name).c_str(), &info)) << name;
+        return info;
+    }
+    // The names in the directory (or its sub-directory), hidden ones
+    // included, one a line.
+    std::string listing(const std::string& sub = std::string()) const
+    {
+        std::string names;
+        const std::string command = "ls -A '" + (sub.empty() ? dir : path(sub)) + "'";
+        FILE* pipe = ::popen(command.c_str(), "r");
+        char buffer[256];
+        while (pipe && std::fgets(buffer, sizeof(buffer), pipe)) names += buffer;
+        if (pipe) ::pclose(pipe);
+        return names;
+    }
 
     std::string dir;
 };
@@ -79,12 +102,121 @@ TEST_F(ConfigTest, WriteAndReadBackKeepsEveryKeyAndValue)
     config.set_msec("timeout", 250);
     config.set_string("empty", "");
     ASSERT_TRUE(config.write(""));
-    EXPECT_FALSE(exists("out.conf.tmp"));
+    // No temporary file is left beside it.
+    EXPECT_EQ("out.conf\n", listing());
     CConfig back("2.1", "99", path("out.conf"));
     ASSERT_TRUE(back.read(""));
     EXPECT_EQ(static_cast<const osk::CStringMap&>(config), static_cast<const osk::CStringMap&>(back));
     EXPECT_EQ(250000ul, back.get_usec("timeout", 0));
     EXPECT_FALSE(config.write(dir + "/no/such/dir/x.conf"));
+}
+
+// The configuration holds passwords and names the libraries the daemon
+// loads: rewriting it must not widen who may read or change it, and the
+// daemon clears its umask at start.
+class UmaskZero {
+public:
+    UmaskZero() : _saved(::umask(0)) {}
+    ~UmaskZero() { ::umask(_saved); }
+
+private:
+    mode_t _saved;
+};
+
+TEST_F(ConfigTest, WriteKeepsTheModeAndOwnerOfTheFileItReplaces)
+{
+    const UmaskZero umaskZero;
+    writeFile("main.conf", "a=1\n");
+    ASSERT_EQ(0, ::chmod(path("main.conf").c_str(), 0600));
+    CConfig config("1.0", "7", path("main.conf"));
+    ASSERT_TRUE(config.read(""));
+    config.set_string("rconsole.password", "11-22");
+    ASSERT_TRUE(config.write(""));
+    EXPECT_EQ(0600u, status("main.conf").st_mode & 07777);
+    EXPECT_EQ("a=1\nrconsole.password=11-22\n", readFile("main.conf"));
+
+    ASSERT_EQ(0, ::chmod(path("main.conf").c_str(), 0640));
+    ASSERT_TRUE(config.write(""));
+    EXPECT_EQ(0640u, status("main.conf").st_mode & 07777);
+
+    if (::geteuid() != 0) GTEST_SKIP() << "changing a file's owner needs root";
+    ASSERT_EQ(0, ::chown(path("main.conf").c_str(), 4321, 4322));
+    config.set_string("b", "2");
+    ASSERT_TRUE(config.write(""));
+    const struct stat after = status("main.conf");
+    EXPECT_EQ(4321u, after.st_uid);
+    EXPECT_EQ(4322u, after.st_gid);
+    EXPECT_EQ(0640u, after.st_mode & 07777);
+    EXPECT_EQ("main.conf\n", listing());
+}
+
+TEST_F(ConfigTest, WriteCreatesANewFileReadableByItsOwnerOnly)
+{
+    const UmaskZero umaskZero;
+    CConfig config("1.0", "7", path("new.conf"));
+    config.set_string("a", "1");
+    ASSERT_TRUE(config.write(""));
+    EXPECT_EQ(0600u, status("new.conf").st_mode & 07777);
+}
+
+TEST_F(ConfigTest, WriteThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink)
+{
+    ASSERT_EQ(0, ::mkdir(path("etc").c_str(), 0755));
+    writeFile("etc/real.conf", "a=1\n");
+    ASSERT_EQ(0, ::chmod(path("etc/real.conf").c_str(), 0600));
+    ASSERT_EQ(0, ::symlink("etc/real.conf", path("link.conf").c_str()));
+    CConfig config("1.0", "7", path("link.conf"));
+    ASSERT_TRUE(config.read(""));
+    config.set_string("b", "2");
+    ASSERT_TRUE(config.write(""));
+    EXPECT_TRUE(S_ISLNK(status("link.conf").st_mode));
+    EXPECT_EQ("a=1\nb=2\n", readFile("etc/real.conf"));
+    EXPECT_EQ(0600u, status("etc/real.conf").st_mode & 07777);
+
+    // A link that leads nowhere is not replaced by a file.
+    ASSERT_EQ(0, ::symlink("etc/missing.conf", path("dangling.conf").c_str()));
+    EXPECT_FALSE(config.write(path("dangling.conf")));
+    EXPECT_TRUE(S_ISLNK(status("dangling.conf").st_mode));
+    EXPECT_FALSE(exists("etc/missing.conf"));
+}
+
+TEST_F(ConfigTest, WriteInADirectoryItMayNotChangeFailsWithTheReasonAndKeepsTheFile)
+{
+    ASSERT_EQ(0, ::mkdir(path("locked").c_str(), 0755));
+    writeFile("locked/main.conf", "a=1\n");
+    ASSERT_EQ(0, ::chmod(path("locked/main.conf").c_str(), 0666));
+    ASSERT_EQ(0, ::chmod(path("locked").c_str(), 0555));
+    // Root may write anywhere: the write runs in a child that gives root up.
+    const pid_t child = ::fork();
+    ASSERT_LE(0, child);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+        CConfig config("1.0", "7", path("locked/main.conf"));
+        config.set_string("a", "2");
+        const bool written = config.write("");
+        ::_exit(!written && errno == EACCES ? 0 : 1);
+    }
+    int result = 0;
+    ASSERT_EQ(child, ::waitpid(child, &result, 0));
+    ASSERT_TRUE(WIFEXITED(result));
+    EXPECT_EQ(0, WEXITSTATUS(result)) << "the write succeeded or failed for another reason";
+    EXPECT_EQ("a=1\n", readFile("locked/main.conf"));
+    EXPECT_EQ(0666u, status("locked/main.conf").st_mode & 07777);
+    EXPECT_EQ("main.conf\n", listing("locked"));
+    ::chmod(path("locked").c_str(), 0755);
+}
+
+TEST_F(ConfigTest, ApplyUpdatesChangesTheEntriesOnly)
+{
+    writeFile("main.conf", "y=5\n");
+    writeFile("merge.conf", "set x=1\ndel y\n");
+    CConfig config("1.0", "7", path("main.conf"));
+    ASSERT_TRUE(config.read(""));
+    EXPECT_TRUE(config.applyUpdates(dir));
+    EXPECT_EQ("x=1\n", config.string());
+    EXPECT_EQ("y=5\n", readFile("main.conf"));
+    EXPECT_TRUE(exists("merge.conf"));
+    EXPECT_FALSE(config.applyUpdates(dir + "/none"));
 }
 
 TEST_F(ConfigTest, MergeFileSetAddDelThenDeleted)
@@ -166,6 +298,57 @@ TEST(ConfigNamesTest, RegistryKeysAndDescriptions)
                     type == "byte sequence")
             << entry.first;
     }
+}
+
+TEST(ConfigNamesTest, EveryKeyHasOneEntryWithItsDescription)
+{
+    const osk::CConfigNames& names = osk::CConfigNames::framework();
+    for (const auto& described : names) {
+        const osk::CConfigKey* entry = names.entry(described.first);
+        ASSERT_NE(nullptr, entry) << described.first;
+        EXPECT_EQ(described.first, entry->name);
+        EXPECT_EQ(described.second, entry->description);
+        // A default is listed exactly for the keys whose entry has one.
+        EXPECT_EQ(entry->defaultValue != nullptr, names.defaults().defined(described.first)) << described.first;
+    }
+    EXPECT_EQ(nullptr, names.entry("no.such.key"));
+    EXPECT_EQ("byte sequence - A secret key used to authenticate cooperating servers.",
+              std::string(names.entry("system.shared_key")->description));
+    EXPECT_EQ("en_US", names.defaults().get_string("system.msg.locale"));
+    EXPECT_EQ("error,warning,info,audit,debug", names.defaults().get_string("system.log.levels"));
+    EXPECT_EQ("stdout,eventlog", names.defaults().get_string("system.log.targets"));
+}
+
+TEST(ConfigNamesTest, RestartKeysNamesTheStoredKeysThatWaitForARestart)
+{
+    const osk::CConfigNames& names = osk::CConfigNames::framework();
+    const osk::CStringMap changes("system.plugins=a\nsystem.log.levels=error\nunknown.key=1\nsystem.index=2\n"
+                                  "rconsole.min_client_version=1\nrconsole.port=7000\nrconsole.port=7001");
+    const std::vector<std::string> expected = {"rconsole.port", "system.index", "system.plugins"};
+    EXPECT_EQ(expected, names.restartKeys(changes));
+    EXPECT_TRUE(names.restartKeys(osk::CStringMap("system.log.targets=stdout\nrconsole.encryption=false")).empty());
+}
+
+TEST(ConfigNamesTest, ValuesReadTheRegistryDefaultForAMissingOrEmptyKey)
+{
+    const osk::CConfigNames& names = osk::CConfigNames::framework();
+    const osk::CStringMap config("udp_publisher.max_history=\nudp_publisher.latency=2s\nrconsole.encryption=false\n"
+                                 "rconsole.port=7000\nsystem.log.targets=file\nsystem.storage.path=/srv/zelvo/");
+    const osk::CConfigValues values(config, names);
+    EXPECT_EQ(1000ul, values.ulong("udp_publisher.max_history"));  // empty
+    EXPECT_EQ(2000000ul, values.usec("udp_publisher.latency"));
+    EXPECT_EQ(10000l, values.slong("rconsole.max_select_count"));  // missing
+    EXPECT_FALSE(values.flag("rconsole.encryption"));
+    EXPECT_TRUE(values.flag("rconsole.db.shared_connections"));
+    EXPECT_EQ(7000u, values.uint16("rconsole.port"));
+    EXPECT_EQ("file", values.text("system.log.targets"));
+    EXPECT_EQ("daemon", values.text("system.log.facility"));
+    EXPECT_EQ("/srv/zelvo", values.path("system.storage.path"));
+    // Keys without a fixed default read as empty or zero.
+    EXPECT_EQ("", values.text("system.shared_key"));
+    EXPECT_EQ(0ul, values.ulong("system.priv.uid"));
+    const osk::CStringMap unset;
+    EXPECT_EQ(100000ul, osk::CConfigValues(unset, names).usec("udp_publisher.latency"));
 }
 
 TEST(ConfigNamesTest, ValidateRejectsFirstUnknownKeyInKeyOrder)

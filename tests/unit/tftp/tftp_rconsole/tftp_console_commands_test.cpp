@@ -16,6 +16,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <chrono>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -325,7 +326,8 @@ TEST_F(TFTPConsoleCommandsTest, SetPropertiesIgnoresProtectedKeysAndWritesTheRes
         "tftp.max_retransmits=9\ntftp.upload.create_paths=true\ntftp.virtual_root=" +
         dir + "\n\n");
     EXPECT_EQ("ack", codeOf(reply)) << reply;
-    EXPECT_EQ("", messageOf(reply));
+    EXPECT_EQ("Stored. These keys take effect after a restart: tftp.max_retransmits, tftp.virtual_root.",
+              messageOf(reply));
     osk::CConfigPtr config = controller->config();
     EXPECT_EQ("9", config->get_string("tftp.max_retransmits", ""));
     EXPECT_EQ(dir, config->get_string("tftp.virtual_root", ""));
@@ -339,6 +341,37 @@ TEST_F(TFTPConsoleCommandsTest, SetPropertiesIgnoresProtectedKeysAndWritesTheRes
     text << written.rdbuf();
     EXPECT_NE(std::string::npos, text.str().find("tftp.max_retransmits=9"));
     EXPECT_EQ(std::string::npos, text.str().find("stolen"));
+}
+
+TEST_F(TFTPConsoleCommandsTest, SetPropertiesTellsWhichStoredKeysWaitForARestart)
+{
+    start();
+    auto c = console();
+    ASSERT_TRUE(c);
+    // Keys read again at each use: stored and in force, nothing to say. The
+    // log now writes warnings to a file, so the new levels apply at once.
+    const std::string log = dir + "/zelvo.log";
+    std::string reply = c->command("set_properties\ntftp.max_connections=4\nsystem.log.targets=file\n"
+                                   "system.log.target.file=" + log + "\nsystem.log.levels=error,warning\n\n");
+    EXPECT_EQ("ack", codeOf(reply)) << reply;
+    EXPECT_EQ("", messageOf(reply));
+
+    reply = c->command("set_properties\ntftp.transfer_port=7000\ntftp.max_connections=5\ntftp.timeout=2s\n\n");
+    EXPECT_EQ("ack", codeOf(reply)) << reply;
+    const std::string notice = "Stored. These keys take effect after a restart: tftp.timeout, tftp.transfer_port.";
+    EXPECT_EQ(notice, messageOf(reply));
+    EXPECT_EQ("7000", controller->config()->get_string("tftp.transfer_port", ""));
+    // The same words reach the log.
+    std::string written;
+    for (int attempt = 0; attempt < 100 && written.find(notice) == std::string::npos; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::ifstream file(log);
+        std::stringstream text;
+        text << file.rdbuf();
+        written = text.str();
+    }
+    EXPECT_NE(std::string::npos, written.find("[warning]")) << written;
+    EXPECT_NE(std::string::npos, written.find(notice)) << written;
 }
 
 TEST_F(TFTPConsoleCommandsTest, PublisherCommandsNeedThePlugin)

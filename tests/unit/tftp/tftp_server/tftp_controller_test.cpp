@@ -108,6 +108,29 @@ public:
 
 using CUdpClient = test_support::LoopbackUDPClient;
 
+// Keeps the server index of every transfer event the engine publishes.
+class CIndexRecordingPublisher : public CIUDPPublisher {
+public:
+    void publish(const osk::CAppEventPtr& event, uint32_t) override
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        _indexes.push_back(event->serverIndex());
+    }
+    void subscribe(const osk::CEndpoint&, const std::string&, const std::string&) override {}
+    void unsubscribe(const osk::CEndpoint&) override {}
+    void archiveCount(osk::CStringMap&) const override {}
+    void clearArchive() override {}
+    std::vector<int64_t> indexes() const
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        return _indexes;
+    }
+
+private:
+    mutable std::mutex _mutex;
+    std::vector<int64_t> _indexes;
+};
+
 std::string word(uint16_t value) { return std::string{char(value >> 8), char(value & 0xff)}; }
 
 uint16_t freeTcpPort()
@@ -370,6 +393,71 @@ TEST_F(TFTPControllerTest, LocalManagerGetsThePartialUploadSettingAndClearsCrash
     ASSERT_EQ(1u, defaults.fdManagers().count("file"));
     EXPECT_TRUE(defaults.fdManagers().at("file")->deletePartialUploads());
     defaults.cleanup();
+}
+
+TEST_F(TFTPControllerTest, QueuedUpdatesJoinTheConfigurationAtStartAndTheIndexReachesIdentityAndEvents)
+{
+    const std::string file = var / "zelvo.conf";
+    controller.config()->fqpn(file);
+    std::ofstream(var / "merge.conf") << "set system.index=7\nset tftp.max_retransmits=8\nadd tftp.timeout=9s\n"
+                                      << "del tftp.engine.listen_on\nset tftp.engine.listen_on=127.0.0.1\n";
+    std::ofstream(root / "boot.cfg") << "hello";
+    auto* publisher = new CIndexRecordingPublisher;
+    // The controller lets its publisher go when it stops; the test keeps it.
+    const CIUDPPublisherFactory::publisher_ptr kept(publisher);
+    controller.udpPublisher(kept);
+    serve();
+
+    // Merged, written to the configuration file, and the update file used up.
+    EXPECT_EQ("8", controller.config()->get_string("tftp.max_retransmits", ""));
+    EXPECT_EQ("1s", controller.config()->get_string("tftp.timeout", ""));
+    EXPECT_FALSE(host_test::exists(var / "merge.conf"));
+    const std::string written = test_support::readFile(file);
+    EXPECT_NE(std::string::npos, written.find("system.index=7\n")) << written;
+    EXPECT_NE(std::string::npos, written.find("tftp.max_retransmits=8\n")) << written;
+
+    // The index is the server's identity and stamps its events.
+    EXPECT_EQ(7, controller.serverIndex());
+    osk::CStringMap info;
+    controller.info(info);
+    EXPECT_EQ("7", info.get_string("index", ""));
+    CUdpClient client;
+    client.send(requestPort(), word(1) + "boot.cfg" + '\0' + "octet" + '\0');
+    std::string packet;
+    uint16_t transferPort = 0;
+    ASSERT_TRUE(client.recv(packet, 2000, &transferPort));
+    client.send(transferPort, word(4) + word(1));
+    stop();
+    const std::vector<int64_t> indexes = publisher->indexes();
+    ASSERT_FALSE(indexes.empty());
+    for (int64_t index : indexes) EXPECT_EQ(7, index);
+}
+
+TEST_F(TFTPControllerTest, ADryRunAppliesQueuedUpdatesWithoutTouchingTheFiles)
+{
+    const std::string file = var / "zelvo.conf";
+    controller.config()->fqpn(file);
+    std::ofstream(var / "merge.conf") << "set system.index=3\n";
+    controller.init(false);
+    EXPECT_EQ(3, controller.serverIndex());
+    EXPECT_TRUE(host_test::exists(var / "merge.conf"));
+    EXPECT_FALSE(host_test::exists(file));
+}
+
+TEST_F(TFTPControllerTest, MessageTranslationsNamedByTheConfigurationAreLoadedAtStart)
+{
+    std::ofstream(var / "messages.txt") << "id=1\nen_US=The %1 daemon is starting.\nde_DE=Der Dienst %1 startet.\n";
+    set("system.msg.file", "messages.txt");
+    set("system.msg.locale", "de_DE");
+    controller.init(false);
+    EXPECT_EQ("Der Dienst %1 startet.", controller.msgStore().tr("The %1 daemon is starting.", "de_DE"));
+}
+
+TEST_F(TFTPControllerTest, AMissingTranslationFileStopsTheStart)
+{
+    set("system.msg.file", "missing.txt");
+    const osk::CException failure = startFailure(false);
+    EXPECT_EQ("Cannot open message locale file '" + var.path() + "/missing.txt'.", failure.whatMsg().formatted());
 }
 
 } // namespace

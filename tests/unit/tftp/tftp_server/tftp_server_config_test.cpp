@@ -246,7 +246,7 @@ TEST(TFTPConfigNamesTest, CatalogueHoldsEveryKeyWithItsDescription)
 {
     const CTFTPConfigNames names;
     const osk::CConfigNames framework;
-    EXPECT_EQ(framework.size() + 28u, names.size());
+    EXPECT_EQ(framework.size() + 29u, names.size());
     EXPECT_EQ(30, names.dbValueDefaultSchemaVersionNumber());
 
     const std::vector<std::string> accessors = {
@@ -264,8 +264,9 @@ TEST(TFTPConfigNamesTest, CatalogueHoldsEveryKeyWithItsDescription)
         CTFTPConfigNames::daemonListenOn(),     CTFTPConfigNames::defaultDaemonPort(),
         CTFTPConfigNames::provisionerAccountName(), CTFTPConfigNames::docsisDefs(),
         CTFTPConfigNames::templates(),          CTFTPConfigNames::vfsNames(),
+        CTFTPConfigNames::pluginsPath(),
     };
-    EXPECT_EQ(28u, std::set<std::string>(accessors.begin(), accessors.end()).size());
+    EXPECT_EQ(29u, std::set<std::string>(accessors.begin(), accessors.end()).size());
     for (const auto& key : accessors) {
         EXPECT_TRUE(names.nameExists(key)) << key;
         EXPECT_FALSE(framework.nameExists(key)) << key;
@@ -278,6 +279,46 @@ TEST(TFTPConfigNamesTest, CatalogueHoldsEveryKeyWithItsDescription)
     // A configuration with TFTP keys validates against the catalogue.
     EXPECT_NO_THROW(names.validate(osk::CStringMap("tftp.virtual_root=/x\ntftp.engine.port=69\n")));
     EXPECT_THROW(names.validate(osk::CStringMap("tftp.no_such_key=1\n")), osk::CException);
+}
+
+TEST(TFTPConfigNamesTest, EachKeyHasOneEntryWithDefaultAndWhenAChangeApplies)
+{
+    const CTFTPConfigNames& names = CTFTPConfigNames::service();
+    for (const auto& described : names) {
+        const osk::CConfigKey* entry = names.entry(described.first);
+        ASSERT_NE(nullptr, entry) << described.first;
+        EXPECT_EQ(described.second, entry->description) << described.first;
+    }
+    const osk::CStringMap& defaults = names.defaults();
+    EXPECT_EQ("3s", defaults.get_string(CTFTPConfigNames::tftpTimeout()));
+    EXPECT_EQ("69", defaults.get_string(CTFTPConfigNames::defaultDaemonPort()));
+    EXPECT_EQ(0660u, defaults.get_uint16(CTFTPConfigNames::uploadPerms(), 0));
+    EXPECT_EQ(20000ul, defaults.get_ulong(CTFTPConfigNames::maxOpenFiles(), 0));
+    EXPECT_FALSE(defaults.defined(CTFTPConfigNames::virtualRoot()));  // required
+    EXPECT_TRUE(names.nameExists(CTFTPConfigNames::pluginsPath()));
+
+    // The engine reads its keys at start; the request intake, the path
+    // creation of uploads and the log read theirs again at each use.
+    const osk::CStringMap changes("tftp.max_connections=3\ntftp.upload.create_paths=true\nsystem.log.levels=error\n"
+                                  "tftp.timeout=2s\ntftp.engine.port=6969\nsystem.plugins.path=/x\n"
+                                  "tftp.access.allow=true");
+    const std::vector<std::string> expected = {"system.plugins.path", "tftp.access.allow", "tftp.engine.port",
+                                               "tftp.timeout"};
+    EXPECT_EQ(expected, names.restartKeys(changes));
+}
+
+TEST(TFTPConfigNamesTest, OptionLimitsStartFromTheCatalogueDefaults)
+{
+    const CTFTPOptionLimits limits;
+    EXPECT_EQ(3000000u, limits.timeout_usec);
+    EXPECT_EQ(1000000u, limits.min_timeout_usec);
+    EXPECT_EQ(255000000u, limits.max_timeout_usec);
+    EXPECT_EQ(1u, limits.min_blocksize);
+    EXPECT_EQ(8192u, limits.max_blocksize);
+    EXPECT_TRUE(limits.allow_blocksize_option && limits.allow_timeout_option && limits.allow_tsize_option);
+    const CTFTPServerConfig config;
+    EXPECT_EQ("3s", config.timeoutText());
+    EXPECT_EQ(5u, config.maxRetransmits());
 }
 
 } // namespace
