@@ -1,6 +1,7 @@
 #pragma once
 
 #include "extended/exception.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -9,7 +10,7 @@ namespace osk {
 class CExNotifyFull : public CException {
 public:
     using CException::CException;
-    CException* _clone() const override { return new CExNotifyFull(*this); }
+    CException* _clone() const override { return CTrackedFactory::create<CExNotifyFull>(*this); }
 };
 
 } // namespace osk

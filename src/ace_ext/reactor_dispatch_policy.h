@@ -10,6 +10,7 @@
 #include "ace_ext/reactor_dispatch_io_set_cmd.h"
 #include "ace_ext/reactor_handle_set.h"
 #include "ace_ext/reactor_registration_policy.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -28,17 +29,17 @@ public:
     explicit CReactorDispatchPolicy(Registration& registration) : _registration(registration)
     {
         CReactorHandleSet& ready = registration.readySet();
-        _commands.emplace_back(new cmd_t(*this, &self_t::dispatch_timer_handlers));
-        _commands.emplace_back(new cmd_t(*this, &self_t::dispatch_io_handlers));
-        _ioCommands.emplace_back(new io_set_cmd_t(*this, ACE_Event_Handler::WRITE_MASK,
-                                                  ready.getWaitObjects(CReactorBaseHandleSet::writeBit),
-                                                  &ACE_Event_Handler::handle_output));
-        _ioCommands.emplace_back(new io_set_cmd_t(*this, ACE_Event_Handler::EXCEPT_MASK,
-                                                  ready.getWaitObjects(CReactorBaseHandleSet::exceptBit),
-                                                  &ACE_Event_Handler::handle_exception));
-        _ioCommands.emplace_back(new io_set_cmd_t(*this, ACE_Event_Handler::READ_MASK,
-                                                  ready.getWaitObjects(CReactorBaseHandleSet::readBit),
-                                                  &ACE_Event_Handler::handle_input));
+        _commands.emplace_back(CTrackedFactory::create<cmd_t>(*this, &self_t::dispatch_timer_handlers));
+        _commands.emplace_back(CTrackedFactory::create<cmd_t>(*this, &self_t::dispatch_io_handlers));
+        _ioCommands.emplace_back(CTrackedFactory::create<io_set_cmd_t>(
+            *this, ACE_Event_Handler::WRITE_MASK, ready.getWaitObjects(CReactorBaseHandleSet::writeBit),
+            &ACE_Event_Handler::handle_output));
+        _ioCommands.emplace_back(CTrackedFactory::create<io_set_cmd_t>(
+            *this, ACE_Event_Handler::EXCEPT_MASK, ready.getWaitObjects(CReactorBaseHandleSet::exceptBit),
+            &ACE_Event_Handler::handle_exception));
+        _ioCommands.emplace_back(CTrackedFactory::create<io_set_cmd_t>(
+            *this, ACE_Event_Handler::READ_MASK, ready.getWaitObjects(CReactorBaseHandleSet::readBit),
+            &ACE_Event_Handler::handle_input));
     }
     virtual ~CReactorDispatchPolicy() = default;
     CReactorDispatchPolicy(const CReactorDispatchPolicy&) = delete;
@@ -102,8 +103,8 @@ public:
 
 protected:
     Registration& _registration;
-    std::vector<std::unique_ptr<cmd_t>> _commands;
-    std::vector<std::unique_ptr<io_set_cmd_t>> _ioCommands;
+    std::vector<CTrackedPtr<cmd_t>> _commands;
+    std::vector<CTrackedPtr<io_set_cmd_t>> _ioCommands;
 };
 
 } // namespace osk

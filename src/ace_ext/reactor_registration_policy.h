@@ -21,6 +21,7 @@
 #include "ace_ext/reactor_notify.h"
 #include "standard/general_ptr.h"
 #include "standard/guard.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -101,7 +102,7 @@ public:
         _ownTimerQueue = timerQueue == nullptr;
         _timerQueue = _ownTimerQueue ? new ACE_Timer_Heap : timerQueue;
         _timerQueuePtr = TimerQueuePtr(_timerQueue);
-        _notify = new CReactorNotify;
+        _notify = CTrackedFactory::create<CReactorNotify>();
         _notifyPtr = NotifyPtr(_notify);
         _open = true;
         if (withNotify) {
@@ -126,7 +127,7 @@ public:
         for (size_t handle = 0; handle < _table.size(); ++handle)
             if (_table[handle].handler) unbind(static_cast<ACE_HANDLE>(handle), ACE_Event_Handler::ALL_EVENTS_MASK);
         _notifyPtr = NotifyPtr();
-        delete _notify;
+        CTrackedFactory::destroy(_notify);
         _notify = nullptr;
         _timerQueuePtr = TimerQueuePtr();
         if (_ownTimerQueue) delete _timerQueue;

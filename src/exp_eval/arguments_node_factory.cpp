@@ -5,6 +5,7 @@
 #include "exp_eval/func_expr_node.h"
 #include "exp_eval/list_item_expr_node.h"
 #include "extended/exception.h"
+#include "standard/tracked_factory.h"
 
 namespace {
 const char* const kModule = "exp_eval";
@@ -26,10 +27,11 @@ void CArgumentsNodeFactory::build(const CToken& token, osk::CParseStack& stack, 
             throw OSK_EXCEPTION(osk::CMessage(kFailed), osk::CMessage(kNeedsName).pushs(op.string()),
                                 "CArgumentsNodeFactory::build", kModule);
         // Popping yields the last argument first, so the chain grows from its end.
-        std::unique_ptr<CListItemExprNode> chain(new CListItemExprNode(evaluator));
-        while (stack.size() > name + 1) chain.reset(new CListItemExprNode(evaluator, stack.pop(), std::move(chain)));
+        auto chain = osk::CTrackedFactory::createUnique<CListItemExprNode>(evaluator);
+        while (stack.size() > name + 1)
+            chain = osk::CTrackedFactory::createUnique<CListItemExprNode>(evaluator, stack.pop(), std::move(chain));
         osk::CParseStack::node_ptr callee = stack.pop();
-        stack.push(osk::CParseStack::node_ptr(new CFuncExprNode(evaluator, std::move(callee), std::move(chain))));
+        stack.push(osk::CTrackedFactory::createUnique<CFuncExprNode>(evaluator, std::move(callee), std::move(chain)));
         return;
     }
     if (op.operatorType() == COperator::op_conditional) {
@@ -39,10 +41,10 @@ void CArgumentsNodeFactory::build(const CToken& token, osk::CParseStack& stack, 
         osk::CParseStack::node_ptr otherwise = stack.pop();
         osk::CParseStack::node_ptr then = stack.pop();
         osk::CParseStack::node_ptr condition = stack.pop();
-        osk::CParseStack::node_ptr branches(new CConditionalArgsNode(
-            evaluator, COperator(COperator::op_cond_separator), std::move(then), std::move(otherwise)));
-        stack.push(osk::CParseStack::node_ptr(
-            new CConditionalExprNode(evaluator, op, std::move(condition), std::move(branches))));
+        osk::CParseStack::node_ptr branches = osk::CTrackedFactory::createUnique<CConditionalArgsNode>(
+            evaluator, COperator(COperator::op_cond_separator), std::move(then), std::move(otherwise));
+        stack.push(osk::CTrackedFactory::createUnique<CConditionalExprNode>(evaluator, op, std::move(condition),
+                                                                            std::move(branches)));
         return;
     }
     throw OSK_EXCEPTION(osk::CMessage(kCannotEvaluate).push(static_cast<int>(op.operatorType())),

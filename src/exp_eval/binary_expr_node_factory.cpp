@@ -7,6 +7,7 @@
 #include "exp_eval/or_expr_node.h"
 #include "exp_eval/relational_expr_node.h"
 #include "extended/exception.h"
+#include "standard/tracked_factory.h"
 
 namespace {
 const char* const kModule = "exp_eval";
@@ -31,19 +32,31 @@ void CBinaryExprNodeFactory::build(const CToken& token, osk::CParseStack& stack,
     case COperator::op_multiply:
     case COperator::op_divide:
     case COperator::op_add:
-    case COperator::op_subtract: node = new CArithmeticExprNode(evaluator, op, std::move(left), std::move(right)); break;
+    case COperator::op_subtract:
+        node = osk::CTrackedFactory::create<CArithmeticExprNode>(evaluator, op, std::move(left), std::move(right));
+        break;
     case COperator::op_less:
     case COperator::op_less_equal:
     case COperator::op_greater:
     case COperator::op_greater_equal:
     case COperator::op_equal:
-    case COperator::op_not_equal: node = new CRelationalExprNode(evaluator, op, std::move(left), std::move(right)); break;
+    case COperator::op_not_equal:
+        node = osk::CTrackedFactory::create<CRelationalExprNode>(evaluator, op, std::move(left), std::move(right));
+        break;
     case COperator::op_bit_and:
     case COperator::op_bit_xor:
-    case COperator::op_bit_or: node = new CBitwiseExprNode(evaluator, op, std::move(left), std::move(right)); break;
-    case COperator::op_and: node = new CAndExprNode(evaluator, op, std::move(left), std::move(right)); break;
-    case COperator::op_or: node = new COrExprNode(evaluator, op, std::move(left), std::move(right)); break;
-    case COperator::op_assign: node = new CAssignExprNode(evaluator, op, std::move(left), std::move(right)); break;
+    case COperator::op_bit_or:
+        node = osk::CTrackedFactory::create<CBitwiseExprNode>(evaluator, op, std::move(left), std::move(right));
+        break;
+    case COperator::op_and:
+        node = osk::CTrackedFactory::create<CAndExprNode>(evaluator, op, std::move(left), std::move(right));
+        break;
+    case COperator::op_or:
+        node = osk::CTrackedFactory::create<COrExprNode>(evaluator, op, std::move(left), std::move(right));
+        break;
+    case COperator::op_assign:
+        node = osk::CTrackedFactory::create<CAssignExprNode>(evaluator, op, std::move(left), std::move(right));
+        break;
     default:
         throw OSK_EXCEPTION(osk::CMessage(kCannotEvaluate).push(static_cast<int>(op.operatorType())),
                             osk::CMessage(kNoConversion), "CBinaryExprNodeFactory::build", kModule);

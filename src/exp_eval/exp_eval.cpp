@@ -6,6 +6,7 @@
 #include "extended/exception.h"
 #include "extended/master_controller.h"
 #include "standard/string_util.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -143,8 +144,8 @@ CExpEval::tree_ptr CExpEval::parse(const std::string& text) const
 {
     token_list tokens;
     _string2Postfix(text, tokens);
-    std::unique_ptr<CNodeBase> root = _postfix2Tree(tokens);
-    return tree_ptr(new CSyntaxTreeProxy(std::move(root), std::move(tokens)));
+    osk::CTrackedPtr<CNodeBase> root = _postfix2Tree(tokens);
+    return tree_ptr(CTrackedFactory::create<CSyntaxTreeProxy>(std::move(root), std::move(tokens)));
 }
 
 void CExpEval::execute(CVariant& result, const tree_ptr& tree) const
@@ -267,7 +268,7 @@ void CExpEval::_string2Postfix(const std::string& text, token_list& tokens) cons
                             "CExpEval::_string2Postfix", kModule);
 }
 
-std::unique_ptr<CNodeBase> CExpEval::_postfix2Tree(const token_list& tokens) const
+osk::CTrackedPtr<CNodeBase> CExpEval::_postfix2Tree(const token_list& tokens) const
 {
     CParseStack stack;
     for (const CToken& token : tokens) CNodeBaseFactory::build(token, stack, this);

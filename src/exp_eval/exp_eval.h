@@ -14,6 +14,7 @@
 #include "standard/general_ptr.h"
 #include "standard/hex_store.h"
 #include "standard/multi_variant.h"
+#include "standard/tracked_factory.h"
 #include "standard/variant.h"
 
 namespace osk {
@@ -58,7 +59,7 @@ protected:
     // Tokenises the text and orders the tokens in postfix.
     virtual void _string2Postfix(const std::string& text, token_list& tokens) const;
     // Builds the tree of a postfix token list.
-    virtual std::unique_ptr<CNodeBase> _postfix2Tree(const token_list& tokens) const;
+    virtual osk::CTrackedPtr<CNodeBase> _postfix2Tree(const token_list& tokens) const;
 
 public:
     // Offered the rest of the text wherever no operator is recognised

@@ -5,6 +5,7 @@
 
 #include "exp_eval/exp_eval.h"
 #include "extended/exception.h"
+#include "standard/tracked_factory.h"
 
 namespace {
 const char* const kModule = "exp_eval";
@@ -15,7 +16,7 @@ const char* const kNoResult = "Function did not return a result.";
 } // namespace
 
 CFuncExprNode::CFuncExprNode(const osk::CExpEval* evaluator, node_ptr name,
-                             std::unique_ptr<CListItemExprNode> arguments)
+                             osk::CTrackedPtr<CListItemExprNode> arguments)
     : osk::CNonterminalNode(evaluator, COperator(COperator::op_function), std::move(name), nullptr)
 {
     osk::CVariant text;

@@ -6,7 +6,7 @@ CListItemExprNode::CListItemExprNode(const osk::CExpEval* evaluator)
 }
 
 CListItemExprNode::CListItemExprNode(const osk::CExpEval* evaluator, node_ptr argument,
-                                     std::unique_ptr<CListItemExprNode> next)
+                                     osk::CTrackedPtr<CListItemExprNode> next)
     : osk::CNonterminalNode(evaluator, COperator(COperator::op_arg_separator), std::move(argument), nullptr)
 {
     _right = std::move(next);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exp_eval/nonterminal_node.h"
+#include "standard/tracked_factory.h"
 
 // One cell of a function's argument list: left is the argument, right the
 // next cell; the end cell has neither. Argument lists can be long, so the
@@ -10,7 +11,7 @@ class CListItemExprNode : public osk::CNonterminalNode {
 public:
     // The end cell.
     explicit CListItemExprNode(const osk::CExpEval* evaluator);
-    CListItemExprNode(const osk::CExpEval* evaluator, node_ptr argument, std::unique_ptr<CListItemExprNode> next);
+    CListItemExprNode(const osk::CExpEval* evaluator, node_ptr argument, osk::CTrackedPtr<CListItemExprNode> next);
     ~CListItemExprNode() override;
 
     bool isEnd() const { return !_left; }

@@ -4,6 +4,7 @@
 
 #include "exp_eval/node_base.h"
 #include "exp_eval/operator.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -11,7 +12,7 @@ namespace osk {
 // its deeper child's.
 class CNonterminalNode : public CNodeBase {
 public:
-    using node_ptr = std::unique_ptr<CNodeBase>;
+    using node_ptr = osk::CTrackedPtr<CNodeBase>;
 
     CNonterminalNode(const CExpEval* evaluator, const COperator& op, node_ptr left, node_ptr right);
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "exp_eval/node_base.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -12,7 +13,7 @@ namespace osk {
 // operators pop their operands and push the node they form.
 class CParseStack {
 public:
-    using node_ptr = std::unique_ptr<CNodeBase>;
+    using node_ptr = osk::CTrackedPtr<CNodeBase>;
 
     void push(node_ptr node) { _nodes.push_back(std::move(node)); }
     // Removes and returns the top node; null when the stack is empty.

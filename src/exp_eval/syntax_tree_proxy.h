@@ -6,6 +6,7 @@
 
 #include "exp_eval/node_base.h"
 #include "exp_eval/token.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -17,7 +18,7 @@ class CSyntaxTreeProxy {
 public:
     using token_list = std::vector<CToken>;
 
-    CSyntaxTreeProxy(std::unique_ptr<CNodeBase> root, token_list postfix)
+    CSyntaxTreeProxy(osk::CTrackedPtr<CNodeBase> root, token_list postfix)
         : _root(std::move(root)), _postfix(std::move(postfix))
     {
     }
@@ -31,7 +32,7 @@ public:
     bool operator!=(const CSyntaxTreeProxy& other) const { return !(*this == other); }
 
 private:
-    std::unique_ptr<CNodeBase> _root;
+    osk::CTrackedPtr<CNodeBase> _root;
     token_list _postfix;
 };
 

@@ -2,6 +2,7 @@
 
 #include "exp_eval/term_node.h"
 #include "extended/exception.h"
+#include "standard/tracked_factory.h"
 
 namespace {
 const char* const kModule = "exp_eval";
@@ -11,9 +12,9 @@ const char* const kCannotEvaluate = "Cannot evaluate operand type '%1'.";
 const char* const kNoConversion = "No conversion for this type.";
 
 template <class Node>
-std::unique_ptr<osk::CNodeBase> make(const CToken& token, const osk::CExpEval* evaluator)
+osk::CTrackedPtr<osk::CNodeBase> make(const CToken& token, const osk::CExpEval* evaluator)
 {
-    return std::unique_ptr<osk::CNodeBase>(new Node(evaluator, token.operand(), token.isFunctionName()));
+    return osk::CTrackedFactory::createUnique<Node>(evaluator, token.operand(), token.isFunctionName());
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "exp_eval/unary_expr_node.h"
 #include "extended/exception.h"
+#include "standard/tracked_factory.h"
 
 namespace {
 const char* const kModule = "exp_eval";
@@ -17,5 +18,6 @@ void CUnaryExprNodeFactory::build(const CToken& token, osk::CParseStack& stack, 
         throw OSK_EXCEPTION(osk::CMessage(kFailed), osk::CMessage(kNeedsOne).pushs(token.getOperator().string()),
                             "CUnaryExprNodeFactory::build", kModule);
     osk::CParseStack::node_ptr operand = stack.pop();
-    stack.push(osk::CParseStack::node_ptr(new CUnaryExprNode(evaluator, token.getOperator(), std::move(operand), nullptr)));
+    stack.push(
+        osk::CTrackedFactory::createUnique<CUnaryExprNode>(evaluator, token.getOperator(), std::move(operand), nullptr));
 }

@@ -12,6 +12,7 @@
 #include "extended/config_values.h"
 #include "extended/ext_async_result.h"
 #include "extended/master_controller.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -43,7 +44,7 @@ CAsyncLog::~CAsyncLog()
     } catch (...) {
         // Nothing to report from a destructor.
     }
-    _tls.clear([](CLogTLS*& tls) { delete tls; });
+    _tls.clear([](CLogTLS*& tls) { CTrackedFactory::destroy(tls); });
 }
 
 std::vector<std::pair<std::string, std::string>> CAsyncLog::getAvailableTargets()
@@ -59,7 +60,7 @@ CLogTLS& CAsyncLog::tls()
 {
     CMasterController* owner = controller();
     return *_tls.mine([owner] {
-        return new CLogTLS(owner->hostname(), owner->appName(), [owner](uint64_t threadId) {
+        return CTrackedFactory::create<CLogTLS>(owner->hostname(), owner->appName(), [owner](uint64_t threadId) {
             return owner->taskRegistry()->find(static_cast<pthread_t>(threadId));
         });
     });
@@ -108,12 +109,14 @@ void CAsyncLog::syslog(uint32_t severity, const CMessage& message, int errCode)
         return;
     }
     if (!synchronous()) {
-        _post(CGeneralPtr<CAsyncCommand>(new CCmdLogMsg(this, severity, selfId(), errCode, message)));
+        _post(CGeneralPtr<CAsyncCommand>(
+            CTrackedFactory::create<CCmdLogMsg>(this, severity, selfId(), errCode, message)));
         return;
     }
     bool written = false;
     CAsyncResult<bool> result(&written);
-    if (_post(CGeneralPtr<CAsyncCommand>(new CCmdLogMsg(this, severity, selfId(), errCode, message, &result))))
+    if (_post(CGeneralPtr<CAsyncCommand>(
+            CTrackedFactory::create<CCmdLogMsg>(this, severity, selfId(), errCode, message, &result))))
         result.wait();
 }
 
@@ -129,12 +132,13 @@ void CAsyncLog::syslog(const exception_list_t& exceptions)
         return;
     }
     if (!synchronous()) {
-        _post(CGeneralPtr<CAsyncCommand>(new CCmdLogException(this, selfId(), exceptions)));
+        _post(CGeneralPtr<CAsyncCommand>(CTrackedFactory::create<CCmdLogException>(this, selfId(), exceptions)));
         return;
     }
     bool written = false;
     CAsyncResult<bool> result(&written);
-    if (_post(CGeneralPtr<CAsyncCommand>(new CCmdLogException(this, selfId(), exceptions, &result))))
+    if (_post(
+            CGeneralPtr<CAsyncCommand>(CTrackedFactory::create<CCmdLogException>(this, selfId(), exceptions, &result))))
         result.wait();
 }
 
@@ -157,7 +161,7 @@ void CAsyncLog::refresh()
     if (isLogThread()) {
         CCmdConfigureLog command(this, snapshot, result);
         command.execute(0);
-    } else if (_post(CGeneralPtr<CAsyncCommand>(new CCmdConfigureLog(this, snapshot, result)))) {
+    } else if (_post(CGeneralPtr<CAsyncCommand>(CTrackedFactory::create<CCmdConfigureLog>(this, snapshot, result)))) {
         result.wait();
     } else {
         return;
@@ -177,7 +181,8 @@ void CAsyncLog::registerTarget(const CLogTLS::target_ptr_t& target)
     }
     bool done = false;
     CAsyncResult<bool> result(&done);
-    if (_post(CGeneralPtr<CAsyncCommand>(new CCmdRegisterLogTarget(this, target, result)))) result.wait();
+    if (_post(CGeneralPtr<CAsyncCommand>(CTrackedFactory::create<CCmdRegisterLogTarget>(this, target, result))))
+        result.wait();
 }
 
 void CAsyncLog::deregisterTarget(const CLogTLS::target_ptr_t& target)
@@ -188,7 +193,8 @@ void CAsyncLog::deregisterTarget(const CLogTLS::target_ptr_t& target)
     }
     bool done = false;
     CAsyncResult<bool> result(&done);
-    if (_post(CGeneralPtr<CAsyncCommand>(new CCmdDeregisterLogTarget(this, target, result)))) result.wait();
+    if (_post(CGeneralPtr<CAsyncCommand>(CTrackedFactory::create<CCmdDeregisterLogTarget>(this, target, result))))
+        result.wait();
 }
 
 void CAsyncLog::flush()
@@ -196,7 +202,7 @@ void CAsyncLog::flush()
     if (isLogThread()) return;
     bool done = false;
     CAsyncResult<bool> result(&done);
-    if (_post(CGeneralPtr<CAsyncCommand>(new CCmdNull(result)))) result.wait();
+    if (_post(CGeneralPtr<CAsyncCommand>(CTrackedFactory::create<CCmdNull>(result)))) result.wait();
 }
 
 int CAsyncLog::shutdown()

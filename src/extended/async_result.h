@@ -2,6 +2,7 @@
 
 #include "standard/general_ptr.h"
 #include "standard/mr_event.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -12,7 +13,7 @@ namespace osk {
 template <class T>
 class CAsyncResult {
 public:
-    explicit CAsyncResult(T* result) : _result(result), _event(new CMREvent) {}
+    explicit CAsyncResult(T* result) : _result(result), _event(CTrackedFactory::create<CMREvent>()) {}
     virtual ~CAsyncResult() = default;
     CAsyncResult(const CAsyncResult&) = default;
     CAsyncResult& operator=(const CAsyncResult&) = default;

@@ -1,6 +1,7 @@
 #include "extended/cmd_log_exception.h"
 
 #include "extended/async_log.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -10,7 +11,7 @@ CCmdLogException::CCmdLogException(CAsyncLog* log, uint64_t threadId, const exce
       _log(log),
       _threadId(threadId),
       _exceptions(exceptions),
-      _result(result ? new CAsyncResult<bool>(*result) : nullptr)
+      _result(result ? CTrackedFactory::create<CAsyncResult<bool>>(*result) : nullptr)
 {
 }
 

@@ -8,6 +8,7 @@
 #include "extended/async_result.h"
 #include "extended/exception.h"
 #include "standard/general_ptr.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -32,7 +33,7 @@ private:
     CAsyncLog* _log;
     uint64_t _threadId;
     exception_list_t _exceptions;
-    std::unique_ptr<CAsyncResult<bool>> _result;
+    CTrackedPtr<CAsyncResult<bool>> _result;
 };
 
 } // namespace osk

@@ -1,6 +1,7 @@
 #include "extended/cmd_log_msg.h"
 
 #include "extended/async_log.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -12,7 +13,7 @@ CCmdLogMsg::CCmdLogMsg(CAsyncLog* log, uint32_t severity, uint64_t threadId, int
       _threadId(threadId),
       _errCode(errCode),
       _message(message),
-      _result(result ? new CAsyncResult<bool>(*result) : nullptr)
+      _result(result ? CTrackedFactory::create<CAsyncResult<bool>>(*result) : nullptr)
 {
 }
 

@@ -6,6 +6,7 @@
 #include "extended/async_command.h"
 #include "extended/async_result.h"
 #include "extended/message.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -28,7 +29,7 @@ private:
     uint64_t _threadId;
     int _errCode;
     CMessage _message;
-    std::unique_ptr<CAsyncResult<bool>> _result;
+    CTrackedPtr<CAsyncResult<bool>> _result;
 };
 
 } // namespace osk

@@ -8,6 +8,7 @@
 #include "extended/exception.h"
 #include "extended/i_command_queue_task.h"
 #include "extended/master_controller.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -70,7 +71,7 @@ int CCommandNotify::handle_input(ACE_HANDLE)
         if (_task->deferredDispatch(this, item)) return 0;
         const std::string name = (*command)->name();
         _readData(item);
-        delete command;
+        CTrackedFactory::destroy(command);
         guard.release();
         _log(kDiscarding, name);
         return 0;
@@ -90,7 +91,7 @@ void CCommandNotify::dispatch(void* item)
         _log(kInvalidPointer);
         return;
     }
-    std::unique_ptr<command_item_t> holder(static_cast<command_item_t*>(item));
+    CTrackedPtr<command_item_t> holder(static_cast<command_item_t*>(item));
     if (holder->isNull()) {
         _log(kExpiring);
         return;
@@ -123,7 +124,7 @@ void CCommandNotify::dispatch(void* item)
 void CCommandNotify::_clearData()
 {
     void* item = nullptr;
-    while (_readData(item)) delete static_cast<command_item_t*>(item);
+    while (_readData(item)) CTrackedFactory::destroy(static_cast<command_item_t*>(item));
 }
 
 void CCommandNotify::_log(const char* text, const std::string& commandName)

@@ -12,6 +12,7 @@
 #include "extended/i_command_queue_task.h"
 #include "extended/master_controller.h"
 #include "extended/reactor_task.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -52,7 +53,7 @@ public:
     int run() override
     {
         if (!_notifier && !this->running()) {
-            std::unique_ptr<CCommandNotify> notifier(new CCommandNotify(_controller, this));
+            auto notifier = CTrackedFactory::createUnique<CCommandNotify>(_controller, this);
             notifier->open(this->reactor());
             _notifier = std::move(notifier);
         }
@@ -63,7 +64,7 @@ public:
     // full or closed channel throws CExQueueFull and the command is dropped.
     void sendCommand(const CGeneralPtr<CAsyncCommand>& command) const override
     {
-        std::unique_ptr<CGeneralPtr<CAsyncCommand>> item(new CGeneralPtr<CAsyncCommand>(command));
+        auto item = CTrackedFactory::createUnique<CGeneralPtr<CAsyncCommand>>(command);
         try {
             // Before run() the channel does not exist yet: it is as closed.
             if (!_notifier)
@@ -132,7 +133,7 @@ private:
     }
 
     CMasterController* _controller;
-    std::unique_ptr<CCommandNotify> _notifier;
+    CTrackedPtr<CCommandNotify> _notifier;
 };
 
 } // namespace osk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "extended/exception.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -8,7 +9,7 @@ namespace osk {
 class CExQueueFull : public CException {
 public:
     using CException::CException;
-    CException* _clone() const override { return new CExQueueFull(*this); }
+    CException* _clone() const override { return CTrackedFactory::create<CExQueueFull>(*this); }
 };
 
 } // namespace osk

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "extended/message.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -67,7 +68,7 @@ public:
     void record(CExceptionFacade& facade) const;
 
     // A heap copy that keeps the dynamic type (derived exceptions override).
-    virtual CException* _clone() const { return new CException(*this); }
+    virtual CException* _clone() const { return CTrackedFactory::create<CException>(*this); }
 
     // Severity names joined by "," ("error,warning"), and the reverse.
     static std::string severityString(uint32_t mask);

@@ -2,6 +2,7 @@
 
 #include "extended/async_result.h"
 #include "extended/exception_facade.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -13,7 +14,9 @@ template <class T>
 class CExtAsyncResult : public CAsyncResult<T> {
 public:
     CExtAsyncResult(CMasterController* controller, T* result)
-        : CAsyncResult<T>(result), _success(new bool(false)), _facade(new CExceptionFacade(controller))
+        : CAsyncResult<T>(result),
+          _success(CTrackedFactory::create<bool>(false)),
+          _facade(CTrackedFactory::create<CExceptionFacade>(controller))
     {
     }
 

@@ -17,6 +17,7 @@
 #include "extended/std_out_target.h"
 #include "standard/string_map.h"
 #include "standard/string_util.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -51,11 +52,12 @@ CLogTLS::CLogTLS(std::string hostName, std::string processName, task_namer_t tas
 
 CLogTLS::target_ptr_t CLogTLS::createTarget(const std::string& name)
 {
-    if (name == "null") return target_ptr_t(new CNullTarget);
-    if (name == "stdout") return target_ptr_t(new CStdOutTarget);
-    if (name == "file") return target_ptr_t(new CExtFileTarget);
-    if (name == "syslog" || name == "eventlog") return target_ptr_t(new CLocalSyslogTarget);
-    if (name == "rsyslog") return target_ptr_t(new CRemoteSyslogTarget);
+    if (name == "null") return target_ptr_t(CTrackedFactory::create<CNullTarget>());
+    if (name == "stdout") return target_ptr_t(CTrackedFactory::create<CStdOutTarget>());
+    if (name == "file") return target_ptr_t(CTrackedFactory::create<CExtFileTarget>());
+    if (name == "syslog" || name == "eventlog")
+        return target_ptr_t(CTrackedFactory::create<CLocalSyslogTarget>());
+    if (name == "rsyslog") return target_ptr_t(CTrackedFactory::create<CRemoteSyslogTarget>());
     throw OSK_EXCEPTION(CMessage(kCannotCreate).pushs(name), CMessage(kUnknownTarget), "CLogTLS::createTarget",
                         kModule);
 }

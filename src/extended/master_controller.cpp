@@ -29,6 +29,7 @@
 #include "standard/hex_store.h"
 #include "standard/number_conversion.h"
 #include "standard/string_util.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -172,9 +173,9 @@ void* ownSymbol(ACE_DLL& library, const char* name)
 
 CMasterController::CMasterController()
     : _sharedServerKey(kDefaultServerKey),
-      _queryResponses(new CStringMap),
-      _taskRegistry(new CTaskRegistry),
-      _config(new CConfig("", "", ""))
+      _queryResponses(CTrackedFactory::create<CStringMap>()),
+      _taskRegistry(CTrackedFactory::create<CTaskRegistry>()),
+      _config(CTrackedFactory::create<CConfig>("", "", ""))
 {
     // "name" is the host this controller runs on (consoles greet with it);
     // the library's own name is "product".
@@ -200,12 +201,12 @@ CMasterController::~CMasterController()
     } catch (...) {
         // Nothing to report from a destructor.
     }
-    _facades.clear([](CExceptionFacade*& facade) { delete facade; });
+    _facades.clear([](CExceptionFacade*& facade) { CTrackedFactory::destroy(facade); });
 }
 
 CExceptionFacade& CMasterController::exceptionFacade()
 {
-    return *_facades.mine([this] { return new CExceptionFacade(this); });
+    return *_facades.mine([this] { return CTrackedFactory::create<CExceptionFacade>(this); });
 }
 
 const CGeneralPtr<CTaskRegistry>& CMasterController::taskRegistry() { return _taskRegistry; }
@@ -227,7 +228,7 @@ CAsyncLog* CMasterController::log() const { return _activeLog.load(); }
 void CMasterController::startLog()
 {
     if (!_log) {
-        _log.reset(new CAsyncLog(this));
+        _log.reset(CTrackedFactory::create<CAsyncLog>(this));
         const int started = _log->run();
         if (started != 0) {
             _log.reset();
@@ -669,7 +670,7 @@ void CMasterController::_unloadPlugin(CPlugin* plugin)
         // The object still goes, through its own virtual destructor, while
         // its code is loaded.
         syslog(CException::error, CMessage(kNoDestroyer, kModule).pushs(name));
-        delete plugin;
+        CTrackedFactory::destroy(plugin);
     }
     if (library) library->close();
 }

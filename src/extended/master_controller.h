@@ -18,6 +18,7 @@
 #include "standard/multi_ptr.h"
 #include "standard/nr_mutex.h"
 #include "standard/string_map.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -230,7 +231,7 @@ private:
     mutable CNRMutex _configLock;
     CConfigPtr _config;
     // Released before the facades: the log thread records into them.
-    std::unique_ptr<CAsyncLog> _log;
+    CTrackedPtr<CAsyncLog> _log;
     std::atomic<CAsyncLog*> _activeLog{nullptr};
     mutable CNRMutex _pluginLock;
     CPlugin::plugin_list_t _plugins;

@@ -3,6 +3,7 @@
 #include "extended/exception.h"
 #include "standard/sock_dgram.h"
 #include "standard/string_util.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -40,7 +41,7 @@ void CRemoteSyslogTarget::reconfigure(const std::string& setting)
                             kModule);
     }
     if (server.hbo_port() == 0) server.hbo_port(defaultPort);
-    std::unique_ptr<CSockDgram> socket(new CSockDgram);
+    auto socket = CTrackedFactory::createUnique<CSockDgram>();
     CEndpoint local(CIPAddress(server.ip_address().type() == CIPAddress::ipv6 ? CIPAddress::ipv6 : CIPAddress::ipv4),
                     0);
     socket->open(local);

@@ -6,6 +6,7 @@
 
 #include "extended/log_target.h"
 #include "standard/endpoint.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -42,7 +43,7 @@ public:
 
 private:
     CEndpoint _server;
-    std::unique_ptr<CSockDgram> _socket;
+    CTrackedPtr<CSockDgram> _socket;
 };
 
 } // namespace osk

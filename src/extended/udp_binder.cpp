@@ -8,6 +8,7 @@
 #include "extended/exception.h"
 #include "extended/master_controller.h"
 #include "standard/string_util.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -46,7 +47,7 @@ size_t CUDPBinder::createSockets(const std::string& listenOn, uint16_t defaultPo
     closeSockets();
     const std::vector<std::string> list = CStringUtil::split(listenOn, kListSeparators);
     for (const std::string& item : list) {
-        std::unique_ptr<CSockDgram> sock(new CSockDgram);
+        auto sock = CTrackedFactory::createUnique<CSockDgram>();
         try {
             const CEndpoint endpoint = parseListenEndpoint(item, defaultPort);
             sock->open(endpoint, 0, true);
@@ -57,7 +58,7 @@ size_t CUDPBinder::createSockets(const std::string& listenOn, uint16_t defaultPo
         }
     }
     if (list.empty()) {
-        std::unique_ptr<CSockDgram> sock(new CSockDgram);
+        auto sock = CTrackedFactory::createUnique<CSockDgram>();
         try {
             // IPv6 wildcard sockets also take IPv4 traffic (v4-mapped).
             try {

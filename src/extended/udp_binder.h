@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "standard/sock_dgram.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -33,7 +34,7 @@ public:
     bool blockingMode(bool blocking);
     bool broadcastMode(bool broadcast);
 
-    std::vector<std::unique_ptr<CSockDgram>>& sockets() { return _sockets; }
+    std::vector<CTrackedPtr<CSockDgram>>& sockets() { return _sockets; }
     size_t size() const { return _sockets.size(); }
 
     // An endpoint of a listen list: "1.2.3.4", "1.2.3.4:69", "::1", "[::1]:69".
@@ -44,7 +45,7 @@ private:
 
     CMasterController* _controller;
     std::string _name;
-    std::vector<std::unique_ptr<CSockDgram>> _sockets;
+    std::vector<CTrackedPtr<CSockDgram>> _sockets;
 };
 
 } // namespace osk

@@ -3,7 +3,7 @@
 #include "extended/async_command.h"
 #include "extended/ext_async_result.h"
 #include "extended/i_task.h"
-#include "standard/mem_track.h"
+#include "standard/tracked_factory.h"
 
 // Removes a finished console handler on the acceptor's thread: only a
 // handler still in the acceptor's set is shut down and destroyed, so one
@@ -26,7 +26,7 @@ public:
     {
         if (_acceptor->handlers().remove(_handler)) {
             _handler->shutdown();
-            delete CMemTrack::dereg(_handler);
+            osk::CTrackedFactory::destroy(_handler);
         }
         *_result = true;
         _result.success(true);

@@ -4,7 +4,7 @@
 
 #include "extended/plugin.h"
 #include "rconsole_base/rconsole_acceptor.h"
-#include "standard/mem_track.h"
+#include "standard/tracked_factory.h"
 
 // The remote-console plug-in: a thin shell that creates, runs and destroys
 // the console acceptor. Handler is the per-connection handler class that the
@@ -28,7 +28,7 @@ public:
     // stays until shutdownPlugin().
     int runPlugin() override
     {
-        _acceptor = CMemTrack::reg(new acceptor_t(controller()));
+        _acceptor = osk::CTrackedFactory::create<acceptor_t>(controller());
         return _acceptor->run();
     }
 
@@ -37,7 +37,7 @@ public:
     {
         if (!_acceptor) return;
         _acceptor->shutdown();
-        delete CMemTrack::dereg(_acceptor);
+        osk::CTrackedFactory::destroy(_acceptor);
         _acceptor = nullptr;
     }
 

@@ -20,8 +20,8 @@
 #include "standard/endpoint.h"
 #include "standard/interface_enum.h"
 #include "standard/ip_address.h"
-#include "standard/mem_track.h"
 #include "standard/string_util.h"
+#include "standard/tracked_factory.h"
 
 namespace rconsole_acceptor_texts {
 inline const char* const kModule = "rconsole_base";
@@ -71,7 +71,8 @@ public:
     // the acceptor's thread.
     void deactivate(osk::CITask* handler) override
     {
-        osk::CAsyncCommandPtr command(CMemTrack::reg(new CCmdDeactivateTask<CRConsoleAcceptor>(controller(), this, handler)));
+        osk::CAsyncCommandPtr command(
+            osk::CTrackedFactory::create<CCmdDeactivateTask<CRConsoleAcceptor>>(controller(), this, handler));
         try {
             sendCommand(command);
         } catch (const osk::CException&) {
@@ -94,7 +95,7 @@ public:
         }
         Handler* handler = nullptr;
         try {
-            handler = CMemTrack::reg(new Handler(controller(), stream.get_handle(), this));
+            handler = osk::CTrackedFactory::create<Handler>(controller(), stream.get_handle(), this);
         } catch (const osk::CException& e) {
             stream.close();
             _recordAndLogException(e);
@@ -112,7 +113,7 @@ public:
             // The handler owns the accepted socket and has closed it; closing
             // the number again could hit a descriptor opened meanwhile.
             _handlers.remove(handler);
-            delete CMemTrack::dereg(handler);
+            osk::CTrackedFactory::destroy(handler);
         }
         return 0;
     }

@@ -3,7 +3,7 @@
 #include "extended/exception.h"
 #include "extended/i_task.h"
 #include "extended/master_controller.h"
-#include "standard/mem_track.h"
+#include "standard/tracked_factory.h"
 
 CRConsoleHandlerSet::CRConsoleHandlerSet(osk::CMasterController* controller) : _controller(controller) {}
 
@@ -25,6 +25,6 @@ void CRConsoleHandlerSet::closeAll()
                 facade.log();
             }
         }
-        delete CMemTrack::dereg(task);
+        osk::CTrackedFactory::destroy(task);
     }
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "extended/exception.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -17,7 +18,7 @@ public:
     CSecurityException(CMessage what, CMessage why, std::string context,
                        std::string module = defaultModule, const char* file = "", int line = 0);
 
-    CException* _clone() const override { return new CSecurityException(*this); }
+    CException* _clone() const override { return CTrackedFactory::create<CSecurityException>(*this); }
 };
 
 } // namespace osk

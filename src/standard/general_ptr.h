@@ -5,6 +5,7 @@
 
 #include "extended/exception.h"
 #include "standard/general_ptr_policies.h"
+#include "standard/tracked_factory.h"
 
 namespace osk {
 
@@ -27,6 +28,8 @@ struct CPtrControl {
 // (see general_ptr_policies.h). Copies share one control block holding the
 // reference count and, with an object-lock policy, the lock. A control block
 // is allocated only when something must be shared: ownership or a lock.
+// An owner releases its pointee through CTrackedFactory::destroy, so an
+// object made by CTrackedFactory::create leaves the memory tracker with it.
 template <class T, class Ownership = CMTOwnerPolicy, class MethodLock = CNoMethodLockPolicy,
           class ObjectLock = CNoObjectLockPolicy, class Copy = CConstructorDeepCopyPolicy>
 class CGeneralPtr {
@@ -132,7 +135,7 @@ private:
         _control = new Control;
         if (Ownership::owns) {
             _control->object = pointee;
-            _control->destroy = [](const void* object) { delete static_cast<const T*>(object); };
+            _control->destroy = [](const void* object) { CTrackedFactory::destroy(static_cast<const T*>(object)); };
         }
     }
     void _addRef()

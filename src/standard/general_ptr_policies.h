@@ -3,6 +3,8 @@
 #include <atomic>
 #include <mutex>
 
+#include "standard/tracked_factory.h"
+
 namespace osk {
 
 // Policies of CGeneralPtr. Each answers one question:
@@ -88,7 +90,7 @@ struct CMethodLockPolicy {
 // Deep copies go through the pointee's copy constructor.
 struct CConstructorDeepCopyPolicy {
     template <class T>
-    static T* copy(const T& original) { return new T(original); }
+    static T* copy(const T& original) { return CTrackedFactory::create<T>(original); }
 };
 
 } // namespace osk

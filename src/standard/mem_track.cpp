@@ -58,9 +58,16 @@ void CMemTrack::_reg(const void* pointer, const char* typeName)
     else reg.counters.emplace(detail.typeName(), detail);
 }
 
-void CMemTrack::_dereg(const void* pointer, const char* typeName)
+void CMemTrack::_dereg(const void* pointer, const char* typeName) { _release(pointer, pointerTypeName(typeName)); }
+
+void CMemTrack::_deregClass(const void* pointer, const char* className)
 {
-    const std::string name = pointerTypeName(typeName);
+    // A pointer type's mangled name is "P" followed by its class's name.
+    _release(pointer, "P" + pointerTypeName(className));
+}
+
+void CMemTrack::_release(const void* pointer, const std::string& name)
+{
     CRegister& reg = theRegister();
     osk::CGuard<osk::CNRMutex> guard(reg.mutex);
     if (!_enabled.load()) return;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
 #include <vector>
 
@@ -36,6 +37,22 @@ public:
         return pointer;
     }
 
+    // Unregisters an object under the type it was created as. For a
+    // polymorphic class that is the dynamic type at the complete object's
+    // address, so a release through a base pointer balances a registration
+    // made under the derived type; for any other type it is dereg() without
+    // the pointee's const.
+    template <class T>
+    static T* deregAsCreated(T* pointer)
+    {
+        if (!pointer || !_enabled.load(std::memory_order_relaxed)) return pointer;
+        if constexpr (std::is_polymorphic<T>::value)
+            _deregClass(dynamic_cast<const void*>(pointer), typeid(*pointer).name());
+        else
+            _dereg(pointer, typeid(std::remove_cv_t<T>*).name());
+        return pointer;
+    }
+
     static bool enabled() { return _enabled.load(std::memory_order_relaxed); }
     // Sets the flag and empties the allocated map and the untracked list;
     // the per-type counters are kept, so totals survive a switch.
@@ -56,6 +73,9 @@ public:
 private:
     static void _reg(const void* pointer, const char* typeName);
     static void _dereg(const void* pointer, const char* typeName);
+    // className names the class itself; the register counts pointer types.
+    static void _deregClass(const void* pointer, const char* className);
+    static void _release(const void* pointer, const std::string& typeName);
 
     inline static std::atomic<bool> _enabled{false};
 };

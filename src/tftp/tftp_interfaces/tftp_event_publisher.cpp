@@ -1,3 +1,4 @@
+#include "standard/tracked_factory.h"
 #include "tftp/tftp_interfaces/tftp_event_publisher.h"
 
 #include <sys/syscall.h>
@@ -49,7 +50,8 @@ void CTFTPEventPublisher::publishEvent(const osk::CAppEventPtr& event)
         CITFTPEventSubscriber* subscriber = entry.second;
         if (!subscriber || !subscriber->task()) continue;
         try {
-            subscriber->task()->sendCommand(osk::CAsyncCommandPtr(new CCmdTFTPEvent(event, subscriber)));
+            subscriber->task()->sendCommand(
+                osk::CAsyncCommandPtr(osk::CTrackedFactory::create<CCmdTFTPEvent>(event, subscriber)));
         } catch (const osk::CException& e) {
             if (_controller) e.record(_controller->exceptionFacade());
             return;

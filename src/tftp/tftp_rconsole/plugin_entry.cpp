@@ -3,7 +3,7 @@
 #include <ace/Init_ACE.h>
 
 #include "rconsole_base/rconsole.h"
-#include "standard/mem_track.h"
+#include "standard/tracked_factory.h"
 #include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
 
 extern "C" {
@@ -11,12 +11,12 @@ extern "C" {
 __attribute__((visibility("default"))) CPlugin* pluginCreator()
 {
     ACE::init();
-    return CMemTrack::reg(new CRConsole<CTFTPRConsoleHandler>());
+    return osk::CTrackedFactory::create<CRConsole<CTFTPRConsoleHandler>>();
 }
 
 __attribute__((visibility("default"))) void pluginDestroyer(CPlugin* plugin)
 {
-    if (plugin) delete CMemTrack::dereg(plugin);
+    osk::CTrackedFactory::destroy(plugin);
     ACE::fini();
 }
 }

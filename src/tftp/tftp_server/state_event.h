@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "extended/app_event.h"
+#include "standard/tracked_factory.h"
 #include "tftp/tftp_server/state.h"
 
 // The transfer event: a snapshot of one transfer's state after a pass of
@@ -12,8 +13,9 @@
 // ... "status", see CState::sm).
 class CStateEvent : public osk::CAppEvent {
 public:
-    // Takes ownership of state (may be null: then only the application keys
-    // are written). The copy's descriptor and manager belong to the engine
+    // Takes ownership of state, made by osk::CTrackedFactory (may be null:
+    // then only the application keys are written). The copy's descriptor
+    // and manager belong to the engine
     // and may be gone by the time a subscriber reads the event: the
     // descriptor's id is kept and both pointers are cleared.
     CStateEvent(int64_t serverIndex, CState* state);
@@ -34,6 +36,6 @@ public:
     static const CStateEvent* pointee(const osk::CAppEvent* event);
 
 private:
-    std::unique_ptr<CState> _state;
+    osk::CTrackedPtr<CState> _state;
     uint64_t _fd = 0;
 };

@@ -1,3 +1,4 @@
+#include "standard/tracked_factory.h"
 #include "tftp/tftp_server/tftp_controller.h"
 
 #include <ace/Init_ACE.h>
@@ -66,9 +67,10 @@ CTFTPController::CACEHold::~CACEHold() { ACE::fini(); }
 CTFTPController::CTFTPController(const std::string& name, const std::string& configPath)
     : _name(name),
       _configPath(configPath),
-      _config(new osk::CConfig(osk::CLibraryInfo::version(), osk::CLibraryInfo::build(), configPath)),
+      _config(osk::CTrackedFactory::create<osk::CConfig>(osk::CLibraryInfo::version(), osk::CLibraryInfo::build(),
+                                                         configPath)),
       _reactor(new ACE_Reactor(new osk::CSTReactor, true)),
-      _notifier(new osk::CShutdownNotifier(_reactor.get())),
+      _notifier(osk::CTrackedFactory::create<osk::CShutdownNotifier>(_reactor.get())),
       _eval(this),
       _eventPublisher(this),
       _eventPublisherPtr(&_eventPublisher),
@@ -139,7 +141,7 @@ void CTFTPController::init(bool serve)
         _setOpenFileLimit();
         // Without a UDP event publisher plug-in the service runs unchanged.
         _findUDPPublisher();
-        _server.reset(new CTFTPServer(this, _reactor.get()));
+        _server.reset(osk::CTrackedFactory::create<CTFTPServer>(this, _reactor.get()));
         if (serve)
             _server->init();
         else

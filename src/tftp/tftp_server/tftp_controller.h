@@ -9,6 +9,7 @@
 #include "extended/config.h"
 #include "extended/shutdown_notifier.h"
 #include "standard/nr_mutex.h"
+#include "standard/tracked_factory.h"
 #include "tftp/tftp_base/tftp_eval.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager_factory.h"
@@ -126,9 +127,9 @@ private:
     osk::CConfigPtr _config;
     CTFTPConfigNames _configNames;
     std::unique_ptr<ACE_Reactor> _reactor;
-    std::unique_ptr<osk::CShutdownNotifier> _notifier;
+    osk::CTrackedPtr<osk::CShutdownNotifier> _notifier;
     CTFTPEval _eval;
-    std::unique_ptr<CTFTPServer> _server;
+    osk::CTrackedPtr<CTFTPServer> _server;
     std::vector<CITFTPFDManagerFactory*> _factories;
     fd_manager_table _fdManagers;
     // Every manager created, each shut down once (a manager may serve

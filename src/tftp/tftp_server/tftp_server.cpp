@@ -406,8 +406,8 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
 
     CStatePtr state;
     {
-        CState* created = new (std::nothrow)
-            CState(++g_transferCounter, CState::send_data, req.src(), options.timeout_usec, options.blksize);
+        CState* created = osk::CTrackedFactory::createNothrow<CState>(++g_transferCounter, CState::send_data, req.src(),
+                                                                      options.timeout_usec, options.blksize);
         if (!created) {
             _log(osk::CException::error, msg(kNoMemory).pushs(client));
             return;
@@ -871,7 +871,8 @@ void CTFTPServer::publish(const CState& state)
     const bool inProcess = _events.get() && _events.get()->hasSubscribers();
     if (!_udpPublisher && !inProcess) return;
     try {
-        const osk::CAppEventPtr event(new CStateEvent(_controller->serverIndex(), new CState(state)));
+        const osk::CAppEventPtr event(osk::CTrackedFactory::create<CStateEvent>(
+            _controller->serverIndex(), osk::CTrackedFactory::create<CState>(state)));
         if (_udpPublisher) _udpPublisher->publish(event, static_cast<uint32_t>(state.transferID));
         if (inProcess) _events->publishEvent(event);
     } catch (const osk::CException& e) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "support/tracked_counts.h"
 
 namespace {
 
@@ -476,6 +477,36 @@ TEST_F(TFTPServerTest, EveryPassIsPublishedAndTheLastEventIsTheCompletedTransfer
     EXPECT_EQ("transmit", last.get_string("operation"));
     EXPECT_EQ("0", last.get_string("fd"));
     EXPECT_EQ(_root + "/ev.bin", last.get_string("file"));
+}
+
+// What the console's memory tracking shows of the engine's events: every
+// event and state snapshot of a pass is listed while a subscriber holds it,
+// and both leave with the last holder.
+TEST_F(TFTPServerTest, PublishedEventsAreTrackedUntilTheirLastHolderLetsGo)
+{
+    const test_support::CTrackingOn tracking;
+    auto* recorder = new CRecordingPublisher;
+    _udp = CIUDPPublisherFactory::publisher_ptr(recorder);
+    writeFile("tracked.bin", pattern(700));
+    start();
+    CClient client;
+    client.send(_requestPort, request(1, "tracked.bin"));
+    Bytes packet;
+    uint16_t port = 0;
+    for (uint16_t block = 1; block <= 2; ++block) {
+        ASSERT_TRUE(client.recv(packet, 2000, &port));
+        client.send(port, ack(block));
+    }
+    EXPECT_TRUE(waitGone(client, 2000));
+    stop();
+    const size_t published = recorder->events().size();
+    ASSERT_GE(published, 3u);
+    EXPECT_EQ(published, test_support::allocatedEntries<CStateEvent>());
+    EXPECT_EQ(published, test_support::liveTracked<CState>());
+    _udp = CIUDPPublisherFactory::publisher_ptr();
+    EXPECT_EQ(0u, test_support::liveTracked<CStateEvent>());
+    EXPECT_EQ(0u, test_support::liveTracked<CState>());
+    EXPECT_EQ(0u, test_support::untrackedEntries<CState>() + test_support::untrackedEntries<CStateEvent>());
 }
 
 TEST_F(TFTPServerTest, NobodyListeningMeansNoEventIsBuilt)
