@@ -33,6 +33,7 @@ struct CDBMessages {
     static constexpr const char* cannotInsertPrecompiled = "Cannot insert precompiled statement '%1'.";
     static constexpr const char* statementExists = "Statement '%1' already exists.";
     static constexpr const char* cannotSetAdapterInfo = "Cannot set adapter info for tag '%1'.";
+    static constexpr const char* cannotFindPrecompiled = "Unable to find precompiled statement '%1'.";
     static constexpr const char* noSuchStatement = "No such statement.";
 
     // Foreign keys.
