@@ -88,6 +88,10 @@ TEST(DBForeignKeyTest, ClassMapFromCatalogueRowsIgnoresCase)
     EXPECT_TRUE(classes.add("osk_devices", "DOMAIN_ID", "osk_domains", "OID"));
     EXPECT_FALSE(classes.addCatalogueRow(osk::CStringMap("SRC_FIELD=X\nSRC_TABLE=T\nDEST_TABLE=D")));
     EXPECT_FALSE(classes.add("T", "  ", "D", "F"));
+    // Names handed over as the catalogue's fixed-width columns.
+    EXPECT_TRUE(classes.add("OSK_NETS    \t", "NET_ID  ", "OSK_DOMAINS  ", "OID  \r\n"));
+    ASSERT_NE(nullptr, classes.target("osk_nets", "net_id"));
+    EXPECT_EQ("OID", classes.target("osk_nets", "net_id")->field);
 
     const CDBForeignKeyClassMap::CTarget* target = classes.target("osk_users", "domain_id");
     ASSERT_NE(nullptr, target);
@@ -97,7 +101,8 @@ TEST(DBForeignKeyTest, ClassMapFromCatalogueRowsIgnoresCase)
     EXPECT_EQ(nullptr, classes.target("osk_users", "name"));
     EXPECT_EQ(nullptr, classes.target("T", "X"));
     EXPECT_TRUE(classes.foreignKeysOf("nobody").empty());
-    EXPECT_EQ((std::vector<std::string>{"osk_devices", "OSK_USERS"}), classes.classesReferencing("Osk_Domains"));
+    EXPECT_EQ((std::vector<std::string>{"osk_devices", "OSK_NETS", "OSK_USERS"}),
+              classes.classesReferencing("Osk_Domains"));
     EXPECT_TRUE(classes.classesReferencing("osk_users").empty());
 }
 

@@ -130,11 +130,13 @@ TEST_F(StatementFileTest, CursorZeroIsSharedAndReplacingARecordFreesItsCursor)
     const std::string a0 = "name=a\ngroup=g\narg_names=\narg_types=\nstatement=S1\n";
     const std::string b0 = "name=b\ngroup=g\narg_names=\narg_types=\nstatement=S2\ncursor_num=0\n";
     const std::string a7 = "name=a\ngroup=g\narg_names=\narg_types=\nstatement=S3\ncursor_num=7\n";
-    const std::string a8 = "name=a\ngroup=h\narg_names=\narg_types=\nstatement=S4\ncursor_num=8\n";
-    const std::string c7 = "name=c\ngroup=g\narg_names=\narg_types=\nstatement=S5\ncursor_num=7\n";
-    readBody(a0 + "\n" + b0 + "\n" + a7 + "\n" + a8 + "\n" + c7);
+    const std::string a8 = "name=a\ngroup=g\narg_names=\narg_types=\nstatement=S4\ncursor_num=8\n";
+    // The same name again on its own cursor.
+    const std::string a8again = "name=a\ngroup=h\narg_names=\narg_types=\nstatement=S5\ncursor_num=8\n";
+    const std::string c7 = "name=c\ngroup=g\narg_names=\narg_types=\nstatement=S6\ncursor_num=7\n";
+    readBody(a0 + "\n" + b0 + "\n" + a7 + "\n" + a8 + "\n" + a8again + "\n" + c7);
     EXPECT_EQ(3u, reader.statements().size());
-    EXPECT_EQ("S4", reader.find("a").statement);
+    EXPECT_EQ("S5", reader.find("a").statement);
     EXPECT_EQ("h", reader.find("a").group);
     EXPECT_EQ(7u, reader.find("c").cursorNum);
 }
