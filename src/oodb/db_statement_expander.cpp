@@ -3,7 +3,9 @@
 #include <cctype>
 #include <utility>
 
+#include "extended/exception.h"
 #include "oodb/db_constants.h"
+#include "oodb/db_messages.h"
 
 namespace {
 
@@ -94,6 +96,17 @@ std::string CDBStatementExpander::expand(const std::string& templateText) const
     }
     if (position < templateText.size()) out.append(templateText, position, std::string::npos);
     return out;
+}
+
+std::string CDBStatementExpander::statement(const std::string& templateName) const
+{
+    const CDBConstants::CTemplate* found = CDBConstants::statementTemplate(templateName);
+    if (found == nullptr) {
+        throw OSK_EXCEPTION(osk::CMessage(CDBMessages::cannotFindPrecompiled).pushs(templateName),
+                            osk::CMessage(CDBMessages::noSuchStatement), "CDBStatementExpander::statement",
+                            CDBMessages::moduleOodb);
+    }
+    return withCursor(expand(found->text), found->cursor);
 }
 
 bool CDBStatementExpander::needsCursor(const std::string& statement)

@@ -18,6 +18,12 @@ public:
     // The template with every placeholder replaced.
     std::string expand(const std::string& templateText) const;
 
+    // The named template of CDBConstants expanded for this table, with the
+    // name of the template's cursor appended where the statement ends on a
+    // cursor. Throws "Unable to find precompiled statement '%1'." (why "No
+    // such statement.") for a name without a template.
+    std::string statement(const std::string& templateName) const;
+
     // statement followed by a blank and the cursor name when it ends with
     // "FOR UPDATE OF" or "WHERE CURRENT OF"; otherwise statement unchanged.
     static std::string withCursor(const std::string& statement, uint32_t cursorNumber);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "oodb/db_constants.h"
+#include "unit/oodb/oodb_expect.h"
 
 namespace {
 
@@ -71,6 +72,19 @@ TEST(DBStatementExpanderTest, CursorNamesFollowCursorEndings)
     EXPECT_FALSE(CDBStatementExpander::needsCursor("FOR UPDATE OF x"));
     EXPECT_FALSE(CDBStatementExpander::needsCursor(""));
     EXPECT_TRUE(CDBStatementExpander::needsCursor("WHERE CURRENT OF"));
+}
+
+TEST(DBStatementExpanderTest, NamedStatementsCarryTheirCursor)
+{
+    const CDBStatementExpander expander("osk_hosts", columns());
+    EXPECT_EQ("SELECT * FROM osk_hosts WHERE (PK >= ? AND PK <= ?) ORDER BY PK ASC FOR UPDATE OF CUR3",
+              expander.statement("SELECT_FOR_CURSOR"));
+    EXPECT_EQ("UPDATE osk_hosts SET ADDR=?,MASK=?,NAME=? WHERE CURRENT OF CUR3",
+              expander.statement("UPDATE_LONG_USING_CURSOR"));
+    EXPECT_EQ("DELETE FROM osk_hosts WHERE CURRENT OF CUR2", expander.statement("DELETE_SHORT_USING_CURSOR"));
+    EXPECT_EQ("SELECT GEN_ID(osk_hosts,1) FROM RDB$DATABASE", expander.statement("NEXT_PK_FROM_GENERATOR"));
+    EXPECT_TRUE(raisesOodb([&] { expander.statement("SELECT_EVERYTHING"); },
+                           "Unable to find precompiled statement 'SELECT_EVERYTHING'.", "No such statement."));
 }
 
 } // namespace
