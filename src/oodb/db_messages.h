@@ -1,0 +1,63 @@
+#pragma once
+
+// Every user-visible text of the object database layer, in one place. Texts
+// with "%1", "%2" take their arguments in that order.
+struct CDBMessages {
+    static constexpr const char* moduleOodb = "oodb";
+    static constexpr const char* modulePersistence = "oodb_persistence";
+
+    // Column types.
+    static constexpr const char* cannotDeserializeFieldType = "Cannot deserialize field type '%1'.";
+    static constexpr const char* cannotSerializeFieldType = "Cannot serialize field type '%1'.";
+    static constexpr const char* noSuchFieldType = "No such field type.";
+
+    // Statement file.
+    static constexpr const char* invalidStatementRecord = "Invalid record at line %1 in sql statement spec file.";
+    static constexpr const char* duplicateCursorNumber =
+        "Duplicate sql cursor number at line %1 in sql statement spec file.";
+    static constexpr const char* cursorNumbersOverlap = "Cursor numbers overlap.";
+    static constexpr const char* cannotLocateStatement = "Cannot locate sql spec file '%1'.";
+    static constexpr const char* noSuchFile = "No such file.";
+    static constexpr const char* argumentCountsDiffer = "Argument names and types differ in number.";
+
+    // Table-group file.
+    static constexpr const char* invalidGroupRecord = "Invalid record at line %1 in table group file.";
+    static constexpr const char* cannotLocateGroup = "Cannot locate table group '%1'.";
+    static constexpr const char* groupDoesNotExist = "Group does not exist.";
+
+    // Records of both files.
+    static constexpr const char* unrecognizedKey = "Unrecognized key '%1'.";
+    static constexpr const char* missingKey = "Missing key '%1'.";
+
+    // Tags (named statements of a table).
+    static constexpr const char* cannotInsertPrecompiled = "Cannot insert precompiled statement '%1'.";
+    static constexpr const char* statementExists = "Statement '%1' already exists.";
+    static constexpr const char* cannotSetAdapterInfo = "Cannot set adapter info for tag '%1'.";
+    static constexpr const char* cannotFindPrecompiled = "Unable to find precompiled statement '%1'.";
+    static constexpr const char* noSuchStatement = "No such statement.";
+
+    // Foreign keys.
+    static constexpr const char* noForeignKeyValue = "Unable to find foreign key value for attribute '%1'.";
+    static constexpr const char* cannotRemoveForeignKeyValue = "Failed to remove foreign key value attribute '%1'.";
+    static constexpr const char* noSuchAttribute = "No such attribute.";
+    static constexpr const char* cannotReferenceForeignKey = "Unable to reference foreign key '%1' pointing to <%2,%3>.";
+    static constexpr const char* cachedPointerInvalid = "Cached pointer is invalid.";
+
+    // Blobs and column values.
+    static constexpr const char* noBlobAtColumn = "Unable to find blob at column '%1'.";
+    static constexpr const char* notBinaryBlob = "Field is not defined as a binary blob.";
+    static constexpr const char* cannotWriteColumn = "Unable to write column value.";
+    static constexpr const char* columnReadOnly = "Column is read-only.";
+    static constexpr const char* cannotReadColumn = "Unable to read column value.";
+    static constexpr const char* columnNotOpenForRead = "Column has not been opened for read.";
+
+    // Pagers.
+    static constexpr const char* cannotCreatePager = "Unable to create a pager query object.";
+    static constexpr const char* wrongPagerType = "Wrong pager type.";
+
+    // Schema version.
+    static constexpr const char* staticSchemaVersion =
+        "Statically configured schema version number is overriding the application default schema version number.";
+    static constexpr const char* noDefaultSchemaNumber = "Cannot provide a default database schema number.";
+    static constexpr const char* productHasNoDatabase = "This product does not have a database.";
+};
