@@ -32,8 +32,11 @@ CFbParameterBlock connectionParameters(const CFbConnectionSettings& settings)
         dpb.text(isc_dpb_password, settings.password());
     dpb.text(isc_dpb_lc_ctype, "UTF8");
     dpb.text(isc_dpb_config, settings.embedded() ? "Providers=Engine12" : "Providers=Remote");
+    // The page cache of the shared (SuperServer) engine is sized by the
+    // number stored in the database header; writing it on every connection
+    // makes a changed setting take effect at the next start.
     if (settings.cacheBuffers() != 0)
-        dpb.integer(isc_dpb_num_buffers, settings.cacheBuffers());
+        dpb.integer(isc_dpb_set_page_buffers, settings.cacheBuffers());
     return dpb;
 }
 
