@@ -54,7 +54,7 @@ void CFbSequence::restart(CFbTransaction& transaction, int64_t value) const
 {
     // GEN_ID with the difference to the current value keeps the new value a
     // parameter; ALTER SEQUENCE would need it in the SQL text.
-    CFbStatement query(transaction, "SELECT GEN_ID(" + _name + ", ? - GEN_ID(" + _name + ", 0)) FROM RDB$DATABASE");
+    CFbStatement query(transaction, "SELECT GEN_ID(" + _name + ", CAST(? AS BIGINT) - GEN_ID(" + _name + ", 0)) FROM RDB$DATABASE");
     query.select(transaction, {value})->fetch();
 }
 
