@@ -1,0 +1,41 @@
+#pragma once
+
+#include <firebird/Interface.h>
+
+namespace fbprov {
+
+class CFbAttachment;
+
+// Owns one transaction. It starts in the constructor (read committed, record
+// versions, waiting up to the lock time-out for a locked record) and ends by
+// commit() or rollback(); one still active when destroyed is rolled back.
+class CFbTransaction {
+public:
+    enum access_mode { readWrite, readOnly };
+    static constexpr unsigned defaultLockTimeout = 10; // seconds
+
+    CFbTransaction(CFbAttachment& attachment, access_mode mode, unsigned lockTimeout = defaultLockTimeout);
+    ~CFbTransaction();
+    CFbTransaction(const CFbTransaction&) = delete;
+    CFbTransaction& operator=(const CFbTransaction&) = delete;
+
+    Firebird::ITransaction* get() const { return _transaction; }
+    CFbAttachment& attachment() const { return _attachment; }
+    access_mode mode() const { return _mode; }
+    bool active() const { return _transaction != nullptr; }
+
+    void commit();
+    // Commits and keeps the transaction (and its cursors) open.
+    void commitRetaining();
+    void rollback();
+
+private:
+    // Throws when the transaction has already ended.
+    Firebird::ITransaction* _live(const char* context) const;
+
+    CFbAttachment& _attachment;
+    access_mode _mode;
+    Firebird::ITransaction* _transaction = nullptr;
+};
+
+} // namespace fbprov

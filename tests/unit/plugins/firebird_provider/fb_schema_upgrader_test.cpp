@@ -1,0 +1,105 @@
+#include <sys/stat.h>
+
+#include "extended/exception.h"
+#include "firebird_provider/fb_schema_upgrader.h"
+#include "unit/plugins/firebird_provider/fb_test_database.h"
+
+namespace {
+
+using fbprov::CFbSchemaUpgrader;
+
+class FbSchemaUpgraderTest : public fbtest::FbDatabaseTest {
+protected:
+    void SetUp() override
+    {
+        ::mkdir(versions().c_str(), 0700);
+        script(1, "10_tables.sql", "CREATE TABLE DEVICE (PK BIGINT NOT NULL PRIMARY KEY, NAME VARCHAR(40));\n"
+                                   "CREATE SEQUENCE DEVICE_KEYS;");
+        // Uses the table of the file before: each statement is committed.
+        script(1, "20_data.sql", "INSERT INTO DEVICE (PK, NAME) VALUES (GEN_ID(DEVICE_KEYS, 1), 'first;one');");
+        script(2, "10_columns.sql", "ALTER TABLE DEVICE ADD MAC VARCHAR(17);\n"
+                                    "UPDATE DEVICE SET MAC = '00:00:00:00:00:01';");
+        script(3, "10_index.sql", "CREATE INDEX DEVICE_MAC ON DEVICE (MAC);");
+    }
+
+    std::string versions() const { return dir() / "db_versions"; }
+    void script(unsigned version, const std::string& name, const std::string& text)
+    {
+        const std::string directory = versions() + "/" + std::to_string(version);
+        ::mkdir(directory.c_str(), 0700);
+        test_support::writeFile(directory + "/" + name, text);
+    }
+    CFbSchemaUpgrader upgrader() { return CFbSchemaUpgrader(db(), versions()); }
+};
+
+TEST_F(FbSchemaUpgraderTest, ANewDatabaseGetsEveryVersionUpToTheRequiredOne)
+{
+    EXPECT_EQ(0u, upgrader().currentVersion());
+    upgrader().upgrade(3);
+    EXPECT_EQ(3u, upgrader().currentVersion());
+    EXPECT_FALSE(upgrader().upgradeInProgress());
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM DEVICE WHERE NAME = 'first;one' AND MAC = '00:00:00:00:00:01'"));
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'DEVICE_MAC'"));
+    EXPECT_EQ(3, scalar("SELECT NUMBER FROM SCHEMA_VERSION"));
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM SCHEMA_VERSION"));
+}
+
+TEST_F(FbSchemaUpgraderTest, AnOlderDatabaseIsUpgradedAndKeepsItsData)
+{
+    upgrader().upgrade(2);
+    run("INSERT INTO DEVICE (PK, NAME) VALUES (?, ?)", {int64_t(50), std::string("added at 2")});
+    closeDb();
+    EXPECT_EQ(2u, upgrader().currentVersion());
+    upgrader().upgrade(3);
+    EXPECT_EQ(3u, upgrader().currentVersion());
+    EXPECT_EQ(2, scalar("SELECT COUNT(*) FROM DEVICE"));
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'DEVICE_MAC'"));
+    upgrader().upgrade(3); // nothing left to do
+    EXPECT_EQ(2, scalar("SELECT COUNT(*) FROM DEVICE"));
+}
+
+TEST_F(FbSchemaUpgraderTest, AFailedVersionKeepsTheOldNumberAndResumesAfterItsLastGoodStatement)
+{
+    upgrader().upgrade(1);
+    script(2, "10_columns.sql", "ALTER TABLE DEVICE ADD MAC VARCHAR(17);\n"
+                                "UPDATE NO_SUCH_TABLE SET MAC = '1';");
+    try {
+        upgrader().upgrade(3);
+        FAIL() << "a failing script was accepted";
+    } catch (const osk::CException& e) {
+        EXPECT_NE(std::string::npos, e.printableError().find("Cannot upgrade the database schema to version 2."))
+            << e.printableError();
+        EXPECT_NE(std::string::npos, e.printableError().find("Statement 2 of the version failed")) << e.printableError();
+    }
+    EXPECT_EQ(1u, upgrader().currentVersion()) << "a half-made version never counts";
+    EXPECT_TRUE(upgrader().upgradeInProgress());
+
+    // The repaired script runs on from statement 2; running the ALTER TABLE
+    // again would fail because the column exists.
+    script(2, "10_columns.sql", "ALTER TABLE DEVICE ADD MAC VARCHAR(17);\n"
+                                "UPDATE DEVICE SET MAC = '00:00:00:00:00:02';");
+    upgrader().upgrade(3);
+    EXPECT_EQ(3u, upgrader().currentVersion());
+    EXPECT_FALSE(upgrader().upgradeInProgress());
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM DEVICE WHERE MAC = '00:00:00:00:00:02'"));
+}
+
+TEST_F(FbSchemaUpgraderTest, ADatabaseNewerThanRequiredIsRefused)
+{
+    upgrader().upgrade(3);
+    EXPECT_THROW(upgrader().upgrade(2), osk::CException);
+    EXPECT_EQ(3u, upgrader().currentVersion());
+}
+
+TEST_F(FbSchemaUpgraderTest, AMissingVersionDirectoryIsNamed)
+{
+    try {
+        upgrader().upgrade(4);
+        FAIL() << "version 4 has no scripts";
+    } catch (const osk::CException& e) {
+        EXPECT_NE(std::string::npos, e.printableError().find(versions() + "/4")) << e.printableError();
+    }
+    EXPECT_EQ(3u, upgrader().currentVersion()) << "the versions that exist are applied";
+}
+
+} // namespace
