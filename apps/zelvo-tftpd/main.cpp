@@ -10,8 +10,8 @@
 #include "extended/exception.h"
 #include "extended/library_info.h"
 #include "standard/endpoint.h"
+#include "tftp/tftp_interfaces/state.h"
 #include "tftp/tftp_server/conn_req.h"
-#include "tftp/tftp_server/state.h"
 #include "tftp/tftp_server/tftp_controller.h"
 #include "tftp/tftp_server/tftp_server.h"
 

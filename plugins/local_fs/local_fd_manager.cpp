@@ -11,7 +11,7 @@
 #include "local_fs/local_path_resolver.h"
 #include "standard/guard.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
-#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_interfaces/state.h"
 
 namespace localfs {
 

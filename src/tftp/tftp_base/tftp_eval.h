@@ -4,7 +4,7 @@
 
 #include "exp_eval/exp_eval.h"
 #include "standard/string_map.h"
-#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_interfaces/state.h"
 
 class CITFTPProvisioner;
 

@@ -18,6 +18,11 @@ class CTFTPConfigNames;
 // the control of running transfers.
 class CITFTPController : public osk::CMasterController {
 public:
+    // The type() of the TFTP service's controller. The remote console
+    // serves only a controller of this type, so it serves no other
+    // application that might load the library.
+    static constexpr const char* tftpControllerType = "tftp";
+
     // Descriptor managers by the virtual file system name they serve.
     using fd_manager_ptr = osk::CGeneralPtr<CITFTPFDManager, osk::CMTOwnerPolicy>;
     using fd_manager_table = std::map<std::string, fd_manager_ptr>;

@@ -95,8 +95,6 @@ std::string whyText(const osk::CException& e)
 }
 } // namespace
 
-const char* const CTFTPRConsoleHandler::tftpControllerType = "tftp";
-
 CTFTPRConsoleHandler::CTFTPRConsoleHandler(osk::CMasterController* controller, int handle,
                                            CIRConsoleMaster* master)
     : CRConsoleHandler(controller, handle, master), CITFTPEventSubscriber(this)
@@ -157,7 +155,7 @@ bool CTFTPRConsoleHandler::_authorized(osk::CHexStore& challenge, osk::CHexStore
 
 bool CTFTPRConsoleHandler::onConnect()
 {
-    if (controller()->type() == tftpControllerType) return true;
+    if (controller()->type() == CITFTPController::tftpControllerType) return true;
     controller()->syslog(osk::CException::error, osk::CMessage(kWrongService, kModule));
     return false;
 }

@@ -21,11 +21,6 @@ class CITFTPController;
 // thread, where it is written to the console as a record of its own.
 class CTFTPRConsoleHandler : public CRConsoleHandler, public CIDirectReplyProxy, public CITFTPEventSubscriber {
 public:
-    // The controller type() of the TFTP service's controller. onConnect()
-    // accepts it, or any controller that is a CITFTPController, so the
-    // console serves no other application that might load this library.
-    static const char* const tftpControllerType;
-
     CTFTPRConsoleHandler(osk::CMasterController* controller, int handle, CIRConsoleMaster* master);
     ~CTFTPRConsoleHandler() override = default;
 

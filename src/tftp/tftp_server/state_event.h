@@ -5,7 +5,7 @@
 
 #include "extended/app_event.h"
 #include "standard/tracked_factory.h"
-#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_interfaces/state.h"
 
 // The transfer event: a snapshot of one transfer's state after a pass of
 // the engine. Type "modify", class "transfer", instance the transfer id.

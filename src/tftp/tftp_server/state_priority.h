@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_interfaces/state.h"
 
 // The ordering of the engine's queue of transfers. True when a is to be
 // serviced after b: a is due later (see CState::dueTime: the deadline of a

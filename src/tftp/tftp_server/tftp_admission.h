@@ -5,7 +5,7 @@
 
 #include "extended/exception.h"
 #include "extended/message.h"
-#include "tftp/tftp_server/tftp_error_code.h"
+#include "tftp/tftp_interfaces/tftp_error_code.h"
 
 // The engine's verdict on one request before any file is opened: which
 // descriptor manager serves it, under which root, what the name became and

@@ -18,7 +18,6 @@
 #include "extended/library_info.h"
 #include "standard/guard.h"
 #include "standard/string_util.h"
-#include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
 #include "tftp/tftp_server/tftp_io.h"
 #include "tftp/tftp_server/tftp_server.h"
 
@@ -99,7 +98,7 @@ void CTFTPController::syslog(uint32_t severity, const osk::CMessage& message, in
     if (logs(severity)) osk::CMasterController::syslog(severity, message, errCode);
 }
 
-std::string CTFTPController::type() const { return CTFTPRConsoleHandler::tftpControllerType; }
+std::string CTFTPController::type() const { return tftpControllerType; }
 
 void CTFTPController::init(bool serve)
 {

@@ -63,8 +63,7 @@ public:
     // Termination signals stop the daemon (default true; tests turn it off).
     void handleSignals(bool on) { _handleSignals = on; }
 
-    // CTFTPRConsoleHandler::tftpControllerType: the console serves only a
-    // controller of this type.
+    // tftpControllerType: the console serves only a controller of this type.
     std::string type() const override;
     osk::CShutdownNotifier& shutdownNotifier() const override { return *_notifier; }
     std::string appName() const override { return _name; }

@@ -5,8 +5,8 @@
 
 #include "standard/endpoint.h"
 #include "standard/sock_dgram.h"
-#include "tftp/tftp_server/state.h"
-#include "tftp/tftp_server/tftp_error_code.h"
+#include "tftp/tftp_interfaces/state.h"
+#include "tftp/tftp_interfaces/tftp_error_code.h"
 
 namespace osk {
 class CMasterController;

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tftp/tftp_interfaces/tftp_error_code.h"
 #include "tftp/tftp_server/conn_req.h"
-#include "tftp/tftp_server/tftp_error_code.h"
 #include "tftp/tftp_server/tftp_opcode.h"
 
 // The byte buffer through which every TFTP packet of the engine is built and

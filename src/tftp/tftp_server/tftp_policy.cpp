@@ -5,7 +5,7 @@
 
 #include "extended/exception.h"
 #include "standard/string_util.h"
-#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_interfaces/state.h"
 
 namespace {
 const char* const kModule = "tftp_server";

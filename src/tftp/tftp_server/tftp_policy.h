@@ -4,7 +4,7 @@
 
 #include "tftp/tftp_base/tftp_eval.h"
 #include "tftp/tftp_base/tftp_expression.h"
-#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_interfaces/state.h"
 
 namespace osk {
 class CMasterController;

@@ -15,7 +15,7 @@
 #include "extended/config.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager_factory.h"
-#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_interfaces/state.h"
 #include "unit/extended/host_fixture.h"
 #include "unit/extended/test_controller.h"
 

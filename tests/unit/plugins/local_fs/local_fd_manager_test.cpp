@@ -18,7 +18,7 @@
 
 #include "local_fs/atomic_upload_file.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
-#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_interfaces/state.h"
 #include "tftp/tftp_server/tftp_controller.h"
 #include "unit/plugins/local_fs/temp_dir.h"
 

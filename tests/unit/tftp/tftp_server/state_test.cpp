@@ -1,4 +1,4 @@
-#include "tftp/tftp_server/state.h"
+#include "tftp/tftp_interfaces/state.h"
 #include "tftp/tftp_server/state_queue.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "tftp/tftp_server/tftp_error_code.h"
+#include "tftp/tftp_interfaces/tftp_error_code.h"
 #include "tftp/tftp_server/tftp_opcode.h"
 
 #include <gtest/gtest.h>

@@ -26,7 +26,6 @@
 #include "support/loopback_udp_client.h"
 #include "support/temp_dir.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager_factory.h"
-#include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
 #include "tftp/tftp_server/tftp_server.h"
 #include "tftp/tftp_server/udp_frontend.h"
 #include "unit/extended/host_fixture.h"
@@ -220,7 +219,7 @@ TEST_F(TFTPControllerTest, HostsTheDescriptorManagerAndTheConsoleAndStopsThem)
 {
     std::ofstream(root / "boot.cfg") << "hello";
     serve();
-    EXPECT_EQ(CTFTPRConsoleHandler::tftpControllerType, controller.type());
+    EXPECT_EQ(CITFTPController::tftpControllerType, controller.type());
     EXPECT_EQ(1u, controller.logged("The zelvo-test daemon is starting."));
     EXPECT_EQ(1u, controller.logged("Loaded 2 plugins: Local File System, Remote Console."));
     ASSERT_EQ(1u, controller.fdManagers().count("file"));

@@ -15,7 +15,7 @@
 #include "standard/string_map.h"
 #include "standard/time_t.h"
 #include "standard/timeval.h"
-#include "tftp/tftp_server/tftp_error_code.h"
+#include "tftp/tftp_interfaces/tftp_error_code.h"
 
 class CIDescriptor;
 class CITFTPFDManager;
