@@ -11,6 +11,8 @@
 # Arguments (-D): COMPILER, SRC_DIR, ROOT, FOLDER, SEES, EXISTING, EVERYWHERE,
 # EXTRA_INCLUDES (comma lists), COMPILE_COMMANDS, WORK_DIR.
 
+cmake_minimum_required(VERSION 3.20)
+
 foreach(list_arg SEES EXISTING EVERYWHERE EXTRA_INCLUDES)
   string(REPLACE "," ";" ${list_arg} "${${list_arg}}")
 endforeach()
