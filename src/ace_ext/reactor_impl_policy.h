@@ -391,13 +391,13 @@ public:
     ACE_Lock& lock() { return _lock; }
     int owner(ACE_thread_t newOwner, ACE_thread_t* oldOwner)
     {
-        if (oldOwner) *oldOwner = _owner;
-        _owner = newOwner;
+        const ACE_thread_t previous = _owner.exchange(newOwner);
+        if (oldOwner) *oldOwner = previous;
         return 0;
     }
     int owner(ACE_thread_t* owner)
     {
-        if (owner) *owner = _owner;
+        if (owner) *owner = _owner.load();
         return 0;
     }
     bool restart() { return _restart; }
@@ -503,7 +503,9 @@ private:
     std::timed_mutex _turn;
     int _maxNotifyIterations = -1;
     int _requeuePosition = -1;
-    ACE_thread_t _owner{};
+    // Every thread of a task that shares the reactor claims it before each
+    // turn, so the owner is written from several threads at once.
+    std::atomic<ACE_thread_t> _owner{};
 };
 
 } // namespace osk
