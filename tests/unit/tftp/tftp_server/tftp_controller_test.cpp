@@ -44,6 +44,9 @@ std::string canonical(const std::string& path)
 class CRecordingController : public CTFTPController {
 public:
     CRecordingController() : CTFTPController("zelvo-test") {}
+    // The log thread calls syslog() until the log stops: stop it while the
+    // entries it records into still exist.
+    ~CRecordingController() override { stopLog(); }
     void syslog(uint32_t severity, const osk::CMessage& message, int errCode = 0) override
     {
         {
