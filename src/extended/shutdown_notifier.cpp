@@ -69,7 +69,12 @@ void CShutdownNotifier::set(bool shutdown)
 
 int CShutdownNotifier::handle_signal(int signum, siginfo_t*, ucontext_t*)
 {
-    if (signum == SIGTERM || signum == SIGQUIT || signum == SIGINT) set(true);
+    // Runs in signal context: the flag and a wake-up of the loop, nothing
+    // that allocates or throws (set() may do both on a reactor that refuses
+    // handler notifications). Whoever waits in the reactor reads the flag.
+    if (signum != SIGTERM && signum != SIGQUIT && signum != SIGINT) return 0;
+    _shutdown.store(true);
+    if (reactor()) reactor()->wakeup_all_threads();
     return 0;
 }
 
