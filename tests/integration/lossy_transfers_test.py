@@ -26,7 +26,8 @@ from lossy_relay import LossyRelay
 FULL = "--full" in sys.argv
 harness.setup("zelvo-lossy-it-")
 DOWNLOADS, UPLOADS, SIZE = (100, 30, 1 << 20) if FULL else (18, 6, 64 << 10)
-CLIENT_TIME = 240 if FULL else 120
+CLIENT_TIME = 600 if FULL else 120
+WORKERS = 32 if FULL else 12
 
 
 def content(seed):
@@ -93,7 +94,7 @@ def main():
     relay = LossyRelay(server_port, quick=0.15).start()
 
     jobs = []
-    with concurrent.futures.ThreadPoolExecutor(max_workers=12) as pool:
+    with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:
         for i in range(DOWNLOADS):
             client = clients[i % 3]
             target = os.path.join(work, "got%03d.bin" % i)
