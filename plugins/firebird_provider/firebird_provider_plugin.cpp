@@ -1,9 +1,21 @@
 #include "firebird_provider/firebird_provider_plugin.h"
 
-extern "C" {
+#include <memory>
 
-CPlugin* pluginCreator() { return new fbprov::CFirebirdProviderPlugin; }
+#include "firebird_provider/fb_db_factory.h"
+#include "oodb/db_abstract_factory_facade.h"
+#include "oodb/db_constants.h"
 
-void pluginDestroyer(CPlugin* plugin) { delete plugin; }
+namespace fbprov {
 
-} // extern "C"
+std::string CFirebirdProviderPlugin::pluginInterface() const
+{
+    return std::string(CDBConstants::firebirdImplementation) + "," + CDBProvider::interfaceName();
+}
+
+void CFirebirdProviderPlugin::registerFactories(CDBAbstractFactoryFacade& facade)
+{
+    facade.registerAbstractFactory(std::make_shared<CFbDBFactory>());
+}
+
+} // namespace fbprov

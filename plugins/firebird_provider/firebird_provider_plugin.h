@@ -3,17 +3,19 @@
 #include <string>
 
 #include "extended/factory_plugin.h"
+#include "oodb/db_provider.h"
 
 namespace fbprov {
 
 // The plug-in object of the shared library zelvo_firebird_provider: the
-// database provider of the implementation "Firebird_DB". Its factories are
-// offered to the object database layer by a later step; for now the plug-in
-// carries the connection, statement and schema core.
-class CFirebirdProviderPlugin : public CFactoryPlugin {
+// database provider of the implementation "Firebird_DB". The object
+// database layer finds it among the loaded plug-ins by CDBProvider's
+// interface name and lets it register its factory.
+class CFirebirdProviderPlugin : public CFactoryPlugin, public CDBProvider {
 public:
     std::string pluginName() const override { return "Firebird Database Provider"; }
-    std::string pluginInterface() const override { return "Firebird_DB"; }
+    std::string pluginInterface() const override;
+    void registerFactories(CDBAbstractFactoryFacade& facade) override;
 };
 
 } // namespace fbprov

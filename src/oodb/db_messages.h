@@ -60,4 +60,22 @@ struct CDBMessages {
         "Statically configured schema version number is overriding the application default schema version number.";
     static constexpr const char* noDefaultSchemaNumber = "Cannot provide a default database schema number.";
     static constexpr const char* productHasNoDatabase = "This product does not have a database.";
+
+    // Providers and factories.
+    static constexpr const char* noImplementation = "Unable to find a database implementation for '%1'.";
+    static constexpr const char* noFactoryForImplementation =
+        "Unable to find a factory using database implementation '%1'.";
+    static constexpr const char* implementationNotInitialized = "Database implementation not initialized.";
+    static constexpr const char* implementationRegisteredTwice = "Database implementation '%1' is already registered.";
+    static constexpr const char* databaseNotOpen = "Database '%1' is not open.";
+
+    // Tables and transactions.
+    static constexpr const char* cannotWriteRecord = "Failed to write table record.";
+    static constexpr const char* accessModeForbidsWrite = "Access mode %1 does not allow writing.";
+    static constexpr const char* cannotRegisterThread = "Failed to register a thread for table '%1'.";
+    static constexpr const char* fieldsDoNotMatch = "Required fields '%1' do not match defined fields '%2'.";
+    static constexpr const char* unknownColumn = "Table '%1' has no column '%2'.";
+    static constexpr const char* keyNotInteger = "The primary key is not an integer.";
+    static constexpr const char* cannotFindRecord = "Unable to find record with key %1.";
+    static constexpr const char* noSuchRecord = "No such record.";
 };

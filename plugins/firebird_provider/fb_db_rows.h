@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "firebird_provider/fb_result_set.h"
+#include "firebird_provider/fb_statement.h"
+#include "oodb/db_rows.h"
+
+namespace fbprov {
+
+// The rows of a select for the object database layer. Owns the statement
+// as well as its cursor, so that each select has a cursor of its own.
+class CFbDBRows : public CDBRows {
+public:
+    CFbDBRows(std::unique_ptr<CFbStatement> statement, std::unique_ptr<CFbResultSet> rows);
+    ~CFbDBRows() override;
+
+    bool fetch() override { return _rows->fetch(); }
+    void close() override { _rows->close(); }
+    bool isNull(const std::string& column) const override { return _rows->isNull(column); }
+    int64_t asInt64(const std::string& column) const override { return _rows->asInt64(column); }
+    double asDouble(const std::string& column) const override { return _rows->asDouble(column); }
+    std::string asString(const std::string& column) const override { return _rows->asString(column); }
+    std::string firstColumn() const override { return _rows->columnName(0); }
+
+private:
+    std::unique_ptr<CFbStatement> _statement;
+    std::unique_ptr<CFbResultSet> _rows;
+};
+
+} // namespace fbprov

@@ -1,0 +1,90 @@
+#include "firebird_provider/fb_db_transaction.h"
+
+#include <type_traits>
+
+#include "firebird_provider/fb_db_rows.h"
+#include "firebird_provider/fb_error.h"
+#include "oodb/db_statement_expander.h"
+
+namespace fbprov {
+
+namespace {
+
+CFbTransaction::access_mode firebirdMode(CDBConstants::trans_access_mode mode)
+{
+    return mode == CDBConstants::READ_ONLY_ACCESS ? CFbTransaction::readOnly : CFbTransaction::readWrite;
+}
+
+CFbValues firebirdValues(const CDBValues& values)
+{
+    CFbValues out;
+    out.reserve(values.size());
+    for (const CDBValue& value : values)
+        std::visit([&out](const auto& alternative) { out.emplace_back(alternative); }, value);
+    return out;
+}
+
+} // namespace
+
+CFbDBTransaction::CFbDBTransaction(CFbAttachment& attachment, CDBConstants::trans_access_mode accessMode,
+                                   int commitType)
+    : CDBTransaction(accessMode, commitType), _transaction(attachment, firebirdMode(accessMode))
+{
+}
+
+bool CFbDBTransaction::splitCursorSelect(const std::string& sql, std::string& statement, std::string& cursorName)
+{
+    const std::string::size_type blank = sql.find_last_of(' ');
+    if (blank == std::string::npos) return false;
+    const std::string head = sql.substr(0, blank);
+    if (!CDBStatementExpander::needsCursor(head) ||
+        head.size() < std::char_traits<char>::length(CDBConstants::forUpdateOf) ||
+        head.compare(head.size() - std::char_traits<char>::length(CDBConstants::forUpdateOf), std::string::npos,
+                     CDBConstants::forUpdateOf) != 0)
+        return false;
+    cursorName = sql.substr(blank + 1);
+    // "FOR UPDATE OF" without its "OF": the cursor name is no column list.
+    statement = head.substr(0, head.size() - 3);
+    return !cursorName.empty();
+}
+
+uint64_t CFbDBTransaction::execute(const std::string& sql, const CDBValues& values)
+{
+    std::unique_ptr<CFbStatement>& statement = _prepared[sql];
+    if (!statement) {
+        try {
+            statement = std::make_unique<CFbStatement>(_transaction, sql);
+        } catch (...) {
+            _prepared.erase(sql);
+            throw;
+        }
+    }
+    return statement->execute(_transaction, firebirdValues(values));
+}
+
+std::unique_ptr<CDBRows> CFbDBTransaction::select(const std::string& sql, const CDBValues& values)
+{
+    std::string text = sql;
+    std::string cursorName;
+    splitCursorSelect(sql, text, cursorName);
+    auto statement = std::make_unique<CFbStatement>(_transaction, text);
+    if (!cursorName.empty()) statement->cursorName(cursorName);
+    std::unique_ptr<CFbResultSet> rows = statement->select(_transaction, firebirdValues(values));
+    return std::make_unique<CFbDBRows>(std::move(statement), std::move(rows));
+}
+
+void CFbDBTransaction::commit() { _transaction.commit(); }
+
+void CFbDBTransaction::rollback() { _transaction.rollback(); }
+
+CFbTransaction& CFbDBTransaction::of(CDBTransaction& transaction)
+{
+    CFbDBTransaction* firebird = dynamic_cast<CFbDBTransaction*>(&transaction);
+    if (!firebird)
+        throw CFbError::make(osk::CMessage("Cannot use a transaction of another database implementation."),
+                             osk::CMessage("Only Firebird transactions reach a Firebird database."),
+                             "CFbDBTransaction::of");
+    return firebird->_transaction;
+}
+
+} // namespace fbprov

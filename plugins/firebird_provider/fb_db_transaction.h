@@ -1,0 +1,42 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "firebird_provider/fb_statement.h"
+#include "firebird_provider/fb_transaction.h"
+#include "oodb/db_transaction.h"
+
+namespace fbprov {
+
+// A transaction of the object database layer on a Firebird connection. The
+// read-only access mode starts a read-only Firebird transaction, so the
+// engine refuses writes as well; every other mode reads and writes.
+// Statements that return no rows are prepared once per transaction. A
+// select ending in "FOR UPDATE OF" and a cursor name runs as "FOR UPDATE"
+// on a cursor of that name, which "WHERE CURRENT OF" then refers to.
+class CFbDBTransaction : public CDBTransaction {
+public:
+    CFbDBTransaction(CFbAttachment& attachment, CDBConstants::trans_access_mode accessMode, int commitType);
+
+    uint64_t execute(const std::string& sql, const CDBValues& values = CDBValues()) override;
+    std::unique_ptr<CDBRows> select(const std::string& sql, const CDBValues& values = CDBValues()) override;
+    void commit() override;
+    void rollback() override;
+    bool isActiveTransaction() const override { return _transaction.active(); }
+
+    // The Firebird transaction behind a transaction of the layer; throws
+    // when it belongs to another implementation.
+    static CFbTransaction& of(CDBTransaction& transaction);
+
+    // Splits "... FOR UPDATE OF name" into "... FOR UPDATE" and name;
+    // returns false (and leaves both alone) for any other statement.
+    static bool splitCursorSelect(const std::string& sql, std::string& statement, std::string& cursorName);
+
+private:
+    CFbTransaction _transaction;
+    std::map<std::string, std::unique_ptr<CFbStatement>> _prepared;
+};
+
+} // namespace fbprov

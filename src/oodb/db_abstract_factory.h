@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "oodb/db_constants.h"
+#include "standard/string_map.h"
+
+class CDBDatabaseProxyI;
+class CDBPrimaryKeyGenerator;
+class CDBTransaction;
+
+// What a database provider makes for the layer: connections, transactions on
+// a connection and the primary-key generator of a table. A provider
+// registers one such factory per implementation it offers.
+class CDBAbstractFactory {
+public:
+    virtual ~CDBAbstractFactory() = default;
+
+    // The implementation this factory makes ("Firebird_DB").
+    virtual std::string implementation() const = 0;
+    // Opens the database the configuration names (the system.db.* keys).
+    virtual std::unique_ptr<CDBDatabaseProxyI> createDatabaseProxy(const osk::CStringMap& config) = 0;
+    // Starts a transaction on a connection this factory opened.
+    virtual std::unique_ptr<CDBTransaction> createTransaction(CDBDatabaseProxyI& proxy,
+                                                              CDBConstants::trans_access_mode accessMode,
+                                                              int commitType) = 0;
+    virtual std::unique_ptr<CDBPrimaryKeyGenerator> createPrimaryKeyGenerator(const std::string& tableName) = 0;
+};

@@ -1,0 +1,24 @@
+#include "oodb/db_base_session.h"
+
+#include <utility>
+
+#include "oodb/db_controller.h"
+
+CDBBaseSession::CDBBaseSession(osk::CStringMap config, CDBController& controller)
+    : _config(std::move(config)), _controller(controller)
+{
+}
+
+const std::string& CDBBaseSession::dbImplementation() const { return _controller.implementation(); }
+
+std::unique_ptr<CDBTransaction> CDBBaseSession::beginTransaction(CDBConstants::trans_access_mode accessMode,
+                                                                 int transType)
+{
+    return _controller.factory()->createTransaction(_controller.proxy(), accessMode,
+                                                    CDBConstants::commitType(transType));
+}
+
+CDBTableInterface CDBBaseSession::table(const std::string& tableName, const CDBTypeStringMap& columnDefs)
+{
+    return CDBTableInterface(_controller.registerTable(tableName, columnDefs));
+}

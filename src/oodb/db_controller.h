@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+
+#include "oodb/db_abstract_factory.h"
+#include "oodb/db_accessor_i.h"
+#include "oodb/db_database_proxy_i.h"
+#include "oodb/db_type_string_map.h"
+#include "standard/string_map.h"
+
+class CDBAbstractFactoryFacade;
+
+// One database: its name, the schema version the program requires, the
+// implementation that reaches it (the factory of which comes from the
+// facade), the open connection and one accessor per table.
+class CDBController {
+public:
+    CDBController(std::string dbName, uint32_t reqSchemaVersion, CDBAbstractFactoryFacade& facade,
+                  std::string implementation);
+    ~CDBController();
+    CDBController(const CDBController&) = delete;
+    CDBController& operator=(const CDBController&) = delete;
+
+    const std::string& dbName() const { return _dbName; }
+    uint32_t reqSchemaVersion() const { return _reqSchemaVersion; }
+    const std::string& implementation() const { return _implementation; }
+
+    // Opens the database the configuration names through the registered
+    // factory of the implementation.
+    void dbInit(const osk::CStringMap& config);
+    bool initialized() const { return _proxy != nullptr; }
+    // The factory of the implementation; throws when none is registered.
+    std::shared_ptr<CDBAbstractFactory> factory() const;
+    // The open connection; throws "Database '%1' is not open." before dbInit.
+    CDBDatabaseProxyI& proxy() const;
+
+    // The accessor of table, created with columnDefs on first use. A later
+    // call must define the same columns, else "Required fields '%1' do not
+    // match defined fields '%2'." is thrown.
+    CDBAccessorI& registerTable(const std::string& tableName, const CDBTypeStringMap& columnDefs);
+    // The accessor of a registered table; null for any other.
+    CDBAccessorI* accessor(const std::string& tableName) const;
+
+private:
+    std::string _dbName;
+    uint32_t _reqSchemaVersion;
+    CDBAbstractFactoryFacade& _facade;
+    std::string _implementation;
+    std::unique_ptr<CDBDatabaseProxyI> _proxy;
+    mutable std::shared_mutex _accessorLock;
+    std::map<std::string, std::unique_ptr<CDBAccessorI>> _accessors;
+};
