@@ -65,18 +65,6 @@ bool existingTarget(const std::string& path, std::string& target, struct stat& s
     return true;
 }
 
-// Writes all of text to fd, retrying after interruptions.
-bool writeAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t count = ::write(fd, text.data() + done, text.size() - done);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return false;
-        done += static_cast<size_t>(count);
-    }
-    return true;
-}
 } // namespace
 
 CConfig::CConfig(const std::string& version, const std::string& build, const std::string& path)
@@ -134,7 +122,7 @@ bool CConfig::write(const std::string& path)
         return fail();
     const mode_t mode = replacing ? (original.st_mode & 07777) : kNewFileMode;
     if (::fchmod(file.get(), mode) != 0) return fail();
-    if (!writeAll(file.get(), string()) || ::fsync(file.get()) != 0 || !file.close()) return fail();
+    if (!CFileDescriptor::writeAll(file.get(), string()) || ::fsync(file.get()) != 0 || !file.close()) return fail();
     if (::rename(temporary.c_str(), target.c_str()) != 0) return fail();
     return true;
 }

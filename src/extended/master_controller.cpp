@@ -28,6 +28,7 @@
 #include "standard/guard.h"
 #include "standard/hex_store.h"
 #include "standard/number_conversion.h"
+#include "standard/file_descriptor.h"
 #include "standard/string_util.h"
 #include "standard/tracked_factory.h"
 
@@ -117,18 +118,6 @@ std::set<std::string> sharedObjects(const std::string& directory)
     return names;
 }
 
-// Writes all of text to fd, retrying after interruptions.
-bool writeAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t count = ::write(fd, text.data() + done, text.size() - done);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return false;
-        done += static_cast<size_t>(count);
-    }
-    return true;
-}
 
 // The process id a pid file holds; 0 when it holds none.
 pid_t readPid(const std::string& path)
@@ -781,7 +770,7 @@ void CMasterController::createPidFile(const std::string& path)
     }
     char text[32];
     std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(::getpid()));
-    const bool written = writeAll(fd, text);
+    const bool written = CFileDescriptor::writeAll(fd, text);
     const int error = errno;
     if (::close(fd) != 0 || !written) {
         ::unlink(file.c_str());

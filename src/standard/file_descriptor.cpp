@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace osk {
 
 CFileDescriptor& CFileDescriptor::operator=(CFileDescriptor&& other) noexcept
@@ -25,6 +27,18 @@ bool CFileDescriptor::close()
     if (_fd < 0) return true;
     const int fd = release();
     return ::close(fd) == 0;
+}
+
+bool CFileDescriptor::writeAll(int fd, const std::string& text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t count = ::write(fd, text.data() + done, text.size() - done);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return false;
+        done += static_cast<size_t>(count);
+    }
+    return true;
 }
 
 } // namespace osk

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace osk {
 
 // Owns one open file descriptor and closes it when it goes out of scope.
@@ -23,6 +25,10 @@ public:
     // write the system had buffered may then be lost). True when nothing is
     // held.
     bool close();
+
+    // Writes all of text to fd, retrying after interruptions; false (errno
+    // set) when a write fails.
+    static bool writeAll(int fd, const std::string& text);
 
 private:
     int _fd = -1;
