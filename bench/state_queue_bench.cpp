@@ -24,12 +24,18 @@ std::vector<CStatePtr> transfers(size_t count, std::mt19937& random)
     return out;
 }
 
+// A queue holding every one of the transfers.
+void fill(CStateQueue& queue, const std::vector<CStatePtr>& all)
+{
+    for (const CStatePtr& s : all) queue.push(s);
+}
+
 void BM_DeadlineChangePerPacket(benchmark::State& state)
 {
     std::mt19937 random(1);
     std::vector<CStatePtr> all = transfers(static_cast<size_t>(state.range(0)), random);
     CStateQueue queue;
-    for (const CStatePtr& s : all) queue.push(s);
+    fill(queue, all);
     int64_t clock = 1000000;
     size_t next = 0;
     for (auto _ : state) {
@@ -51,7 +57,7 @@ void BM_ServiceTopAndReplace(benchmark::State& state)
     std::mt19937 random(2);
     std::vector<CStatePtr> all = transfers(static_cast<size_t>(state.range(0)), random);
     CStateQueue queue;
-    for (const CStatePtr& s : all) queue.push(s);
+    fill(queue, all);
     int64_t clock = 1000000;
     size_t next = 0;
     for (auto _ : state) {

@@ -16,7 +16,20 @@ namespace {
 
 using namespace engine_test;
 
-class TFTPServerTest : public CEngineFixture {};
+class TFTPServerTest : public CEngineFixture {
+protected:
+    // Downloads a file of two blocks, acknowledging each one.
+    void fetchTwoBlocks(CClient& client, const std::string& name)
+    {
+        client.send(_requestPort, request(1, name));
+        Bytes packet;
+        uint16_t port = 0;
+        for (uint16_t block = 1; block <= 2; ++block) {
+            ASSERT_TRUE(client.recv(packet, 2000, &port));
+            client.send(port, ack(block));
+        }
+    }
+};
 
 // ---- downloads -------------------------------------------------------------------
 
@@ -447,13 +460,7 @@ TEST_F(TFTPServerTest, EveryPassIsPublishedAndTheLastEventIsTheCompletedTransfer
     writeFile("ev.bin", pattern(700));
     start();
     CClient client;
-    client.send(_requestPort, request(1, "ev.bin"));
-    Bytes packet;
-    uint16_t port = 0;
-    for (uint16_t block = 1; block <= 2; ++block) {
-        ASSERT_TRUE(client.recv(packet, 2000, &port));
-        client.send(port, ack(block));
-    }
+    fetchTwoBlocks(client, "ev.bin");
     EXPECT_TRUE(waitGone(client, 2000));
     stop();
     const auto events = recorder->events();
@@ -490,13 +497,7 @@ TEST_F(TFTPServerTest, PublishedEventsAreTrackedUntilTheirLastHolderLetsGo)
     writeFile("tracked.bin", pattern(700));
     start();
     CClient client;
-    client.send(_requestPort, request(1, "tracked.bin"));
-    Bytes packet;
-    uint16_t port = 0;
-    for (uint16_t block = 1; block <= 2; ++block) {
-        ASSERT_TRUE(client.recv(packet, 2000, &port));
-        client.send(port, ack(block));
-    }
+    fetchTwoBlocks(client, "tracked.bin");
     EXPECT_TRUE(waitGone(client, 2000));
     stop();
     const size_t published = recorder->events().size();
@@ -517,13 +518,7 @@ TEST_F(TFTPServerTest, NobodyListeningMeansNoEventIsBuilt)
     ASSERT_FALSE(_controller->eventPublisher()->hasSubscribers());
     const int64_t before = osk::CAppEvent(0, osk::CAppEvent::control, "test", 0).sequence();
     CClient client;
-    client.send(_requestPort, request(1, "quiet.bin"));
-    Bytes packet;
-    uint16_t port = 0;
-    for (uint16_t block = 1; block <= 2; ++block) {
-        ASSERT_TRUE(client.recv(packet, 2000, &port));
-        client.send(port, ack(block));
-    }
+    fetchTwoBlocks(client, "quiet.bin");
     EXPECT_TRUE(waitGone(client, 2000));
     // Sequence numbers are drawn by every event built: none was.
     EXPECT_EQ(before + 1, osk::CAppEvent(0, osk::CAppEvent::control, "test", 0).sequence());
