@@ -148,16 +148,13 @@ public:
         if (!login) return 0;
         // A one-shot timer is gone once it fired.
         login->timer(-1);
-        if (login->stage() == CRConsolePendingLogin::Stage::exchanging) {
+        if (login->stage() == CRConsolePendingLogin::Stage::exchanging)
             _recordAndLogException(CRConsolePendingLogin::timedOut());
-        }
         _unwatch(*login);
         return 0;
     }
 
     CRConsoleHandlerSet& handlers() { return _handlers; }
-    // Connections in the login exchange or waiting for a failure's answer.
-    size_t pendingLogins() const { return _pending.size(); }
     // The bound endpoints, in the order they were opened.
     const std::vector<osk::CEndpoint>& endpoints() const { return _endpoints; }
 
