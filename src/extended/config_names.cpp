@@ -106,7 +106,7 @@ const CConfigKey kFrameworkKeys[] = {
      "int - The most connections that may be in the login exchange (or waiting for a failed login's answer) at once; a new connection beyond it closes the oldest of them. The default is 16.",
      "16", CConfigKey::atOnce},
     {"rconsole.login_timeout",
-     "duration - The time a new console connection has for the whole login exchange before it is closed. The default is 15s.",
+     "string - The time a new console connection has for the whole login exchange before it is closed, as a duration such as '15s' or '500ms'. The default is 15s.",
      "15s", CConfigKey::atOnce},
     {"udp_publisher.subscribers.file",
      "string - A list of subscribers to receive event notifications over udp.",
