@@ -65,7 +65,7 @@ inline const char* const kWatchFailed =
 //
 // Handler is constructed with (CMasterController*, int handle,
 // CIRConsoleMaster*), is an osk::CITask and has admission(),
-// releaseHandle() and the run() results loginRefused and sessionsFull of
+// releaseHandle() and the run() result loginRefused of
 // CRConsoleHandler.
 template <class Handler>
 class CRConsoleAcceptor : public osk::CCommandQueueTask<osk::CMTReactor>, public CIRConsoleMaster {

@@ -213,7 +213,7 @@ int CRConsoleHandler::_refuseFull()
         _recordAndLog(e);
     }
     onDisconnect();
-    return _refuse(sessionsFull);
+    return _refuse(consoleFull);
 }
 
 ACE_HANDLE CRConsoleHandler::releaseHandle()

@@ -41,7 +41,7 @@ public:
     // the acceptor to take back (releaseHandle) and answer the failure.
     static constexpr int loginRefused = 3;
     // run() result when the login succeeded but no more consoles are allowed.
-    static constexpr int sessionsFull = 6;
+    static constexpr int consoleFull = 6;
 
     // Takes over the accepted socket and fills the base command table.
     CRConsoleHandler(osk::CMasterController* controller, int handle, CIRConsoleMaster* master);
