@@ -286,12 +286,12 @@ TEST_F(ConsoleGuardTest, FailedLoginsAreAnsweredLaterAndLaterButTheRightPassword
     const double expected[] = {0.1, 0.2, 0.4, 0.8};
     for (int i = 0; i < 4; ++i) {
         EXPECT_GE(took[i], expected[i] - 0.02) << "failure " << i;
-        EXPECT_LT(took[i], expected[i] + 0.3) << "failure " << i;
+        EXPECT_LT(took[i], expected[i] + 0.5) << "failure " << i;
     }
     const auto start = Clock::now();
     auto console = admin("secret");
     ASSERT_NE(console, nullptr);
-    EXPECT_LT(secondsSince(start), 0.3);
+    EXPECT_LT(secondsSince(start), 0.5);
     // The burst is logged once when it starts and once with its count.
     EXPECT_EQ(controller.countContaining("Login failure from 127.0.0.1:"), 1u);
     acceptor->shutdown();
