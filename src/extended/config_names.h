@@ -69,6 +69,9 @@ public:
     static std::string forceCommitAfterSelect() { return "rconsole.force_commit_after_select"; }
     static std::string commitTimeOut() { return "rconsole.commit_time_out"; }
     static std::string maxSelectCount() { return "rconsole.max_select_count"; }
+    static std::string rconsoleMaxSessions() { return "rconsole.max_sessions"; }
+    static std::string rconsoleMaxPendingLogins() { return "rconsole.max_pending_logins"; }
+    static std::string rconsoleLoginTimeout() { return "rconsole.login_timeout"; }
     static std::string udpSubscribersFile() { return "udp_publisher.subscribers.file"; }
     static std::string udpMaxHistory() { return "udp_publisher.max_history"; }
     static std::string udpLatency() { return "udp_publisher.latency"; }

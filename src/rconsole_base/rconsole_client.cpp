@@ -17,6 +17,7 @@ const char* const kCannotConnect = "Cannot connect to the console at '%1'.";
 const char* const kLoginRefused = "The console at '%1' refused the login.";
 const char* const kConnectionLost = "The connection to the console at '%1' was lost.";
 const char* const kNoReply = "The console sent no complete reply.";
+const char* const kRefusalStart = "code=nak\nmessage=";
 
 osk::CException failure(const char* what, const std::string& peer, int err, const char* context)
 {
@@ -53,11 +54,21 @@ std::string CRConsoleClient::login(const std::string& password, bool encryption,
             throw failure(kLoginRefused, _peer, errno, "CRConsoleClient::login");
         _encryption = true;
     }
+    std::string greeting;
     try {
-        return _read(false);
+        greeting = _read(false);
     } catch (const osk::CException& e) {
         throw failure(kLoginRefused, _peer, e.err_code(), "CRConsoleClient::login");
     }
+    // A service with no room for another console answers the login with a
+    // refusal in place of the greeting.
+    if (greeting.compare(0, std::strlen(kRefusalStart), kRefusalStart) == 0) {
+        std::string reason = greeting.substr(std::strlen(kRefusalStart));
+        while (!reason.empty() && reason.back() == '\n') reason.pop_back();
+        throw osk::CException(osk::CMessage(kLoginRefused).pushs(_peer), osk::CMessage(reason),
+                              "CRConsoleClient::login", kModule, __FILE__, __LINE__, osk::CException::error, 0);
+    }
+    return greeting;
 }
 
 std::string CRConsoleClient::command(const std::vector<std::string>& lines)

@@ -27,7 +27,6 @@ const char* const kModule = "rconsole_base";
 
 // Texts of the console connection.
 const char* const kDefaultHeader = "Connected to this server.";
-const char* const kLoginFailure = "Login failure from %1.";
 const char* const kRegisterFailed =
     "Failed to register a descriptor with a remote console reactor while servicing peer %1.";
 const char* const kConnectFailed = "Failed to initialize a remote console connection while servicing peer %1.";
@@ -44,7 +43,6 @@ const char* const kEmptyTransmission =
 const char* const kSendFailed = "Failed to send to remote peer '%1'.";
 const char* const kNoPeer = "Cannot determine peer endpoint.";
 const char* const kOverriding = "Overriding an existing handler for remote console command '%1'.";
-const char* const kAuthorizeFailed = "Failed to authorize login.";
 const char* const kVersionRefused = "Failed to authorize login for peer on '%1' using login protocol version %2.";
 const char* const kMinimumVersion = "The minimum required version is %1.";
 const char* const kPasswordFailed = "Failed to change the password.";
@@ -52,6 +50,8 @@ const char* const kPasswordEmpty = "The new password is empty. Send it as 'admin
 const char* const kPasswordChanged = "Admin password change succeeded by user '%1' from %2.";
 const char* const kPasswordNotChanged = "Admin password change failed by user '%1' from %2.";
 const char* const kMemTrackSet = "Memory tracking set to '%1'.";
+const char* const kConsoleFull = "No more consoles can log in: %1 are logged in, the most allowed. Try again later.";
+const char* const kConsoleFullLogged = "Console login from %1 turned away: %2 consoles are logged in, the most allowed.";
 const char* const kUnknownLocale = "Cannot set locale '%1' for login session. The available locales are: %2.";
 const char* const kUnknownPeer = "<unknown peer>";
 const char* const kPrintLocale = "en_US";
@@ -73,13 +73,6 @@ const char* const kPasswordSeparator = "-";
 const osk::CConfigNames& keys() { return osk::CConfigNames::framework(); }
 
 bool isExitWord(const std::string& line) { return line == "exit" || line == "bye" || line == "quit"; }
-
-osk::CException authorizeFailure(int err)
-{
-    osk::CException e(osk::CMessage(kAuthorizeFailed), osk::CMessage(err ? std::strerror(err) : ""),
-                      "CRConsoleHandler::_authorize", kModule, __FILE__, __LINE__, osk::CException::error, err);
-    return e;
-}
 
 // The task names of a "tasks" argument; empty selects every task.
 std::set<std::string> taskSelection(const osk::CStringMap& args)
@@ -139,15 +132,17 @@ int CRConsoleHandler::_init()
     _sessionLocale = controller()->msgStore().defLocale();
     if (!_initPasswordCipher()) return _refuse(1);
     try {
-        const std::string encryption = osk::CConfigNames::rconsoleEncryption();
-        _encryption = controller()->config()->get_bool(encryption, keys().defaults().get_bool(encryption, true));
+        // The acceptor decided on the exchange; a configuration changed since
+        // must not let this connection skip the check.
+        _encryption = _admission.encryption;
         osk::CHexStore challenge(CRConsoleLogin::blockLength);
         osk::CHexStore response(CRConsoleLogin::blockLength);
         if (!_authorized(challenge, response)) {
+            // The acceptor answers the failure after its delay and logs it.
             onDisconnect();
-            _log(osk::CException::audit, osk::CMessage(kLoginFailure, kModule).pushs(_peerText));
-            return _refuse(3);
+            return loginRefused;
         }
+        if (_admission.sessionsFull) return _refuseFull();
         if (reactor()->register_handler(_stream.get_handle(), this,
                                         ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL) != 0) {
             const int err = errno;
@@ -204,6 +199,28 @@ int CRConsoleHandler::_refuse(int code)
 {
     _stream.close();
     return code;
+}
+
+int CRConsoleHandler::_refuseFull()
+{
+    _log(osk::CException::warning,
+         osk::CMessage(kConsoleFullLogged, kModule).pushs(_peerText).push(uint64_t(_admission.sessionsFull)));
+    CTextCommand refusal(CTextCommand::nak);
+    refusal.errorMsg(osk::CMessage(kConsoleFull, kModule).push(uint64_t(_admission.sessionsFull)).formatted());
+    try {
+        reply(refusal, true);
+    } catch (const osk::CException& e) {
+        _recordAndLog(e);
+    }
+    onDisconnect();
+    return _refuse(consoleFull);
+}
+
+ACE_HANDLE CRConsoleHandler::releaseHandle()
+{
+    const ACE_HANDLE handle = _stream.get_handle();
+    _stream.set_handle(ACE_INVALID_HANDLE);
+    return handle;
 }
 
 void CRConsoleHandler::_removeFromReactor()
@@ -477,15 +494,9 @@ bool CRConsoleHandler::_authorized(osk::CHexStore& challenge, osk::CHexStore& re
 {
     if (!_encryption) return true;
 
-    rconsole_auth_protocol sent;
-    CRConsoleLogin::makeChallenge(sent);
+    const rconsole_auth_protocol& sent = _admission.challenge;
     challenge.set(&sent, sizeof(sent));
-    if (_sendClear(&sent, sizeof(sent)) < 0) throw authorizeFailure(errno);
-
-    rconsole_auth_protocol received;
-    const ACE_Time_Value limit(loginReadSeconds);
-    if (CRConsoleWire::recvExactly(_stream, &received, sizeof(received), &limit) < 0)
-        throw authorizeFailure(errno);
+    rconsole_auth_protocol received = _admission.response;
     response.set(&received, sizeof(received));
     received.reserved[0] = 0;
 

@@ -8,6 +8,7 @@
 
 #include "ace_ext/general_reactor_types.h"
 #include "extended/command_queue_task.h"
+#include "rconsole_base/rconsole_admission.h"
 #include "rconsole_base/rconsole_command_reader.h"
 #include "rconsole_base/text_command.h"
 #include "security/blowfish.h"
@@ -21,7 +22,8 @@ class CIRConsoleMaster;
 struct rconsole_auth_protocol;
 
 // One administrative console connection: a task with one thread and its own
-// reactor. _init() runs the login while the acceptor waits; _daemon() greets
+// reactor. The acceptor has already exchanged the login blocks with the
+// peer; _init() checks them (no network wait) and _daemon() greets
 // the console and then reads command sets, dispatches each to the function
 // registered for its command word and writes the replies. After the login
 // everything travels enciphered unless console encryption is off.
@@ -35,12 +37,21 @@ public:
     static const char* const taskName;
     // Largest read of one input event.
     static constexpr size_t readSize = 16384;
-    // Seconds each read of the login response may take.
-    static constexpr int loginReadSeconds = 15;
+    // run() result when the login failed. The socket is then left open for
+    // the acceptor to take back (releaseHandle) and answer the failure.
+    static constexpr int loginRefused = 3;
+    // run() result when the login succeeded but no more consoles are allowed.
+    static constexpr int consoleFull = 6;
 
     // Takes over the accepted socket and fills the base command table.
     CRConsoleHandler(osk::CMasterController* controller, int handle, CIRConsoleMaster* master);
     ~CRConsoleHandler() override;
+
+    // The login exchange and the room for consoles; set before run().
+    void admission(const CRConsoleAdmission& admission) { _admission = admission; }
+    // Gives the socket back to the caller after a failed run(); the handler
+    // no longer closes it.
+    ACE_HANDLE releaseHandle();
 
     // Reactor upcall on the handler's thread when the socket is readable.
     int handle_input(ACE_HANDLE handle) override;
@@ -73,8 +84,8 @@ public:
 protected:
     // Throws the security exception unless the session is an administrator.
     virtual void _throwIfNotAdmin() const = 0;
-    // The administrator login. challenge and response receive the 1024
-    // bytes sent and received.
+    // The administrator login over the exchange of the admission.
+    // challenge and response receive the 1024 bytes sent and received.
     virtual bool _authorized(osk::CHexStore& challenge, osk::CHexStore& response);
     virtual bool onConnect() = 0;
     virtual bool onDisconnect() = 0;
@@ -130,7 +141,10 @@ private:
     void _leave();
     // Closes the socket after the failed start-up step and returns code.
     int _refuse(int code);
+    // Tells a console that logged in that there is no room and closes.
+    int _refuseFull();
 
+    CRConsoleAdmission _admission;
     std::string _pendingReply;
     CRConsoleCommandReader _input;
     mutable osk::CBlowfish _passwordCipher;

@@ -323,6 +323,95 @@ def test_bad_command_input(d):
     fresh.close()
 
 
+class Trickler(threading.Thread):
+    """A peer that reads the challenge and then sends one byte a second."""
+
+    def __init__(self, port):
+        super().__init__(daemon=True)
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+        self.closed_after = None
+        self.start()
+
+    def run(self):
+        started = time.monotonic()
+        try:
+            self.sock.settimeout(1.0)
+            while time.monotonic() - started < 30:
+                try:
+                    if self.sock.recv(4096) == b"":
+                        break
+                except socket.timeout:
+                    pass
+                self.sock.sendall(b"x")
+        except OSError:
+            pass
+        self.closed_after = time.monotonic() - started
+
+
+def wrong_login(port):
+    """Answers the challenge with a block no password produces; returns the
+    seconds from the answer to the close, or None when something else came."""
+    c = Raw(port, greet=False)
+    try:
+        c.read_until(lambda b: len(b) >= 1024)
+        block = bytearray(1024)
+        block[254] = 1
+        block[256:] = bytes(random.getrandbits(8) for _ in range(768))
+        sent = time.monotonic()
+        c.send(bytes(block))
+        return time.monotonic() - sent if c.closed(10) else None
+    finally:
+        c.close()
+
+
+def test_guarded_login(d):
+    # 50 connections that never log in and one that sends a byte a second:
+    # no thread each, and the administrator is still let in at once.
+    idle = []
+    for _ in range(50):
+        s = socket.create_connection(("127.0.0.1", d.port), timeout=10)
+        s.recv(1)   # accepted: the challenge is coming (keeps within the listen backlog)
+        idle.append(s)
+    trickler = Trickler(d.port)
+    time.sleep(0.5)
+    check(d.threads() <= d.base + 2, "guard: unfinished logins hold no thread each",
+          "%d -> %d" % (d.base, d.threads()))
+    started = time.monotonic()
+    code, out, err = console(d, "-c", "info")
+    took = time.monotonic() - started
+    print("guard: administrator login beside 50 idle peers and a trickling one took %.2f s" % took)
+    check(code == 0 and re.search(r"^name=", out, re.M) and took < 2.0,
+          "guard: with 50 idle peers and a trickling one, the administrator logs in within 2 s",
+          "%d %.2f s %r" % (code, took, err))
+    trickler.join(20)
+    check(trickler.closed_after is not None and 13 < trickler.closed_after < 17,
+          "guard: the trickling peer is cut at the login deadline (15 s in all)", repr(trickler.closed_after))
+    for s in idle:
+        s.close()
+
+    # 50 wrong passwords from this address, ten at a time (the daemon keeps
+    # 16 unfinished logins), each answered only after its delay.
+    answered = []
+    for _ in range(5):
+        batch = []
+        threads = [threading.Thread(target=lambda: batch.append(wrong_login(d.port))) for _ in range(10)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join(30)
+        answered += batch
+    check(len(answered) == 50 and all(a is not None and a >= 0.09 for a in answered)
+          and max(answered) < 3.5,
+          "guard: 50 wrong passwords, each closed after a delay of 0.1 s to at most 3 s",
+          repr(sorted(a for a in answered if a is not None)[::10]))
+    started = time.monotonic()
+    code, out, err = console(d, "-c", "info")
+    took = time.monotonic() - started
+    print("guard: administrator login after 50 failures took %.2f s" % took)
+    check(code == 0 and took < 2.0, "guard: after 50 failures the right password logs in within 2 s",
+          "%d %.2f s %r" % (code, took, err))
+
+
 def test_many_consoles(d):
     check(d.back_to_base(), "load: no console left over before the load",  "%d -> %d" % (d.base, d.threads()))
     before = d.base
@@ -458,6 +547,12 @@ def main():
             test_many_consoles(clear)
         finally:
             clear.stop("clear daemon stops cleanly")
+
+        guarded = Daemon("guarded").start()
+        try:
+            test_guarded_login(guarded)
+        finally:
+            guarded.stop("guarded daemon stops cleanly")
 
         enciphered = Daemon("enciphered").start()
         try:

@@ -281,7 +281,7 @@ TEST_F(ConfigTest, LockedPointerSerialisesCallsFromThreads)
 TEST(ConfigNamesTest, RegistryKeysAndDescriptions)
 {
     const osk::CConfigNames names;
-    EXPECT_EQ(50u, names.size());
+    EXPECT_EQ(53u, names.size());
     EXPECT_EQ("rconsole.port", osk::CConfigNames::defaultRConsolePort());
     EXPECT_EQ("system.storage.path", osk::CConfigNames::storagePath());
     EXPECT_EQ("private_key.bin", osk::CConfigNames::defaultPrivateKeyFile());
@@ -291,6 +291,10 @@ TEST(ConfigNamesTest, RegistryKeysAndDescriptions)
               names.get_string("system.shared_key"));
     EXPECT_EQ(1u, names.count("system.shared_key"));
     EXPECT_EQ("int - The default port the remote console should listen on.", names.get_string("rconsole.port"));
+    // The console's limits, with their defaults.
+    EXPECT_EQ("64", names.defaults().get_string(osk::CConfigNames::rconsoleMaxSessions()));
+    EXPECT_EQ("16", names.defaults().get_string(osk::CConfigNames::rconsoleMaxPendingLogins()));
+    EXPECT_EQ("15s", names.defaults().get_string(osk::CConfigNames::rconsoleLoginTimeout()));
     // Every description starts with the value's type.
     for (const auto& entry : names) {
         const std::string type = entry.second.substr(0, entry.second.find(" - "));
