@@ -87,7 +87,8 @@ bool CConfig::read(const std::string& path)
     }
     clear();
     set(text);
-    _translate();
+    translate(*this);
+    _staged.clear();
     return true;
 }
 
@@ -122,7 +123,9 @@ bool CConfig::write(const std::string& path)
         return fail();
     const mode_t mode = replacing ? (original.st_mode & 07777) : kNewFileMode;
     if (::fchmod(file.get(), mode) != 0) return fail();
-    if (!CFileDescriptor::writeAll(file.get(), string()) || ::fsync(file.get()) != 0 || !file.close()) return fail();
+    CStringMap stored(*this);
+    stored.merge(_staged);
+    if (!CFileDescriptor::writeAll(file.get(), stored.string()) || ::fsync(file.get()) != 0 || !file.close()) return fail();
     if (::rename(temporary.c_str(), target.c_str()) != 0) return fail();
     return true;
 }
@@ -157,7 +160,7 @@ bool CConfig::applyUpdates(const std::string& directory)
             erase(key);
         }
     }
-    _translate();
+    translate(*this);
     return true;
 }
 
@@ -166,13 +169,13 @@ void CConfig::addTranslation(const std::string& legacyName, const std::string& c
     _translations[legacyName] = currentName;
 }
 
-void CConfig::_translate()
+void CConfig::translate(CStringMap& map) const
 {
     for (const auto& rename : _translations) {
-        if (!defined(rename.first) || rename.first == rename.second) continue;
-        const std::string value = get_string(rename.first, std::string());
-        erase(rename.first);
-        (*this)[rename.second] = value;
+        if (!map.defined(rename.first) || rename.first == rename.second) continue;
+        const std::string value = map.get_string(rename.first, std::string());
+        map.erase(rename.first);
+        map[rename.second] = value;
     }
 }
 

@@ -48,6 +48,17 @@ public:
     // Records that legacyName is now called currentName.
     void addTranslation(const std::string& legacyName, const std::string& currentName);
     const CStringMap& translations() const { return _translations; }
+    // Moves the value of every legacy key of map to its current name (as a
+    // read does with the file's keys).
+    void translate(CStringMap& map) const;
+
+    // A value that write() stores in the file while the entries keep their
+    // own: it takes effect when the file is read again (at the next start).
+    // read() forgets staged values; unstage(key) drops one (a change that
+    // takes effect at once replaces it).
+    void stage(const std::string& key, const std::string& value) { _staged[key] = value; }
+    void unstage(const std::string& key) { _staged.erase(key); }
+    const CStringMap& staged() const { return _staged; }
 
     const std::string& fqpn() const { return _fqpn; }
     void fqpn(const std::string& path) { _fqpn = path; }
@@ -57,13 +68,11 @@ public:
     void build(const std::string& text) { _build = text; }
 
 private:
-    // Moves the value of every legacy key to its current name.
-    void _translate();
-
     std::string _fqpn;
     std::string _version;
     std::string _build;
     CStringMap _translations;
+    CStringMap _staged;
 };
 
 // How tasks reach the shared configuration: each call holds its lock. The

@@ -51,6 +51,7 @@ const char* const kDefaultServerKeyUsed =
 const char* const kScanning = "Scanning for plugins in '%1'.";
 const char* const kFoundPlugins = "Found %1 available plugins.";
 const char* const kLoadFailed = "Failed to load plugin '%1' with error '%2'.";
+const char* const kNameHoldsPath = "Plugin name '%1' holds a path; plugins are loaded from '%2' only.";
 const char* const kNoCreator = "Failed to resolve creator for plugin '%1'.";
 const char* const kCreateFailed = "Failed to create plugin '%1'.";
 const char* const kAlreadyLoaded = "Plugin '%1' is already loaded.";
@@ -466,6 +467,12 @@ void CMasterController::loadPlugins(const CConfigPtr& configuration)
     const std::string named = configuration->get_string(
         CConfigNames::plugins(), CConfigNames::framework().defaults().get_string(CConfigNames::plugins()));
     for (const std::string& name : CStringUtil::split(named)) {
+        // Code is loaded from the plug-in directory only: a name that holds
+        // a path (a library anywhere on the machine) is refused.
+        if (name.find('/') != std::string::npos || name == "..") {
+            syslog(CException::error, CMessage(kNameHoldsPath, kModule).pushs(name).pushs(directory));
+            continue;
+        }
         // The file the name stands for; a name matching none is tried as
         // given so that the loader's own error tells what is wrong.
         std::string file = name;
@@ -475,8 +482,7 @@ void CMasterController::loadPlugins(const CConfigPtr& configuration)
                 break;
             }
         }
-        const std::string path = file.find('/') == std::string::npos ? directory + "/" + file : file;
-        CPlugin* plugin = _loadPlugin(name, path);
+        CPlugin* plugin = _loadPlugin(name, directory + "/" + file);
         if (!plugin) continue;
         const std::string pluginName = plugin->pluginName();
         const CPlugin::plugin_list_t loaded = findAllPlugins();

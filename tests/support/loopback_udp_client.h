@@ -13,14 +13,17 @@
 
 namespace test_support {
 
-// A raw UDP peer bound to an ephemeral port on 127.0.0.1: the tests speak
-// TFTP through it byte by byte, including what no real client would send.
+// A raw UDP peer bound to an ephemeral port on 127.0.0.1 (or another
+// loopback address, to play a second client machine): the tests speak TFTP
+// through it byte by byte, including what no real client would send. It
+// always sends to 127.0.0.1.
 class LoopbackUDPClient {
 public:
-    LoopbackUDPClient()
+    explicit LoopbackUDPClient(const char* source = "127.0.0.1")
     {
         _fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in local = _loopback(0);
+        ::inet_pton(AF_INET, source, &local.sin_addr);
         ::bind(_fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
     }
     ~LoopbackUDPClient() { ::close(_fd); }

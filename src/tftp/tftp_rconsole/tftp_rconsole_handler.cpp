@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <set>
@@ -20,6 +21,7 @@
 #include "tftp/tftp_base/tftp_eval.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_server/tftp_config_names.h"
+#include "tftp/tftp_server/tftp_config_validator.h"
 
 namespace {
 const char* const kModule = "tftp_rconsole";
@@ -71,9 +73,11 @@ const char* const kFormat = "format";
 const char* const kLocale = "locale";
 
 // Keys that a console may not set: the password has its own command, the
-// process's root and identity are fixed at start.
+// process's root and identity are fixed at start, and the directory code is
+// loaded from is the machine's operator's choice alone.
 const std::string kNotRemote[] = {CTFTPConfigNames::rconsolePassword(), CTFTPConfigNames::chrootPath(),
-                                  CTFTPConfigNames::privGid(), CTFTPConfigNames::privUid()};
+                                  CTFTPConfigNames::privGid(), CTFTPConfigNames::privUid(),
+                                  CTFTPConfigNames::pluginsPath()};
 
 CTFTPRConsoleHandler* self(CRConsoleHandler* handler) { return static_cast<CTFTPRConsoleHandler*>(handler); }
 
@@ -88,11 +92,6 @@ std::string joined(const std::vector<std::string>& names)
     return text;
 }
 
-std::string whyText(const osk::CException& e)
-{
-    const std::string why = e.whyMsg().formatted();
-    return why.empty() ? e.whatMsg().formatted() : why;
-}
 } // namespace
 
 CTFTPRConsoleHandler::CTFTPRConsoleHandler(osk::CMasterController* controller, int handle,
@@ -248,36 +247,43 @@ void CTFTPRConsoleHandler::handleGetProperties(CRConsoleHandler* handler, osk::C
 
 std::string CTFTPRConsoleHandler::_checkProperties(const osk::CStringMap& changes) const
 {
-    CTFTPEval evaluator(controller());
-    const auto root = changes.find(CTFTPConfigNames::virtualRoot());
-    if (root != changes.end()) {
-        const std::string& value = root->second;
-        if (!osk::CExpression::isLiteral(value)) {
-            try {
-                evaluator.parse(value);
-            } catch (const osk::CException& e) {
-                return kVirtualRootError + whyText(e);
-            }
-        } else {
-            struct stat info {};
-            if (::stat(value.c_str(), &info) != 0) return kCannotVerifyRoot + std::string(std::strerror(errno));
-            if (!S_ISDIR(info.st_mode)) return kRootNotDirStart + value + kRootNotDirEnd;
-        }
-    }
-    const std::pair<std::string, const char*> rules[] = {
+    // The texts that lead a refusal of the service's rules.
+    const std::pair<std::string, const char*> leads[] = {
+        {CTFTPConfigNames::virtualRoot(), kVirtualRootError},
         {CTFTPConfigNames::allowOverwrite(), kOverwritePolicyError},
         {CTFTPConfigNames::allowAccess(), kAccessPolicyError},
     };
-    for (const auto& rule : rules) {
-        const auto found = changes.find(rule.first);
-        if (found == changes.end() || osk::CExpression::isLiteral(found->second)) continue;
+    const CTFTPEval evaluator(controller());
+    const CTFTPConfigValidator validator(tftpController()->tftpConfigNames(), evaluator);
+    for (const auto& change : changes) {
         try {
-            evaluator.parse(found->second);
+            validator.check(change.first, change.second);
         } catch (const osk::CException& e) {
-            return rule.second + whyText(e);
+            std::string lead;
+            for (const auto& entry : leads)
+                if (entry.first == change.first) lead = entry.second;
+            return lead + e.printableError(&controller()->msgStore(), _locale());
         }
     }
+    // The root must be there now; a start checks only its form, since it
+    // may run before the process changes its root.
+    const auto root = changes.find(CTFTPConfigNames::virtualRoot());
+    if (root != changes.end() && osk::CExpression::isLiteral(root->second)) {
+        const std::string& path = root->second;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) return kCannotVerifyRoot + std::string(std::strerror(errno));
+        if (!S_ISDIR(info.st_mode)) return kRootNotDirStart + path + kRootNotDirEnd;
+    }
     return std::string();
+}
+
+bool CTFTPRConsoleHandler::_waitsForRestart(const std::string& key, const std::string& value)
+{
+    // A console that turns encryption off must not lose its own cipher (nor
+    // hand the next login a clear channel) before the operator restarts.
+    if (key != CTFTPConfigNames::rconsoleEncryption()) return false;
+    const osk::CStringMap change(key + "=" + value);
+    return !change.get_bool(key, true);
 }
 
 void CTFTPRConsoleHandler::handleSetProperties(CRConsoleHandler* handler, osk::CStringMap& args)
@@ -285,29 +291,41 @@ void CTFTPRConsoleHandler::handleSetProperties(CRConsoleHandler* handler, osk::C
     CTFTPRConsoleHandler* me = self(handler);
     try {
         me->_throwIfNotAdmin();
+        CITFTPController* tftp = me->tftpController();
+        osk::CConfigPtr config = tftp->config();
         osk::CStringMap changes = args;
         changes.erase(kSetProperties);
         changes.erase("code");
+        // A legacy name is checked and stored as the key it stands for.
+        config->translate(changes);
         for (const std::string& key : kNotRemote) changes.erase(key);
+        tftp->tftpConfigNames().validate(changes);
 
         const std::string refusal = me->_checkProperties(changes);
         if (!refusal.empty()) {
             me->_nak(refusal);
             return;
         }
-        CITFTPController* tftp = me->tftpController();
         const auto paths = changes.find(CTFTPConfigNames::pathCreation());
         if (paths != changes.end()) {
             const osk::CStringMap change(CTFTPConfigNames::pathCreation() + "=" + paths->second);
             const bool create = osk::CConfigValues(change, tftp->tftpConfigNames()).flag(paths->first);
             for (const auto& entry : tftp->fdManagers()) entry.second->setPathCreation(create);
         }
-        osk::CConfigPtr config = tftp->config();
+        std::vector<std::string> waiting = tftp->tftpConfigNames().restartKeys(changes);
         {
             // The change and the file written from it are one step for
             // every other user of the configuration.
             osk::CConfigGuard guard(config);
-            config->merge(changes);
+            for (const auto& change : changes) {
+                if (_waitsForRestart(change.first, change.second)) {
+                    config->stage(change.first, change.second);
+                    waiting.push_back(change.first);
+                    continue;
+                }
+                config->unstage(change.first);
+                (*config)[change.first] = change.second;
+            }
             if (!config->write(std::string())) {
                 const int err = errno;
                 tftp->syslog(osk::CException::error,
@@ -318,9 +336,10 @@ void CTFTPRConsoleHandler::handleSetProperties(CRConsoleHandler* handler, osk::C
         }
         tftp->refreshLog();
         CTextCommand answer(CTextCommand::ack);
-        const std::string waiting = joined(tftp->tftpConfigNames().restartKeys(changes));
+        std::sort(waiting.begin(), waiting.end());
+        waiting.erase(std::unique(waiting.begin(), waiting.end()), waiting.end());
         if (!waiting.empty()) {
-            const osk::CMessage notice = osk::CMessage(kStoredForRestart, kModule).pushs(waiting);
+            const osk::CMessage notice = osk::CMessage(kStoredForRestart, kModule).pushs(joined(waiting));
             answer.warningMsg(notice.formatted());
             tftp->syslog(osk::CException::warning, notice);
         }

@@ -85,9 +85,15 @@ private:
     void _nakMinimal(const osk::CException& e);
     void _nak(const std::string& message);
     void _subscription(osk::CStringMap& args, bool subscribe);
-    // The checks of set_properties; an empty text when the change may be
-    // stored, otherwise the nak message.
+    // The checks of set_properties: every value by its key's rule (as the
+    // service's start checks them), then a literal virtual root against the
+    // file system. An empty text when the change may be stored, otherwise
+    // the nak message, which names the key.
     std::string _checkProperties(const osk::CStringMap& changes) const;
+    // True for a change that is stored in the file but left out of the
+    // running configuration until a restart (turning console encryption
+    // off).
+    static bool _waitsForRestart(const std::string& key, const std::string& value);
     void _stopWatching();
 
     osk::CUserAccessToken _token;

@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include "extended/config.h"
+#include "extended/config_values.h"
 #include "extended/exception.h"
 #include "standard/guard.h"
 #include "standard/hex_store.h"
@@ -21,6 +23,10 @@ const char* const kInvalidOpcodeLog = "Refusing connection request from %1; opco
 const char* const kPaused = "Ignoring new transfer request while engine paused.";
 const char* const kLimitReached =
     "The administrative limit of %1 connections has been reached. Refusing new connection from %2.";
+const char* const kClientBusy = "Too many transfers from this address; try again later.";
+const char* const kClientLimitReached =
+    "The address %1 already runs %2 transfers, its limit (tftp.max_connections_per_client). Refusing new "
+    "connection from %3.";
 const char* const kMalformed = "Malformed packet.";
 const char* const kMalformedLog = "Refusing connection from %1; the packet is malformed.";
 
@@ -81,15 +87,33 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
         _controller->syslog(osk::CException::info, osk::CMessage(kPaused, kModule));
         return;
     }
-    const std::string key = CTFTPConfigNames::maxConnections();
-    const long maxConnections =
-        _controller->config()->get_long(key, CTFTPConfigNames::service().defaults().get_long(key, 0L));
+    long maxConnections = 0;
+    long perClient = 0;
+    {
+        const osk::CConfigPtr config = _controller->config();
+        osk::CConfigGuard guard(config);
+        const osk::CConfigValues values(*config, CTFTPConfigNames::service());
+        maxConnections = values.slong(CTFTPConfigNames::maxConnections());
+        perClient = values.slong(CTFTPConfigNames::maxConnectionsPerClient());
+    }
     // A request from a client that has a transfer replaces or repeats it:
-    // it never adds to the count.
-    if (maxConnections != 0 && static_cast<long>(_server->streamCount()) >= maxConnections &&
-        !_server->hasTransfer(from)) {
+    // it never adds to a count.
+    const bool adds = !_server->hasTransfer(from);
+    if (adds && maxConnections > 0 && static_cast<long>(_server->streamCount()) >= maxConnections) {
         _controller->syslog(osk::CException::info,
                             osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client));
+        return;
+    }
+    // One address (a NAT, a relay, a runaway device) gets its share and no
+    // more. Unlike the global limit this is answered: the client learns at
+    // once that it should come back later, instead of timing out.
+    const size_t running = _server->transfersFrom(from.ip_address());
+    if (adds && perClient > 0 && static_cast<long>(running) >= perClient) {
+        _server->tftpio()->sendError(sock, from, CTFTPErrorCode::undefined, kClientBusy);
+        _controller->syslog(osk::CException::info, osk::CMessage(kClientLimitReached, kModule)
+                                                       .pushs(from.ip_address().string())
+                                                       .push(running)
+                                                       .pushs(client));
         return;
     }
     CConnReq req;

@@ -1,77 +1,92 @@
 #include "tftp/tftp_server/tftp_config_names.h"
 
+#include <cstdint>
+
 #include "extended/config.h"
 
 namespace {
+
+// Bounds of the engine's values: a timer shorter than a millisecond spins
+// the engine, RFC 2349 allows at most 255 s, and RFC 2348 block sizes end at
+// 65464 bytes.
+constexpr int64_t kMinTimeoutUsec = 1000;
+constexpr int64_t kMaxTimeoutUsec = 255000000;
+constexpr int64_t kMaxBlocksize = 65464;
 
 // The TFTP keys in registration order: name, the description consoles show,
 // default, when a change takes effect.
 const osk::CConfigKey kTFTPKeys[] = {
     {"tftp.virtual_root", "string/expression - The virtual root directory.",
-     nullptr, osk::CConfigKey::afterRestart},
+     nullptr, osk::CConfigKey::afterRestart, osk::CConfigRule::root()},
     {"tftp.virtual_root.enforce", "boolean - Deprecated; vroot is always enforced.",
-     nullptr, osk::CConfigKey::atOnce},
+     nullptr, osk::CConfigKey::atOnce, osk::CConfigRule::text()},
     {"tftp.preprocessor", "string/expression - Expressions for modifying client requests at runtime.",
-     "", osk::CConfigKey::afterRestart},
+     "", osk::CConfigKey::afterRestart, osk::CConfigRule::evaluated()},
     {"tftp.transfer_port", "int - The port on which to multiplex tftp file transfers.",
-     "0", osk::CConfigKey::afterRestart},
+     "0", osk::CConfigKey::afterRestart, osk::CConfigRule::range(0, 65535)},
     {"tftp.overwrite.allow", "boolean/expression- Whether or not an upload may overwite an existing file.",
-     "false", osk::CConfigKey::afterRestart},
+     "false", osk::CConfigKey::afterRestart, osk::CConfigRule::rule()},
     {"tftp.access.allow", "boolean/expression - Whether or not a given client is allowed access to this service.",
-     "false", osk::CConfigKey::afterRestart},
+     "false", osk::CConfigKey::afterRestart, osk::CConfigRule::rule()},
     {"tftp.upload.delete_partial", "boolean - Whether or not to delete partial files after a failed upload.",
-     "true", osk::CConfigKey::afterRestart},
+     "true", osk::CConfigKey::afterRestart, osk::CConfigRule::boolean()},
     {"tftp.fdm.allow_non_rooted_vfs",
      "boolean - When true, virtual file systems can be referenced without a leading '/' character.",
-     "false", osk::CConfigKey::afterRestart},
+     "false", osk::CConfigKey::afterRestart, osk::CConfigRule::boolean()},
     {"tftp.max_connections", "int - The maximum number of simultaneous connections this server should accept.",
-     "0", osk::CConfigKey::atOnce},
+     "0", osk::CConfigKey::atOnce, osk::CConfigRule::range(0, INT32_MAX)},
+    // One public address may front many devices (a NAT, a relay agent): a
+    // site's devices booting together after an outage must fit, a single
+    // runaway source must not take the whole open-file limit.
+    {"tftp.max_connections_per_client",
+     "int - The maximum number of simultaneous transfers one client address may run; 0 means no limit. The default is 1000.",
+     "1000", osk::CConfigKey::atOnce, osk::CConfigRule::range(0, INT32_MAX)},
     {"system.limits.max_open_files", "int - The maximum number of files that may be open at one time.",
-     "20000", osk::CConfigKey::afterRestart},
+     "20000", osk::CConfigKey::afterRestart, osk::CConfigRule::range(1, INT32_MAX)},
     {"tftp.timeout", "int - The default timeout to use when transferring files.",
-     "3s", osk::CConfigKey::afterRestart},
+     "3s", osk::CConfigKey::afterRestart, osk::CConfigRule::usec(kMinTimeoutUsec, kMaxTimeoutUsec)},
     {"tftp.min_timeout", "int - The minimum timeout a client is allowed to negotiate.",
-     "1s", osk::CConfigKey::afterRestart},
+     "1s", osk::CConfigKey::afterRestart, osk::CConfigRule::usec(kMinTimeoutUsec, kMaxTimeoutUsec)},
     {"tftp.max_timeout", "int - The maximum timeout a client is allowed to negotiate.",
-     "255s", osk::CConfigKey::afterRestart},
+     "255s", osk::CConfigKey::afterRestart, osk::CConfigRule::usec(kMinTimeoutUsec, kMaxTimeoutUsec)},
     {"tftp.min_blocksize", "int - The minimum block size a client is allowed to negotiate.",
-     "1", osk::CConfigKey::afterRestart},
+     "1", osk::CConfigKey::afterRestart, osk::CConfigRule::range(1, kMaxBlocksize)},
     {"tftp.max_blocksize", "int - The maximum block size a client is allowed to negotiate.",
-     "8192", osk::CConfigKey::afterRestart},
+     "8192", osk::CConfigKey::afterRestart, osk::CConfigRule::range(8, kMaxBlocksize)},
     {"tftp.max_retransmits", "int - The maximum number of retransmits before aborting a transfer.",
-     "5", osk::CConfigKey::afterRestart},
+     "5", osk::CConfigKey::afterRestart, osk::CConfigRule::range(0, 1000)},
     {"tftp.allow_timeout_option", "boolean - Whether or not a client is allowed to negotiate for a timeout value.",
-     "true", osk::CConfigKey::afterRestart},
+     "true", osk::CConfigKey::afterRestart, osk::CConfigRule::boolean()},
     {"tftp.allow_blocksize_option",
      "boolean - Whether or not a client is allowed to negotiate for a block size value.",
-     "true", osk::CConfigKey::afterRestart},
+     "true", osk::CConfigKey::afterRestart, osk::CConfigRule::boolean()},
     {"tftp.allow_tsize_option",
      "boolean - Whether or not a client is allowed to receive the file size before starting a download.",
-     "true", osk::CConfigKey::afterRestart},
+     "true", osk::CConfigKey::afterRestart, osk::CConfigRule::boolean()},
     {"tftp.upload.create_paths",
      "boolean - Whether or not the server will create any needed paths in order to accept an upload.",
-     "false", osk::CConfigKey::atOnce},
+     "false", osk::CConfigKey::atOnce, osk::CConfigRule::boolean()},
     {"tftp.massage_filenames", "boolean - Whether or not the server should check for suspicious-looking file names.",
-     "true", osk::CConfigKey::afterRestart},
+     "true", osk::CConfigKey::afterRestart, osk::CConfigRule::boolean()},
     {"tftp.upload.permissions", "int - The permissions to be set for an uploaded file.",
-     "432", osk::CConfigKey::afterRestart},
+     "432", osk::CConfigKey::afterRestart, osk::CConfigRule::range(0, 0777)},
     {"tftp.engine.listen_on", "string - A list of endpoints the daemon should listen on.",
-     "", osk::CConfigKey::afterRestart},
+     "", osk::CConfigKey::afterRestart, osk::CConfigRule::text()},
     {"tftp.engine.port", "int - The default daemon port to use if one is not specified.",
-     "69", osk::CConfigKey::afterRestart},
+     "69", osk::CConfigKey::afterRestart, osk::CConfigRule::range(0, 65535)},
     {"provisioner.account.name",
      "string - An expression that produces an account name for use by the provisioner.",
-     nullptr, osk::CConfigKey::afterRestart},
+     nullptr, osk::CConfigKey::afterRestart, osk::CConfigRule::text()},
     {"tftp.fdm.db.docsis_defs", "string - An alternate directory for locating docsis definition files.",
-     nullptr, osk::CConfigKey::afterRestart},
+     nullptr, osk::CConfigKey::afterRestart, osk::CConfigRule::text()},
     {"tftp.fdm.db.templates", "string - An alternate directory for locating template files.",
-     nullptr, osk::CConfigKey::afterRestart},
+     nullptr, osk::CConfigKey::afterRestart, osk::CConfigRule::text()},
     {"tftp.fdm.db.vfs_names", "string - A list of virtual filesystem names for the docsis fd manager.",
-     nullptr, osk::CConfigKey::afterRestart},
+     nullptr, osk::CConfigKey::afterRestart, osk::CConfigRule::text()},
     // Read by the controller before it loads the plug-ins.
     {"system.plugins.path",
      "string - The directory the plugins are loaded from. The default is the directory of the service's own library.",
-     nullptr, osk::CConfigKey::afterRestart},
+     nullptr, osk::CConfigKey::afterRestart, osk::CConfigRule::text()},
 };
 
 struct LegacyName {

@@ -41,6 +41,7 @@ public:
     static std::string deletePartialUploads() { return "tftp.upload.delete_partial"; }
     static std::string allowNonRootedVFS() { return "tftp.fdm.allow_non_rooted_vfs"; }
     static std::string maxConnections() { return "tftp.max_connections"; }
+    static std::string maxConnectionsPerClient() { return "tftp.max_connections_per_client"; }
     static std::string maxOpenFiles() { return "system.limits.max_open_files"; }
     static std::string tftpTimeout() { return "tftp.timeout"; }
     static std::string mintftpTimeout() { return "tftp.min_timeout"; }

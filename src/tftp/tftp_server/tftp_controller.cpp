@@ -18,6 +18,7 @@
 #include "extended/library_info.h"
 #include "standard/guard.h"
 #include "standard/string_util.h"
+#include "tftp/tftp_server/tftp_config_validator.h"
 #include "tftp/tftp_server/tftp_io.h"
 #include "tftp/tftp_server/tftp_server.h"
 
@@ -115,6 +116,12 @@ void CTFTPController::init(bool serve)
         _config->mergeUpdates(varDir());
     else
         _config->applyUpdates(varDir());
+    {
+        // A value the service cannot use stops the start here, naming its
+        // key, before any part reads it.
+        osk::CConfigGuard guard(_config);
+        CTFTPConfigValidator(_configNames, _eval).checkAll(*_config);
+    }
     _readLogLevels();
     {
         osk::CConfigGuard guard(_config);

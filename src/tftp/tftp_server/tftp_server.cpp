@@ -445,6 +445,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
     _connections[req.src()] = CConnection{state, req};
     state->activityTime = osk::CTimeval::now();
     ++_active;
+    ++_activeByAddress[state->srcEndpoint.ip_address()];
     _log(osk::CException::debug, msg(kStarting)
                      .pushs(client)
                      .pushs(_operation(*state))
@@ -456,6 +457,12 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
     _queue.push(state);
     _serviceSafely(*state);
     _queue.update(*state);
+}
+
+size_t CTFTPServer::transfersFrom(const osk::CIPAddress& address) const
+{
+    const auto found = _activeByAddress.find(address);
+    return found == _activeByAddress.end() ? 0 : found->second;
 }
 
 void CTFTPServer::_answerRepeatedRequest(CState& state)
@@ -609,6 +616,8 @@ void CTFTPServer::_release(CState& state)
     if (entry != _connections.end() && entry->second.state.get() == &state) _connections.erase(entry);
     if (_queue.remove(state)) {
         --_active;
+        const auto address = _activeByAddress.find(state.srcEndpoint.ip_address());
+        if (address != _activeByAddress.end() && --address->second == 0) _activeByAddress.erase(address);
         // The client may repeat its last packets for as long as it would
         // retransmit them.
         const int64_t linger = static_cast<int64_t>(state.timeout_usec) *

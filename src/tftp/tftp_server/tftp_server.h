@@ -120,6 +120,9 @@ public:
     // Datagrams on the transfer socket that belonged to no transfer's
     // progress and were dropped (engine lock held by the caller).
     uint64_t ignoredPackets() const { return _ignoredPackets; }
+    // Number of active transfers of one client address, whatever its ports
+    // (engine lock held).
+    size_t transfersFrom(const osk::CIPAddress& address) const;
     // True when the client has a running transfer (engine lock held).
     bool hasTransfer(const osk::CEndpoint& client) const { return _connections.count(client) != 0; }
     const CTFTPServerConfig& serverConfig() const { return _config; }
@@ -196,6 +199,8 @@ private:
     std::map<osk::CEndpoint, CConnection> _connections;
     CStateQueue _queue;
     size_t _active = 0;
+    // The active count of every client address that has a transfer.
+    std::map<osk::CIPAddress, size_t> _activeByAddress;
     CFinishedTransfers _finished;
     uint64_t _ignoredPackets = 0;
 

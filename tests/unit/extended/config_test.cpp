@@ -264,6 +264,42 @@ TEST_F(ConfigTest, LegacyNamesAreTranslatedOnReadAndMerge)
     EXPECT_FALSE(config.defined("db_host_name"));
 }
 
+TEST_F(ConfigTest, TranslateRenamesTheLegacyKeysOfAnyMap)
+{
+    CConfig config("1.0", "7", path("main.conf"));
+    config.addTranslation("virtual_root", "tftp.virtual_root");
+    osk::CStringMap changes("virtual_root=/\ntftp.timeout=2s\n");
+    config.translate(changes);
+    EXPECT_EQ("/", changes.get_string("tftp.virtual_root", ""));
+    EXPECT_FALSE(changes.defined("virtual_root"));
+    EXPECT_EQ("2s", changes.get_string("tftp.timeout", ""));
+}
+
+TEST_F(ConfigTest, StagedValuesAreWrittenButInForceOnlyAfterTheNextRead)
+{
+    writeFile("main.conf", "rconsole.encryption=true\na=1\n");
+    CConfig config("1.0", "7", path("main.conf"));
+    ASSERT_TRUE(config.read(""));
+    config.stage("rconsole.encryption", "false");
+    config["a"] = "2";
+    ASSERT_TRUE(config.write(""));
+    EXPECT_EQ("true", config.get_string("rconsole.encryption"));
+    EXPECT_EQ("a=2\nrconsole.encryption=false\n", readFile("main.conf"));
+    // Later writes keep the staged value until it is read.
+    config["a"] = "3";
+    ASSERT_TRUE(config.write(""));
+    EXPECT_NE(std::string::npos, readFile("main.conf").find("rconsole.encryption=false"));
+    ASSERT_TRUE(config.read(""));
+    EXPECT_EQ("false", config.get_string("rconsole.encryption"));
+    EXPECT_TRUE(config.staged().empty());
+
+    // A change that takes effect at once replaces a staged one.
+    config.stage("a", "9");
+    config.unstage("a");
+    ASSERT_TRUE(config.write(""));
+    EXPECT_NE(std::string::npos, readFile("main.conf").find("a=3"));
+}
+
 TEST_F(ConfigTest, LockedPointerSerialisesCallsFromThreads)
 {
     osk::CConfigPtr config(new CConfig("1.0", "7", path("main.conf")));

@@ -107,6 +107,22 @@ TEST_F(PluginHostTest, LoadsTheNamedLibrariesOfTheLibraryDirectory)
     EXPECT_EQ(4u, calls().size());
 }
 
+TEST_F(PluginHostTest, ANameThatHoldsAPathIsNeverLoaded)
+{
+    install("alpha");
+    TempDir elsewhere;
+    host_test::writeFile(elsewhere / "libevil.so",
+                         host_test::readFile(host_test::pluginBuildDir("test_fixtures") + "/libzelvo_test_plugin.so"));
+    const std::string outside = elsewhere / "libevil.so";
+    set("system.plugins", outside + ",../" + lib.path() + "/libalpha.so,alpha");
+
+    controller.loadPlugins(config);
+    EXPECT_EQ((Names{"alpha"}), loaded());
+    EXPECT_EQ(1u, controller.countContaining("error: Plugin name '" + outside + "' holds a path; plugins are loaded "
+                                             "from '" + lib.path() + "' only."));
+    EXPECT_EQ(2u, controller.countContaining("holds a path"));
+}
+
 TEST_F(PluginHostTest, NoPluginKeyAndAnUnreadableDirectoryLoadNothing)
 {
     controller.libDir(lib / "missing");

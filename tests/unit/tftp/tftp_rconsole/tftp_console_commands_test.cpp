@@ -316,6 +316,62 @@ TEST_F(TFTPConsoleCommandsTest, SetPropertiesChecksRootAndPoliciesAndStoresNothi
     EXPECT_EQ("true", controller->config()->get_string("tftp.access.allow", ""));
 }
 
+TEST_F(TFTPConsoleCommandsTest, SetPropertiesRefusesValuesTheServiceCannotUseNamingTheKey)
+{
+    start();
+    auto c = console();
+    ASSERT_TRUE(c);
+    const std::pair<const char*, const char*> refused[] = {
+        {"tftp.virtual_root=/", "tftp.virtual_root"},
+        // A legacy name is checked as the key it stands for.
+        {"virtual_root=/", "tftp.virtual_root"},
+        {"plugins=../../tmp/evil", "system.plugins"},
+        {"tftp.access.allow=[ 1 +", "tftp.access.allow"},
+        {"tftp.access.allow=sometimes", "tftp.access.allow"},
+        {"tftp.engine.port=65536", "tftp.engine.port"},
+        {"no.such.key=1", "no.such.key"},
+    };
+    for (const auto& entry : refused) {
+        const std::string reply = c->command(std::string("set_properties\ntftp.max_retransmits=9\n") +
+                                             entry.first + "\n\n");
+        EXPECT_EQ("nak", codeOf(reply)) << entry.first;
+        EXPECT_NE(std::string::npos, messageOf(reply).find(std::string("'") + entry.second + "'")) << reply;
+    }
+    osk::CConfigPtr config = controller->config();
+    EXPECT_FALSE(config->defined("tftp.max_retransmits"));
+    EXPECT_FALSE(config->defined("virtual_root"));
+    EXPECT_EQ(root, config->get_string("tftp.virtual_root", ""));
+    EXPECT_FALSE(config->defined("system.plugins"));
+
+    // The directory plug-ins are loaded from is not the console's to move.
+    const std::string reply = c->command("set_properties\nsystem.plugins.path=/tmp\ntftp.max_retransmits=9\n\n");
+    EXPECT_EQ("ack", codeOf(reply)) << reply;
+    EXPECT_FALSE(config->defined("system.plugins.path"));
+}
+
+TEST_F(TFTPConsoleCommandsTest, TurningEncryptionOffWaitsForARestartAndSaysSo)
+{
+    start();
+    auto c = console();
+    ASSERT_TRUE(c);
+    osk::CConfigPtr config = controller->config();
+    config->set_string("rconsole.encryption", "true");
+    std::string reply = c->command("set_properties\nrconsole.encryption=false\n\n");
+    EXPECT_EQ("ack", codeOf(reply)) << reply;
+    EXPECT_EQ("Stored. These keys take effect after a restart: rconsole.encryption.", messageOf(reply));
+    EXPECT_EQ("true", config->get_string("rconsole.encryption", ""));
+    std::ifstream written(dir + "/zelvo.conf");
+    std::stringstream text;
+    text << written.rdbuf();
+    EXPECT_NE(std::string::npos, text.str().find("rconsole.encryption=false")) << text.str();
+
+    // Turning it on again applies at once and drops the waiting change.
+    reply = c->command("set_properties\nrconsole.encryption=true\n\n");
+    EXPECT_EQ("ack", codeOf(reply)) << reply;
+    EXPECT_EQ("true", config->get_string("rconsole.encryption", ""));
+    EXPECT_TRUE(config->staged().empty());
+}
+
 TEST_F(TFTPConsoleCommandsTest, SetPropertiesIgnoresProtectedKeysAndWritesTheRest)
 {
     start();

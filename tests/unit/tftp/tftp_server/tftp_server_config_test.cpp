@@ -246,7 +246,7 @@ TEST(TFTPConfigNamesTest, CatalogueHoldsEveryKeyWithItsDescription)
 {
     const CTFTPConfigNames names;
     const osk::CConfigNames framework;
-    EXPECT_EQ(framework.size() + 29u, names.size());
+    EXPECT_EQ(framework.size() + 30u, names.size());
     EXPECT_EQ(30, names.dbValueDefaultSchemaVersionNumber());
 
     const std::vector<std::string> accessors = {
@@ -264,9 +264,9 @@ TEST(TFTPConfigNamesTest, CatalogueHoldsEveryKeyWithItsDescription)
         CTFTPConfigNames::daemonListenOn(),     CTFTPConfigNames::defaultDaemonPort(),
         CTFTPConfigNames::provisionerAccountName(), CTFTPConfigNames::docsisDefs(),
         CTFTPConfigNames::templates(),          CTFTPConfigNames::vfsNames(),
-        CTFTPConfigNames::pluginsPath(),
+        CTFTPConfigNames::pluginsPath(),        CTFTPConfigNames::maxConnectionsPerClient(),
     };
-    EXPECT_EQ(29u, std::set<std::string>(accessors.begin(), accessors.end()).size());
+    EXPECT_EQ(30u, std::set<std::string>(accessors.begin(), accessors.end()).size());
     for (const auto& key : accessors) {
         EXPECT_TRUE(names.nameExists(key)) << key;
         EXPECT_FALSE(framework.nameExists(key)) << key;
