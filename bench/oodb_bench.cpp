@@ -374,9 +374,9 @@ void BM_RawInsert(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_LayerKeyPager)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RawKeyPager)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LayerRowPager)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RawRowPager)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LayerInsert)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RawInsert)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LayerKeyPager)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawKeyPager)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LayerRowPager)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawRowPager)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LayerInsert)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawInsert)->Unit(benchmark::kMillisecond)->UseRealTime();

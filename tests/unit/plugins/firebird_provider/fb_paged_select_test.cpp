@@ -161,6 +161,7 @@ TEST_F(FbPagedSelectTest, RowPagerReadsEveryRowOnceInKeyOrderBothWays)
     EXPECT_EQ(down.keys, reversed(keys()));
     // A larger count makes larger pages.
     EXPECT_EQ(down.pageRows, (std::vector<uint64_t>{2400, 2400, 200}));
+    EXPECT_EQ(down.selects, 3u) << "a short page is the last; no select follows it";
 }
 
 TEST_F(FbPagedSelectTest, KeyPagerReadsEveryRowOnceAcrossHolesWideningItsWindow)
