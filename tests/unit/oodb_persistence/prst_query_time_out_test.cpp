@@ -43,11 +43,10 @@ protected:
         fbtest::lockDirectory();
         _plugin.registerFactories(_facade);
         _db = std::make_unique<CDBController>("timeout", 1, _facade, CDBConstants::firebirdImplementation);
-        osk::CStringMap config;
-        config.set_string("system.db.path", _dir.path());
-        config.set_string("system.db.name", "timeout");
-        _db->dbInit(config);
-        _session = std::make_unique<CDBBaseSession>(config, *_db);
+        _config.set_string("system.db.path", _dir.path());
+        _config.set_string("system.db.name", "timeout");
+        _db->dbInit(_config);
+        _session = std::make_unique<CDBBaseSession>(_config, *_db);
         CDBTableInterface notes = _session->table("NOTES", noteColumns());
         auto transaction = _session->beginTransaction(CDBConstants::READ_WRITE_ACCESS);
         notes.createTable(*transaction);
@@ -108,17 +107,18 @@ protected:
         return true;
     }
 
-    // Whether a transaction started now on the owner's thread sees a note.
+    // Whether a second connection to the database, in a transaction started
+    // now, sees a note.
     bool noteVisible(const std::string& text)
     {
-        bool found = false;
-        onOwner([&] {
-            auto reader = _session->beginTransaction(CDBConstants::READ_ONLY_ACCESS);
-            auto rows = reader->select("SELECT COUNT(*) FROM NOTES WHERE TEXT = ?", {text});
-            found = rows->fetch() && rows->asInt64(rows->firstColumn()) == 1;
-            rows.reset();
-            reader->commit();
-        });
+        CDBController second("timeout", 1, _facade, CDBConstants::firebirdImplementation);
+        second.dbInit(_config);
+        CDBBaseSession session(_config, second);
+        auto reader = session.beginTransaction(CDBConstants::READ_ONLY_ACCESS);
+        auto rows = reader->select("SELECT COUNT(*) FROM NOTES WHERE TEXT = ?", {text});
+        const bool found = rows->fetch() && rows->asInt64(rows->firstColumn()) == 1;
+        rows.reset();
+        reader->commit();
         return found;
     }
 
@@ -131,6 +131,7 @@ protected:
 
 private:
     test_support::TempDir _dir;
+    osk::CStringMap _config;
     fbprov::CFirebirdProviderPlugin _plugin;
     CDBAbstractFactoryFacade _facade;
     std::unique_ptr<CDBController> _db;
@@ -156,7 +157,7 @@ TEST_F(QueryTimeOutTest, IdleReadTransactionIsCommittedWhenTheTimerFires)
     EXPECT_EQ(_controller.countContaining("has been cancelled"), 0u);
 }
 
-TEST_F(QueryTimeOutTest, PendingWorkBecomesVisibleToOtherTransactions)
+TEST_F(QueryTimeOutTest, PendingWorkBecomesVisibleToASecondConnection)
 {
     openAndArm(CDBConstants::READ_WRITE_ACCESS, kShort, [](CDBTransaction& transaction) {
         transaction.execute("INSERT INTO NOTES (PK, TEXT) VALUES (1, ?)", {std::string("left open")});
