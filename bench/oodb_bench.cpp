@@ -39,7 +39,10 @@ CDBTypeStringMap benchColumns()
     return columns;
 }
 
-std::string nameOf(int64_t key) { return "host-" + std::to_string(key); }
+std::string nameOf(int64_t key)
+{
+    return "host-" + std::to_string(key);
+}
 
 // A directory of its own under /tmp, removed at exit.
 class CBenchDirectory {
@@ -136,8 +139,8 @@ public:
     explicit CRawDatabase(const std::string& file)
         : _master(Firebird::fb_get_master_interface()), _status(_master->getStatus())
     {
-        Firebird::IXpbBuilder* dpb =
-            _master->getUtilInterface()->getXpbBuilder(&_status, Firebird::IXpbBuilder::DPB, nullptr, 0);
+        Firebird::IXpbBuilder* dpb = _master->getUtilInterface()->getXpbBuilder(&_status, Firebird::IXpbBuilder::DPB,
+                                                                                nullptr, 0);
         dpb->insertString(&_status, isc_dpb_user_name, "SYSDBA");
         dpb->insertString(&_status, isc_dpb_lc_ctype, "UTF8");
         dpb->insertString(&_status, isc_dpb_config, "Providers=Engine12");
@@ -157,8 +160,7 @@ public:
     Firebird::ITransaction* begin() { return _attachment->startTransaction(&_status, 0, nullptr); }
     Firebird::IStatement* prepare(Firebird::ITransaction* transaction, const char* sql)
     {
-        return _attachment->prepare(&_status, transaction, 0, sql, 3,
-                                    Firebird::IStatement::PREPARE_PREFETCH_METADATA);
+        return _attachment->prepare(&_status, transaction, 0, sql, 3, Firebird::IStatement::PREPARE_PREFETCH_METADATA);
     }
 
 private:
@@ -169,15 +171,15 @@ private:
 
 // Reads the rows of one page the way the layer's callers do: key, name and
 // hits of every row. Returns the rows and the last key.
-int64_t rawPage(CRawDatabase& db, Firebird::ITransaction* transaction, Firebird::IStatement* statement,
-                CRawMessage& in, int64_t* lastKey)
+int64_t rawPage(CRawDatabase& db, Firebird::ITransaction* transaction, Firebird::IStatement* statement, CRawMessage& in,
+                int64_t* lastKey)
 {
     CRawMessage out(db.status(), statement->getOutputMetadata(&db.status()));
     const unsigned pk = out.index("PK");
     const unsigned name = out.index("NAME");
     const unsigned hits = out.index("HITS");
-    Firebird::IResultSet* cursor =
-        statement->openCursor(&db.status(), transaction, in.metadata(), in.data(), out.metadata(), 0);
+    Firebird::IResultSet* cursor = statement->openCursor(&db.status(), transaction, in.metadata(), in.data(),
+                                                         out.metadata(), 0);
     int64_t rows = 0;
     while (cursor->fetchNext(&db.status(), out.data()) == Firebird::IStatus::RESULT_OK) {
         *lastKey = out.getInt(pk);
@@ -270,8 +272,14 @@ void layerRead(benchmark::State& state, const char* pagerType)
     state.SetItemsProcessed(rows);
 }
 
-void BM_LayerKeyPager(benchmark::State& state) { layerRead(state, "pk"); }
-void BM_LayerRowPager(benchmark::State& state) { layerRead(state, "db"); }
+void BM_LayerKeyPager(benchmark::State& state)
+{
+    layerRead(state, "pk");
+}
+void BM_LayerRowPager(benchmark::State& state)
+{
+    layerRead(state, "db");
+}
 
 // The key windows done by hand: a window of keys, at most a page of rows,
 // the next window after the last key.
@@ -311,8 +319,8 @@ void BM_RawRowPager(benchmark::State& state)
     int64_t rows = 0;
     for (auto _ : state) {
         Firebird::ITransaction* transaction = raw.begin();
-        Firebird::IStatement* statement =
-            raw.prepare(transaction, "SELECT T.* FROM BENCH_ROWS T ORDER BY T.PK ASC ROWS ? TO ?");
+        Firebird::IStatement* statement = raw.prepare(transaction,
+                                                      "SELECT T.* FROM BENCH_ROWS T ORDER BY T.PK ASC ROWS ? TO ?");
         CRawMessage in(raw.status(), statement->getInputMetadata(&raw.status()));
         int64_t low = 1;
         int64_t read = 0;
@@ -356,8 +364,8 @@ void BM_RawInsert(benchmark::State& state)
     CRawDatabase& raw = db.raw();
     for (auto _ : state) {
         Firebird::ITransaction* transaction = raw.begin();
-        Firebird::IStatement* statement =
-            raw.prepare(transaction, "INSERT INTO BENCH_INSERTS (HITS,NAME,PK) VALUES (?,?,?)");
+        Firebird::IStatement* statement = raw.prepare(transaction,
+                                                      "INSERT INTO BENCH_INSERTS (HITS,NAME,PK) VALUES (?,?,?)");
         CRawMessage in(raw.status(), statement->getInputMetadata(&raw.status()));
         for (int64_t i = 0; i < kInsertBatch; ++i) {
             const int64_t key = db.nextInsertKey();

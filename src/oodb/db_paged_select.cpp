@@ -23,10 +23,9 @@ constexpr uint64_t kLastRow = static_cast<uint64_t>(std::numeric_limits<int64_t>
 
 } // namespace
 
-CDBPagedSelect::CDBPagedSelect(const CDBTableInterface& table, const osk::CStringMap& selectArgs,
-                               CDBValues whereValues)
-    : _table(table), _kind(CQueryFactory::pagerKind(selectArgs)),
-      _where(selectArgs.get_string("where", std::string())), _whereValues(std::move(whereValues)),
+CDBPagedSelect::CDBPagedSelect(const CDBTableInterface& table, const osk::CStringMap& selectArgs, CDBValues whereValues)
+    : _table(table), _kind(CQueryFactory::pagerKind(selectArgs)), _where(selectArgs.get_string("where", std::string())),
+      _whereValues(std::move(whereValues)),
       _count(std::max<uint64_t>(1, selectArgs.get_uint64("count", CDBConstants::defaultMaxObjectsPerSelect)))
 {
     const std::string order = selectArgs.get_string("sort_order", std::string());
@@ -61,7 +60,8 @@ std::string CDBPagedSelect::_sortColumn(const osk::CStringMap& selectArgs) const
     // The name goes into the statement's text, so it must be one of the
     // table's own columns.
     const std::string upper = upperCase(column);
-    if (!_table.expander().inputDefs().isDefined(upper)) _refuse(osk::CMessage(CDBMessages::noSortColumn).pushs(column));
+    if (!_table.expander().inputDefs().isDefined(upper))
+        _refuse(osk::CMessage(CDBMessages::noSortColumn).pushs(column));
     return upper;
 }
 
@@ -74,8 +74,8 @@ void CDBPagedSelect::_refuse(const osk::CMessage& why) const
 uint64_t CDBPagedSelect::nextPage(CDBTransaction& transaction, const row_visitor_t& visit)
 {
     if (_done) return 0;
-    const uint64_t rows =
-        _kind == CQueryFactory::rowPager ? _nextRowPage(transaction, visit) : _nextKeyPage(transaction, visit);
+    const uint64_t rows = _kind == CQueryFactory::rowPager ? _nextRowPage(transaction, visit)
+                                                           : _nextKeyPage(transaction, visit);
     if (rows == 0) _done = true;
     return rows;
 }
@@ -129,8 +129,8 @@ bool CDBPagedSelect::_openKeyWindows(CDBTransaction& transaction)
 uint64_t CDBPagedSelect::_nextKeyPage(CDBTransaction& transaction, const row_visitor_t& visit)
 {
     if (!_columns && !_openKeyWindows(transaction)) return 0;
-    const std::string order =
-        std::string(" ORDER BY T.") + CDBConstants::primaryKeyColumn + (_ascending ? " ASC" : " DESC") + " ROWS ?";
+    const std::string order = std::string(" ORDER BY T.") + CDBConstants::primaryKeyColumn +
+                              (_ascending ? " ASC" : " DESC") + " ROWS ?";
     _columns->startPage();
     uint64_t pageRows = 0;
     while (_columns->continueSearch()) {

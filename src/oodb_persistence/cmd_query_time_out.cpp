@@ -5,4 +5,7 @@ CCmdQueryTimeOut::CCmdQueryTimeOut(const osk::CGeneralPtr<CPrstQueryTimeOut::CAr
 {
 }
 
-void CCmdQueryTimeOut::execute(unsigned long) { CPrstQueryTimeOut::expire(*_armed, _generation); }
+void CCmdQueryTimeOut::execute(unsigned long)
+{
+    CPrstQueryTimeOut::expire(*_armed, _generation);
+}

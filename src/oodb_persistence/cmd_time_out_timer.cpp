@@ -14,4 +14,7 @@ void CCmdTimeOutTimer::execute(unsigned long)
     *_done = true;
 }
 
-void CCmdTimeOutTimer::signalResult() { _done.signal(); }
+void CCmdTimeOutTimer::signalResult()
+{
+    _done.signal();
+}

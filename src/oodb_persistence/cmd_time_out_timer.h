@@ -1,8 +1,7 @@
 #pragma once
 
-#include <ace/Time_Value.h>
-
 #include <functional>
+#include <string>
 
 #include "extended/async_command.h"
 #include "extended/async_result.h"

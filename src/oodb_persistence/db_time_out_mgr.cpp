@@ -6,9 +6,7 @@
 
 const char* const CDBTimeOutMgr::taskLabel = "db-timeout-manager";
 
-CDBTimeOutMgr::CDBTimeOutMgr(osk::CMasterController* controller) : osk::CCommandQueueTask<>(controller, taskLabel, 1)
-{
-}
+CDBTimeOutMgr::CDBTimeOutMgr(osk::CMasterController* controller) : osk::CCommandQueueTask<>(controller, taskLabel, 1) {}
 
 CDBTimeOutMgr::~CDBTimeOutMgr()
 {
@@ -17,21 +15,21 @@ CDBTimeOutMgr::~CDBTimeOutMgr()
     for (auto& [id, timer] : _timers) reactor()->cancel_timer(id);
 }
 
-void CDBTimeOutMgr::_fail(const char* why) const
+void CDBTimeOutMgr::_fail(const char* why, const char* context) const
 {
-    throw OSK_EXCEPTION(osk::CMessage(CPrstMessages::timeOutMgrFailed), osk::CMessage(why), "CDBTimeOutMgr::arm",
+    throw OSK_EXCEPTION(osk::CMessage(CPrstMessages::timeOutMgrFailed), osk::CMessage(why), context,
                         CPrstMessages::module);
 }
 
-void CDBTimeOutMgr::_call(osk::CAsyncCommand* command, const osk::CAsyncResult<bool>& done) const
+void CDBTimeOutMgr::_call(osk::CAsyncCommand* command, const osk::CAsyncResult<bool>& done, const char* context) const
 {
     const osk::CAsyncCommandPtr owned(command);
     // A stopped task would never answer: refuse instead of waiting forever.
-    if (!running() || stopping()) _fail(CPrstMessages::timeOutMgrNotRunning);
+    if (!running() || stopping()) _fail(CPrstMessages::timeOutMgrNotRunning, context);
     try {
         sendCommand(owned);
     } catch (const osk::CExQueueFull&) {
-        _fail(CPrstMessages::timeOutMgrNotRunning);
+        _fail(CPrstMessages::timeOutMgrNotRunning, context);
     }
     done.wait();
 }
@@ -44,8 +42,8 @@ long CDBTimeOutMgr::arm(const ACE_Time_Value& delay, const osk::CICommandQueueTa
     osk::CAsyncResult<bool> result(&done);
     _call(osk::CTrackedFactory::create<CCmdTimeOutTimer>(
               "CCmdArmQueryTimer", [&]() { id = _arm(delay, target, expiry); }, result),
-          result);
-    if (!done || id == -1) _fail(CPrstMessages::timerRefused);
+          result, "CDBTimeOutMgr::arm");
+    if (!done || id == -1) _fail(CPrstMessages::timerRefused, "CDBTimeOutMgr::arm");
     return id;
 }
 
@@ -57,7 +55,7 @@ bool CDBTimeOutMgr::cancel(long timerId)
     try {
         _call(osk::CTrackedFactory::create<CCmdTimeOutTimer>(
                   "CCmdCancelQueryTimer", [&]() { cancelled = _cancel(timerId); }, result),
-              result);
+              result, "CDBTimeOutMgr::cancel");
     } catch (const osk::CException&) {
         // A manager that has stopped fires no timer any more.
         return false;
@@ -70,9 +68,9 @@ size_t CDBTimeOutMgr::pendingTimers() const
     bool done = false;
     size_t pending = 0;
     osk::CAsyncResult<bool> result(&done);
-    _call(osk::CTrackedFactory::create<CCmdTimeOutTimer>("CCmdCountQueryTimers", [&]() { pending = _pending(); },
-                                                         result),
-          result);
+    _call(osk::CTrackedFactory::create<CCmdTimeOutTimer>(
+              "CCmdCountQueryTimers", [&]() { pending = _pending(); }, result),
+          result, "CDBTimeOutMgr::pendingTimers");
     return pending;
 }
 

@@ -55,10 +55,10 @@ private:
     };
 
     // Throws "Failed to initialize timeout manager." with why.
-    [[noreturn]] void _fail(const char* why) const;
+    [[noreturn]] void _fail(const char* why, const char* context) const;
     // Posts command to this task and waits for it; throws when the manager
     // does not run.
-    void _call(osk::CAsyncCommand* command, const osk::CAsyncResult<bool>& done) const;
+    void _call(osk::CAsyncCommand* command, const osk::CAsyncResult<bool>& done, const char* context) const;
 
     std::map<long, osk::CTrackedPtr<CTimer>> _timers;
 };

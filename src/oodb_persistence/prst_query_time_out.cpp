@@ -20,8 +20,7 @@ std::string secondsText(const ACE_Time_Value& delay)
 
 CPrstQueryTimeOut::CPrstQueryTimeOut(osk::CMasterController* controller, CDBTimeOutMgr& manager,
                                      const osk::CICommandQueueTask& owner)
-    : _controller(controller), _manager(manager), _owner(owner),
-      _armed(osk::CTrackedFactory::create<CArmed>())
+    : _controller(controller), _manager(manager), _owner(owner), _armed(osk::CTrackedFactory::create<CArmed>())
 {
     _armed->controller = controller;
 }
@@ -49,10 +48,9 @@ void CPrstQueryTimeOut::start(const ACE_Time_Value& delay, CDBTransaction& trans
     _armed->generation = generation;
     _armed->timerId = id;
     _armed->transaction = &transaction;
-    _controller->syslog(osk::CException::debug,
-                        osk::CMessage(CPrstMessages::initiatingTimeOut, CPrstMessages::module)
-                            .pushs(secondsText(delay))
-                            .push(id));
+    _controller->syslog(
+        osk::CException::debug,
+        osk::CMessage(CPrstMessages::initiatingTimeOut, CPrstMessages::module).pushs(secondsText(delay)).push(id));
 }
 
 void CPrstQueryTimeOut::finish()
@@ -73,7 +71,6 @@ void CPrstQueryTimeOut::expire(CArmed& armed, uint64_t generation)
     CDBTransaction* transaction = armed.transaction;
     armed.transaction = nullptr;
     armed.controller->syslog(osk::CException::info,
-                             osk::CMessage(CPrstMessages::executingTimeOut, CPrstMessages::module)
-                                 .push(armed.timerId));
+                             osk::CMessage(CPrstMessages::executingTimeOut, CPrstMessages::module).push(armed.timerId));
     if (transaction->isActiveTransaction()) transaction->commit();
 }

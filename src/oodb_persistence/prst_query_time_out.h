@@ -38,8 +38,7 @@ public:
         uint64_t generation = 0;
     };
 
-    CPrstQueryTimeOut(osk::CMasterController* controller, CDBTimeOutMgr& manager,
-                      const osk::CICommandQueueTask& owner);
+    CPrstQueryTimeOut(osk::CMasterController* controller, CDBTimeOutMgr& manager, const osk::CICommandQueueTask& owner);
     // Cancels a timer still running.
     ~CPrstQueryTimeOut();
     CPrstQueryTimeOut(const CPrstQueryTimeOut&) = delete;

@@ -29,7 +29,10 @@ constexpr int kRowsPerCluster = 1000;
 // more than the widest key window.
 constexpr int64_t kClusterDistance = 3000000;
 
-int64_t keyOf(int cluster, int row) { return 7 + cluster * kClusterDistance + row * 3; }
+int64_t keyOf(int cluster, int row)
+{
+    return 7 + cluster * kClusterDistance + row * 3;
+}
 // Names and hit counts do not follow the keys; hit counts repeat.
 std::string nameOf(int64_t key)
 {
@@ -37,7 +40,10 @@ std::string nameOf(int64_t key)
     std::snprintf(name, sizeof(name), "host-%05lld", static_cast<long long>((key * 7919) % 100003));
     return name;
 }
-int64_t hitsOf(int64_t key) { return key % 10; }
+int64_t hitsOf(int64_t key)
+{
+    return key % 10;
+}
 
 CDBTypeStringMap hostColumns()
 {
@@ -62,8 +68,8 @@ protected:
         fbtest::lockDirectory();
         _shared = new Shared;
         _shared->plugin.registerFactories(_shared->facade);
-        _shared->controller =
-            std::make_unique<CDBController>("paging", 1, _shared->facade, CDBConstants::firebirdImplementation);
+        _shared->controller = std::make_unique<CDBController>("paging", 1, _shared->facade,
+                                                              CDBConstants::firebirdImplementation);
         osk::CStringMap config;
         config.set_string("system.db.path", _shared->dir.path());
         config.set_string("system.db.name", "paging");
@@ -205,8 +211,8 @@ TEST_F(FbPagedSelectTest, SortByAnotherColumnPagesByRowsEvenWhenKeyWindowsAreAsk
 
     // Hit counts repeat: the key breaks the ties, so pages neither repeat
     // nor skip a row, and rows of equal hits come in key order.
-    const Walk byHits =
-        walk(table, selectArgs({{"pager_type", "pk"}, {"sort_property", "T.hits"}, {"sort_order", "desc"}}));
+    const Walk byHits = walk(table,
+                             selectArgs({{"pager_type", "pk"}, {"sort_property", "T.hits"}, {"sort_order", "desc"}}));
     ASSERT_EQ(byHits.keys.size(), keys().size());
     EXPECT_EQ(std::set<int64_t>(byHits.keys.begin(), byHits.keys.end()).size(), keys().size());
     for (size_t i = 1; i < byHits.keys.size(); ++i) {
@@ -275,7 +281,8 @@ TEST_F(FbPagedSelectTest, SortColumnsOutsideTheTableAndWrongOrdersAreRefused)
               "Unable to page a select on table 'HOSTS'. The table has no column 'owner' to sort on.");
     EXPECT_EQ(refusal(selectArgs({{"pager_type", "pk"}, {"sort_order", "sideways"}})),
               "Unable to page a select on table 'HOSTS'. Sort order 'sideways' is neither 'asc' nor 'desc'.");
-    EXPECT_EQ(refusal(selectArgs({{"pager_type", "rows"}})), "Unable to create a pager query object. Wrong pager type.");
+    EXPECT_EQ(refusal(selectArgs({{"pager_type", "rows"}})),
+              "Unable to create a pager query object. Wrong pager type.");
     EXPECT_EQ(refusal(selectArgs({{"pager_type", "db"}, {"sort_column", "Hits"}})), "accepted");
 }
 
