@@ -26,6 +26,10 @@ public:
     // have been found.
     void addObjectsFound(uint64_t n) { _found += n; }
     bool continueSearch() const { return _found < _maxObjects; }
+    // Starts counting the objects of a new page from zero.
+    void startPage() { _found = 0; }
+    // The objects the current page still lacks.
+    uint64_t objectsWanted() const { return _found < _maxObjects ? _maxObjects - _found : 0; }
     // Doubles the window, up to the largest window.
     void increasePageSize();
 

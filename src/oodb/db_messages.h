@@ -54,6 +54,9 @@ struct CDBMessages {
     // Pagers.
     static constexpr const char* cannotCreatePager = "Unable to create a pager query object.";
     static constexpr const char* wrongPagerType = "Wrong pager type.";
+    static constexpr const char* cannotPageSelect = "Unable to page a select on table '%1'.";
+    static constexpr const char* noSortColumn = "The table has no column '%1' to sort on.";
+    static constexpr const char* wrongSortOrder = "Sort order '%1' is neither 'asc' nor 'desc'.";
 
     // Schema version.
     static constexpr const char* staticSchemaVersion =

@@ -93,6 +93,13 @@ TEST(ColumnQueryTest, WindowDoublesUpToItsMaximumAndSearchCountsObjects)
     EXPECT_TRUE(query.continueSearch());
     query.addObjectsFound(1);
     EXPECT_FALSE(query.continueSearch());
+    EXPECT_EQ(0u, query.objectsWanted());
+    // A new page counts from zero again.
+    query.startPage();
+    EXPECT_TRUE(query.continueSearch());
+    EXPECT_EQ(3u, query.objectsWanted());
+    query.addObjectsFound(2);
+    EXPECT_EQ(1u, query.objectsWanted());
 }
 
 TEST(ColumnQueryTest, KeysAtTheEndsOfTheRangeSaturate)
