@@ -182,8 +182,12 @@ void CTFTPController::_loadPlugins(bool run)
                             "CTFTPController::init", kModule);
     // A dry run needs only the descriptor managers, which the factories
     // create whether their plug-ins run or not; running would start the
-    // console and the publishers.
+    // console and the publishers. The service parts (the database) open
+    // before the console can reach them, and before a changed root could
+    // move the paths they name.
     if (run) {
+        for (CITFTPServicePart* part : _serviceParts)
+            part->open(*this);
         runPlugins();
         setChroot(_config);
     }
@@ -289,7 +293,14 @@ void CTFTPController::_releaseParts()
     // The UDP publisher's code lives in its plug-in.
     udpPublisher(CIUDPPublisherFactory::publisher_ptr());
     _closeFDManagers();
+    _closeServiceParts();
     unloadPlugins();
+}
+
+void CTFTPController::_closeServiceParts()
+{
+    for (auto part = _serviceParts.rbegin(); part != _serviceParts.rend(); ++part)
+        (*part)->close();
 }
 
 int CTFTPController::daemon()
