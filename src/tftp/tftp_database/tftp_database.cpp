@@ -23,8 +23,8 @@ const char* const kUnknownGroup = "Statement '%1' of '%2' names the table group 
 const char* const kNotOpen = "The service's database is not open.";
 const char* const kOpened = "Opened the database '%1' (%2) at schema version %3.";
 
-// The database's name and where it lives, for messages before the
-// provider has said more.
+// The database's name and host, for messages before the provider has said
+// where the database is.
 std::string describe(const osk::CStringMap& config)
 {
     const std::string name = config.get_string(osk::CConfigNames::dbName(), "");
@@ -32,23 +32,33 @@ std::string describe(const osk::CStringMap& config)
     return host.empty() ? name : host + ":" + name;
 }
 
+osk::CException cannotOpen(const std::string& database, const osk::CMessage& why)
+{
+    return OSK_EXCEPTION(osk::CMessage(kCannotOpen, kModule).pushs(database), why, "CTFTPDatabase::open", kModule);
+}
+
 osk::CException cannotOpen(const osk::CStringMap& config, const osk::CMessage& why)
 {
-    return OSK_EXCEPTION(osk::CMessage(kCannotOpen, kModule).pushs(describe(config)), why, "CTFTPDatabase::open",
-                         kModule);
+    return cannotOpen(describe(config), why);
 }
 
 // The result of step; an exception of another part (the provider, a file
 // reader) becomes the one start error, naming the database, with the
 // part's message as the cause.
 template <typename Step>
-auto guarded(const osk::CStringMap& config, Step step) -> decltype(step())
+auto guarded(const std::string& database, Step step) -> decltype(step())
 {
     try {
         return step();
     } catch (const osk::CException& e) {
-        throw cannotOpen(config, osk::CMessage(e.printableError()));
+        throw cannotOpen(database, osk::CMessage(e.printableError()));
     }
+}
+
+template <typename Step>
+auto guarded(const osk::CStringMap& config, Step step) -> decltype(step())
+{
+    return guarded(describe(config), step);
 }
 
 } // namespace
@@ -93,10 +103,9 @@ void CTFTPDatabase::open(const osk::CStringMap& config, const osk::CMasterContro
         }
         auto database = std::make_unique<CDBController>(config.get_string(osk::CConfigNames::dbName()), required,
                                                         *facade, implementations.front());
-        _schemaVersion = guarded(config, [&] {
-            database->dbInit(config);
-            return database->dbPrepareSchema(config);
-        });
+        guarded(config, [&] { database->dbInit(config); });
+        _schemaVersion =
+            guarded(database->proxy().location(), [&] { return database->dbPrepareSchema(config); });
         const std::string host = config.get_string(osk::CConfigNames::dbHostname(), "");
         log(osk::CException::info, osk::CMessage(kOpened, kModule)
                                        .pushs(database->proxy().location())
