@@ -267,7 +267,7 @@ def test_two_daemons_on_one_server():
         first = daemon("server-a", keys + "system.index=1\n")
         second = daemon("server-b", keys + "system.index=2\n")
         daemons = [first, second]
-        expected = "Opened the database '127.0.0.1/%d:%s/zelvo.fdb' (Firebird server 127.0.0.1/%d) " \
+        expected = "Opened the database '127.0.0.1/%d:%s/zelvo.fdb' (database server 127.0.0.1/%d) " \
                    "at schema version 1." % (port, data, port)
         first.start(START_SECONDS)
         h.check(expected in first.log_text(), "the first daemon creates the database on the server",

@@ -109,7 +109,7 @@ void CTFTPDatabase::open(const osk::CStringMap& config, const osk::CMasterContro
         const std::string host = config.get_string(osk::CConfigNames::dbHostname(), "");
         log(osk::CException::info, osk::CMessage(kOpened, kModule)
                                        .pushs(database->proxy().location())
-                                       .pushs(host.empty() ? "embedded engine" : "Firebird server " + host)
+                                       .pushs(host.empty() ? "embedded engine" : "database server " + host)
                                        .push(_schemaVersion));
         _facade = std::move(facade);
         _database = std::move(database);
