@@ -299,8 +299,12 @@ void CTFTPController::_releaseParts()
 
 void CTFTPController::_closeServiceParts()
 {
+    // Each part is released once: the controller forgets it here, so a part
+    // need only outlive the cleanup (or the failed start), not the
+    // controller.
     for (auto part = _serviceParts.rbegin(); part != _serviceParts.rend(); ++part)
         (*part)->close();
+    _serviceParts.clear();
 }
 
 int CTFTPController::daemon()

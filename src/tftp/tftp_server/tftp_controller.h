@@ -43,8 +43,9 @@ public:
     // plug-ins' factories, so their managers win a contested name.
     void addFDManagerFactory(CITFTPFDManagerFactory* factory) { _factories.push_back(factory); }
     // A part opened by init() once the plug-ins are loaded and closed
-    // before they are unloaded (not owned; it must outlive the controller's
-    // cleanup). Parts open in the order added and close in reverse.
+    // before they are unloaded (not owned; it must outlive cleanup() or the
+    // failed init(), after which the controller forgets it). Parts open in
+    // the order added and close in reverse.
     void addServicePart(CITFTPServicePart* part) { _serviceParts.push_back(part); }
 
     // The start sequence: sockets, configuration (the file, then the updates
