@@ -10,6 +10,7 @@
 #include "extended/exception.h"
 #include "extended/library_info.h"
 #include "standard/endpoint.h"
+#include "tftp/tftp_database/tftp_database.h"
 #include "tftp/tftp_interfaces/state.h"
 #include "tftp/tftp_server/conn_req.h"
 #include "tftp/tftp_server/tftp_controller.h"
@@ -94,7 +95,12 @@ int run(const std::string& configPath)
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
+    // The service's database, when the configuration names one. Declared
+    // before the controller, which opens it during init() and closes it
+    // before unloading the provider plug-in.
+    CTFTPDatabase database;
     CTFTPController controller("zelvo-tftpd", configPath);
+    controller.addServicePart(&database);
     controller.handleSignals(false);
     controller.init();
 

@@ -1,9 +1,12 @@
 #include "firebird_provider/fb_db_factory.h"
 
+#include "extended/config_names.h"
 #include "firebird_provider/fb_connection_settings.h"
 #include "firebird_provider/fb_database_proxy.h"
 #include "firebird_provider/fb_db_transaction.h"
+#include "firebird_provider/fb_error.h"
 #include "firebird_provider/fb_primary_key_generator.h"
+#include "firebird_provider/fb_schema_upgrader.h"
 
 namespace fbprov {
 
@@ -12,6 +15,27 @@ std::string CFbDBFactory::implementation() const { return CDBConstants::firebird
 std::unique_ptr<CDBDatabaseProxyI> CFbDBFactory::createDatabaseProxy(const osk::CStringMap& config)
 {
     return std::make_unique<CFbDatabaseProxy>(CFbConnectionSettings(config));
+}
+
+uint32_t CFbDBFactory::prepareSchema(CDBDatabaseProxyI& proxy, const osk::CStringMap& config, uint32_t required)
+{
+    CFbDatabaseProxy& database = CFbDatabaseProxy::of(proxy);
+    std::string versions = config.get_string(osk::CConfigNames::dbVersionsPath(), "");
+    while (versions.size() > 1 && versions.back() == '/')
+        versions.pop_back();
+    if (versions.empty())
+        throw CFbError::make(osk::CMessage("Cannot prepare the schema of database '%1'.").pushs(database.location()),
+                             osk::CMessage("The key %1 is not set; point it to the directory of the schema "
+                                           "versions (db/db_versions).")
+                                 .pushs(osk::CConfigNames::dbVersionsPath()),
+                             "CFbDBFactory::prepareSchema");
+    const size_t slash = versions.rfind('/');
+    const std::string schemaDirectory =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : versions.substr(0, slash));
+    CFbSchemaUpgrader upgrader(database.attachment(), versions,
+                               CFbSchemaUpgrader::initialDataScripts(schemaDirectory));
+    upgrader.upgrade(required);
+    return upgrader.currentVersion();
 }
 
 std::unique_ptr<CDBTransaction> CFbDBFactory::createTransaction(CDBDatabaseProxyI& proxy,

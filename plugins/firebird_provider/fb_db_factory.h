@@ -5,11 +5,16 @@
 namespace fbprov {
 
 // The factory of the implementation "Firebird_DB": connections from the
-// system.db.* keys, transactions on them and sequences as key generators.
+// system.db.* keys, their schema from the scripts, transactions on them and
+// sequences as key generators.
 class CFbDBFactory : public CDBAbstractFactory {
 public:
     std::string implementation() const override;
     std::unique_ptr<CDBDatabaseProxyI> createDatabaseProxy(const osk::CStringMap& config) override;
+    // The schema scripts: the versions in system.db.versions_path, the
+    // initial data of a new database in the directory above it
+    // (default_init.sql and import/).
+    uint32_t prepareSchema(CDBDatabaseProxyI& proxy, const osk::CStringMap& config, uint32_t required) override;
     std::unique_ptr<CDBTransaction> createTransaction(CDBDatabaseProxyI& proxy,
                                                       CDBConstants::trans_access_mode accessMode,
                                                       int commitType) override;

@@ -2,6 +2,7 @@
 
 #include "firebird_provider/fb_attachment.h"
 #include "firebird_provider/fb_input_message.h"
+#include "firebird_provider/fb_ref.h"
 #include "firebird_provider/fb_result_set.h"
 #include "firebird_provider/fb_status.h"
 #include "firebird_provider/fb_transaction.h"
@@ -35,6 +36,17 @@ CFbStatement::~CFbStatement()
 osk::CMessage CFbStatement::_failed(const char* action) const
 {
     return osk::CMessage("Cannot %1 the SQL statement '%2'.").pushs(action).pushs(_sql);
+}
+
+unsigned CFbStatement::parameterCount() const
+{
+    CFbStatus status;
+    Firebird::IMessageMetadata* metadata = _statement->getInputMetadata(status.get());
+    status.check(_failed("describe"), "CFbStatement::parameterCount");
+    CFbRef<Firebird::IMessageMetadata> owned(metadata);
+    const unsigned count = metadata->getCount(status.get());
+    status.check(_failed("describe"), "CFbStatement::parameterCount");
+    return count;
 }
 
 void CFbStatement::cursorName(const std::string& name)

@@ -27,6 +27,8 @@ public:
     CFbStatement& operator=(const CFbStatement&) = delete;
 
     const std::string& sql() const { return _sql; }
+    // How many parameters ("?") the statement takes.
+    unsigned parameterCount() const;
     // Names the cursor of a SELECT ... FOR UPDATE so that another statement
     // can say UPDATE ... WHERE CURRENT OF name; set before select().
     void cursorName(const std::string& name);

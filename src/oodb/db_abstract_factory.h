@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,12 @@ public:
     virtual std::string implementation() const = 0;
     // Opens the database the configuration names (the system.db.* keys).
     virtual std::unique_ptr<CDBDatabaseProxyI> createDatabaseProxy(const osk::CStringMap& config) = 0;
+    // Brings the schema of a database this factory opened to version
+    // required (a new database gets its whole schema and initial data from
+    // the scripts the configuration points to) and returns the version it
+    // has then. Throws when the schema cannot be made, and when the database
+    // is newer than required.
+    virtual uint32_t prepareSchema(CDBDatabaseProxyI& proxy, const osk::CStringMap& config, uint32_t required) = 0;
     // Starts a transaction on a connection this factory opened.
     virtual std::unique_ptr<CDBTransaction> createTransaction(CDBDatabaseProxyI& proxy,
                                                               CDBConstants::trans_access_mode accessMode,

@@ -29,6 +29,14 @@ bool CDBAbstractFactoryFacade::registered(const std::string& implementation) con
     return _factories.count(implementation) != 0;
 }
 
+std::vector<std::string> CDBAbstractFactoryFacade::implementations() const
+{
+    std::lock_guard<std::mutex> guard(_lock);
+    std::vector<std::string> names;
+    for (const auto& entry : _factories) names.push_back(entry.first);
+    return names;
+}
+
 std::shared_ptr<CDBAbstractFactory> CDBAbstractFactoryFacade::factory(const std::string& implementation) const
 {
     std::lock_guard<std::mutex> guard(_lock);

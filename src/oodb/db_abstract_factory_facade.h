@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "oodb/db_abstract_factory.h"
 
@@ -21,6 +22,8 @@ public:
     void registerAbstractFactory(std::shared_ptr<CDBAbstractFactory> factory);
     void unregisterAbstractFactory(const std::string& implementation);
     bool registered(const std::string& implementation) const;
+    // The registered implementations, in name order.
+    std::vector<std::string> implementations() const;
 
     // The factory of implementation. Throws "Unable to find a factory using
     // database implementation '%1'." (why "Database implementation not

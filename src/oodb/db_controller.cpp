@@ -45,6 +45,11 @@ void CDBController::dbInit(const osk::CStringMap& config)
     _proxy = factory()->createDatabaseProxy(config);
 }
 
+uint32_t CDBController::dbPrepareSchema(const osk::CStringMap& config)
+{
+    return factory()->prepareSchema(proxy(), config, _reqSchemaVersion);
+}
+
 std::shared_ptr<CDBAbstractFactory> CDBController::factory() const
 {
     return _facade.factory(_implementation);

@@ -32,6 +32,9 @@ public:
     // Opens the database the configuration names through the registered
     // factory of the implementation.
     void dbInit(const osk::CStringMap& config);
+    // After dbInit: brings the schema to reqSchemaVersion through the
+    // implementation's factory and returns the database's version then.
+    uint32_t dbPrepareSchema(const osk::CStringMap& config);
     bool initialized() const { return _proxy != nullptr; }
     // The factory of the implementation; throws when none is registered.
     std::shared_ptr<CDBAbstractFactory> factory() const;

@@ -97,7 +97,8 @@ class Daemon:
                    "true" if encryption else "false", self.dir, extra))
         self.proc = None
 
-    def start(self):
+    def start(self, seconds=30):
+        """Starts the daemon and waits up to seconds for its console."""
         self.log = open(os.path.join(self.dir, "daemon.log"), "ab")
         self.proc = subprocess.Popen([DAEMON, "--config", self.conf, "--foreground"], cwd=self.dir,
                                      stdout=self.log, stderr=self.log)
@@ -109,7 +110,7 @@ class Daemon:
                     return len(s.recv(1)) == 1   # the greeting or the login challenge
             except OSError:
                 return False
-        if not wait_for(listening, 30):
+        if not wait_for(listening, seconds):
             self.stop()
             raise RuntimeError("the daemon's console did not start:\n" + self.log_text())
         # Threads when no console is connected (the probe's handler gone).

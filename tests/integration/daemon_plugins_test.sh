@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # zelvo-tftpd as it runs from the build tree: the example configuration
 # (etc/zelvo-tftpd.conf) with its paths and ports moved into a temporary
-# directory, the descriptor manager and the remote console loaded as
-# plug-ins from beside libtftp_rconsole.so.
+# directory, the descriptor manager, the remote console and the database
+# provider loaded as plug-ins from beside libtftp_rconsole.so.
 # Usage: daemon_plugins_test.sh DAEMON CONSOLE SRCDIR
 set -uo pipefail
 DAEMON=$(realpath "$1")
 CONSOLE=$(realpath "$2")
 SRC=$(realpath "$3")
 PY=/usr/bin/python3
+# The embedded database engine leaves its memory to the process exit.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+export FIREBIRD_LOCK=
 WORK=$(mktemp -d /tmp/zelvo-it-plugins-XXXXXX)
+FIREBIRD_LOCK=$WORK/lock
 ROOT=$WORK/root
 VAR=$WORK/var
 mkdir -p "$ROOT" "$VAR"
@@ -43,10 +47,12 @@ PORT=$(free_port udp)
 CPORT=$(free_port tcp)
 echo "served by the daemon" > "$ROOT/hello.txt"
 
-# The example configuration with the test's root, storage and ports; every
-# other line (plug-ins, console address, encryption, levels) as shipped.
+# The example configuration with the test's root, storage and ports and the
+# database files of the source tree; every other line (plug-ins, console
+# address, encryption, levels) as shipped.
 conf() { # file [extra sed expression]
     sed -e "s|^tftp.virtual_root=.*|tftp.virtual_root=$ROOT|" \
+        -e "s|=db/|=$SRC/db/|" \
         -e "s|^system.storage.path=.*|system.storage.path=$VAR|" \
         -e "s|^tftp.engine.port=.*|tftp.engine.port=$PORT|" \
         -e "s|^tftp.engine.listen_on=.*|tftp.engine.listen_on=127.0.0.1|" \
@@ -70,7 +76,7 @@ expect_refusal() { # name config-sed expected-text
 }
 expect_refusal "missing plug-in" "s|^system.plugins=.*|system.plugins=zelvo_local_fs,no_such_plugin,tftp_rconsole|" \
     "Cannot load the plugins named in 'system.plugins'."
-expect_refusal "no descriptor-manager plug-in" "s|^system.plugins=.*|system.plugins=tftp_rconsole|" \
+expect_refusal "no descriptor-manager plug-in" "s|^system.plugins=.*|system.plugins=tftp_rconsole,zelvo_firebird_provider|" \
     "No plugins support the descriptor manager interface."
 expect_refusal "plug-in directory without the plug-ins" "s|^system.plugins=|system.plugins.path=$WORK\nsystem.plugins=|" \
     "Cannot load the plugins named in 'system.plugins'."
@@ -88,10 +94,15 @@ done
 if [ "$reply" = "pong" ]; then pass "daemon answers query_ping with pong"; else
     fail "daemon did not start"; cat "$WORK/daemon.out" "$WORK/daemon.err"; exit 1; fi
 
-if grep -q "Loaded 3 plugins: Local File System, Remote Console, UDP Event Publisher." "$WORK/daemon.out" "$WORK/daemon.err"; then
+if grep -q "Loaded 4 plugins: Local File System, Remote Console, UDP Event Publisher, Firebird Database Provider." "$WORK/daemon.out" "$WORK/daemon.err"; then
     pass "the example plug-ins loaded from the build tree"
 else
     fail "plug-in report missing"; cat "$WORK/daemon.out" "$WORK/daemon.err"
+fi
+if grep -q "Opened the database '$VAR/zelvo.fdb' (embedded engine) at schema version 1." "$WORK/daemon.out"; then
+    pass "the example database created in the storage path"
+else
+    fail "no database opened"; cat "$WORK/daemon.out" "$WORK/daemon.err"
 fi
 
 rm -f "$WORK/hello.out"

@@ -189,8 +189,12 @@ void CTFTPController::_loadPlugins(bool run)
                             "CTFTPController::init", kModule);
     // A dry run needs only the descriptor managers, which the factories
     // create whether their plug-ins run or not; running would start the
-    // console and the publishers.
+    // console and the publishers. The service parts (the database) open
+    // before the console can reach them, and before a changed root could
+    // move the paths they name.
     if (run) {
+        for (CITFTPServicePart* part : _serviceParts)
+            part->open(*this);
         runPlugins();
         setChroot(_config);
     }
@@ -296,7 +300,18 @@ void CTFTPController::_releaseParts()
     // The UDP publisher's code lives in its plug-in.
     udpPublisher(CIUDPPublisherFactory::publisher_ptr());
     _closeFDManagers();
+    _closeServiceParts();
     unloadPlugins();
+}
+
+void CTFTPController::_closeServiceParts()
+{
+    // Each part is released once: the controller forgets it here, so a part
+    // need only outlive the cleanup (or the failed start), not the
+    // controller.
+    for (auto part = _serviceParts.rbegin(); part != _serviceParts.rend(); ++part)
+        (*part)->close();
+    _serviceParts.clear();
 }
 
 int CTFTPController::daemon()

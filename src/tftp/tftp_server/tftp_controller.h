@@ -13,6 +13,7 @@
 #include "tftp/tftp_base/tftp_eval.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager_factory.h"
+#include "tftp/tftp_interfaces/i_tftp_service_part.h"
 #include "tftp/tftp_server/tftp_config_names.h"
 
 class ACE_Reactor;
@@ -41,10 +42,16 @@ public:
     // plug-in (not owned; tests use it). init() asks these after the
     // plug-ins' factories, so their managers win a contested name.
     void addFDManagerFactory(CITFTPFDManagerFactory* factory) { _factories.push_back(factory); }
+    // A part opened by init() once the plug-ins are loaded and closed
+    // before they are unloaded (not owned; it must outlive cleanup() or the
+    // failed init(), after which the controller forgets it). Parts open in
+    // the order added and close in reverse.
+    void addServicePart(CITFTPServicePart* part) { _serviceParts.push_back(part); }
 
     // The start sequence: sockets, configuration (the file, then the updates
     // queued in varDir()/merge.conf), log, message translations and server
-    // index, private key, plug-ins, query responses, descriptor managers,
+    // index, private key, plug-ins (loaded, the service parts opened, then
+    // run), query responses, descriptor managers,
     // open-file limit, engine, privileges.
     // Throws on any failure, after stopping what it had started.
     // Without serve it prepares a dry run of admission: the plug-ins are
@@ -101,6 +108,7 @@ public:
 private:
     void _readLogLevels();
     void _loadPlugins(bool run);
+    void _closeServiceParts();
     void _openFDManagers();
     void _closeFDManagers();
     void _setOpenFileLimit();
@@ -130,6 +138,7 @@ private:
     CTFTPEval _eval;
     osk::CTrackedPtr<CTFTPServer> _server;
     std::vector<CITFTPFDManagerFactory*> _factories;
+    std::vector<CITFTPServicePart*> _serviceParts;
     fd_manager_table _fdManagers;
     // Every manager created, each shut down once (a manager may serve
     // several names, or none after a later one took its name).

@@ -30,6 +30,27 @@ protected:
         test_support::writeFile(directory + "/" + name, text);
     }
     CFbSchemaUpgrader upgrader() { return CFbSchemaUpgrader(db(), versions()); }
+
+    // The initial data of the schema directory dir(): default_init.sql names
+    // the rows it adds "init", the import files theirs by file.
+    void initialData(const std::string& secondImport)
+    {
+        test_support::writeFile(dir() / "default_init.sql",
+                                "INSERT INTO DEVICE (PK, NAME, MAC) VALUES (100, 'init', 'x');");
+        ::mkdir((dir() / "import").c_str(), 0700);
+        // Runs after 10_first.sql, whose row it needs.
+        test_support::writeFile(dir() / "import/20_second.sql", secondImport);
+        test_support::writeFile(dir() / "import/10_first.sql",
+                                "INSERT INTO DEVICE (PK, NAME) VALUES (101, 'first');");
+        test_support::writeFile(dir() / "import/notes.txt", "not a script");
+    }
+    CFbSchemaUpgrader withInitialData()
+    {
+        return CFbSchemaUpgrader(db(), versions(), CFbSchemaUpgrader::initialDataScripts(dir().path()));
+    }
+    static constexpr const char* kSecond =
+        "INSERT INTO DEVICE (PK, NAME) SELECT 102, 'second' FROM DEVICE WHERE PK = 101;\n"
+        "UPDATE DEVICE SET MAC = 'imported' WHERE PK = 102;";
 };
 
 TEST_F(FbSchemaUpgraderTest, ANewDatabaseGetsEveryVersionUpToTheRequiredOne)
@@ -100,6 +121,76 @@ TEST_F(FbSchemaUpgraderTest, AMissingVersionDirectoryIsNamed)
         EXPECT_NE(std::string::npos, e.printableError().find(versions() + "/4")) << e.printableError();
     }
     EXPECT_EQ(3u, upgrader().currentVersion()) << "the versions that exist are applied";
+}
+
+TEST_F(FbSchemaUpgraderTest, InitialDataScriptsAreDefaultInitThenTheImportsInNameOrder)
+{
+    EXPECT_TRUE(CFbSchemaUpgrader::initialDataScripts(dir().path()).empty()) << "neither file nor directory";
+    initialData(kSecond);
+    EXPECT_EQ((std::vector<std::string>{dir() / "default_init.sql", dir() / "import/10_first.sql",
+                                        dir() / "import/20_second.sql"}),
+              CFbSchemaUpgrader::initialDataScripts(dir().path()));
+}
+
+TEST_F(FbSchemaUpgraderTest, ANewDatabaseGetsItsInitialDataOnceAfterTheVersions)
+{
+    initialData(kSecond);
+    withInitialData().upgrade(3);
+    EXPECT_FALSE(withInitialData().initialDataPending());
+    // default_init.sql writes the MAC column of version 2: it ran after it.
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM DEVICE WHERE PK = 100 AND MAC = 'x'"));
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM DEVICE WHERE PK = 102 AND MAC = 'imported'"));
+    withInitialData().upgrade(3);
+    EXPECT_EQ(4, scalar("SELECT COUNT(*) FROM DEVICE")) << "the initial data runs once";
+}
+
+TEST_F(FbSchemaUpgraderTest, AnExistingDatabaseGetsNoInitialData)
+{
+    upgrader().upgrade(2);
+    initialData(kSecond);
+    withInitialData().upgrade(3);
+    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM DEVICE WHERE PK >= 100"));
+}
+
+TEST_F(FbSchemaUpgraderTest, InterruptedInitialDataIsOwedAndResumedAfterItsLastGoodStatement)
+{
+    initialData("INSERT INTO DEVICE (PK, NAME) SELECT 102, 'second' FROM DEVICE WHERE PK = 101;\n"
+                "UPDATE NO_SUCH_TABLE SET MAC = 'imported';");
+    try {
+        withInitialData().upgrade(3);
+        FAIL() << "a failing import was accepted";
+    } catch (const osk::CException& e) {
+        EXPECT_NE(std::string::npos, e.printableError().find("Cannot load the initial data of the new database."))
+            << e.printableError();
+        EXPECT_NE(std::string::npos, e.printableError().find(dir() / "import/20_second.sql")) << e.printableError();
+    }
+    // At the required version, yet not complete: the next start must know.
+    EXPECT_EQ(3u, upgrader().currentVersion());
+    EXPECT_TRUE(upgrader().initialDataPending());
+    closeDb();
+
+    // Running the first INSERT again would break the primary key.
+    initialData(kSecond);
+    withInitialData().upgrade(3);
+    EXPECT_FALSE(upgrader().initialDataPending());
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM DEVICE WHERE PK = 102 AND MAC = 'imported'"));
+}
+
+TEST_F(FbSchemaUpgraderTest, ANewDatabaseInterruptedInItsVersionsStillOwesItsInitialData)
+{
+    initialData(kSecond);
+    script(2, "10_columns.sql", "ALTER TABLE DEVICE ADD MAC VARCHAR(17);\nUPDATE NO_SUCH_TABLE SET MAC = '1';");
+    EXPECT_THROW(withInitialData().upgrade(3), osk::CException);
+    EXPECT_EQ(1u, upgrader().currentVersion());
+    EXPECT_TRUE(upgrader().initialDataPending());
+
+    // A start with a program that ships no initial data still owes it.
+    script(2, "10_columns.sql", "ALTER TABLE DEVICE ADD MAC VARCHAR(17);\nUPDATE DEVICE SET MAC = 'v2';");
+    upgrader().upgrade(3);
+    EXPECT_TRUE(upgrader().initialDataPending());
+    withInitialData().upgrade(3);
+    EXPECT_FALSE(upgrader().initialDataPending());
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM DEVICE WHERE PK = 100"));
 }
 
 } // namespace

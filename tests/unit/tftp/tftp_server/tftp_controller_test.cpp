@@ -148,6 +148,38 @@ uint16_t freeTcpPort()
     return ntohs(local.sin_port);
 }
 
+// A service part that records when the controller opens and closes it and
+// what the controller had done by then.
+class CRecordingPart : public CITFTPServicePart {
+public:
+    CRecordingPart(std::string name, std::vector<std::string>& events, bool fails = false)
+        : _name(std::move(name)), _events(events), _fails(fails)
+    {
+    }
+    std::string partName() const override { return _name; }
+    void open(CITFTPController& controller) override
+    {
+        _controller = &controller;
+        std::string port;
+        const bool consoleListens = controller.getQueryResponse("query_rconsole_port", 19, port);
+        _events.push_back("open " + _name + " plugins=" + std::to_string(controller.findAllPlugins().size()) +
+                          (consoleListens ? " console" : ""));
+        if (_fails)
+            throw OSK_EXCEPTION(osk::CMessage("Cannot open part " + _name + "."), osk::CMessage(), "test", "test");
+    }
+    void close() noexcept override
+    {
+        _events.push_back("close " + _name +
+                          (_controller ? " plugins=" + std::to_string(_controller->findAllPlugins().size()) : ""));
+    }
+
+private:
+    std::string _name;
+    std::vector<std::string>& _events;
+    bool _fails;
+    CITFTPController* _controller = nullptr;
+};
+
 class TFTPControllerTest : public ::testing::Test {
 protected:
     TFTPControllerTest()
@@ -265,6 +297,46 @@ TEST_F(TFTPControllerTest, HostsTheDescriptorManagerAndTheConsoleAndStopsThem)
     EXPECT_EQ(1u, controller.logged("The zelvo-test daemon has shut down."));
     CRConsoleClient late(2);
     EXPECT_THROW(late.connect("127.0.0.1", static_cast<uint16_t>(std::stoul(port))), osk::CException);
+}
+
+TEST_F(TFTPControllerTest, ServicePartsOpenOnceThePluginsAreLoadedAndCloseBeforeTheyAreUnloaded)
+{
+    std::vector<std::string> events;
+    CRecordingPart first("first", events), second("second", events);
+    controller.addServicePart(&first);
+    controller.addServicePart(&second);
+    serve();
+    // Before the console runs, so that it never finds a part unopened.
+    EXPECT_EQ((std::vector<std::string>{"open first plugins=2", "open second plugins=2"}), events);
+    events.clear();
+    stop();
+    EXPECT_EQ((std::vector<std::string>{"close second plugins=2", "close first plugins=2"}), events);
+    EXPECT_TRUE(controller.findAllPlugins().empty());
+}
+
+TEST_F(TFTPControllerTest, ADryRunOpensNoServicePart)
+{
+    std::vector<std::string> events;
+    CRecordingPart part("part", events);
+    controller.addServicePart(&part);
+    controller.init(false);
+    EXPECT_TRUE(events.empty());
+    controller.cleanup();
+    EXPECT_EQ((std::vector<std::string>{"close part"}), events);
+}
+
+TEST_F(TFTPControllerTest, AFailingServicePartStopsTheStartAndEveryPartIsClosed)
+{
+    std::vector<std::string> events;
+    CRecordingPart first("first", events), failing("failing", events, true), never("never", events);
+    controller.addServicePart(&first);
+    controller.addServicePart(&failing);
+    controller.addServicePart(&never);
+    EXPECT_EQ("Cannot open part failing.", startFailure().whatMsg().formatted());
+    EXPECT_EQ((std::vector<std::string>{"open first plugins=2", "open failing plugins=2", "close never",
+                                        "close failing plugins=2", "close first plugins=2"}),
+              events);
+    EXPECT_TRUE(controller.findAllPlugins().empty());
 }
 
 TEST_F(TFTPControllerTest, LaterManagerWinsAContestedNameWithOneWarning)

@@ -1,0 +1,198 @@
+-- Roles and their capabilities, key-value records, SQL and SNMP query
+-- definitions with their groups, the TFTP policies and address records.
+
+-- DOMAIN_REF is the role's own domain.
+CREATE TABLE osk_roles (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    MOD_TIME TIMESTAMP,
+    SECURED_REF OSK_FOREIGN_KEY,
+    SECURED_REF_CL COMPUTED BY ('osk_secured_object'),
+    DOMAIN_REF OSK_FOREIGN_KEY,
+    DOMAIN_REF_CL COMPUTED BY ('osk_domains')
+);
+
+-- RIGHTS is the bit mask of the rights; ROLE_ID the domain id of the role.
+-- TARGET_CLASS_NAME is the name selects sort and filter the class by.
+CREATE TABLE osk_capability (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    MOD_TIME TIMESTAMP,
+    SECURED_REF OSK_FOREIGN_KEY,
+    SECURED_REF_CL COMPUTED BY ('osk_secured_object'),
+    TARGET_CLASS OSK_NAME NOT NULL,
+    TARGET_CLASS_NAME COMPUTED BY (TARGET_CLASS),
+    DESCRIPTION OSK_MEMO,
+    RIGHTS BIGINT DEFAULT 0 NOT NULL,
+    ROLE_ID BIGINT NOT NULL
+);
+CREATE INDEX osk_capability_role ON osk_capability (ROLE_ID);
+
+-- The capabilities of a role, by the capability's target class.
+CREATE TABLE osk_role_links (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    SRC_ATTR_NAME OSK_ATTR_NAME NOT NULL,
+    SRC_ATTR_REF BIGINT NOT NULL,
+    DEST_ATTR_NAME OSK_ATTR_NAME,
+    DEST_ATTR_REF BIGINT NOT NULL,
+    DEST_NAME_KEY OSK_NAME NOT NULL
+);
+CREATE INDEX osk_role_links_src ON osk_role_links (SRC_ATTR_NAME, SRC_ATTR_REF);
+
+CREATE TABLE osk_keyvalues (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    MOD_TIME TIMESTAMP,
+    SECURED_REF OSK_FOREIGN_KEY,
+    SECURED_REF_CL COMPUTED BY ('osk_secured_object'),
+    KCLASS OSK_NAME NOT NULL,
+    SUBCLASS OSK_NAME NOT NULL,
+    KKEY OSK_NAME NOT NULL,
+    KVALUE OSK_MEMO,
+    ENABLED OSK_FLAG
+);
+CREATE INDEX osk_keyvalues_key ON osk_keyvalues (KKEY);
+
+CREATE TABLE osk_sql_query (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    MOD_TIME TIMESTAMP,
+    SECURED_REF OSK_FOREIGN_KEY,
+    SECURED_REF_CL COMPUTED BY ('osk_secured_object'),
+    NAME OSK_NAME NOT NULL UNIQUE,
+    DESCRIPTION OSK_MEMO,
+    WHERE_CLAUSE OSK_TEXT
+);
+
+CREATE TABLE osk_sql_arg (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    NAME OSK_NAME NOT NULL,
+    ARG_TYPE OSK_NAME NOT NULL
+);
+
+CREATE TABLE osk_sql_target (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    NAME OSK_NAME NOT NULL
+);
+
+-- The arguments of a query, by name.
+CREATE TABLE osk_sql_arg_links (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    SRC_ATTR_NAME OSK_ATTR_NAME NOT NULL,
+    SRC_ATTR_REF BIGINT NOT NULL,
+    DEST_ATTR_NAME OSK_ATTR_NAME,
+    DEST_ATTR_REF BIGINT NOT NULL,
+    DEST_NAME_KEY OSK_NAME NOT NULL
+);
+CREATE INDEX osk_sql_arg_links_src ON osk_sql_arg_links (SRC_ATTR_NAME, SRC_ATTR_REF);
+
+-- The target classes of a query.
+CREATE TABLE osk_sql_target_links (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    SRC_ATTR_NAME OSK_ATTR_NAME NOT NULL,
+    SRC_ATTR_REF BIGINT NOT NULL,
+    DEST_ATTR_NAME OSK_ATTR_NAME,
+    DEST_ATTR_REF BIGINT NOT NULL
+);
+CREATE INDEX osk_sql_target_links_src ON osk_sql_target_links (SRC_ATTR_NAME, SRC_ATTR_REF);
+
+CREATE TABLE osk_query_groups (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    MOD_TIME TIMESTAMP,
+    SECURED_REF OSK_FOREIGN_KEY,
+    SECURED_REF_CL COMPUTED BY ('osk_secured_object'),
+    NAME OSK_NAME NOT NULL UNIQUE,
+    DESCRIPTION OSK_MEMO
+);
+
+-- SQL queries and query groups, many to many and ordered on both sides.
+CREATE TABLE osk_query_grp_links (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    SRC_ATTR_NAME OSK_ATTR_NAME NOT NULL,
+    SRC_ATTR_REF BIGINT,
+    DEST_ATTR_NAME OSK_ATTR_NAME NOT NULL,
+    DEST_ATTR_REF BIGINT,
+    BI_SRC_REF BIGINT NOT NULL,
+    BI_DEST_REF BIGINT NOT NULL,
+    DEST_SEQ_KEY BIGINT DEFAULT 0 NOT NULL,
+    DEST_EXT_SEQ_KEY BIGINT DEFAULT 0 NOT NULL
+);
+CREATE INDEX osk_query_grp_links_src ON osk_query_grp_links (SRC_ATTR_NAME, BI_SRC_REF);
+CREATE INDEX osk_query_grp_links_dest ON osk_query_grp_links (DEST_ATTR_NAME, BI_DEST_REF);
+
+CREATE TABLE osk_snmp_query (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    MOD_TIME TIMESTAMP,
+    SECURED_REF OSK_FOREIGN_KEY,
+    SECURED_REF_CL COMPUTED BY ('osk_secured_object'),
+    NAME OSK_NAME NOT NULL UNIQUE,
+    DESCRIPTION OSK_MEMO,
+    PREFIX_NAME OSK_NAME,
+    OBJECT_NAME OSK_NAME,
+    UNIT OSK_NAME,
+    MULTIPLIER FLOAT,
+    MAX_SAMPLES BIGINT,
+    SAMPLE_INTERVAL BIGINT,
+    ALARM_LOW BIGINT,
+    ALARM_HIGH BIGINT,
+    WARN_LOW BIGINT,
+    WARN_HIGH BIGINT
+);
+
+CREATE TABLE osk_snmp_groups (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    MOD_TIME TIMESTAMP,
+    SECURED_REF OSK_FOREIGN_KEY,
+    SECURED_REF_CL COMPUTED BY ('osk_secured_object'),
+    NAME OSK_NAME NOT NULL UNIQUE,
+    DESCRIPTION OSK_MEMO
+);
+
+-- SNMP queries and their groups, many to many and ordered on both sides.
+CREATE TABLE osk_snmp_grp_links (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    SRC_ATTR_NAME OSK_ATTR_NAME NOT NULL,
+    SRC_ATTR_REF BIGINT,
+    DEST_ATTR_NAME OSK_ATTR_NAME NOT NULL,
+    DEST_ATTR_REF BIGINT,
+    BI_SRC_REF BIGINT NOT NULL,
+    BI_DEST_REF BIGINT NOT NULL,
+    DEST_SEQ_KEY BIGINT DEFAULT 0 NOT NULL,
+    DEST_EXT_SEQ_KEY BIGINT DEFAULT 0 NOT NULL
+);
+CREATE INDEX osk_snmp_grp_links_src ON osk_snmp_grp_links (SRC_ATTR_NAME, BI_SRC_REF);
+CREATE INDEX osk_snmp_grp_links_dest ON osk_snmp_grp_links (DEST_ATTR_NAME, BI_DEST_REF);
+
+-- DATA is the policy's text in the TFTP policy language.
+CREATE TABLE tftp_policy (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    MOD_TIME TIMESTAMP,
+    SECURED_REF OSK_FOREIGN_KEY,
+    SECURED_REF_CL COMPUTED BY ('osk_secured_object'),
+    DATA OSK_TEXT,
+    NAME OSK_NAME NOT NULL UNIQUE,
+    DESCRIPTION OSK_MEMO,
+    ENABLED OSK_FLAG
+);
+
+-- One IP address. ADDRESS is its text form; ADDRESS_KEY its 16 bytes (an
+-- IPv4 address as IPv4-mapped IPv6) in 32 hexadecimal digits, so that the
+-- order of the texts is the order of the addresses.
+CREATE TABLE osk_address (
+    PK BIGINT NOT NULL PRIMARY KEY,
+    OID OSK_OID UNIQUE,
+    ADDRESS VARCHAR(45) NOT NULL,
+    ADDRESS_KEY CHAR(32) NOT NULL
+);
+CREATE INDEX osk_address_key ON osk_address (ADDRESS_KEY);

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "oodb/db_statement_file_reader.h"
+#include "oodb/db_table_group_file_reader.h"
+#include "standard/string_map.h"
+#include "tftp/tftp_interfaces/i_tftp_service_part.h"
+
+class CDBAbstractFactoryFacade;
+class CDBController;
+
+namespace osk {
+class CMasterController;
+class CMessage;
+}
+
+// The service's database. The daemon creates one in its run() and adds it
+// to the TFTP controller as a service part: the controller opens it once
+// the plug-ins are loaded and closes it after they have stopped and before
+// their libraries go, because the factory and the connection it owns come
+// from the database provider plug-in. Later work reaches it through the
+// daemon that owns it.
+//
+// Opening does nothing when the configuration names no database
+// (system.db.name). Otherwise it registers the loaded provider plug-ins,
+// reads the statement and table-group files (and the user query files when
+// configured), and opens the database through the provider at the schema
+// version the product requires: a missing database is created with its
+// schema and initial data, an older one upgraded. Every failure stops the
+// start with one message that names the database and what to do.
+class CTFTPDatabase : public CITFTPServicePart {
+public:
+    // The schema version this program is built for (the scripts of
+    // db/db_versions/1 up to it); system.db.schema.version overrides it.
+    static constexpr uint32_t applicationSchemaVersion = 1;
+
+    CTFTPDatabase();
+    ~CTFTPDatabase() override;
+    CTFTPDatabase(const CTFTPDatabase&) = delete;
+    CTFTPDatabase& operator=(const CTFTPDatabase&) = delete;
+
+    std::string partName() const override { return "database"; }
+    void open(CITFTPController& controller) override;
+    void close() noexcept override;
+    // Opens with a configuration of its own; log receives the messages
+    // (open(controller) passes the controller's configuration and log).
+    using log_t = std::function<void(uint32_t severity, const osk::CMessage& message)>;
+    void open(const osk::CStringMap& config, const osk::CMasterController& plugins, const log_t& log);
+
+    bool isOpen() const { return _database != nullptr; }
+    // The open database; throws "The service's database is not open." when
+    // it is not.
+    CDBController& database() const;
+    // The schema version of the open database.
+    uint32_t schemaVersion() const { return _schemaVersion; }
+    const CDBStatementFileReader& statements() const { return _statements; }
+    const CDBTableGroupFileReader& tableGroups() const { return _tableGroups; }
+    const CDBStatementFileReader& userQueries() const { return _userQueries; }
+    const CDBTableGroupFileReader& userQueryGroups() const { return _userQueryGroups; }
+
+private:
+    void _readStatementFiles(const osk::CStringMap& config);
+
+    std::unique_ptr<CDBAbstractFactoryFacade> _facade;
+    std::unique_ptr<CDBController> _database;
+    uint32_t _schemaVersion = 0;
+    CDBStatementFileReader _statements;
+    CDBTableGroupFileReader _tableGroups;
+    CDBStatementFileReader _userQueries;
+    CDBTableGroupFileReader _userQueryGroups;
+};

@@ -1,0 +1,323 @@
+#!/usr/bin/env python3
+"""The service's database end to end, with the shipped db/ files.
+
+Embedded engine: a daemon started on an empty directory creates the database
+at the required schema version and serves; a restart reopens it; the
+backup and restore commands of docs/database.md give a database the daemon
+opens; a database file that is garbage, unreadable, newer than the program or
+in a directory that does not exist stops the start with one clear error and
+is left as it was.
+
+Firebird server: a private server on loopback (own configuration, security
+database and port); two daemons with different system.index open one
+database through it at the same time, the first creating it; db_probe, a
+process that opens the database the way the daemon does, writes a record
+with the first daemon's configuration and reads it back with the second's.
+Skipped, not failed, without a server binary (/usr/sbin/firebird, from the
+package firebird3.0-server, or the path in ZELVO_FIREBIRD_SERVER).
+
+Usage: database_test.py DAEMON CONSOLE PLUGIN_DIR DB_PROBE DB_DIR
+"""
+import os
+import random
+import shutil
+import socket
+import stat
+import struct
+import subprocess
+import sys
+import time
+
+import daemon_harness as h
+
+PROBE = DB_DIR = None
+PLUGINS = "zelvo_local_fs,tftp_rconsole,zelvo_firebird_provider"
+# Creating the schema takes a while under the sanitizers on a busy machine.
+START_SECONDS = 180
+# The embedded engine leaves its memory to the process exit.
+os.environ["ASAN_OPTIONS"] = "detect_leaks=0:abort_on_error=1"
+
+
+def db_keys(extra=""):
+    return ("system.db.name=zelvo\n"
+            "system.db.versions_path=%(db)s/db_versions\n"
+            "system.db.statements.file=%(db)s/statements.spec\n"
+            "system.db.table_groups.file=%(db)s/table_groups.spec\n"
+            "system.db.user_sql_queries.file=%(db)s/user_sql_queries.spec\n"
+            "system.db.user_sql_query_groups.file=%(db)s/user_sql_query_groups.spec\n"
+            "tftp.access.allow=true\n%(extra)s"
+            % {"db": DB_DIR, "extra": extra})
+
+
+def daemon(name, extra=""):
+    d = h.Daemon(name, encryption=False, extra=db_keys(extra), plugins=PLUGINS)
+    # The database's messages are informational.
+    with open(d.conf) as conf:
+        text = conf.read()
+    with open(d.conf, "w") as conf:
+        conf.write(text.replace("system.log.levels=error\n", "system.log.levels=info,warning,error\n"))
+    with open(os.path.join(d.dir, "root", "hello.txt"), "w") as f:
+        f.write("hello from the root\n")
+    return d
+
+
+def database_file(d):
+    return os.path.join(d.dir, "zelvo.fdb")
+
+
+def isql(database, sql, credentials=()):
+    done = subprocess.run(["isql-fb", "-q", "-user", "SYSDBA"] + list(credentials) + [database],
+                          input=sql.encode(), capture_output=True, timeout=60)
+    return (done.stdout + done.stderr).decode(errors="replace")
+
+
+def scalar(database, sql, credentials=()):
+    """The single number a query returns, or None."""
+    out = isql(database, sql + ";\n", credentials).split()
+    try:
+        return int(out[out.index(next(w for w in out if w.startswith("==="))) + 1])
+    except (StopIteration, ValueError, IndexError):
+        return None
+
+
+def tftp_get(port, name):
+    """One small file over TFTP (512-byte blocks); its bytes, or None."""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+        s.settimeout(5)
+        s.sendto(struct.pack("!H", 1) + name.encode() + b"\0octet\0", ("127.0.0.1", port))
+        data = b""
+        while True:
+            try:
+                packet, peer = s.recvfrom(1024)
+            except socket.timeout:
+                return None
+            opcode, block = struct.unpack("!HH", packet[:4])
+            if opcode != 3:
+                return None
+            data += packet[4:]
+            s.sendto(struct.pack("!HH", 4, block), peer)
+            if len(packet) - 4 < 512:
+                return data
+
+
+def tftp_port(d):
+    with open(d.conf) as conf:
+        for line in conf:
+            if line.startswith("tftp.engine.port="):
+                return int(line.split("=", 1)[1])
+    return 0
+
+
+def refused(d, name, expected, preexec=None, env=None):
+    """Starts the daemon expecting a refusal whose message holds every text of
+    expected; the file afterwards must be as before."""
+    before = snapshot(database_file(d))
+    try:
+        done = subprocess.run([h.DAEMON, "--config", d.conf], cwd=d.dir, capture_output=True, timeout=120,
+                              preexec_fn=preexec, env=env)
+        code, err = done.returncode, done.stderr.decode(errors="replace")
+    except subprocess.TimeoutExpired:
+        code, err = None, "still running after 120 s"
+    h.check(code not in (0, None) and all(text in err for text in expected) and "AddressSanitizer" not in err,
+            name + ": the start stops with the clear error", "exit %s\n%s" % (code, err[-2000:]))
+    return before
+
+
+def snapshot(path):
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read(), stat.S_IMODE(os.stat(path).st_mode)
+
+
+def test_embedded():
+    d = daemon("embedded")
+    d.start(START_SECONDS)
+    log = d.log_text()
+    h.check("Opened the database '%s' (embedded engine) at schema version 1." % database_file(d) in log
+            or "Opened the database 'zelvo.fdb' (embedded engine) at schema version 1." in log,
+            "a new database is created at the required version and the log says so", log[-2000:])
+    h.check(tftp_get(tftp_port(d), "hello.txt") == b"hello from the root\n", "the daemon serves with its database")
+    d.stop("the daemon with a database stops cleanly")
+    db = database_file(d)
+    h.check(scalar(db, "SELECT NUMBER FROM SCHEMA_VERSION") == 1, "the schema version recorded is 1")
+    h.check(scalar(db, "SELECT COUNT(*) FROM SCHEMA_INITIAL_DATA") == 0
+            and scalar(db, "SELECT COUNT(*) FROM osk_domains") == 2
+            and scalar(db, "SELECT COUNT(*) FROM osk_keyvalues WHERE KKEY = 'created_by'") == 1,
+            "the initial data and the imports are loaded")
+
+    d.start(START_SECONDS)
+    h.check(d.log_text().count("at schema version 1.") == 2, "a restart reopens the database")
+    d.stop("the restarted daemon stops cleanly")
+    h.check(scalar(db, "SELECT COUNT(*) FROM osk_domains") == 2, "a restart loads no initial data again")
+    return d
+
+
+def test_backup_and_restore(made):
+    """The commands of docs/database.md on the database the daemon made."""
+    work = os.path.join(h.WORK, "backup")
+    os.makedirs(work)
+    backup = os.path.join(work, "zelvo.fbk")
+    r = daemon("restored")
+    done = subprocess.run(["gbak", "-b", "-user", "SYSDBA", database_file(made), backup], capture_output=True)
+    h.check(done.returncode == 0 and os.path.getsize(backup) > 0, "gbak -b backs the database up",
+            done.stderr.decode(errors="replace"))
+    done = subprocess.run(["gbak", "-c", "-user", "SYSDBA", backup, database_file(r)], capture_output=True)
+    h.check(done.returncode == 0, "gbak -c restores it", done.stderr.decode(errors="replace"))
+    r.start(START_SECONDS)
+    h.check("at schema version 1." in r.log_text(), "the daemon opens the restored database")
+    r.stop("the daemon on the restored database stops cleanly")
+    h.check(scalar(database_file(r), "SELECT COUNT(*) FROM osk_domains") == 2, "the restored database has the data")
+
+
+def test_refusals(good):
+    garbage = daemon("garbage")
+    with open(database_file(garbage), "wb") as f:
+        f.write(bytes(random.getrandbits(8) for _ in range(64 * 1024)))
+    before = refused(garbage, "garbage", [database_file(garbage), "not a Firebird database",
+                                          "restore it from a backup or move it away"])
+    h.check(snapshot(database_file(garbage)) == before, "garbage: the file is left untouched")
+
+    newer = daemon("newer")
+    shutil.copy(good, database_file(newer))
+    isql(database_file(newer), "UPDATE SCHEMA_VERSION SET NUMBER = 2; COMMIT;\n")
+    tables = scalar(database_file(newer), "SELECT COUNT(*) FROM RDB$RELATIONS")
+    refused(newer, "newer", [database_file(newer), "newer than version 1", "run the matching program version"])
+    # Attaching updates Firebird's header page, so the bytes may change; the
+    # schema must not.
+    h.check(scalar(database_file(newer), "SELECT NUMBER FROM SCHEMA_VERSION") == 2
+            and scalar(database_file(newer), "SELECT COUNT(*) FROM RDB$RELATIONS") == tables,
+            "newer: the database keeps its version and tables")
+
+    missing = daemon("missing", "system.db.path=%s/no-such-directory\n" % h.WORK)
+    refused(missing, "no directory", ["%s/no-such-directory" % h.WORK, "does not exist"])
+    h.check(not os.path.exists(os.path.join(h.WORK, "no-such-directory")), "no directory: none is made")
+
+    unreadable = daemon("unreadable")
+    shutil.copy(good, database_file(unreadable))
+    os.chmod(database_file(unreadable), 0)
+    expected = [database_file(unreadable), "not readable and writable by this process"]
+    if os.geteuid() != 0:
+        before = refused(unreadable, "unreadable", expected)
+    elif shutil.which("setpriv") is None:
+        print("SKIP: unreadable: running as root, and setpriv is missing to drop to another user")
+        return
+    else:
+        # Root reads any file: the daemon runs as nobody instead, in
+        # directories it may use.
+        lock = os.path.join(unreadable.dir, "lock")
+        os.makedirs(lock)
+        for path in (h.WORK, unreadable.dir, lock):
+            os.chmod(path, 0o777)
+        env = dict(os.environ, FIREBIRD_LOCK=lock)
+
+        def as_nobody():
+            os.setgroups([])
+            os.setgid(65534)
+            os.setuid(65534)
+        before = refused(unreadable, "unreadable (as nobody)", expected, preexec=as_nobody, env=env)
+        os.chmod(h.WORK, 0o700)
+    h.check(snapshot(database_file(unreadable)) == before and before[1] == 0,
+            "unreadable: the file is left untouched")
+
+
+def server_binary():
+    for path in (os.environ.get("ZELVO_FIREBIRD_SERVER", ""), "/usr/sbin/firebird"):
+        if path and os.access(path, os.X_OK):
+            return path
+    return None
+
+
+def test_two_daemons_on_one_server():
+    binary = server_binary()
+    if binary is None:
+        print("SKIP: two daemons on one Firebird server: no server binary (install firebird3.0-server for "
+              "/usr/sbin/firebird, or name one in ZELVO_FIREBIRD_SERVER)")
+        return
+    # The server of the steps in docs/database.md.
+    home = os.path.join(h.WORK, "fbserver")
+    data = os.path.join(home, "data")
+    os.makedirs(os.path.join(home, "lock"))
+    os.makedirs(data)
+    port = h.free_port()
+    with open(os.path.join(home, "firebird.conf"), "w") as conf:
+        conf.write("RemoteServicePort = %d\nRemoteBindAddress = 127.0.0.1\nSecurityDatabase = %s/security3.fdb\n"
+                   "AuthServer = Srp\nUserManager = Srp\n" % (port, home))
+    server_env = dict(os.environ, FIREBIRD=home, FIREBIRD_LOCK=os.path.join(home, "lock"))
+    subprocess.run(["isql-fb", "-q", "-user", "SYSDBA"], input=("CREATE DATABASE '%s/security3.fdb';" % home).encode(),
+                   env=server_env, capture_output=True, timeout=60)
+    subprocess.run(["isql-fb", "-q", "-user", "SYSDBA", home + "/security3.fdb"],
+                   input=b"CREATE USER SYSDBA PASSWORD 'secret'; COMMIT;", env=server_env, capture_output=True,
+                   timeout=60)
+    server_log = open(os.path.join(home, "server.log"), "wb")
+    server = subprocess.Popen([binary], env=server_env, stdout=server_log, stderr=server_log)
+
+    def listening():
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            return True
+        except OSError:
+            return False
+    daemons = []
+    try:
+        if not h.check(h.wait_for(listening, 30), "the private Firebird server listens"):
+            return
+        keys = ("system.db.hostname=127.0.0.1/%d\nsystem.db.path=%s\nsystem.db.user=SYSDBA\n"
+                "system.db.password=secret\n" % (port, data))
+        first = daemon("server-a", keys + "system.index=1\n")
+        second = daemon("server-b", keys + "system.index=2\n")
+        daemons = [first, second]
+        expected = "Opened the database '127.0.0.1/%d:%s/zelvo.fdb' (database server 127.0.0.1/%d) " \
+                   "at schema version 1." % (port, data, port)
+        first.start(START_SECONDS)
+        h.check(expected in first.log_text(), "the first daemon creates the database on the server",
+                first.log_text()[-2000:])
+        second.start(START_SECONDS)
+        h.check(expected in second.log_text(), "the second daemon opens it at the same version",
+                second.log_text()[-2000:])
+        h.check(tftp_get(tftp_port(first), "hello.txt") is not None
+                and tftp_get(tftp_port(second), "hello.txt") is not None, "both daemons serve")
+
+        env = dict(os.environ)
+        put = subprocess.run([PROBE, first.conf, "put", "greeting", "written with the first daemon's settings"],
+                             cwd=first.dir, capture_output=True, timeout=120, env=env)
+        h.check(put.returncode == 0, "a record is written through the first daemon's database",
+                put.stderr.decode(errors="replace"))
+        get = subprocess.run([PROBE, second.conf, "get", "greeting"], cwd=second.dir, capture_output=True,
+                             timeout=120, env=env)
+        h.check(get.returncode == 0 and get.stdout.decode().strip() == "written with the first daemon's settings",
+                "it is read through the second daemon's", (get.stdout + get.stderr).decode(errors="replace"))
+        remote = "127.0.0.1/%d:%s/zelvo.fdb" % (port, data)
+        h.check(scalar(remote, "SELECT COUNT(*) FROM osk_domains", ["-password", "secret"]) == 2,
+                "the second daemon loaded no initial data again")
+        for d in (second, first):
+            d.stop("a daemon on the server stops cleanly")
+    finally:
+        for d in daemons:
+            if d.proc is not None:
+                d.stop()
+        server.terminate()
+        try:
+            server.wait(30)
+        except subprocess.TimeoutExpired:
+            server.kill()
+            server.wait()
+        server_log.close()
+
+
+def main():
+    global PROBE, DB_DIR
+    started = time.monotonic()
+    PROBE, DB_DIR = os.path.realpath(sys.argv[4]), os.path.realpath(sys.argv[5])
+    h.setup("zelvo-database-")
+    # The embedded engine's lock files stay inside the test's directory.
+    os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
+    made = test_embedded()
+    test_backup_and_restore(made)
+    test_refusals(database_file(made))
+    test_two_daemons_on_one_server()
+    return h.finish(started)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

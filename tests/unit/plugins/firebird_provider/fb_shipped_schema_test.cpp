@@ -1,0 +1,176 @@
+// The deployment files of db/ as the daemon uses them: the schema scripts
+// build a database, and every named statement of the shipped statement and
+// user query files is prepared against it by Firebird itself, so a typo in
+// a table, a column or the SQL fails here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fb_test_database.h"
+#include "firebird_provider/fb_schema_upgrader.h"
+#include "oodb/db_constants.h"
+#include "oodb/db_statement_expander.h"
+#include "oodb/db_statement_file_reader.h"
+#include "oodb/db_table_group_file_reader.h"
+#include "tftp/tftp_database/tftp_database.h"
+
+namespace {
+
+const std::string kDbDir = ZELVO_DB_DIR;
+
+// The statements the persistent classes look objects up with.
+const std::vector<std::string> kClassStatements = {
+    "domain.name", "domain.type", "domain.group.name", "domain_group.id", "domain_group.name", "domainid.id",
+    "domainnameid.name", "domainnameid.id", "domain_memberships.domainid", "user_account.name",
+    "device_account.name_class", "capability.role", "capability.role_class", "keyvalue.class_subclass",
+    "keyvalue.class_subclass_key", "keyvalue.class_subclass_key_enabled", "query.arg_name", "query.target_name",
+    "tftp_policy.dom", "generic.count", "generic.all", "link2many.src.ref_name", "bilink.src.ref_name",
+    "bilink.dest.ref_name", "abinding.maxaddr"};
+
+// One database built by the shipped scripts serves the whole suite (building
+// it commits every statement on its own and takes seconds).
+class FbShippedSchemaTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        _dir = std::make_unique<test_support::TempDir>();
+        _db = fbprov::CFbConnector::open(fbtest::settingsFor(*_dir / "shipped.fdb"));
+        fbprov::CFbSchemaUpgrader upgrader(*_db, kDbDir + "/" + CDBConstants::versionsDirectory,
+                                           fbprov::CFbSchemaUpgrader::initialDataScripts(kDbDir));
+        upgrader.upgrade(CTFTPDatabase::applicationSchemaVersion);
+    }
+    static void TearDownTestSuite()
+    {
+        _db.reset();
+        _dir.reset();
+    }
+    static fbprov::CFbAttachment& db() { return *_db; }
+    static const test_support::TempDir& dir() { return *_dir; }
+
+    static int64_t scalar(const std::string& sql)
+    {
+        fbprov::CFbTransaction transaction(db(), fbprov::CFbTransaction::readOnly);
+        fbprov::CFbStatement query(transaction, sql);
+        auto rows = query.select(transaction);
+        EXPECT_TRUE(rows->fetch()) << sql;
+        return rows->asInt64(0);
+    }
+    static bool tableExists(const std::string& table)
+    {
+        fbprov::CFbTransaction transaction(db(), fbprov::CFbTransaction::readOnly);
+        fbprov::CFbStatement query(transaction, "SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = ?");
+        return query.select(transaction, {table})->fetch();
+    }
+
+    // Prepares every statement of the file on every table of its group (a
+    // template once per table) and checks its "?" against its arguments.
+    void prepareAll(const CDBStatementFileReader& statements, const CDBTableGroupFileReader& groups)
+    {
+        fbprov::CFbTransaction transaction(db(), fbprov::CFbTransaction::readOnly);
+        for (const auto& [name, spec] : statements.statements()) {
+            SCOPED_TRACE("statement " + name);
+            ASSERT_TRUE(groups.exists(spec.group)) << "its group '" << spec.group << "' is not defined";
+            EXPECT_EQ(spec.argNames.size(), spec.argTypes.size());
+            std::vector<std::string> texts;
+            if (spec.statement.find("<<") == std::string::npos)
+                texts.push_back(spec.statement);
+            else
+                for (const std::string& table : groups.find(spec.group).tables)
+                    texts.push_back(CDBStatementExpander(table, CDBTypeStringMap()).expand(spec.statement));
+            for (const std::string& text : texts) {
+                try {
+                    fbprov::CFbStatement prepared(transaction, text);
+                    EXPECT_EQ(spec.argNames.size(), prepared.parameterCount()) << text;
+                } catch (const osk::CException& e) {
+                    ADD_FAILURE() << e.printableError();
+                }
+            }
+        }
+    }
+
+    // Every table a group names exists.
+    void tablesExist(const CDBTableGroupFileReader& groups)
+    {
+        for (const auto& [group, spec] : groups.groups())
+            for (const std::string& table : spec.tables) {
+                std::string upper = table;
+                std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+                EXPECT_TRUE(tableExists(upper)) << "group " << group << " names " << table;
+            }
+    }
+
+private:
+    static std::unique_ptr<test_support::TempDir> _dir;
+    static std::unique_ptr<fbprov::CFbAttachment> _db;
+};
+
+std::unique_ptr<test_support::TempDir> FbShippedSchemaTest::_dir;
+std::unique_ptr<fbprov::CFbAttachment> FbShippedSchemaTest::_db;
+
+TEST_F(FbShippedSchemaTest, EveryShippedStatementPreparesAgainstTheShippedSchema)
+{
+    CDBStatementFileReader statements;
+    statements.read(kDbDir, "statements.spec");
+    CDBTableGroupFileReader groups;
+    ASSERT_TRUE(groups.read(kDbDir, "table_groups.spec"));
+    for (const std::string& name : kClassStatements)
+        EXPECT_TRUE(statements.exists(name)) << name << " is missing from statements.spec";
+    tablesExist(groups);
+    prepareAll(statements, groups);
+
+    CDBStatementFileReader queries;
+    queries.read(kDbDir, "user_sql_queries.spec");
+    CDBTableGroupFileReader queryGroups;
+    ASSERT_TRUE(queryGroups.read(kDbDir, "user_sql_query_groups.spec"));
+    EXPECT_FALSE(queries.statements().empty());
+    tablesExist(queryGroups);
+    prepareAll(queries, queryGroups);
+}
+
+TEST_F(FbShippedSchemaTest, ANewDatabaseHoldsTheWellKnownRecordsAndTheImportedOnes)
+{
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM osk_domains WHERE OID = 0 AND NAME = 'Administrators' "
+                        "AND DOMAIN_TYPE = 1"));
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM osk_domains WHERE OID = 1 AND NAME = 'Observers'"));
+    EXPECT_EQ(3, scalar("SELECT COUNT(*) FROM osk_domain_groups"));
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM osk_keyvalues WHERE KKEY = 'created_by'"));
+    // New rows get keys past the fixed ones (GEN_ID with 0 reads the
+    // current value without moving it).
+    EXPECT_EQ(1, scalar("SELECT GEN_ID(osk_domains, 0) FROM RDB$DATABASE"));
+    EXPECT_EQ(2, scalar("SELECT GEN_ID(osk_domain_groups, 0) FROM RDB$DATABASE"));
+    EXPECT_EQ(1, scalar("SELECT GEN_ID(osk_keyvalues, 0) FROM RDB$DATABASE"));
+}
+
+TEST_F(FbShippedSchemaTest, ReferencesAreFoundFromTheCatalogue)
+{
+    fbprov::CFbTransaction transaction(db(), fbprov::CFbTransaction::readOnly);
+    fbprov::CFbStatement query(transaction, CDBConstants::selectDomainForeignKeys);
+    auto rows = query.select(transaction);
+    bool nameId = false;
+    size_t references = 0;
+    while (rows->fetch()) {
+        ++references;
+        const std::string field = rows->asString(0), table = rows->asString(1), dest = rows->asString(3);
+        if (field.rfind("NAME_ID_REF", 0) == 0 && table.rfind("OSK_DOMAINS", 0) == 0)
+            nameId = dest.find("osk_domain_name_id") != std::string::npos;
+    }
+    EXPECT_TRUE(nameId) << "the domain's name reference points to osk_domain_name_id";
+    // SECURED_REF of the 12 secured tables; the domain's name, the
+    // memberships record, the role's domain and the account and domain of
+    // the two access controls.
+    EXPECT_EQ(19u, references);
+}
+
+TEST_F(FbShippedSchemaTest, TheSchemaFitsTheSmallestPageSize)
+{
+    auto settings = fbtest::settingsFor(dir() / "small.fdb");
+    settings.pageSize(4096);
+    auto small = fbprov::CFbConnector::open(settings);
+    fbprov::CFbSchemaUpgrader upgrader(*small, kDbDir + "/" + CDBConstants::versionsDirectory);
+    EXPECT_NO_THROW(upgrader.upgrade(CTFTPDatabase::applicationSchemaVersion));
+}
+
+} // namespace
