@@ -5,7 +5,8 @@
 namespace fbprov {
 
 // The factory of the implementation "Firebird_DB": connections from the
-// system.db.* keys, transactions on them and sequences as key generators.
+// system.db.* keys, transactions on them, sequences as key generators and
+// the map of Firebird's status codes.
 class CFbDBFactory : public CDBAbstractFactory {
 public:
     std::string implementation() const override;
@@ -14,6 +15,7 @@ public:
                                                       CDBConstants::trans_access_mode accessMode,
                                                       int commitType) override;
     std::unique_ptr<CDBPrimaryKeyGenerator> createPrimaryKeyGenerator(const std::string& tableName) override;
+    const CDBErrorCodeMap& errorCodeMap() const override;
 };
 
 } // namespace fbprov
