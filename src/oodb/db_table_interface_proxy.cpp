@@ -54,8 +54,6 @@ CDBTableInterfaceProxy::CDBTableInterfaceProxy(CDBAccessorI& accessor, CDBBaseSe
 {
 }
 
-CDBTableInterfaceProxy::~CDBTableInterfaceProxy() { closeTransaction(); }
-
 CDBTransaction& CDBTableInterfaceProxy::createTransaction(int transType, CDBConstants::trans_access_mode accessMode)
 {
     if (transType < 0 || transType > CDBConstants::maxTransType)

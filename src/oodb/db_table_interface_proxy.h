@@ -53,9 +53,9 @@ public:
         TRANS_WRITE_CURSOR = 10,
     };
 
+    // A transaction still open when the handle goes is rolled back (by the
+    // transaction's own destructor) before the write lock is released.
     CDBTableInterfaceProxy(CDBAccessorI& accessor, CDBBaseSession& session);
-    // Rolls back a transaction still open.
-    ~CDBTableInterfaceProxy();
     CDBTableInterfaceProxy(const CDBTableInterfaceProxy&) = delete;
     CDBTableInterfaceProxy& operator=(const CDBTableInterfaceProxy&) = delete;
 
