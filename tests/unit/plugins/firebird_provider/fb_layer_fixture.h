@@ -47,12 +47,13 @@ protected:
 
     CDBBaseSession& session() { return *_session; }
     CDBController& controller() { return *_controller; }
+    CDBAbstractFactoryFacade& facade() { return _facade; }
     const zelvo_test::CTestController& log() const { return _log; }
     // The database file, for a connection of a test's own.
     std::string databaseFile() const { return _dir / "layer.fdb"; }
 
     // The table name with columns, created and committed.
-    CDBAccessorI& createdTable(const std::string& name, const CDBTypeStringMap& columns = hostColumns())
+    CDBAccessorI& createdTable(const std::string& name, const CDBTypeStringMap& columns = fbtest::hostColumns())
     {
         CDBAccessorI& accessor = controller().registerTable(name, columns);
         auto transaction = session().beginTransaction(CDBConstants::READ_WRITE_ACCESS);
