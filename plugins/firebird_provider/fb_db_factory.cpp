@@ -3,7 +3,6 @@
 #include "firebird_provider/fb_connection_settings.h"
 #include "firebird_provider/fb_database_proxy.h"
 #include "firebird_provider/fb_db_transaction.h"
-#include "firebird_provider/fb_error_code_map.h"
 #include "firebird_provider/fb_primary_key_generator.h"
 
 namespace fbprov {
@@ -26,7 +25,5 @@ std::unique_ptr<CDBPrimaryKeyGenerator> CFbDBFactory::createPrimaryKeyGenerator(
 {
     return std::make_unique<CFbPrimaryKeyGenerator>(tableName);
 }
-
-const CDBErrorCodeMap& CFbDBFactory::errorCodeMap() const { return CFbErrorCodeMap::instance(); }
 
 } // namespace fbprov

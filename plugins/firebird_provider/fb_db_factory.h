@@ -1,12 +1,12 @@
 #pragma once
 
+#include "firebird_provider/fb_error_code_map.h"
 #include "oodb/db_abstract_factory.h"
 
 namespace fbprov {
 
 // The factory of the implementation "Firebird_DB": connections from the
-// system.db.* keys, transactions on them, sequences as key generators and
-// the map of Firebird's status codes.
+// system.db.* keys, transactions on them and sequences as key generators.
 class CFbDBFactory : public CDBAbstractFactory {
 public:
     std::string implementation() const override;
@@ -15,7 +15,8 @@ public:
                                                       CDBConstants::trans_access_mode accessMode,
                                                       int commitType) override;
     std::unique_ptr<CDBPrimaryKeyGenerator> createPrimaryKeyGenerator(const std::string& tableName) override;
-    const CDBErrorCodeMap& errorCodeMap() const override;
+    // Firebird's status codes mapped to the layer's error codes.
+    const CDBErrorCodeMap& errorCodeMap() const override { return CFbErrorCodeMap::instance(); }
 };
 
 } // namespace fbprov
