@@ -19,11 +19,6 @@ protected:
     CDBAccessorI accessor{"main", "T", CDBTypeStringMap(), nullptr};
 };
 
-TEST_F(DBAccessorLockTest, DefaultTimeOutIsTheLayersLockTimeOut)
-{
-    EXPECT_EQ(accessor.lockTimeOut(), std::chrono::seconds(460));
-}
-
 TEST_F(DBAccessorLockTest, OneThreadAtATimeHoldsTheWriteLock)
 {
     accessor.lockTimeOut(10s);

@@ -35,12 +35,6 @@ TEST(DBErrorCodeMapTest, FirstKnownCodeOfAChainWins)
     EXPECT_EQ(map.firstKnown({}), Codes::OTHER);
 }
 
-TEST(DBErrorCodeMapTest, CodesHaveNames)
-{
-    EXPECT_EQ(Codes::codeName(Codes::LOCK_CONFLICT), "LOCK_CONFLICT");
-    EXPECT_EQ(Codes::codeName(Codes::CONNECTION_LOST), "CONNECTION_LOST");
-}
-
 TEST(DBErrorCodeMapTest, DatabaseExceptionKeepsItsCodeThroughCopies)
 {
     const CDBException failure(osk::CException(osk::CMessage("Insert failed."), osk::CMessage("Duplicate."), "T::f",
