@@ -1,5 +1,6 @@
 #pragma once
 
+#include "firebird_provider/fb_error_code_map.h"
 #include "oodb/db_abstract_factory.h"
 
 namespace fbprov {
@@ -19,6 +20,8 @@ public:
                                                       CDBConstants::trans_access_mode accessMode,
                                                       int commitType) override;
     std::unique_ptr<CDBPrimaryKeyGenerator> createPrimaryKeyGenerator(const std::string& tableName) override;
+    // Firebird's status codes mapped to the layer's error codes.
+    const CDBErrorCodeMap& errorCodeMap() const override { return CFbErrorCodeMap::instance(); }
 };
 
 } // namespace fbprov

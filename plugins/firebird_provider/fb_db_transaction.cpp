@@ -27,8 +27,8 @@ CFbValues firebirdValues(const CDBValues& values)
 } // namespace
 
 CFbDBTransaction::CFbDBTransaction(CFbAttachment& attachment, CDBConstants::trans_access_mode accessMode,
-                                   int commitType)
-    : CDBTransaction(accessMode, commitType), _transaction(attachment, firebirdMode(accessMode))
+                                   int commitType, unsigned lockTimeout)
+    : CDBTransaction(accessMode, commitType), _transaction(attachment, firebirdMode(accessMode), lockTimeout)
 {
 }
 

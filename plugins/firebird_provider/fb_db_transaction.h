@@ -18,7 +18,10 @@ namespace fbprov {
 // on a cursor of that name, which "WHERE CURRENT OF" then refers to.
 class CFbDBTransaction : public CDBTransaction {
 public:
-    CFbDBTransaction(CFbAttachment& attachment, CDBConstants::trans_access_mode accessMode, int commitType);
+    // lockTimeout: seconds a statement waits for a record another
+    // transaction has locked (CFbTransaction::noWait: not at all).
+    CFbDBTransaction(CFbAttachment& attachment, CDBConstants::trans_access_mode accessMode, int commitType,
+                     unsigned lockTimeout = CFbTransaction::defaultLockTimeout);
 
     uint64_t execute(const std::string& sql, const CDBValues& values = CDBValues()) override;
     std::unique_ptr<CDBRows> select(const std::string& sql, const CDBValues& values = CDBValues()) override;

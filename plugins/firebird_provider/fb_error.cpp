@@ -3,7 +3,9 @@
 #include <ibase.h>
 
 #include <map>
+#include <utility>
 
+#include "firebird_provider/fb_error_code_map.h"
 #include "firebird_provider/fb_master.h"
 #include "standard/string_util.h"
 
@@ -66,7 +68,7 @@ const std::map<intptr_t, const char*>& explanations()
 
 } // namespace
 
-osk::CException CFbError::make(const osk::CMessage& what, Firebird::IStatus* status, const char* context)
+CDBException CFbError::make(const osk::CMessage& what, Firebird::IStatus* status, const char* context)
 {
     const std::vector<intptr_t> found = codes(status->getErrors());
     osk::CException e = OSK_EXCEPTION(what,
@@ -75,7 +77,7 @@ osk::CException CFbError::make(const osk::CMessage& what, Firebird::IStatus* sta
                                       context, module);
     if (!found.empty())
         e.err_code(static_cast<int>(found.front()));
-    return e;
+    return CDBException(std::move(e), CFbErrorCodeMap::instance().firstKnown({found.begin(), found.end()}));
 }
 
 osk::CException CFbError::make(const osk::CMessage& what, const osk::CMessage& why, const char* context)

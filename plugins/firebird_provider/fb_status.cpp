@@ -17,7 +17,7 @@ void CFbStatus::check(const osk::CMessage& what, const char* context)
         clear();
         return;
     }
-    osk::CException e = CFbError::make(what, &_wrapper, context);
+    CDBException e = CFbError::make(what, &_wrapper, context);
     clear();
     throw e;
 }

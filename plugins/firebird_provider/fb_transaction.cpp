@@ -13,11 +13,11 @@ CFbTransaction::CFbTransaction(CFbAttachment& attachment, access_mode mode, unsi
     : _attachment(attachment), _mode(mode)
 {
     CFbParameterBlock tpb(isc_tpb_version3);
-    tpb.tag(mode == readOnly ? isc_tpb_read : isc_tpb_write)
-        .tag(isc_tpb_read_committed)
-        .tag(isc_tpb_rec_version)
-        .tag(isc_tpb_wait)
-        .integer(isc_tpb_lock_timeout, lockTimeout);
+    tpb.tag(mode == readOnly ? isc_tpb_read : isc_tpb_write).tag(isc_tpb_read_committed).tag(isc_tpb_rec_version);
+    if (lockTimeout == noWait)
+        tpb.tag(isc_tpb_nowait);
+    else
+        tpb.tag(isc_tpb_wait).integer(isc_tpb_lock_timeout, lockTimeout);
     CFbStatus status;
     _transaction = attachment.get()->startTransaction(status.get(), tpb.size(), tpb.data());
     status.check(osk::CMessage("Cannot start a database transaction."), "CFbTransaction::CFbTransaction");

@@ -7,12 +7,14 @@ namespace fbprov {
 class CFbAttachment;
 
 // Owns one transaction. It starts in the constructor (read committed, record
-// versions, waiting up to the lock time-out for a locked record) and ends by
-// commit() or rollback(); one still active when destroyed is rolled back.
+// versions, waiting up to the lock time-out for a locked record, or not at
+// all with noWait) and ends by commit() or rollback(); one still active when
+// destroyed is rolled back.
 class CFbTransaction {
 public:
     enum access_mode { readWrite, readOnly };
     static constexpr unsigned defaultLockTimeout = 10; // seconds
+    static constexpr unsigned noWait = 0;
 
     CFbTransaction(CFbAttachment& attachment, access_mode mode, unsigned lockTimeout = defaultLockTimeout);
     ~CFbTransaction();

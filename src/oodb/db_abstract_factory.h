@@ -8,11 +8,13 @@
 #include "standard/string_map.h"
 
 class CDBDatabaseProxyI;
+class CDBErrorCodeMap;
 class CDBPrimaryKeyGenerator;
 class CDBTransaction;
 
 // What a database provider makes for the layer: connections, transactions on
-// a connection and the primary-key generator of a table. A provider
+// a connection, the primary-key generator of a table and the map of its
+// return codes. A provider
 // registers one such factory per implementation it offers.
 class CDBAbstractFactory {
 public:
@@ -33,4 +35,6 @@ public:
                                                               CDBConstants::trans_access_mode accessMode,
                                                               int commitType) = 0;
     virtual std::unique_ptr<CDBPrimaryKeyGenerator> createPrimaryKeyGenerator(const std::string& tableName) = 0;
+    // The product's return codes mapped to the layer's error codes.
+    virtual const CDBErrorCodeMap& errorCodeMap() const = 0;
 };

@@ -5,7 +5,7 @@
 #include "oodb/db_controller.h"
 
 CDBBaseSession::CDBBaseSession(osk::CStringMap config, CDBController& controller)
-    : _config(std::move(config)), _controller(controller)
+    : _config(std::move(config)), _controller(controller), _prototypes(controller)
 {
 }
 
@@ -22,3 +22,12 @@ CDBTableInterface CDBBaseSession::table(const std::string& tableName, const CDBT
 {
     return CDBTableInterface(_controller.registerTable(tableName, columnDefs));
 }
+
+void CDBBaseSession::setPrototype(const std::string& name, CDBResultPrototype prototype)
+{
+    _prototypes.insert(name, std::move(prototype));
+}
+
+void CDBBaseSession::removePrototype(const std::string& name) { _prototypes.remove(name); }
+
+CDBResultPrototype& CDBBaseSession::operator[](const std::string& name) { return _prototypes.prototype(name); }

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "oodb/db_constants.h"
+#include "oodb/db_prototype_mgr.h"
+#include "oodb/db_result_prototype.h"
 #include "oodb/db_table_interface.h"
 #include "oodb/db_transaction.h"
 #include "oodb/db_type_string_map.h"
@@ -14,7 +16,8 @@ class CDBController;
 // A working session on one database: its configuration, its controller and
 // the implementation in use. Transactions are started here in an access
 // mode; the transaction type the persistent layer chooses for an operation
-// becomes the transaction's commit type.
+// becomes the transaction's commit type. The session keeps the prototypes
+// of the record types it works with, and their clones.
 class CDBBaseSession {
 public:
     CDBBaseSession(osk::CStringMap config, CDBController& controller);
@@ -28,7 +31,16 @@ public:
     // with the controller on first use.
     CDBTableInterface table(const std::string& tableName, const CDBTypeStringMap& columnDefs);
 
+    // Inserts (or replaces) the prototype of name.
+    void setPrototype(const std::string& name, CDBResultPrototype prototype);
+    void removePrototype(const std::string& name);
+    // The prototype of name; throws "Failed to find object prototype '%1'."
+    // for a name without one.
+    CDBResultPrototype& operator[](const std::string& name);
+    CDBPrototypeMgr& prototypes() { return _prototypes; }
+
 private:
     osk::CStringMap _config;
     CDBController& _controller;
+    CDBPrototypeMgr _prototypes;
 };

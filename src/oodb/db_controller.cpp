@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "extended/exception.h"
+#include "extended/master_controller.h"
 #include "oodb/db_abstract_factory_facade.h"
 #include "oodb/db_constants.h"
 #include "oodb/db_messages.h"
@@ -25,12 +26,18 @@ std::string describe(const CDBTypeStringMap& defs)
 } // namespace
 
 CDBController::CDBController(std::string dbName, uint32_t reqSchemaVersion, CDBAbstractFactoryFacade& facade,
-                             std::string implementation)
+                             std::string implementation, osk::CMasterController* master)
     : _dbName(std::move(dbName)),
       _reqSchemaVersion(reqSchemaVersion),
       _facade(facade),
-      _implementation(std::move(implementation))
+      _implementation(std::move(implementation)),
+      _master(master)
 {
+}
+
+void CDBController::syslog(uint32_t severity, const osk::CMessage& message) const
+{
+    if (_master) _master->syslog(severity, message);
 }
 
 // Accessors hold the provider's generators: they go before the connection.
@@ -71,7 +78,7 @@ CDBAccessorI& CDBController::registerTable(const std::string& tableName, const C
     std::unique_lock<std::shared_mutex> guard(_accessorLock);
     auto found = _accessors.find(tableName);
     if (found == _accessors.end()) {
-        auto accessor = std::make_unique<CDBAccessorI>(tableName, required,
+        auto accessor = std::make_unique<CDBAccessorI>(_dbName, tableName, required,
                                                        factory()->createPrimaryKeyGenerator(tableName));
         found = _accessors.emplace(tableName, std::move(accessor)).first;
     } else if (describe(found->second->columnDefs()) != describe(required)) {

@@ -81,4 +81,28 @@ struct CDBMessages {
     static constexpr const char* keyNotInteger = "The primary key is not an integer.";
     static constexpr const char* cannotFindRecord = "Unable to find record with key %1.";
     static constexpr const char* noSuchRecord = "No such record.";
+
+    // Transactions of a table's thread handle.
+    static constexpr const char* accessModeRestart =
+        "Requested access mode is %1, current is %2, implies a restart of the transaction.";
+    static constexpr const char* cursorUpgrade = "Database transaction is being implicitly upgraded to support a cursor.";
+    static constexpr const char* implicitTransaction =
+        "A database transaction has been implicitly created. This should be avoided.";
+    static constexpr const char* cannotContinueTransaction = "Unable to continue transaction.";
+    static constexpr const char* transactionAssumed = "Requested transaction type assumes a transaction already exists.";
+    static constexpr const char* undefinedTransactionType = "Undefined transaction type.";
+    static constexpr const char* failedToContinueTransaction = "Failed to continue transaction.";
+
+    // Threads and locks of a table.
+    static constexpr const char* cannotAcquireLock = "Failed to acquire a lock on database '%1'.";
+    static constexpr const char* writeLockTimedOut = "The write lock of table '%1' was not free within %2 ms.";
+    static constexpr const char* registeredWithOtherSession = "The thread is registered with another session.";
+
+    // Prototypes and clones.
+    static constexpr const char* cannotFindPrototype = "Failed to find object prototype '%1'.";
+    static constexpr const char* noSuchPrototype = "No such prototype.";
+
+    // Return codes of the database.
+    static constexpr const char* cannotTranslateReturnCode = "Cannot translate database return code '%1'.";
+    static constexpr const char* unknownCode = "Unknown code.";
 };

@@ -8,15 +8,8 @@
 #include <string>
 
 #include "extended/exception.h"
-#include "fb_test_database.h"
+#include "fb_layer_fixture.h"
 #include "firebird_provider/fb_db_transaction.h"
-#include "firebird_provider/firebird_provider_plugin.h"
-#include "oodb/db_abstract_factory_facade.h"
-#include "oodb/db_base_session.h"
-#include "oodb/db_constants.h"
-#include "oodb/db_controller.h"
-#include "oodb/db_table_interface.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -29,33 +22,10 @@ CDBTypeStringMap hostColumns()
     return columns;
 }
 
-class FbDBLayerTest : public ::testing::Test {
+class FbDBLayerTest : public fbtest::FbLayerTest {
 protected:
-    FbDBLayerTest()
-    {
-        fbtest::lockDirectory();
-        _plugin.registerFactories(_facade);
-        _controller = std::make_unique<CDBController>("layer", 1, _facade, CDBConstants::firebirdImplementation);
-        osk::CStringMap config;
-        config.set_string("system.db.path", _dir.path());
-        config.set_string("system.db.name", "layer");
-        _controller->dbInit(config);
-        _session = std::make_unique<CDBBaseSession>(config, *_controller);
-    }
-
-    CDBBaseSession& session() { return *_session; }
-    CDBController& controller() { return *_controller; }
-    CDBAbstractFactoryFacade& facade() { return _facade; }
-
     // The table HOSTS, created and committed.
-    CDBTableInterface createdHosts()
-    {
-        CDBTableInterface hosts = session().table("HOSTS", hostColumns());
-        auto transaction = session().beginTransaction(CDBConstants::READ_WRITE_ACCESS);
-        hosts.createTable(*transaction);
-        transaction->commit();
-        return hosts;
-    }
+    CDBTableInterface createdHosts() { return CDBTableInterface(createdTable("HOSTS", hostColumns())); }
 
     // The NAME of the row of key, read in a transaction of its own; "<none>"
     // when there is no such row.
@@ -65,13 +35,6 @@ protected:
         auto rows = table.select(*transaction, key);
         return rows->fetch() ? rows->asString("NAME") : "<none>";
     }
-
-private:
-    test_support::TempDir _dir;
-    fbprov::CFirebirdProviderPlugin _plugin;
-    CDBAbstractFactoryFacade _facade;
-    std::unique_ptr<CDBController> _controller;
-    std::unique_ptr<CDBBaseSession> _session;
 };
 
 TEST_F(FbDBLayerTest, PluginRegistersTheFirebirdFactoryUnderItsInterface)
