@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "extended/exception.h"
-#include "extended/master_controller.h"
 #include "oodb/db_abstract_factory_facade.h"
 #include "oodb/db_constants.h"
 #include "oodb/db_messages.h"
@@ -26,18 +25,15 @@ std::string describe(const CDBTypeStringMap& defs)
 } // namespace
 
 CDBController::CDBController(std::string dbName, uint32_t reqSchemaVersion, CDBAbstractFactoryFacade& facade,
-                             std::string implementation, osk::CMasterController* master)
-    : _dbName(std::move(dbName)),
-      _reqSchemaVersion(reqSchemaVersion),
-      _facade(facade),
-      _implementation(std::move(implementation)),
-      _master(master)
+                             std::string implementation, log_t log)
+    : _dbName(std::move(dbName)), _reqSchemaVersion(reqSchemaVersion), _facade(facade),
+      _implementation(std::move(implementation)), _log(std::move(log))
 {
 }
 
 void CDBController::syslog(uint32_t severity, const osk::CMessage& message) const
 {
-    if (_master) _master->syslog(severity, message);
+    if (_log) _log(severity, message);
 }
 
 // Accessors hold the provider's generators: they go before the connection.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <shared_mutex>
@@ -15,19 +16,20 @@
 class CDBAbstractFactoryFacade;
 
 namespace osk {
-class CMasterController;
 class CMessage;
 }
 
 // One database: its name, the schema version the program requires, the
 // implementation that reaches it (the factory of which comes from the
 // facade), the open connection and one accessor per table. Warnings of the
-// layer go to the log of the master controller it was given (a controller
-// without one, as in tools, logs nothing).
+// layer go to the log it was given (a controller without one, as in tools,
+// logs nothing).
 class CDBController {
 public:
+    using log_t = std::function<void(uint32_t severity, const osk::CMessage& message)>;
+
     CDBController(std::string dbName, uint32_t reqSchemaVersion, CDBAbstractFactoryFacade& facade,
-                  std::string implementation, osk::CMasterController* master = nullptr);
+                  std::string implementation, log_t log = log_t());
     ~CDBController();
     CDBController(const CDBController&) = delete;
     CDBController& operator=(const CDBController&) = delete;
@@ -35,7 +37,7 @@ public:
     const std::string& dbName() const { return _dbName; }
     uint32_t reqSchemaVersion() const { return _reqSchemaVersion; }
     const std::string& implementation() const { return _implementation; }
-    // Writes one log entry through the master controller.
+    // Writes one log entry to the controller's log.
     void syslog(uint32_t severity, const osk::CMessage& message) const;
 
     // Opens the database the configuration names through the registered
@@ -62,7 +64,7 @@ private:
     uint32_t _reqSchemaVersion;
     CDBAbstractFactoryFacade& _facade;
     std::string _implementation;
-    osk::CMasterController* _master;
+    log_t _log;
     std::unique_ptr<CDBDatabaseProxyI> _proxy;
     mutable std::shared_mutex _accessorLock;
     std::map<std::string, std::unique_ptr<CDBAccessorI>> _accessors;

@@ -65,7 +65,10 @@ auto guarded(const osk::CStringMap& config, Step step) -> decltype(step())
 
 CTFTPDatabase::CTFTPDatabase() = default;
 
-CTFTPDatabase::~CTFTPDatabase() { close(); }
+CTFTPDatabase::~CTFTPDatabase()
+{
+    close();
+}
 
 void CTFTPDatabase::open(CITFTPController& controller)
 {
@@ -94,18 +97,16 @@ void CTFTPDatabase::open(const osk::CStringMap& config, const osk::CMasterContro
         auto facade = std::make_unique<CDBAbstractFactoryFacade>();
         guarded(config, [&] { return facade->registerLoadedProviders(plugins); });
         const std::vector<std::string> implementations = facade->implementations();
-        if (implementations.empty())
-            throw cannotOpen(config, osk::CMessage(kNoProvider, kModule));
+        if (implementations.empty()) throw cannotOpen(config, osk::CMessage(kNoProvider, kModule));
         if (implementations.size() > 1) {
             std::string names;
             for (const std::string& name : implementations) names += (names.empty() ? "" : ", ") + name;
             throw cannotOpen(config, osk::CMessage(kSeveralProviders, kModule).pushs(names));
         }
         auto database = std::make_unique<CDBController>(config.get_string(osk::CConfigNames::dbName()), required,
-                                                        *facade, implementations.front());
+                                                        *facade, implementations.front(), log);
         guarded(config, [&] { database->dbInit(config); });
-        _schemaVersion =
-            guarded(database->proxy().location(), [&] { return database->dbPrepareSchema(config); });
+        _schemaVersion = guarded(database->proxy().location(), [&] { return database->dbPrepareSchema(config); });
         const std::string host = config.get_string(osk::CConfigNames::dbHostname(), "");
         log(osk::CException::info, osk::CMessage(kOpened, kModule)
                                        .pushs(database->proxy().location())

@@ -36,8 +36,9 @@ protected:
     {
         lockDirectory();
         _plugin.registerFactories(_facade);
-        _controller =
-            std::make_unique<CDBController>("layer", 1, _facade, CDBConstants::firebirdImplementation, &_log);
+        _controller = std::make_unique<CDBController>(
+            "layer", 1, _facade, CDBConstants::firebirdImplementation,
+            [this](uint32_t severity, const osk::CMessage& message) { _log.syslog(severity, message, 0); });
         osk::CStringMap config;
         config.set_string("system.db.path", _dir.path());
         config.set_string("system.db.name", "layer");
