@@ -6,10 +6,18 @@
 #   share/zelvo/         the database scripts and statement files (db/)
 #   <sysconfdir>/zelvo/zelvo-tftpd.conf   mode 0600 (it holds passwords)
 #   <localstatedir>/lib/zelvo, /srv/tftp, <localstatedir>/log/zelvo
-# With the prefix /usr, sysconfdir is /etc and localstatedir /var.
+# The prefix is /usr unless one is given: the service is a system service,
+# and with the prefix /usr sysconfdir is /etc and localstatedir /var. The
+# package is built with it, so that the paths written into the configuration
+# and the unit are the ones the package installs.
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
+  set(CMAKE_INSTALL_PREFIX /usr CACHE PATH "Install prefix" FORCE)
+endif()
 include(GNUInstallDirs)
 
-set(ZELVO_INSTALL_LIBDIR ${CMAKE_INSTALL_LIBDIR}/zelvo)
+# lib/zelvo, not the multiarch directory: the library is private to the
+# service (nothing links it from outside), its plug-ins beside it.
+set(ZELVO_INSTALL_LIBDIR lib/zelvo)
 set(ZELVO_INSTALL_SHAREDIR ${CMAKE_INSTALL_DATADIR}/zelvo)
 set(ZELVO_USER zelvo)
 set(ZELVO_CONFIG_DIR ${CMAKE_INSTALL_FULL_SYSCONFDIR}/zelvo)
@@ -18,7 +26,7 @@ set(ZELVO_DATA_DIR ${CMAKE_INSTALL_FULL_LOCALSTATEDIR}/lib/zelvo)
 set(ZELVO_LOG_DIR ${CMAKE_INSTALL_FULL_LOCALSTATEDIR}/log/zelvo)
 set(ZELVO_LOG_FILE ${ZELVO_LOG_DIR}/zelvo-tftpd.log)
 set(ZELVO_TFTP_ROOT /srv/tftp)
-set(ZELVO_PLUGIN_DIR ${CMAKE_INSTALL_FULL_LIBDIR}/zelvo)
+set(ZELVO_PLUGIN_DIR ${CMAKE_INSTALL_PREFIX}/${ZELVO_INSTALL_LIBDIR})
 set(ZELVO_SHARE_DIR ${CMAKE_INSTALL_FULL_DATADIR}/zelvo)
 set(ZELVO_SBIN_DIR ${CMAKE_INSTALL_FULL_SBINDIR})
 
@@ -42,7 +50,8 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/zelvo-tftpd.conf.in ${PROJECT_BIN
 install(FILES ${PROJECT_BINARY_DIR}/packaging/zelvo-tftpd.conf DESTINATION ${ZELVO_CONFIG_DIR}
         PERMISSIONS OWNER_READ OWNER_WRITE)
 
-# The systemd unit and the logrotate snippet.
+# The systemd unit (lib/systemd/system of the prefix: /usr/lib/systemd/system
+# is among systemd's unit directories) and the logrotate snippet.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/zelvo-tftpd.service.in
                ${PROJECT_BINARY_DIR}/packaging/zelvo-tftpd.service @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/zelvo-tftpd.logrotate.in
@@ -73,6 +82,8 @@ add_custom_target(zelvo_man ALL DEPENDS ${ZELVO_MAN_DIR}/zelvo-tftpd.conf.5.gz)
 install(FILES ${ZELVO_MAN_DIR}/zelvo-tftpd.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 install(FILES ${ZELVO_MAN_DIR}/zelvo-tftpd.conf.5.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 install(FILES ${ZELVO_MAN_DIR}/zelvo-console.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME zelvo-tftpd)
 
 # The directories the running service writes, with their owner, exist only
 # on a machine: a direct install (no DESTDIR) makes them here; the package

@@ -9,11 +9,12 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelvo-tftpd)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The first Debian revision of this upstream version.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGE_CONTACT "TFTP Zelvo developers <dev@zelvo.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "TFTP provisioning server with expressions, remote console and database")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "TFTP provisioning server with expressions, remote console and database\n\
-TFTP Zelvo serves and accepts files over TFTP (RFC 1350 with the blksize,\n\
+    "TFTP Zelvo serves and accepts files over TFTP (RFC 1350 with the blksize,\n\
 tsize, timeout and windowsize options) beneath a virtual root that, like\n\
 the access and overwrite rules, may be an expression evaluated per\n\
 request. An administrative console over TCP reads and changes the\n\
