@@ -32,7 +32,9 @@ set(ZELVO_SBIN_DIR ${CMAKE_INSTALL_FULL_SBINDIR})
 
 # Programs find the library in lib/zelvo, plug-ins find it beside themselves.
 set_target_properties(tftp_rconsole PROPERTIES INSTALL_RPATH "$ORIGIN")
-install(TARGETS tftp_rconsole LIBRARY DESTINATION ${ZELVO_INSTALL_LIBDIR} NAMELINK_SKIP)
+# The remote console is loaded as the plug-in "tftp_rconsole", by the file
+# name libtftp_rconsole.so: the unversioned name is installed too.
+install(TARGETS tftp_rconsole LIBRARY DESTINATION ${ZELVO_INSTALL_LIBDIR})
 foreach(program zelvo-tftpd zelvo-console)
   set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN/../${ZELVO_INSTALL_LIBDIR}")
 endforeach()
