@@ -282,8 +282,7 @@ TEST_F(ProcessSetupTest, UnknownUserOrGroupNamesAreRefusedBeforeAnythingChanges)
     const uid_t uid = getuid();
     config->set_string("system.priv.user", "no-such-user-zelvo");
     osk::CException failure = host_test::thrown([&] { controller.setPrivileges(config); });
-    EXPECT_EQ("Cannot find the user 'no-such-user-zelvo' named by 'system.priv.user'.",
-              failure.whatMsg().formatted());
+    EXPECT_EQ("Cannot find the user 'no-such-user-zelvo' named by 'system.priv.user'.", failure.whatMsg().formatted());
     EXPECT_EQ("The system's user and group databases do not list it.", failure.whyMsg().formatted());
     config->erase("system.priv.user");
     config->set_string("system.priv.group", "no-such-group-zelvo");
