@@ -31,6 +31,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zelvo.invalid/")
 # need adduser and init-system-helpers.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "firebird3.0-server-core, adduser, init-system-helpers (>= 1.54~)")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS logrotate)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "curl, tftp-hpa")
 # The package's own libraries live in lib/zelvo, found through RUNPATH.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
