@@ -1,12 +1,15 @@
 // zelvo-tftpd: the TFTP Zelvo daemon.
 #include <pthread.h>
 #include <signal.h>
+#include <systemd/sd-daemon.h>
 
 #include <cstring>
 #include <iostream>
 #include <string>
 #include <thread>
 
+#include "config_catalogue_printer.h"
+#include "config_check.h"
 #include "extended/exception.h"
 #include "extended/library_info.h"
 #include "standard/endpoint.h"
@@ -18,12 +21,14 @@
 
 namespace {
 
-const char* const kDefaultConfig = "/etc/zelvo-tftpd/zelvo-tftpd.conf";
+const char* const kDefaultConfig = "/etc/zelvo/zelvo-tftpd.conf";
 
 void printUsage(std::ostream& out)
 {
     out << "Usage: zelvo-tftpd [--config FILE] [--foreground]\n"
            "       zelvo-tftpd --config FILE --explain CLIENT_IP:PORT rrq|wrq NAME\n"
+           "       zelvo-tftpd [--config FILE] --check-config\n"
+           "       zelvo-tftpd --print-config-catalogue\n"
            "       zelvo-tftpd --help | --version\n"
            "\n"
            "  --config FILE   configuration file (default " << kDefaultConfig << ")\n"
@@ -32,10 +37,17 @@ void printUsage(std::ostream& out)
            "  --explain ...   print what the server would decide for one request and exit:\n"
            "                  descriptor manager, virtual root, name, full path, access and\n"
            "                  overwrite decisions, refusal\n"
+           "  --check-config  check every key and value of the configuration (expressions\n"
+           "                  are parsed), print each problem with its key and exit:\n"
+           "                  status 0 when the file is usable, 1 when not\n"
+           "  --print-config-catalogue\n"
+           "                  print every configuration key the daemon knows: name,\n"
+           "                  live or restart, default, description (tab-separated)\n"
            "  --help          show this text\n"
            "  --version       print the version and exit\n"
            "\n"
-           "SIGTERM or SIGINT stops the daemon.\n";
+           "SIGTERM or SIGINT stops the daemon. SIGHUP reconfigures the log targets\n"
+           "from the configuration, reopening log files (after a log rotation).\n";
 }
 
 // Dry run of admission for one request, through the engine's own decision
@@ -85,13 +97,14 @@ int explain(const std::string& configPath, const std::string& client, const std:
 
 int run(const std::string& configPath)
 {
-    // Termination signals are taken by this thread alone (sigwait), so no
-    // handler runs in the middle of the engine's work.
+    // Signals are taken by this thread alone (sigwait), so no handler runs
+    // in the middle of the engine's work.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGQUIT);
+    sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
@@ -105,8 +118,19 @@ int run(const std::string& configPath)
     controller.init();
 
     std::thread daemonThread([&controller] { controller.daemon(); });
+    // The sockets are bound: requests that arrive now wait in them until
+    // the engine reads them. A service manager that waits for this (a
+    // systemd unit of Type=notify) starts what depends on the service now;
+    // without one the call does nothing.
+    sd_notify(0, "READY=1");
     int signum = 0;
-    sigwait(&signals, &signum);
+    while (sigwait(&signals, &signum) == 0 && signum == SIGHUP) {
+        // Log rotation: the targets are rebuilt, so a file target writes
+        // to a file of the configured name again.
+        controller.refreshLog();
+        controller.syslog(osk::CException::info, osk::CMessage("The log targets were reconfigured.", "tftp_server"));
+    }
+    sd_notify(0, "STOPPING=1");
     controller.stop();
     daemonThread.join();
     return 0;
@@ -117,6 +141,8 @@ int run(const std::string& configPath)
 int main(int argc, char** argv)
 {
     std::string configPath = kDefaultConfig;
+    // Taken after every argument, so that --config may come before or after.
+    bool checkOnly = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help") {
@@ -132,6 +158,14 @@ int main(int argc, char** argv)
             configPath = argv[++i];
             continue;
         }
+        if (arg == "--check-config") {
+            checkOnly = true;
+            continue;
+        }
+        if (arg == "--print-config-catalogue") {
+            CConfigCataloguePrinter(CTFTPConfigNames::service()).print(std::cout);
+            return 0;
+        }
         if (arg == "--explain" && i + 3 < argc) {
             try {
                 return explain(configPath, argv[i + 1], argv[i + 2], argv[i + 3]);
@@ -144,6 +178,7 @@ int main(int argc, char** argv)
         printUsage(std::cerr);
         return 2;
     }
+    if (checkOnly) return CConfigCheck(configPath).run(std::cout);
     try {
         return run(configPath);
     } catch (const osk::CException& e) {

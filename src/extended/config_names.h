@@ -56,6 +56,8 @@ public:
     static std::string chrootPath() { return "system.priv.chroot_path"; }
     static std::string privUid() { return "system.priv.uid"; }
     static std::string privGid() { return "system.priv.gid"; }
+    static std::string privUser() { return "system.priv.user"; }
+    static std::string privGroup() { return "system.priv.group"; }
     static std::string plugins() { return "system.plugins"; }
     static std::string defaultRConsolePort() { return "rconsole.port"; }
     static std::string guestLogin() { return "rconsole.guest_login"; }

@@ -7,6 +7,7 @@
 #include <link.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -72,6 +73,9 @@ const char* const kGidDone = "Group id for this process is now '%1'.";
 const char* const kUidDone = "User id for this process is now '%1'.";
 const char* const kGidFailed = "Failed to set group id '%1' while dropping privileges.";
 const char* const kUidFailed = "Failed to set user id '%1' while dropping privileges.";
+const char* const kNoSuchUser = "Cannot find the user '%1' named by '%2'.";
+const char* const kNoSuchGroup = "Cannot find the group '%1' named by '%2'.";
+const char* const kNoSuchEntry = "The system's user and group databases do not list it.";
 const char* const kFileLimits = "Max open file limits are: %1 soft, %2 hard.";
 const char* const kZeroFileLimit = "Cannot set max open file limit to 0.";
 const char* const kRaiseFileLimit = "Cannot increase max open files limit to %1.";
@@ -705,12 +709,65 @@ void CMasterController::setChroot(const CConfigPtr& configuration)
     syslog(CException::info, CMessage(kChrootDone, kModule).pushs(path));
 }
 
+namespace {
+
+// The ids the privilege keys name: a number key wins over its name key. A
+// user named without a group brings its own primary group.
+struct CPrivilegeIds {
+    bool hasUid = false;
+    bool hasGid = false;
+    uint32_t uid = 0;
+    uint32_t gid = 0;
+};
+
+[[noreturn]] void throwUnknownName(const char* what, const std::string& name, const std::string& key)
+{
+    throw CException(CMessage(what, kModule).pushs(name).pushs(key), CMessage(kNoSuchEntry, kModule),
+                     "CMasterController::setPrivileges", kModule, __FILE__, __LINE__);
+}
+
+CPrivilegeIds privilegeIds(const CConfig& configuration)
+{
+    CPrivilegeIds ids;
+    const std::string user = configuration.get_string(CConfigNames::privUser(), std::string());
+    const std::string groupName = configuration.get_string(CConfigNames::privGroup(), std::string());
+    if (!user.empty()) {
+        const passwd* entry = ::getpwnam(user.c_str());
+        if (!entry) throwUnknownName(kNoSuchUser, user, CConfigNames::privUser());
+        ids.hasUid = ids.hasGid = true;
+        ids.uid = entry->pw_uid;
+        ids.gid = entry->pw_gid;
+    }
+    if (!groupName.empty()) {
+        const group* entry = ::getgrnam(groupName.c_str());
+        if (!entry) throwUnknownName(kNoSuchGroup, groupName, CConfigNames::privGroup());
+        ids.hasGid = true;
+        ids.gid = entry->gr_gid;
+    }
+    if (configuration.hasValue(CConfigNames::privGid())) {
+        ids.hasGid = true;
+        ids.gid = configuration.get_uint32(CConfigNames::privGid());
+    }
+    if (configuration.hasValue(CConfigNames::privUid())) {
+        ids.hasUid = true;
+        ids.uid = configuration.get_uint32(CConfigNames::privUid());
+    }
+    return ids;
+}
+
+} // namespace
+
 void CMasterController::setPrivileges(const CConfigPtr& configuration)
 {
+    CPrivilegeIds ids;
+    {
+        CConfigGuard guard(configuration);
+        ids = privilegeIds(*configuration);
+    }
     // The group goes first: once the user id is dropped the group can no
     // longer be changed.
-    if (configuration->hasValue(CConfigNames::privGid())) {
-        const uint32_t gid = configuration->get_uint32(CConfigNames::privGid());
+    if (ids.hasGid) {
+        const uint32_t gid = ids.gid;
         // Supplementary groups of the starting user (root's among them) go
         // too; only a privileged process can do so, and only it needs to.
         if (::geteuid() == 0) {
@@ -722,8 +779,8 @@ void CMasterController::setPrivileges(const CConfigPtr& configuration)
             throw systemFailure(CMessage(kGidFailed).push(gid), errno, "CMasterController::setPrivileges");
         syslog(CException::info, CMessage(kGidDone, kModule).push(gid));
     }
-    if (configuration->hasValue(CConfigNames::privUid())) {
-        const uint32_t uid = configuration->get_uint32(CConfigNames::privUid());
+    if (ids.hasUid) {
+        const uint32_t uid = ids.uid;
         if (::setuid(static_cast<uid_t>(uid)) != 0)
             throw systemFailure(CMessage(kUidFailed).push(uid), errno, "CMasterController::setPrivileges");
         syslog(CException::info, CMessage(kUidDone, kModule).push(uid));

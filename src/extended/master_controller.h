@@ -165,8 +165,11 @@ public:
     CPlugin::plugin_list_t findAllPlugins() const;
 
     // Process set-up. setChroot() changes the root to "system.priv.chroot_path"
-    // when set; setPrivileges() assumes "system.priv.gid", then
-    // "system.priv.uid", when set. Both throw when the system refuses.
+    // when set; setPrivileges() assumes the group ("system.priv.gid", else
+    // the group named by "system.priv.group", else the primary group of the
+    // user named by "system.priv.user"), then the user ("system.priv.uid",
+    // else "system.priv.user"), each when set. Both throw when the system
+    // refuses or a name is unknown.
     void setChroot(const CConfigPtr& configuration);
     void setPrivileges(const CConfigPtr& configuration);
     // Sets the soft limit of open files to limit (raising the hard limit

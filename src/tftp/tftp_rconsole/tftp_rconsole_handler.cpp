@@ -77,6 +77,7 @@ const char* const kLocale = "locale";
 // loaded from is the machine's operator's choice alone.
 const std::string kNotRemote[] = {CTFTPConfigNames::rconsolePassword(), CTFTPConfigNames::chrootPath(),
                                   CTFTPConfigNames::privGid(), CTFTPConfigNames::privUid(),
+                                  CTFTPConfigNames::privGroup(), CTFTPConfigNames::privUser(),
                                   CTFTPConfigNames::pluginsPath()};
 
 CTFTPRConsoleHandler* self(CRConsoleHandler* handler) { return static_cast<CTFTPRConsoleHandler*>(handler); }

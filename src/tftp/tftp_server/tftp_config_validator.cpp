@@ -24,6 +24,7 @@ const char* const kNotDecision = "'%1' is neither true nor false nor an expressi
 const char* const kRootEmpty = "The virtual root cannot be empty.";
 const char* const kRootIsSystemRoot = "The file system's root cannot be the virtual root.";
 const char* const kRootClimbs = "The virtual root '%1' contains a '..' component.";
+const char* const kUnrecognizedKey = "Unrecognized key.";
 
 // The spellings the flag readers take.
 bool isFlagText(const std::string& text)
@@ -67,6 +68,23 @@ void CTFTPConfigValidator::check(const std::string& key, const std::string& valu
 void CTFTPConfigValidator::checkAll(const osk::CStringMap& config) const
 {
     for (const auto& entry : config) check(entry.first, entry.second);
+}
+
+std::vector<CTFTPConfigValidator::CProblem> CTFTPConfigValidator::problems(const osk::CStringMap& config) const
+{
+    std::vector<CProblem> found;
+    for (const auto& entry : config) {
+        const std::string& key = entry.first;
+        if (!key.empty() && key.front() == '#') continue;
+        const osk::CConfigKey* known = _names.entry(key);
+        if (!known) {
+            found.push_back({key, kUnrecognizedKey});
+            continue;
+        }
+        std::string why = _reason(known->rule, entry.second);
+        if (!why.empty()) found.push_back({key, std::move(why)});
+    }
+    return found;
 }
 
 std::string CTFTPConfigValidator::_reason(const osk::CConfigRule& rule, const std::string& value) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "extended/config_names.h"
 #include "standard/string_map.h"
@@ -29,6 +30,18 @@ public:
     void check(const std::string& key, const std::string& value) const;
     // Every entry of config, in key order (the start of the service).
     void checkAll(const osk::CStringMap& config) const;
+
+    // One finding of problems(): the key and what is wrong with it.
+    struct CProblem {
+        std::string key;
+        std::string text;
+    };
+    // Every problem of config, in key order, instead of only the first: a
+    // key the catalogue does not list ("Unrecognized key.") and each value
+    // that breaks its key's rule. A key that begins with '#' is a comment
+    // line the file format keeps as a key of its own; no reader ever looks
+    // it up, so it is no problem.
+    std::vector<CProblem> problems(const osk::CStringMap& config) const;
 
 private:
     // The reason value breaks rule; empty when it keeps it.

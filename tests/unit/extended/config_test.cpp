@@ -317,12 +317,18 @@ TEST_F(ConfigTest, LockedPointerSerialisesCallsFromThreads)
 TEST(ConfigNamesTest, RegistryKeysAndDescriptions)
 {
     const osk::CConfigNames names;
-    EXPECT_EQ(53u, names.size());
+    EXPECT_EQ(55u, names.size());
     EXPECT_EQ("rconsole.port", osk::CConfigNames::defaultRConsolePort());
     EXPECT_EQ("system.storage.path", osk::CConfigNames::storagePath());
     EXPECT_EQ("private_key.bin", osk::CConfigNames::defaultPrivateKeyFile());
     EXPECT_TRUE(names.nameExists(osk::CConfigNames::ipv6Enable()));
     EXPECT_FALSE(names.nameExists("system.log.target.syslog"));
+    // The identity to assume, by name: no default, read at start only.
+    for (const std::string& key : {osk::CConfigNames::privUser(), osk::CConfigNames::privGroup()}) {
+        ASSERT_NE(nullptr, names.entry(key)) << key;
+        EXPECT_EQ(osk::CConfigKey::afterRestart, names.entry(key)->applies) << key;
+        EXPECT_EQ("", names.defaults().get_string(key, "unset")) << key;
+    }
     EXPECT_EQ("byte sequence - A secret key used to authenticate cooperating servers.",
               names.get_string("system.shared_key"));
     EXPECT_EQ(1u, names.count("system.shared_key"));

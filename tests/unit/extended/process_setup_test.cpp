@@ -2,6 +2,7 @@
 // shared server key, changed root and dropped privileges. Changing the root
 // or the ids cannot be undone, so those run in forked children.
 #include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -273,6 +274,51 @@ TEST_F(ProcessSetupTest, PrivilegesAreDroppedGroupFirstInAChildProcess)
                                                           "info: User id for this process is now '65534'."};
                   if (controller.entries() != expected) return 4;
                   return 0;
+              }));
+}
+
+TEST_F(ProcessSetupTest, UnknownUserOrGroupNamesAreRefusedBeforeAnythingChanges)
+{
+    const uid_t uid = getuid();
+    config->set_string("system.priv.user", "no-such-user-zelvo");
+    osk::CException failure = host_test::thrown([&] { controller.setPrivileges(config); });
+    EXPECT_EQ("Cannot find the user 'no-such-user-zelvo' named by 'system.priv.user'.", failure.whatMsg().formatted());
+    EXPECT_EQ("The system's user and group databases do not list it.", failure.whyMsg().formatted());
+    config->erase("system.priv.user");
+    config->set_string("system.priv.group", "no-such-group-zelvo");
+    failure = host_test::thrown([&] { controller.setPrivileges(config); });
+    EXPECT_EQ("Cannot find the group 'no-such-group-zelvo' named by 'system.priv.group'.",
+              failure.whatMsg().formatted());
+    EXPECT_EQ(uid, getuid());
+    EXPECT_TRUE(controller.entries().empty());
+}
+
+TEST_F(ProcessSetupTest, NamedUserBringsItsOwnGroupUnlessAGroupIsNamedInAChildProcess)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "dropping privileges needs root";
+    const passwd* nobody = getpwnam("nobody");
+    const group* daemonGroup = getgrnam("daemon");
+    if (!nobody || !daemonGroup) GTEST_SKIP() << "needs the user nobody and the group daemon";
+    const uid_t nobodyUid = nobody->pw_uid;
+    const gid_t nobodyGid = nobody->pw_gid;
+    const gid_t daemonGid = daemonGroup->gr_gid;
+    config->set_string("system.priv.user", "nobody");
+    EXPECT_EQ(0, host_test::inChild([&] {
+                  controller.setPrivileges(config);
+                  if (getuid() != nobodyUid || getgid() != nobodyGid) return 1;
+                  return 0;
+              }));
+    config->set_string("system.priv.group", "daemon");
+    EXPECT_EQ(0, host_test::inChild([&] {
+                  controller.setPrivileges(config);
+                  if (getuid() != nobodyUid || getgid() != daemonGid) return 1;
+                  return 0;
+              }));
+    // A number key wins over its name.
+    config->set_string("system.priv.gid", std::to_string(nobodyGid));
+    EXPECT_EQ(0, host_test::inChild([&] {
+                  controller.setPrivileges(config);
+                  return getgid() == nobodyGid ? 0 : 1;
               }));
 }
 

@@ -170,3 +170,27 @@ TEST_F(TFTPStartValidationTest, TheStartRefusesAValueThatBreaksItsRule)
 }
 
 } // namespace
+
+namespace {
+
+TEST(TFTPConfigValidatorProblemsTest, ListsEveryUnknownKeyAndBrokenValueInKeyOrder)
+{
+    const CTFTPEval eval;
+    const CTFTPConfigValidator validator(CTFTPConfigNames::service(), eval);
+    const osk::CStringMap config(
+        "tftp.timeout=soon\n# a comment=1\ntftp.bogus=1\ntftp.engine.port=69\ntftp.access.allow=[(]\n");
+    const auto problems = validator.problems(config);
+    ASSERT_EQ(3u, problems.size());
+    EXPECT_EQ("tftp.access.allow", problems[0].key);
+    EXPECT_NE(std::string::npos, problems[0].text.find("The expression does not parse"));
+    EXPECT_EQ("tftp.bogus", problems[1].key);
+    EXPECT_EQ("Unrecognized key.", problems[1].text);
+    EXPECT_EQ("tftp.timeout", problems[2].key);
+    EXPECT_EQ("'soon' is not a duration (a whole number with the unit s, ms or us).", problems[2].text);
+    // The start's own check lets a key it does not know pass (a plug-in may
+    // read it) and stops at the first broken value.
+    EXPECT_THROW(validator.checkAll(config), osk::CException);
+    EXPECT_TRUE(validator.problems(osk::CStringMap("tftp.engine.port=69\n")).empty());
+}
+
+} // namespace
