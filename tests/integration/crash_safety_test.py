@@ -299,8 +299,12 @@ def db_daemon():
                        "system.db.statements.file=%(db)s/statements.spec\n"
                        "system.db.table_groups.file=%(db)s/table_groups.spec\n"
                        "system.db.user_sql_queries.file=%(db)s/user_sql_queries.spec\n"
-                       "system.db.user_sql_query_groups.file=%(db)s/user_sql_query_groups.spec\n"
-                       "system.log.levels=info,error\n" % {"db": db})
+                       "system.db.user_sql_query_groups.file=%(db)s/user_sql_query_groups.spec\n" % {"db": db})
+    # The message that the database is open is informational.
+    with open(d.conf) as conf:
+        text = conf.read()
+    with open(d.conf, "w") as conf:
+        conf.write(text.replace("system.log.levels=error\n", "system.log.levels=info,error\n"))
     return d
 
 

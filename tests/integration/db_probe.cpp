@@ -8,8 +8,9 @@
 //                                 shipped statement keyvalue.class_subclass_key
 //   db_probe CONF version         prints the schema version
 //   db_probe CONF churn ROWS SEED edits objects of ROWS records each (class
-//                                 "crash", one subclass per object) until it
-//                                 is killed: inserts, rewrites and deletes
+//                                 "crash", one subclass per object, named
+//                                 after SEED) until it is killed: inserts,
+//                                 rewrites and deletes
 //                                 whole objects, one transaction each, and
 //                                 reads them all back now and then
 //   db_probe CONF objects         prints every "crash" object: name, record
@@ -112,7 +113,9 @@ int churn(CTFTPDatabase& database, const osk::CStringMap& config, size_t rowsPer
     }
     unsigned generation = 0;
     for (const auto& object : live) generation = std::max(generation, object.second);
-    unsigned next = static_cast<unsigned>(live.size());
+    // Names of this run's own, so that no new object takes an earlier one's.
+    const std::string prefix = "object" + std::to_string(seed) + ".";
+    unsigned next = 0;
     for (;;) {
         const unsigned choice = random() % 10;
         if (choice == 0) {
@@ -130,7 +133,7 @@ int churn(CTFTPDatabase& database, const osk::CStringMap& config, size_t rowsPer
         ++generation;
         auto transaction = session.beginTransaction(CDBConstants::READ_WRITE_ACCESS);
         if (live.empty() || choice <= 3) {
-            const std::string name = "object" + std::to_string(next++);
+            const std::string name = prefix + std::to_string(next++);
             std::cout << "begin insert " << name << " " << generation << std::endl;
             int64_t key = table.largestKey(*transaction);
             for (size_t i = 0; i < rowsPerObject; ++i) {
