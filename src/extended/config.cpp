@@ -40,8 +40,8 @@ std::string baseNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The name of a temporary that write() fills beside target starts with
-// this, and mkostemp adds kTemporaryRandom characters.
+// The name of a temporary that write() fills beside target: this prefix
+// and kTemporaryRandom random letters and digits.
 std::string temporaryPrefix(const std::string& target) { return "." + baseNameOf(target) + ".write-"; }
 const size_t kTemporaryRandom = 6;
 // Where the descriptors of this process have names that linkat() follows.

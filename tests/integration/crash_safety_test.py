@@ -371,8 +371,8 @@ def database_round(d, round_number, known):
     lines = churn_until_killed(d, 2000 + round_number, rng.uniform(0.05, 2.0))
     done = [line for line in lines if line.startswith("done ")]
     count("database: edits committed", len(done))
-    count("database: kills during an edit", 1 if lines and [l for l in lines if l][-1:] and
-          [l for l in lines if l][-1].startswith("begin ") else 0)
+    printed = [line for line in lines if line]
+    count("database: kills during an edit", 1 if printed and printed[-1].startswith("begin ") else 0)
     h.check(not any(line.startswith("torn ") for line in lines),
             "database round %d: no read during the churn saw a torn object" % round_number)
     pending = expected_states(known, lines)
