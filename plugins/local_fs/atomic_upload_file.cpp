@@ -120,30 +120,24 @@ void CAtomicUploadFile::_createTemporary()
     const std::string stem = _leaf.substr(0, NAME_MAX - fixed);
     int err = EEXIST;
     for (int attempt = 0; attempt < kTempAttempts && err == EEXIST; ++attempt) {
-        const std::string name = "." + stem + kTempInfix + randomSuffix();
-        _fd.reset(::openat(_dir.get(), name.c_str(),
+        _tempName = "." + stem + kTempInfix + randomSuffix();
+        // The record comes first: a crash right after the creation must
+        // find the file in the journal.
+        if (_journal) _journal->started(_journalPath());
+        _fd.reset(::openat(_dir.get(), _tempName.c_str(),
                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, _perms));
-        if (_fd.valid()) {
-            _tempName = name;
-            break;
-        }
+        if (_fd.valid()) break;
         err = errno;
+        if (_journal) _journal->finished(_journalPath());
     }
-    if (!_fd.valid()) throw systemError(kCannotCreate, _leaf, context, err);
-    if (::fchmod(_fd.get(), _perms) != 0) {
-        err = errno;
-        _removeOwnFile(_tempName);
-        _fd.reset();
+    if (!_fd.valid()) {
+        _tempName.clear();
         throw systemError(kCannotCreate, _leaf, context, err);
     }
-    if (!_journal) return;
-    try {
-        _journal->started(_journalPath());
-    } catch (...) {
-        // Without its record the temporary could outlive a crash unnoticed.
-        _removeOwnFile(_tempName);
-        _fd.reset();
-        throw;
+    if (::fchmod(_fd.get(), _perms) != 0) {
+        err = errno;
+        _finish(true);
+        throw systemError(kCannotCreate, _leaf, context, err);
     }
 }
 

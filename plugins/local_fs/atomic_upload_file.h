@@ -37,8 +37,9 @@ class CUploadJournal;
 // Blocks are written at explicit offsets, so a block written again (a
 // retransmission) simply overwrites itself.
 //
-// With a journal, the temporary is recorded there from its creation until
-// the upload is done with it, so that a restart after a crash removes it.
+// With a journal, the temporary is recorded there from just before its
+// creation until the upload is done with it, so that a restart after a crash
+// removes it.
 //
 // Failures throw osk::CException with the system error number in err_code():
 // EEXIST when the file exists and may not be overwritten, EISDIR when the

@@ -1,6 +1,8 @@
 #include "extended/config.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,8 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <random>
 
 #include "standard/file_descriptor.h"
 #include "standard/string_util.h"
@@ -34,6 +38,60 @@ std::string baseNameOf(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The name of a temporary that write() fills beside target: this prefix
+// and kTemporaryRandom random letters and digits.
+std::string temporaryPrefix(const std::string& target) { return "." + baseNameOf(target) + ".write-"; }
+const size_t kTemporaryRandom = 6;
+// Where the descriptors of this process have names that linkat() follows.
+const char* const kOwnDescriptors = "/proc/self/fd/";
+
+// Opens the file that write() fills, locked, so that
+// removeInterruptedWrites() of another process never takes it for an
+// orphan. Where the kernel allows, the file has no name yet (O_TMPFILE):
+// nameTemporary() gives it one once it is complete, and a crash before that
+// leaves nothing behind. Otherwise it is created under its temporary name,
+// which is stored in temporary.
+CFileDescriptor openTemporary(const std::string& target, std::string& temporary)
+{
+    const std::string directory = directoryOf(target);
+    CFileDescriptor file;
+    // Without /proc (a changed root) an unnamed file could never be named.
+    if (::access(kOwnDescriptors, X_OK) == 0)
+        file = CFileDescriptor(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode));
+    if (!file) {
+        temporary = directory + "/" + temporaryPrefix(target) + std::string(kTemporaryRandom, 'X');
+        file = CFileDescriptor(::mkostemp(&temporary[0], O_CLOEXEC));
+        if (!file) return file;
+    }
+    if (::flock(file.get(), LOCK_EX) != 0) {
+        const int error = errno;
+        if (!temporary.empty()) ::unlink(temporary.c_str());
+        errno = error;
+        return CFileDescriptor();
+    }
+    return file;
+}
+
+// Gives an unnamed temporary its name beside target (true at once for one
+// that has a name); false with errno when that fails.
+bool nameTemporary(int fd, const std::string& target, std::string& temporary)
+{
+    if (!temporary.empty()) return true;
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    const std::string self = kOwnDescriptors + std::to_string(fd);
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string name = directoryOf(target) + "/" + temporaryPrefix(target);
+        for (size_t i = 0; i < kTemporaryRandom; ++i) name += letters[random() % (sizeof(letters) - 1)];
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temporary = name;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 
 // The file that writing to path replaces: path itself, or for a symbolic
@@ -104,13 +162,13 @@ bool CConfig::write(const std::string& path)
     const bool replacing = existingTarget(named, target, original);
     if (!replacing && errno != ENOENT) return false;
 
-    std::string temporary = directoryOf(target) + "/." + baseNameOf(target) + ".XXXXXX";
-    CFileDescriptor file(::mkostemp(&temporary[0], O_CLOEXEC));
+    std::string temporary;
+    CFileDescriptor file = openTemporary(target, temporary);
     if (!file) return false;
     // From here on a failure removes the temporary file and keeps errno.
     const auto fail = [&temporary] {
         const int error = errno;
-        ::unlink(temporary.c_str());
+        if (!temporary.empty()) ::unlink(temporary.c_str());
         errno = error;
         return false;
     };
@@ -125,9 +183,46 @@ bool CConfig::write(const std::string& path)
     if (::fchmod(file.get(), mode) != 0) return fail();
     CStringMap stored(*this);
     stored.merge(_staged);
-    if (!CFileDescriptor::writeAll(file.get(), stored.string()) || ::fsync(file.get()) != 0 || !file.close()) return fail();
+    if (!CFileDescriptor::writeAll(file.get(), stored.string()) || ::fsync(file.get()) != 0 ||
+        !nameTemporary(file.get(), target, temporary))
+        return fail();
     if (::rename(temporary.c_str(), target.c_str()) != 0) return fail();
+    // The data is on disk already: closing cannot lose any of it.
+    file.close();
     return true;
+}
+
+std::vector<std::string> CConfig::removeInterruptedWrites() const
+{
+    std::vector<std::string> removed;
+    std::string target;
+    struct stat status {};
+    if (_fqpn.empty() || (!existingTarget(_fqpn, target, status) && errno != ENOENT)) return removed;
+    const std::string directory = directoryOf(target);
+    const std::string prefix = temporaryPrefix(target);
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(directory.c_str()), &::closedir);
+    if (!listing) return removed;
+    std::vector<std::string> candidates;
+    while (const dirent* entry = ::readdir(listing.get())) {
+        const std::string name = entry->d_name;
+        if (name.size() == prefix.size() + kTemporaryRandom && name.compare(0, prefix.size(), prefix) == 0)
+            candidates.push_back(name);
+    }
+    const int dir = ::dirfd(listing.get());
+    for (const std::string& name : candidates) {
+        CFileDescriptor file(::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat opened {};
+        struct stat named {};
+        // A lock that can be had means that the writer is gone; the name
+        // must still be the file locked (not renamed into place meanwhile).
+        if (!file || ::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+            ::flock(file.get(), LOCK_EX | LOCK_NB) != 0 ||
+            ::fstatat(dir, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_dev != opened.st_dev ||
+            named.st_ino != opened.st_ino)
+            continue;
+        if (::unlinkat(dir, name.c_str(), 0) == 0) removed.push_back(directory + "/" + name);
+    }
+    return removed;
 }
 
 void CConfig::mergeUpdates(const std::string& directory)

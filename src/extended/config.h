@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "standard/general_ptr.h"
 #include "standard/guard.h"
@@ -34,8 +35,15 @@ public:
     // file beside it, renamed over it), so a failed write leaves it as it
     // was. The new file keeps the old one's mode and owner; a new file is
     // created with mode 0600, whatever the umask. When path is a symbolic
-    // link, the file it leads to is replaced and the link stays.
+    // link, the file it leads to is replaced and the link stays. The
+    // temporary is named "." + the file's name + ".write-" + six random
+    // characters, is locked (flock) until it has been renamed and, where
+    // the kernel allows, gets that name only once it is complete.
     virtual bool write(const std::string& path);
+    // Removes the temporaries beside fqpn() that a write cut short by a
+    // crash left behind: those that no process holds locked any more.
+    // Returns their paths. Safe while another process writes the file.
+    std::vector<std::string> removeInterruptedWrites() const;
     // Applies directory/merge.conf (applyUpdates()), writes the
     // configuration to its own file and, when that succeeded, deletes the
     // merge file. A missing merge file is no error.

@@ -45,6 +45,8 @@ const char* const kConfigPrefix = "config_";
 const char* const kLogNotStarted = "Failed to start the log task (%1).";
 const char* const kCannotOpenMsgFile = "Cannot open message locale file '%1'.";
 const char* const kCannotReadConfig = "Cannot read configuration file.";
+const char* const kRemovedInterruptedWrite =
+    "Removed '%1', the temporary file of a configuration write that a crash interrupted.";
 const char* const kDefaultServerKeyUsed =
     "The config file does not define a shared server key ('%1'). A default value will be used.";
 
@@ -453,7 +455,11 @@ int CMasterController::init()
 void CMasterController::readConfig(const CConfigPtr& configuration)
 {
     errno = 0;
-    if (configuration->read(std::string())) return;
+    if (configuration->read(std::string())) {
+        for (const std::string& path : configuration->removeInterruptedWrites())
+            syslog(CException::info, CMessage(kRemovedInterruptedWrite, kModule).pushs(path));
+        return;
+    }
     const int error = errno != 0 ? errno : ENOENT;
     throw systemFailure(CMessage(kCannotReadConfig), error, "CMasterController::readConfig");
 }

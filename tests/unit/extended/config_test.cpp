@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -204,6 +207,58 @@ TEST_F(ConfigTest, WriteInADirectoryItMayNotChangeFailsWithTheReasonAndKeepsTheF
     EXPECT_EQ(0666u, status("locked/main.conf").st_mode & 07777);
     EXPECT_EQ("main.conf\n", listing("locked"));
     ::chmod(path("locked").c_str(), 0755);
+}
+
+// What a write that a crash cut short leaves: a temporary that nobody holds.
+TEST_F(ConfigTest, RemoveInterruptedWritesTakesOnlyUnlockedTemporariesOfTheFile)
+{
+    ASSERT_EQ(0, ::mkdir(path("etc").c_str(), 0755));
+    writeFile("etc/real.conf", "a=1\n");
+    ASSERT_EQ(0, ::symlink("etc/real.conf", path("link.conf").c_str()));
+    writeFile("etc/.real.conf.write-Ab3xYz", "a=2\n");   // an orphan beside the file the link leads to
+    writeFile("etc/.real.conf.write-Busy01", "a=3\n");   // a write in progress elsewhere
+    writeFile("etc/.real.conf.write-toolong", "x\n");    // not a name write() makes
+    writeFile("etc/.other.conf.write-Ab3xYz", "x\n");    // another file's
+    writeFile(".link.conf.write-Ab3xYz", "x\n");         // beside the link, not the file
+    ASSERT_EQ(0, ::mkdir(path("etc/.real.conf.write-Dir000").c_str(), 0755));
+    const int busy = ::open(path("etc/.real.conf.write-Busy01").c_str(), O_RDONLY);
+    ASSERT_LE(0, busy);
+    ASSERT_EQ(0, ::flock(busy, LOCK_EX));
+
+    CConfig config("1.0", "7", path("link.conf"));
+    EXPECT_EQ(std::vector<std::string>{path("etc/.real.conf.write-Ab3xYz")}, config.removeInterruptedWrites());
+    EXPECT_EQ(".other.conf.write-Ab3xYz\n.real.conf.write-Busy01\n.real.conf.write-Dir000\n"
+              ".real.conf.write-toolong\nreal.conf\n",
+              listing("etc"));
+    EXPECT_TRUE(exists(".link.conf.write-Ab3xYz"));
+
+    // Once its writer is gone, the other one is an orphan too.
+    ::close(busy);
+    EXPECT_EQ(std::vector<std::string>{path("etc/.real.conf.write-Busy01")}, config.removeInterruptedWrites());
+    EXPECT_EQ("a=1\n", readFile("etc/real.conf"));
+}
+
+TEST_F(ConfigTest, AWriteInProgressIsNotTakenForAnOrphan)
+{
+    writeFile("main.conf", "a=1\n");
+    CConfig config("1.0", "7", path("main.conf"));
+    ASSERT_TRUE(config.read(""));
+    // Another process starting while this one writes: its clean-up runs over
+    // and over while the writes go on.
+    config.set_string("b", std::string(1000, 'v'));
+    std::atomic<bool> done{false};
+    std::atomic<int> removed{0};
+    std::thread cleaner([&] {
+        const CConfig other("1.0", "7", path("main.conf"));
+        while (!done) removed += static_cast<int>(other.removeInterruptedWrites().size());
+    });
+    int written = 0;
+    for (int i = 0; i < 200; ++i) written += config.write("") ? 1 : 0;
+    done = true;
+    cleaner.join();
+    EXPECT_EQ(0, removed.load());
+    EXPECT_EQ(200, written);
+    EXPECT_EQ("main.conf\n", listing());
 }
 
 TEST_F(ConfigTest, ApplyUpdatesChangesTheEntriesOnly)

@@ -156,12 +156,23 @@ TEST_F(UploadJournalTest, LargeJournalIsRewrittenWithTheTemporariesInProgress)
 TEST_F(UploadJournalTest, UploadThatCannotBeRecordedDoesNotStart)
 {
     CUploadJournal journal(journalFile);
+    struct stat before;
+    ASSERT_EQ(0, stat(root.path().c_str(), &before));
+    // File times move in clock ticks: let one pass, so that a file made and
+    // removed again would show in the directory's times.
+    usleep(50 * 1000);
     {
         // The journal cannot grow: recording the temporary fails.
         ScopedFileSizeLimit limit(0);
         EXPECT_EQ(EFBIG, thrownErrno([&] { upload(journal, "f"); }));
     }
     EXPECT_EQ(0u, journal.inProgress());
+    // The record comes before the file: a crash between the two must not
+    // leave a file that the journal does not know, so no file was made.
+    struct stat after;
+    ASSERT_EQ(0, stat(root.path().c_str(), &after));
+    EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
+    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
     EXPECT_EQ((std::set<std::string>{}), [&] {
         std::set<std::string> names;
         for (const auto& entry : localfs_test::snapshot(root.path()))
