@@ -6,7 +6,6 @@
 #include "extended/exception.h"
 #include "prometheus_exporter/exporter_settings.h"
 #include "prometheus_exporter/transfer_metrics.h"
-#include "standard/tracked_factory.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 
 namespace promexp {
@@ -69,11 +68,3 @@ void CPrometheusExporterPlugin::shutdownPlugin()
 }
 
 } // namespace promexp
-
-extern "C" {
-
-CPlugin* pluginCreator() { return osk::CTrackedFactory::create<promexp::CPrometheusExporterPlugin>(); }
-
-void pluginDestroyer(CPlugin* plugin) { osk::CTrackedFactory::destroy(plugin); }
-
-} // extern "C"
