@@ -77,6 +77,8 @@ public:
     static std::string udpSubscribersFile() { return "udp_publisher.subscribers.file"; }
     static std::string udpMaxHistory() { return "udp_publisher.max_history"; }
     static std::string udpLatency() { return "udp_publisher.latency"; }
+    static std::string prometheusListenOn() { return "prometheus.listen_on"; }
+    static std::string prometheusPort() { return "prometheus.port"; }
     static std::string dbSoftVsHardCommitRatio() { return "system.db.soft_vs_hard_commit_ratio"; }
     static std::string dbStatementsFile() { return "system.db.statements.file"; }
     static std::string dbTableGroupsFile() { return "system.db.table_groups.file"; }

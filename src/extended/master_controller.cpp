@@ -381,13 +381,25 @@ void CMasterController::registerQueryResponse(const std::string& name, const std
         throw OSK_EXCEPTION(CMessage(kRegisterQueryFailed).pushs(name), CMessage(kBadQueryName),
                             "CMasterController::registerQueryResponse", kModule);
     CGuard<CNRMutex> guard(_queryLock);
+    _queryProviders.erase(name);
     (*_queryResponses)[name] = value;
+}
+
+void CMasterController::registerQueryProvider(const std::string& name, const query_provider_t& provider)
+{
+    if (!hasQueryPrefix(name))
+        throw OSK_EXCEPTION(CMessage(kRegisterQueryFailed).pushs(name), CMessage(kBadQueryName),
+                            "CMasterController::registerQueryProvider", kModule);
+    CGuard<CNRMutex> guard(_queryLock);
+    _queryResponses->erase(name);
+    _queryProviders[name] = provider;
 }
 
 void CMasterController::deregisterQueryResponse(const std::string& name)
 {
     CGuard<CNRMutex> guard(_queryLock);
     _queryResponses->erase(name);
+    _queryProviders.erase(name);
 }
 
 bool CMasterController::getQueryResponse(const char* name, size_t length, std::string& out) const
@@ -395,10 +407,19 @@ bool CMasterController::getQueryResponse(const char* name, size_t length, std::s
     if (!name || length < kMinQueryName) return false;
     const std::string key(name, length);
     if (!hasQueryPrefix(key)) return false;
-    CGuard<CNRMutex> guard(_queryLock);
-    const auto found = _queryResponses->find(key);
-    if (found == _queryResponses->end()) return false;
-    out = found->second;
+    query_provider_t provider;
+    {
+        CGuard<CNRMutex> guard(_queryLock);
+        const auto found = _queryResponses->find(key);
+        if (found != _queryResponses->end()) {
+            out = found->second;
+            return true;
+        }
+        const auto made = _queryProviders.find(key);
+        if (made == _queryProviders.end()) return false;
+        provider = made->second;
+    }
+    out = provider();
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -126,11 +128,19 @@ public:
     // Named answers to status queries. A name must begin with "query_" or
     // "config_"; registering a name again replaces its answer.
     void registerQueryResponse(const std::string& name, const std::string& value);
+    // A query whose answer is made when it is asked (counters, for
+    // example). The provider runs on the thread that answers the query,
+    // without the controller's locks; it must not throw. Registering a name
+    // again replaces it, as a fixed answer of the same name does.
+    using query_provider_t = std::function<std::string()>;
+    void registerQueryProvider(const std::string& name, const query_provider_t& provider);
+    // Removes the fixed answer or the provider of name.
     void deregisterQueryResponse(const std::string& name);
     // Looks up a query name received as length bytes (not NUL-terminated).
     // False for names shorter than 6 bytes, names without one of the two
     // prefixes and names nobody registered.
     bool getQueryResponse(const char* name, size_t length, std::string& out) const;
+    // The fixed answers (providers are left out: their answers change).
     void getQueryResponses(CStringMap& out) const;
 
     CMessageStore& msgStore() { return _msgStore; }
@@ -226,6 +236,7 @@ private:
     CMultiPtr<CExceptionFacade*, CNRMutex> _facades;
     mutable CNRMutex _queryLock;
     CGeneralPtr<CStringMap> _queryResponses;
+    std::map<std::string, query_provider_t> _queryProviders;
     CGeneralPtr<CTaskRegistry> _taskRegistry;
     int64_t _serverIndex = 0;
     bool _keepResident = false;

@@ -10,6 +10,7 @@
 #include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
 #include "tftp/tftp_interfaces/i_udp_publisher_factory.h"
 #include "tftp/tftp_interfaces/tftp_event_publisher.h"
+#include "tftp/tftp_interfaces/transfer_statistics.h"
 
 class CTFTPConfigNames;
 
@@ -40,4 +41,7 @@ public:
     // Aborts one running transfer: its next pass sends error 0 "Transfer
     // aborted" to the client. False when no running transfer has that id.
     virtual bool cancelTransfer(unsigned int transferID) = 0;
+    // The engine's counters since the service started; written by the
+    // engine thread, readable from any thread.
+    virtual CTransferStatistics& transferStatistics() = 0;
 };

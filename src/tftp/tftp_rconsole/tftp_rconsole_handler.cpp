@@ -54,6 +54,7 @@ const char* const kGetProperties = "get_properties";
 const char* const kSetProperties = "set_properties";
 const char* const kGetPlugins = "get_plugins";
 const char* const kFDCount = "fd_count";
+const char* const kStats = "stats";
 const char* const kSubscribe = "subscribe";
 const char* const kSubscribeUDP = "subscribe_udp";
 const char* const kUnsubscribe = "unsubscribe";
@@ -117,6 +118,7 @@ CTFTPRConsoleHandler::CTFTPRConsoleHandler(osk::CMasterController* controller, i
     _setHandler(kWatch, &CTFTPRConsoleHandler::handleWatch);
     _setHandler(kUnwatch, &CTFTPRConsoleHandler::handleUnwatch);
     _setHandler(kDisableEncryption, &CTFTPRConsoleHandler::handleDisableEncryption);
+    _setHandler(kStats, &CTFTPRConsoleHandler::handleStats);
 }
 
 // ---- streaming ---------------------------------------------------------------
@@ -355,6 +357,14 @@ void CTFTPRConsoleHandler::handleGetPlugins(CRConsoleHandler* handler, osk::CStr
     CTextCommand answer(CTextCommand::ack);
     for (CPlugin* plugin : handler->controller()->findAllPlugins())
         answer.set_string(plugin->pluginName(), plugin->pluginInterface());
+    handler->reply(answer, true);
+}
+
+void CTFTPRConsoleHandler::handleStats(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    const CTransferStatistics& statistics = self(handler)->tftpController()->transferStatistics();
+    CTextCommand answer(CTextCommand::ack);
+    CTransferStatistics::write(statistics.snapshot(CTransferStatistics::steadySeconds()), answer);
     handler->reply(answer, true);
 }
 

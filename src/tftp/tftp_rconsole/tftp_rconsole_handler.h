@@ -54,6 +54,8 @@ public:
     static void handleSetProperties(CRConsoleHandler* handler, osk::CStringMap& args);
     static void handleGetPlugins(CRConsoleHandler* handler, osk::CStringMap& args);
     static void handleFDCount(CRConsoleHandler* handler, osk::CStringMap& args);
+    // The transfer counters, the same entries as the "query_stats" answer.
+    static void handleStats(CRConsoleHandler* handler, osk::CStringMap& args);
     static void handleSubscribe(CRConsoleHandler* handler, osk::CStringMap& args);
     static void handleUnsubscribe(CRConsoleHandler* handler, osk::CStringMap& args);
     static void handleArchiveCount(CRConsoleHandler* handler, osk::CStringMap& args);

@@ -69,6 +69,13 @@ bool CRequestProcessor::queryResponse(osk::CSockDgram& sock, const osk::CEndpoin
     return true;
 }
 
+// Refused before its file system is known.
+void CRequestProcessor::_countRefusal()
+{
+    _controller->transferStatistics().refusedRequest(CTransferStatistics::unresolvedFileSystem(),
+                                                     CTransferStatistics::steadySeconds());
+}
+
 void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet,
                                        int length)
 {
@@ -100,6 +107,7 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
     // it never adds to a count.
     const bool adds = !_server->hasTransfer(from);
     if (adds && maxConnections > 0 && static_cast<long>(_server->streamCount()) >= maxConnections) {
+        _countRefusal();
         _controller->syslog(osk::CException::info,
                             osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client));
         return;
@@ -109,6 +117,7 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
     // once that it should come back later, instead of timing out.
     const size_t running = _server->transfersFrom(from.ip_address());
     if (adds && perClient > 0 && static_cast<long>(running) >= perClient) {
+        _countRefusal();
         _server->tftpio()->sendError(sock, from, CTFTPErrorCode::undefined, kClientBusy);
         _controller->syslog(osk::CException::info, osk::CMessage(kClientLimitReached, kModule)
                                                        .pushs(from.ip_address().string())
@@ -118,6 +127,7 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
     }
     CConnReq req;
     if (!packet->get_conn_req(req, static_cast<uint32_t>(length))) {
+        _countRefusal();
         _server->tftpio()->sendError(sock, from, CTFTPErrorCode::undefined, kMalformed);
         _controller->syslog(osk::CException::debug, osk::CMessage(kMalformedLog, kModule).pushs(client));
         return;

@@ -26,6 +26,8 @@ public:
     bool queryResponse(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet, int length);
 
 private:
+    void _countRefusal();
+
     CITFTPController* _controller;
     CTFTPServer* _server;
     CTFTPPacket* _packet = nullptr;

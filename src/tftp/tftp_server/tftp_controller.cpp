@@ -39,6 +39,8 @@ const char* const kHost = "Host name is %1, platform is %2.";
 const char* const kBanner = "%1 version %2 (build %3) is running.";
 const char* const kPing = "query_ping";
 const char* const kPong = "pong";
+// Answered with the transfer counters, the text the console's "stats" shows.
+const char* const kStatsQuery = "query_stats";
 
 // Any object of this library: its address tells the loader which file the
 // library was loaded from.
@@ -143,7 +145,13 @@ void CTFTPController::init(bool serve)
     try {
         _loadPlugins(serve);
         registerQueryResponse(kPing, kPong);
+        registerQueryProvider(kStatsQuery, [this]() {
+            osk::CStringMap counts;
+            CTransferStatistics::write(_statistics.snapshot(CTransferStatistics::steadySeconds()), counts);
+            return counts.string();
+        });
         _openFDManagers();
+        for (const auto& manager : _fdManagers) _statistics.declareFileSystem(manager.first);
         _setOpenFileLimit();
         // Without a UDP event publisher plug-in the service runs unchanged.
         _findUDPPublisher();
@@ -395,6 +403,7 @@ void CTFTPController::cleanup()
     if (_notifier->registered()) _notifier->removeHandlers();
     _releaseParts();
     deregisterQueryResponse(kPing);
+    deregisterQueryResponse(kStatsQuery);
     syslog(osk::CException::info, osk::CMessage(kShutDown, kModule).pushs(appName()));
     osk::CLogNameEvaluator::uninstall();
     deinitSockets();

@@ -77,6 +77,7 @@ public:
     CTFTPConfigNames& tftpConfigNames() override { return _configNames; }
     const fd_manager_table& fdManagers() const override { return _fdManagers; }
     bool cancelTransfer(unsigned int transferID) override;
+    CTransferStatistics& transferStatistics() override { return _statistics; }
     CIUDPPublisherFactory::publisher_ptr udpPublisher() const override;
     // Installs a publisher (tests, or a host that creates it itself); an
     // empty pointer removes it.
@@ -143,6 +144,7 @@ private:
     // Every manager created, each shut down once (a manager may serve
     // several names, or none after a later one took its name).
     std::vector<fd_manager_ptr> _managers;
+    CTransferStatistics _statistics;
     CTFTPEventPublisher _eventPublisher;
     CTFTPEventPublisherPtr _eventPublisherPtr;
     mutable osk::CNRMutex _udpLock;

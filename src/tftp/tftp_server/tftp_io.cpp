@@ -75,6 +75,7 @@ bool CTFTPIO::sendData(osk::CSockDgram& sock, CState& state)
     const size_t count = state.fdManager->readBlock(reinterpret_cast<char*>(_packet->data()), state.fileOffset,
                                                     static_cast<size_t>(state.blksize), state.descriptor);
     if (!_send(sock, state.srcEndpoint, CTFTPPacket::header_len() + count)) return false;
+    _lastPayload = count;
     if (count < state.blksize) state.eof = true;
     return true;
 }

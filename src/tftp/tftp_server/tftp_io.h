@@ -50,6 +50,8 @@ public:
     // verbose output).
     bool verbose() const { return _verbose; }
     void verbose(bool on) { _verbose = on; }
+    // Payload bytes of the last data block sendData() sent.
+    size_t lastPayload() const { return _lastPayload; }
 
     // Logs the bytes at the verbose level (32) as hexadecimal text.
     void _logOutput(const unsigned char* bytes, size_t length);
@@ -60,4 +62,5 @@ private:
     osk::CMasterController* _controller;
     CTFTPPacket* _packet;
     bool _verbose = false;
+    size_t _lastPayload = 0;
 };

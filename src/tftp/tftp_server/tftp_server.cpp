@@ -118,7 +118,7 @@ osk::CMessage msg(const char* text) { return osk::CMessage(text, kModule); }
 } // namespace
 
 CTFTPServer::CTFTPServer(CITFTPController* controller, ACE_Reactor* reactor)
-    : _controller(controller), _reactor(reactor)
+    : _controller(controller), _reactor(reactor), _statistics(controller->transferStatistics())
 {
     if (_controller) {
         _udpPublisher = _controller->udpPublisher();
@@ -144,6 +144,20 @@ void CTFTPServer::_log(uint32_t severity, const osk::CMessage& message)
 }
 
 std::string CTFTPServer::_operation(const CState& state) { return state.transmitting ? "download" : "upload"; }
+
+const std::string& CTFTPServer::_fileSystem(const CState& state)
+{
+    static const std::string local(kLocalFileSystem);
+    return state.protocol.empty() && state.fdManager ? local : state.protocol;
+}
+
+void CTFTPServer::_countSent(const CState& state, bool dataBlock)
+{
+    if (state.retransmits > 0)
+        _statistics.retransmitted(_fileSystem(state));
+    else if (dataBlock)
+        _statistics.sent(_fileSystem(state), _tftpio->lastPayload());
+}
 
 void CTFTPServer::_readConfig()
 {
@@ -409,6 +423,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
         CState* created = osk::CTrackedFactory::createNothrow<CState>(++g_transferCounter, CState::send_data, req.src(),
                                                                       options.timeout_usec, options.blksize);
         if (!created) {
+            _statistics.refusedRequest(CTransferStatistics::unresolvedFileSystem(), CTransferStatistics::steadySeconds());
             _log(osk::CException::error, msg(kNoMemory).pushs(client));
             return;
         }
@@ -424,6 +439,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
 
     const CTFTPAdmission admission = admit(req, state);
     if (!admission.admitted) {
+        _statistics.refusedRequest(_fileSystem(*state), CTransferStatistics::steadySeconds());
         _tftpio->sendError(sock, req.src(), admission.error, admission.errorText);
         _log(admission.logSeverity, admission.logMessage);
         return;
@@ -435,6 +451,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
             if (state->optionTsize) state->tsize = static_cast<uint64_t>(state->fdManager->fileSize(state->descriptor));
         } catch (const std::exception& e) {
             _closeDescriptor(*state);
+            _statistics.refusedRequest(_fileSystem(*state), CTransferStatistics::steadySeconds());
             const std::string text = printable(e);
             _tftpio->sendError(sock, req.src(), CTFTPErrorCode::from_errno(errorNumber(e)), text);
             _log(osk::CException::debug, msg(kRefusingDownload).pushs(client).pushs(state->fqpn).pushs(text));
@@ -446,6 +463,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
     state->activityTime = osk::CTimeval::now();
     ++_active;
     ++_activeByAddress[state->srcEndpoint.ip_address()];
+    _statistics.started(_fileSystem(*state), CTransferStatistics::steadySeconds());
     _log(osk::CException::debug, msg(kStarting)
                      .pushs(client)
                      .pushs(_operation(*state))
@@ -574,7 +592,10 @@ void CTFTPServer::serviceConnection(CState& state)
     }
     if (state.state == CState::send_ack) {
         if (state.retransmits < limit) {
-            if (!_tftpio->sendAck(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
+            if (_tftpio->sendAck(sock, state))
+                _countSent(state, false);
+            else
+                _log(osk::CException::error, msg(kSendFailed).pushs(client()));
             state.state = CState::need_data;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -583,7 +604,10 @@ void CTFTPServer::serviceConnection(CState& state)
     }
     if (state.state == CState::send_oack) {
         if (state.retransmits < limit) {
-            if (!_tftpio->sendOack(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
+            if (_tftpio->sendOack(sock, state))
+                _countSent(state, false);
+            else
+                _log(osk::CException::error, msg(kSendFailed).pushs(client()));
             state.state = state.transmitting ? CState::need_ack : CState::need_data;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -594,7 +618,10 @@ void CTFTPServer::serviceConnection(CState& state)
         // The last block is sent (and repeated) like any other: only its
         // acknowledgement ends the download.
         if (state.retransmits < limit) {
-            if (!_tftpio->sendData(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
+            if (_tftpio->sendData(sock, state))
+                _countSent(state, true);
+            else
+                _log(osk::CException::error, msg(kSendFailed).pushs(client()));
             state.state = CState::need_ack;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -616,6 +643,7 @@ void CTFTPServer::_release(CState& state)
     if (entry != _connections.end() && entry->second.state.get() == &state) _connections.erase(entry);
     if (_queue.remove(state)) {
         --_active;
+        _statistics.ended(_fileSystem(state), CTransferStatistics::outcomeOf(state));
         const auto address = _activeByAddress.find(state.srcEndpoint.ip_address());
         if (address != _activeByAddress.end() && --address->second == 0) _activeByAddress.erase(address);
         // The client may repeat its last packets for as long as it would
@@ -722,6 +750,7 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
         state.blockNum = block;
         state.retransmits = 0;
         state.fileOffset += static_cast<int64_t>(written);
+        _statistics.received(_fileSystem(state), written);
         if (count < state.blksize) {
             state.eof = true;
             // Closing the last block's descriptor puts the file in place;

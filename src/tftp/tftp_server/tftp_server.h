@@ -15,6 +15,7 @@
 #include "tftp/tftp_interfaces/i_udp_publisher_factory.h"
 #include "tftp/tftp_interfaces/state.h"
 #include "tftp/tftp_interfaces/tftp_event_publisher.h"
+#include "tftp/tftp_interfaces/transfer_statistics.h"
 #include "tftp/tftp_server/conn_req.h"
 #include "tftp/tftp_server/finished_transfers.h"
 #include "tftp/tftp_server/state_queue.h"
@@ -58,7 +59,8 @@ public:
     // Observer of every pass over a transfer (a copy of its state).
     using publisher_t = std::function<void(const CState&)>;
 
-    // The reactor is the one daemon() waits in; the controller owns it.
+    // The reactor is the one daemon() waits in; the controller owns it and
+    // the counters the engine keeps.
     CTFTPServer(CITFTPController* controller, ACE_Reactor* reactor);
     ~CTFTPServer();
     CTFTPServer(const CTFTPServer&) = delete;
@@ -174,9 +176,17 @@ private:
     bool _due(const CState& state, const osk::CTimeval& now) const;
     osk::CSockDgram& _transferSock();
     static std::string _operation(const CState& state);
+    // The name the statistics count a transfer under: the virtual file
+    // system it named, or the local one.
+    static const std::string& _fileSystem(const CState& state);
+    // After a packet went out: a repeat counts as a retransmission, a new
+    // data block by its bytes.
+    void _countSent(const CState& state, bool dataBlock);
 
     CITFTPController* _controller;
     ACE_Reactor* _reactor;
+    // The controller's counters.
+    CTransferStatistics& _statistics;
     CTFTPServerConfig _config;
     std::unique_ptr<CTFTPPolicy> _policy;
     CTFTPOptionNegotiator _negotiator;

@@ -392,6 +392,9 @@ TEST(ConfigNamesTest, RegistryKeysAndDescriptions)
     EXPECT_EQ("64", names.defaults().get_string(osk::CConfigNames::rconsoleMaxSessions()));
     EXPECT_EQ("16", names.defaults().get_string(osk::CConfigNames::rconsoleMaxPendingLogins()));
     EXPECT_EQ("15s", names.defaults().get_string(osk::CConfigNames::rconsoleLoginTimeout()));
+    // The metrics exporter's address, loopback unless configured.
+    EXPECT_EQ("127.0.0.1", names.defaults().get_string(osk::CConfigNames::prometheusListenOn()));
+    EXPECT_EQ("9464", names.defaults().get_string(osk::CConfigNames::prometheusPort()));
     // Every description starts with the value's type.
     for (const auto& entry : names) {
         const std::string type = entry.second.substr(0, entry.second.find(" - "));

@@ -118,4 +118,35 @@ TEST(MasterControllerTest, QueryResponsesNeedTheirPrefix)
     EXPECT_EQ(2u, rest.size());
 }
 
+TEST(MasterControllerTest, QueryProvidersAnswerAfreshEachTime)
+{
+    CTestController controller;
+    EXPECT_THROW(controller.registerQueryProvider("stats", [] { return std::string("x"); }), osk::CException);
+    int asked = 0;
+    controller.registerQueryProvider("query_count", [&asked] { return std::to_string(++asked); });
+    std::string out;
+    EXPECT_TRUE(controller.getQueryResponse("query_count", 11, out));
+    EXPECT_EQ("1", out);
+    EXPECT_TRUE(controller.getQueryResponse("query_count", 11, out));
+    EXPECT_EQ("2", out);
+    // Changing answers are not listed with the fixed ones.
+    osk::CStringMap fixed;
+    controller.getQueryResponses(fixed);
+    EXPECT_EQ(0u, fixed.size());
+
+    // A fixed answer and a provider of one name replace each other.
+    controller.registerQueryResponse("query_count", "fixed");
+    EXPECT_TRUE(controller.getQueryResponse("query_count", 11, out));
+    EXPECT_EQ("fixed", out);
+    controller.registerQueryProvider("query_count", [] { return std::string("made"); });
+    EXPECT_TRUE(controller.getQueryResponse("query_count", 11, out));
+    EXPECT_EQ("made", out);
+    controller.getQueryResponses(fixed);
+    EXPECT_EQ(0u, fixed.size());
+
+    controller.deregisterQueryResponse("query_count");
+    EXPECT_FALSE(controller.getQueryResponse("query_count", 11, out));
+    EXPECT_EQ(2, asked);
+}
+
 } // namespace

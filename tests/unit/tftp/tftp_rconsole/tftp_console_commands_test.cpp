@@ -269,8 +269,8 @@ TEST_F(TFTPConsoleCommandsTest, HelpListsEveryWordInByteOrder)
     for (std::string line; std::getline(lines, line);) words.push_back(line);
     for (const char* expected : {"abort", "archive_count", "clear_archive", "disable_encryption", "fd_count",
                                  "get_plugins", "get_properties", "get_session", "help", "info", "set_properties",
-                                 "set_session", "subscribe", "subscribe_udp", "unsubscribe", "unsubscribe_udp",
-                                 "unwatch", "watch"})
+                                 "set_session", "stats", "subscribe", "subscribe_udp", "unsubscribe",
+                                 "unsubscribe_udp", "unwatch", "watch"})
         EXPECT_NE(std::find(words.begin(), words.end(), expected), words.end()) << expected;
     EXPECT_TRUE(std::is_sorted(words.begin(), words.end()));
     const osk::CStringMap info = bodyOf(c->command("info\n\n"));
@@ -505,6 +505,43 @@ TEST_F(TFTPConsoleCommandsTest, AbortEndsARunningTransferWithAnErrorPacket)
     EXPECT_EQ(0u, transferOf(client));
     EXPECT_EQ("No such transfer id.", messageOf(c->command("abort\nid=" + std::to_string(id) + "\n\n")));
     EXPECT_EQ("0", bodyOf(c->command("fd_count\n\n")).get_string("count", ""));
+}
+
+TEST_F(TFTPConsoleCommandsTest, StatsAndTheStatsQueryTellTheSameCounts)
+{
+    start();
+    auto c = console();
+    ASSERT_TRUE(c);
+    writeFile("s.bin", 5000);
+    CClient aborted, refused;
+    std::string packet;
+    aborted.send(requestPort, readRequest("s.bin"));
+    ASSERT_TRUE(aborted.recv(packet, 3000));
+    const uint64_t id = transferOf(aborted);
+    ASSERT_NE(0u, id);
+    EXPECT_EQ("1", bodyOf(c->command("stats\n\n")).get_string("active", ""));
+    EXPECT_EQ("ack", codeOf(c->command("abort\nid=" + std::to_string(id) + "\n\n")));
+    ASSERT_TRUE(aborted.recv(packet, 3000));
+    refused.send(requestPort, readRequest("missing.bin"));
+    ASSERT_TRUE(refused.recv(packet, 3000));
+    EXPECT_EQ(5, opcodeOf(packet));
+    for (int i = 0; i < 100 && transferOf(aborted) != 0; ++i) ::usleep(20000);
+
+    const std::string reply = c->command("stats\n\n");
+    EXPECT_EQ("ack", codeOf(reply));
+    osk::CStringMap byConsole = bodyOf(reply);
+    CClient asker;
+    asker.send(requestPort, "query_stats");
+    ASSERT_TRUE(asker.recv(packet, 3000));
+    osk::CStringMap byQuery(packet, "\n");
+    EXPECT_EQ("1", byConsole.get_string("aborted", ""));
+    EXPECT_EQ("1", byConsole.get_string("refused", ""));
+    EXPECT_EQ("2", byConsole.get_string("requests", ""));
+    EXPECT_EQ("0", byConsole.get_string("active", ""));
+    EXPECT_EQ("1", byConsole.get_string("fs.file.aborted", ""));
+    EXPECT_EQ("512", byConsole.get_string("bytes_sent", ""));
+    byConsole.erase("code");
+    EXPECT_EQ(byConsole.string(), byQuery.string());
 }
 
 TEST_F(TFTPConsoleCommandsTest, NonAdministratorsGetTheSecurityText)
