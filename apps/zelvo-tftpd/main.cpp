@@ -31,11 +31,18 @@ void printUsage(std::ostream& out)
            "                  foreground; run it under a service manager to detach)\n"
            "  --explain ...   print what the server would decide for one request and exit:\n"
            "                  descriptor manager, virtual root, name, full path, access and\n"
-           "                  overwrite decisions, refusal\n"
+           "                  overwrite decisions, window granted, refusal\n"
            "  --help          show this text\n"
            "  --version       print the version and exit\n"
            "\n"
            "SIGTERM or SIGINT stops the daemon.\n";
+}
+
+// The window a client asking for one would be granted.
+std::string windowText(const CTFTPOptionLimits& limits)
+{
+    if (!limits.allow_windowsize_option) return "1 block per acknowledgement (windowsize option not honoured)";
+    return "up to " + std::to_string(limits.max_windowsize) + " blocks per acknowledgement when asked for";
 }
 
 // Dry run of admission for one request, through the engine's own decision
@@ -72,7 +79,8 @@ int explain(const std::string& configPath, const std::string& client, const std:
               << "\n"
               << "full path:          " << state.fqpn << "\n"
               << "access allowed:     " << (verdict.accessAllowed ? "yes" : "no") << "\n"
-              << "overwrite allowed:  " << (verdict.overwriteAllowed ? "yes" : "no") << "\n";
+              << "overwrite allowed:  " << (verdict.overwriteAllowed ? "yes" : "no") << "\n"
+              << "window:             " << windowText(controller.server()->serverConfig().limits()) << "\n";
     if (verdict.admitted) {
         std::cout << "decision:           admitted\n";
         return 0;

@@ -54,13 +54,14 @@ bool CTFTPIO::sendOack(osk::CSockDgram& sock, CState& state)
     if (state.optionBlocksize) options.blksize(state.blksize);
     if (state.optionTsize) options.tsize(state.tsize);
     if (state.optionTimeout) options.timeout_usec(state.timeout_usec);
+    if (state.optionWindowsize) options.windowsize(state.windowsize);
     const int length = _packet->make_oack(options);
     if (length <= 0) return false;
     _logOutput(_packet->raw_pkt(), static_cast<size_t>(length));
     return _send(sock, state.srcEndpoint, static_cast<size_t>(length));
 }
 
-bool CTFTPIO::sendData(osk::CSockDgram& sock, CState& state)
+bool CTFTPIO::sendData(osk::CSockDgram& sock, CState& state, uint16_t block, osk::CFileOffset offset)
 {
     if (state.blksize > _packet->max_blksize()) {
         if (_controller)
@@ -71,8 +72,8 @@ bool CTFTPIO::sendData(osk::CSockDgram& sock, CState& state)
         return false;
     }
     _packet->opcode(CTFTPOpcode::data);
-    _packet->block(state.blockNum);
-    const size_t count = state.fdManager->readBlock(reinterpret_cast<char*>(_packet->data()), state.fileOffset,
+    _packet->block(block);
+    const size_t count = state.fdManager->readBlock(reinterpret_cast<char*>(_packet->data()), offset,
                                                     static_cast<size_t>(state.blksize), state.descriptor);
     if (!_send(sock, state.srcEndpoint, CTFTPPacket::header_len() + count)) return false;
     if (count < state.blksize) state.eof = true;

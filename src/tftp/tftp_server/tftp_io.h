@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "standard/endpoint.h"
+#include "standard/file_offset.h"
 #include "standard/sock_dgram.h"
 #include "tftp/tftp_interfaces/state.h"
 #include "tftp/tftp_interfaces/tftp_error_code.h"
@@ -27,11 +29,11 @@ public:
     // Each returns true when the datagram went out whole.
     bool sendAck(osk::CSockDgram& sock, CState& state);
     bool sendOack(osk::CSockDgram& sock, CState& state);
-    // Reads block state.blockNum from state.fileOffset through the transfer's
+    // Reads data block `block` from `offset` through the transfer's
     // descriptor manager and sends it; sets state.eof when the block is
     // shorter than state.blksize. A failed send leaves eof alone. Exceptions
     // of the manager pass through.
-    bool sendData(osk::CSockDgram& sock, CState& state);
+    bool sendData(osk::CSockDgram& sock, CState& state, uint16_t block, osk::CFileOffset offset);
     bool sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const char* text);
     bool sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const std::string& text);
 

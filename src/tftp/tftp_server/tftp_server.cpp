@@ -417,6 +417,8 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
     state->optionBlocksize = options.optionBlocksize;
     state->optionTimeout = options.optionTimeout;
     state->optionTsize = options.optionTsize;
+    state->optionWindowsize = options.optionWindowsize;
+    state->windowsize = options.windowsize;
     state->transmitting = req.operation() == CTFTPOpcode::rrq;
     state->blockNum = state->transmitting && !options.anyOption() ? 1 : 0;
     if (!state->transmitting && state->optionTsize) state->tsize = options.tsize;
@@ -474,6 +476,7 @@ void CTFTPServer::_answerRepeatedRequest(CState& state)
     _log(osk::CException::debug, msg(kRepeatedRequest).pushs(state.srcEndpoint.string()));
     ++state.retransmits;
     state.state = state.firstSendState();
+    _restartWindow(state);
     _serviceSafely(state);
     _queue.update(state);
 }
@@ -558,6 +561,8 @@ void CTFTPServer::serviceConnection(CState& state)
         _log(osk::CException::debug, msg(kAckTimeout).pushs(client()));
         state.message = kMsgTimeout;
         state.state = repeatOack ? CState::send_oack : CState::send_data;
+        // The window goes out again from its first unacknowledged block.
+        _restartWindow(state);
         ++state.retransmits;
     }
     if (state.state == CState::need_data && _expired(state, now)) {
@@ -575,6 +580,9 @@ void CTFTPServer::serviceConnection(CState& state)
     if (state.state == CState::send_ack) {
         if (state.retransmits < limit) {
             if (!_tftpio->sendAck(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
+            // The client's next window starts after this acknowledgement.
+            state.windowBlocks = 0;
+            state.gapAcknowledged = false;
             state.state = CState::need_data;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -594,7 +602,7 @@ void CTFTPServer::serviceConnection(CState& state)
         // The last block is sent (and repeated) like any other: only its
         // acknowledgement ends the download.
         if (state.retransmits < limit) {
-            if (!_tftpio->sendData(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
+            if (!_sendWindow(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
             state.state = CState::need_ack;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -658,27 +666,61 @@ bool CTFTPServer::_wrongDirection(CTFTPPacket& packet, CState& state)
     return _ignore(packet, state);
 }
 
+bool CTFTPServer::_sendWindow(osk::CSockDgram& sock, CState& state)
+{
+    while (state.windowBlocks < state.windowsize && !state.eof) {
+        const auto block = static_cast<uint16_t>(state.blockNum + state.windowBlocks);
+        const osk::CFileOffset offset = state.fileOffset + state.windowBlocks * state.blksize;
+        if (!_tftpio->sendData(sock, state, block, offset)) return false;
+        ++state.windowBlocks;
+    }
+    return true;
+}
+
+void CTFTPServer::_restartWindow(CState& state)
+{
+    state.windowBlocks = 0;
+    // The last block may lie beyond the restart; it sets eof again when it
+    // is sent again.
+    state.eof = false;
+}
+
 bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
 {
     if (!state.transmitting) return _wrongDirection(packet, state);
     if (state.state != CState::need_ack) return _ignore(packet, state);
     const uint16_t block = packet.block();
-    if (block != state.blockNum) {
+    // The acknowledgement of an OACK (block 0): block 1 starts at offset 0.
+    const bool oackAnswered = state.anyOption() && state.awaitingFirstAnswer();
+    const uint64_t outstanding = oackAnswered ? 1 : state.windowBlocks;
+    // Blocks from blockNum on that this acknowledgement covers, counted in
+    // 16-bit arithmetic so that a window may run across block 65535.
+    const auto covered = static_cast<uint16_t>(block - state.blockNum + 1);
+    if (covered == 0 || covered > outstanding) {
         // A duplicate or stale acknowledgement: never a reason to resend.
-        _log(osk::CException::debug, msg(kWrongAck).pushs(state.srcEndpoint.string()).push(block).push(state.blockNum));
+        _log(osk::CException::debug, msg(kWrongAck)
+                         .pushs(state.srcEndpoint.string())
+                         .push(block)
+                         .push(static_cast<uint16_t>(state.blockNum + outstanding - 1)));
         return _ignore(packet, state);
     }
     state.retransmits = 0;
-    if (state.eof) {
+    if (state.eof && covered == outstanding) {
         _succeeded(state);
         state.state = CState::complete;
         serviceConnection(state);
         return true;
     }
-    // The acknowledgement of an OACK: block 1 starts at offset 0.
-    const bool oackAnswered = state.anyOption() && state.awaitingFirstAnswer();
-    state.blockNum = state.nextBlockNum();
-    if (!oackAnswered) state.fileOffset += static_cast<int64_t>(state.blksize);
+    if (oackAnswered) {
+        state.blockNum = 1;
+    } else {
+        state.blockNum = static_cast<uint16_t>(state.blockNum + covered);
+        state.fileOffset += covered * state.blksize;
+    }
+    // After a whole window the next one follows; an acknowledgement inside
+    // the window means the client lost the block after it, and the window
+    // restarts there.
+    _restartWindow(state);
     state.state = CState::send_data;
     serviceConnection(state);
     return true;
@@ -690,7 +732,9 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
     if (state.transmitting) return _wrongDirection(packet, state);
     if (state.state != CState::need_data) return _ignore(packet, state);
     const uint16_t block = packet.block();
-    if (block == state.blockNum && !state.awaitingFirstAnswer()) {
+    // A copy of a block of the window in progress is no sign of a lost
+    // acknowledgement: none was sent since that block.
+    if (block == state.blockNum && !state.awaitingFirstAnswer() && state.windowBlocks == 0) {
         // The client missed our acknowledgement of its last block.
         if (state.eof)
             _log(osk::CException::debug, msg(kMissedFinalAck).pushs(client));
@@ -701,9 +745,18 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
         serviceConnection(state);
         return true;
     }
-    // Blocks beyond the end, ahead of the next one or long past cannot
-    // belong to this upload's progress.
-    if (block != state.nextBlockNum() || state.eof) return _ignore(packet, state);
+    if (state.eof) return _ignore(packet, state);
+    if (block != state.nextBlockNum()) {
+        if (!_gapInWindow(state, block)) return _ignore(packet, state);
+        // The client sent past a lost block: acknowledging the last block in
+        // order at once makes it restart from the lost one. Once per window,
+        // so the blocks after the gap do not each start the window again.
+        _log(osk::CException::debug, msg(kWrongBlock).pushs(client).push(block).push(state.nextBlockNum()).push(state.blockNum));
+        state.state = CState::send_ack;
+        serviceConnection(state);
+        state.gapAcknowledged = true;
+        return true;
+    }
     const size_t count = length > CTFTPPacket::header_len() ? length - CTFTPPacket::header_len() : 0;
     if (!_withinAnnouncedSize(state, count)) {
         // Never stored: the manager gives the upload up when it is closed.
@@ -736,9 +789,22 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
         serviceConnection(state);
         return true;
     }
+    // A window is acknowledged by its last block, or by the upload's last.
+    ++state.windowBlocks;
+    if (!state.eof && state.windowBlocks < state.windowsize) return true;
     state.state = CState::send_ack;
     serviceConnection(state);
     return true;
+}
+
+bool CTFTPServer::_gapInWindow(const CState& state, uint16_t block) const
+{
+    if (state.windowsize < 2 || state.gapAcknowledged) return false;
+    // Blocks ahead of the next one by less than a window; anything else
+    // (late blocks, blocks long past) cannot belong to this upload's
+    // progress.
+    const auto ahead = static_cast<uint16_t>(block - state.nextBlockNum());
+    return ahead < state.windowsize;
 }
 
 bool CTFTPServer::_withinAnnouncedSize(const CState& state, size_t count) const

@@ -99,7 +99,7 @@ TEST(StateEvent, TextFormListsTheApplicationKeysThenTheTransferKeysInOrder)
     const std::vector<std::string> expected = {
         "event_type", "event_class", "event_instance", "event_time", "event_sequence", "event_server",
         "id",         "fd",          "block",          "tsize",      "offset",         "blksize",
-        "timeout",    "port",        "eof",            "overwrite",  "start_time",     "ip",
+        "windowsize", "timeout",    "port",        "eof",            "overwrite",  "start_time",     "ip",
         "file",       "req_file",    "protocol",       "state",      "operation",      "mode",
         "status"};
     EXPECT_EQ(expected, keysOf(event->string()));
