@@ -1,5 +1,7 @@
 #include "tftp/tftp_server/tftp_io.h"
 
+#include <algorithm>
+
 #include "extended/master_controller.h"
 #include "standard/hex_store.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
@@ -78,6 +80,37 @@ bool CTFTPIO::sendData(osk::CSockDgram& sock, CState& state, uint16_t block, osk
     if (!_send(sock, state.srcEndpoint, CTFTPPacket::header_len() + count)) return false;
     if (count < state.blksize) state.eof = true;
     return true;
+}
+
+uint64_t CTFTPIO::sendBlocks(osk::CSockDgram& sock, CState& state, uint16_t block, osk::CFileOffset offset,
+                             uint64_t count)
+{
+    const size_t blksize = static_cast<size_t>(state.blksize);
+    const size_t bytes = static_cast<size_t>(count) * blksize;
+    if (_blocks.size() < bytes) _blocks.resize(bytes);
+    if (_headers.size() < count * CTFTPPacket::header_len()) _headers.resize(count * CTFTPPacket::header_len());
+    if (_parts.size() < count * 2) _parts.resize(count * 2);
+    const size_t read = state.fdManager->readBlock(_blocks.data(), offset, bytes, state.descriptor);
+
+    uint64_t blocks = 0;
+    bool last = false;
+    while (blocks < count && !last) {
+        const size_t start = static_cast<size_t>(blocks) * blksize;
+        const size_t length = read > start ? std::min(blksize, read - start) : 0;
+        last = length < blksize;
+        unsigned char* header = _headers.data() + blocks * CTFTPPacket::header_len();
+        const auto number = static_cast<uint16_t>(block + blocks);
+        header[0] = 0;
+        header[1] = static_cast<unsigned char>(CTFTPOpcode::data);
+        header[2] = static_cast<unsigned char>(number >> 8);
+        header[3] = static_cast<unsigned char>(number & 0xff);
+        _parts[blocks * 2] = iovec{header, CTFTPPacket::header_len()};
+        _parts[blocks * 2 + 1] = iovec{_blocks.data() + start, length};
+        ++blocks;
+    }
+    const size_t sent = sock.send_many(_parts.data(), 2, static_cast<size_t>(blocks), forSocket(sock, state.srcEndpoint));
+    if (last && sent == blocks) state.eof = true;
+    return sent;
 }
 
 bool CTFTPIO::sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const char* text)

@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <sys/uio.h>
 #include <string>
+#include <vector>
 
 #include "standard/endpoint.h"
 #include "standard/file_offset.h"
@@ -34,6 +36,13 @@ public:
     // shorter than state.blksize. A failed send leaves eof alone. Exceptions
     // of the manager pass through.
     bool sendData(osk::CSockDgram& sock, CState& state, uint16_t block, osk::CFileOffset offset);
+    // Reads up to `count` data blocks from `offset` in one read and sends
+    // them, numbered from `block`, in as few system calls as the socket
+    // allows; the first block shorter than state.blksize is the last one
+    // sent and sets state.eof. Returns the number of blocks sent.
+    // Exceptions of the manager pass through.
+    uint64_t sendBlocks(osk::CSockDgram& sock, CState& state, uint16_t block, osk::CFileOffset offset,
+                        uint64_t count);
     bool sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const char* text);
     bool sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const std::string& text);
 
@@ -61,5 +70,10 @@ private:
 
     osk::CMasterController* _controller;
     CTFTPPacket* _packet;
+    // sendBlocks' buffers: the blocks' bytes, their headers and the parts of
+    // each datagram. They grow to the largest window sent and are kept.
+    std::vector<char> _blocks;
+    std::vector<unsigned char> _headers;
+    std::vector<iovec> _parts;
     bool _verbose = false;
 };

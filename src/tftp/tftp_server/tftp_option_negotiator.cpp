@@ -12,6 +12,7 @@ const char* const kTimeoutTooHigh =
     "Requested timeout of %1 seconds is too high; using maximum timeout of %2 seconds.";
 const char* const kWindowsizeInvalid =
     "Requested window of %1 blocks is outside 1 to 65535; sending one block per acknowledgement.";
+const char* const kWindowsizeNetascii = "A netascii transfer is sent one block per acknowledgement.";
 const char* const kBlksizeTooSmall =
     "Requested block size of %1 bytes is below the minimum of %2 bytes; using the default block size of %3 bytes.";
 
@@ -96,6 +97,12 @@ void CTFTPOptionNegotiator::_windowsize(const CConnReq& req, CTFTPNegotiatedOpti
     out.windowsize = CConnReq::kDefaultWindowsize;
     out.optionWindowsize = false;
     if (!req.windowsize_defined() || !_limits.allow_windowsize_option) return;
+    // A netascii file is converted as it is read, in order; a window that
+    // starts again in its middle would need to read back.
+    if (!req.octet_mode()) {
+        out.notes.push_back(debugNote(osk::CMessage(kWindowsizeNetascii, kModule)));
+        return;
+    }
     // Negative values arrive sign-extended, so they fall above the maximum.
     const uint64_t requested = req.windowsize();
     if (requested < kMinWindowsize || requested > kMaxWindowsize) {

@@ -18,7 +18,8 @@
 // (tested first) and maximum, even when the option is not acknowledged;
 // without one the configured default applies.
 //
-// Window size: granted only when requested and allowed. A value outside 1 to
+// Window size: granted only when requested and allowed, and only to octet
+// transfers (netascii is converted in file order). A value outside 1 to
 // 65535 is declined (left out of the OACK, lock-step used); a larger window
 // than the configured maximum is bounded by it.
 //

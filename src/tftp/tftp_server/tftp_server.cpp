@@ -668,13 +668,19 @@ bool CTFTPServer::_wrongDirection(CTFTPPacket& packet, CState& state)
 
 bool CTFTPServer::_sendWindow(osk::CSockDgram& sock, CState& state)
 {
-    while (state.windowBlocks < state.windowsize && !state.eof) {
-        const auto block = static_cast<uint16_t>(state.blockNum + state.windowBlocks);
-        const osk::CFileOffset offset = state.fileOffset + state.windowBlocks * state.blksize;
+    if (state.windowBlocks >= state.windowsize || state.eof) return true;
+    const auto block = static_cast<uint16_t>(state.blockNum + state.windowBlocks);
+    const osk::CFileOffset offset = state.fileOffset + state.windowBlocks * state.blksize;
+    // Lock-step sends its one block straight from the shared packet.
+    if (state.windowsize == 1) {
         if (!_tftpio->sendData(sock, state, block, offset)) return false;
-        ++state.windowBlocks;
+        state.windowBlocks = 1;
+        return true;
     }
-    return true;
+    const uint64_t wanted = state.windowsize - state.windowBlocks;
+    const uint64_t sent = _tftpio->sendBlocks(sock, state, block, offset, wanted);
+    state.windowBlocks += sent;
+    return state.eof || sent == wanted;
 }
 
 void CTFTPServer::_restartWindow(CState& state)

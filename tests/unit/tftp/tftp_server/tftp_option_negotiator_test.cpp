@@ -36,8 +36,9 @@ protected:
 
 TEST_F(TFTPOptionNegotiatorTest, WindowsizeIsGrantedUpToTheConfiguredMaximum)
 {
-    auto window = [this](uint64_t blocks) {
+    auto window = [this](uint64_t blocks, bool octet = true) {
         CConnReq r = request(CTFTPOpcode::rrq);
+        r.octet_mode(octet);
         r.windowsize(blocks);
         return run(r);
     };
@@ -63,6 +64,12 @@ TEST_F(TFTPOptionNegotiatorTest, WindowsizeIsGrantedUpToTheConfiguredMaximum)
     }
     EXPECT_EQ("Requested window of -1 blocks is outside 1 to 65535; sending one block per acknowledgement.",
               window(UINT64_MAX).notes[0].message.formatted());
+
+    // Netascii is served lock-step.
+    const CTFTPNegotiatedOptions text = window(8, false);
+    EXPECT_FALSE(text.optionWindowsize);
+    EXPECT_EQ(1u, text.windowsize);
+    ASSERT_EQ(1u, text.notes.size());
 
     // Switched off: the request is served lock-step.
     limits.allow_windowsize_option = false;
