@@ -734,7 +734,8 @@ bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
 
 bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
 {
-    const std::string client = state.srcEndpoint.string();
+    // Formatted only when something is logged.
+    auto client = [&state]() { return state.srcEndpoint.string(); };
     if (state.transmitting) return _wrongDirection(packet, state);
     if (state.state != CState::need_data) return _ignore(packet, state);
     const uint16_t block = packet.block();
@@ -743,9 +744,9 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
     if (block == state.blockNum && !state.awaitingFirstAnswer() && state.windowBlocks == 0) {
         // The client missed our acknowledgement of its last block.
         if (state.eof)
-            _log(osk::CException::debug, msg(kMissedFinalAck).pushs(client));
+            _log(osk::CException::debug, msg(kMissedFinalAck).pushs(client()));
         else
-            _log(osk::CException::debug, msg(kWrongBlock).pushs(client).push(block).push(state.nextBlockNum()).push(state.blockNum));
+            _log(osk::CException::debug, msg(kWrongBlock).pushs(client()).push(block).push(state.nextBlockNum()).push(state.blockNum));
         ++state.retransmits;
         state.state = CState::send_ack;
         serviceConnection(state);
@@ -757,7 +758,7 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
         // The client sent past a lost block: acknowledging the last block in
         // order at once makes it restart from the lost one. Once per window,
         // so the blocks after the gap do not each start the window again.
-        _log(osk::CException::debug, msg(kWrongBlock).pushs(client).push(block).push(state.nextBlockNum()).push(state.blockNum));
+        _log(osk::CException::debug, msg(kWrongBlock).pushs(client()).push(block).push(state.nextBlockNum()).push(state.blockNum));
         state.state = CState::send_ack;
         serviceConnection(state);
         state.gapAcknowledged = true;
@@ -766,7 +767,7 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
     const size_t count = length > CTFTPPacket::header_len() ? length - CTFTPPacket::header_len() : 0;
     if (!_withinAnnouncedSize(state, count)) {
         // Never stored: the manager gives the upload up when it is closed.
-        _log(osk::CException::debug, msg(kSizeMismatchLog).pushs(client).pushs(state.fqpn).push(state.tsize).push(
+        _log(osk::CException::debug, msg(kSizeMismatchLog).pushs(client()).pushs(state.fqpn).push(state.tsize).push(
                          static_cast<uint64_t>(state.fileOffset) + count));
         state.state = CState::send_error;
         state.error = CTFTPErrorCode::undefined;
