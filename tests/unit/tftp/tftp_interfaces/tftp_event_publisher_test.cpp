@@ -157,7 +157,7 @@ TEST(StateEvent, AFileNameCannotForgeLinesOfItsOwn)
     state.reqFile = "a\ncode=ack\r\nb";
     const CStateEvent event(0, new CState(state));
     const std::vector<std::string> keys = keysOf(event.string());
-    EXPECT_EQ(25u, keys.size());
+    EXPECT_EQ(26u, keys.size());
     EXPECT_NE(std::string::npos, event.string().find("req_file=a code=ack  b\n"));
 }
 
