@@ -275,7 +275,8 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
 {
     CState& state = *statePtr;
     CTFTPAdmission out;
-    const std::string client = req.src().string();
+    // Formatted only for a refusal.
+    auto client = [&req]() { return req.src().string(); };
     auto refuse = [&out](CTFTPErrorCode code, const std::string& text, osk::CMessage log) -> CTFTPAdmission& {
         out.admitted = false;
         out.error = code;
@@ -300,7 +301,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
         } catch (const std::exception& e) {
             return refuse(CTFTPErrorCode::access_denied, kNoVirtualRoot,
                           msg(kRefusedEvaluating)
-                              .pushs(client)
+                              .pushs(client())
                               .pushs(_operation(state))
                               .pushs(req.file())
                               .pushs(CTFTPConfigNames::virtualRoot())
@@ -308,7 +309,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
         }
         if (root.empty())
             return refuse(CTFTPErrorCode::access_denied, kNoVirtualRoot,
-                          msg(kRefusedName).pushs(client).pushs(_operation(state)).pushs(req.file()).pushs(
+                          msg(kRefusedName).pushs(client()).pushs(_operation(state)).pushs(req.file()).pushs(
                               kNoVirtualRoot));
     }
     out.root = root;
@@ -319,7 +320,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
             return _setFQPN(nullptr, state, root);
         } catch (const std::exception& e) {
             refuse(CTFTPErrorCode::file_not_found, kInvalidFileName,
-                   msg(kRefusedName).pushs(client).pushs(_operation(state)).pushs(requested).pushs(printable(e)));
+                   msg(kRefusedName).pushs(client()).pushs(_operation(state)).pushs(requested).pushs(printable(e)));
             return false;
         }
     };
@@ -331,7 +332,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
         } catch (const std::exception& e) {
             return refuse(CTFTPErrorCode::access_denied, kPreProcessorFailed,
                           msg(kRefusedEvaluating)
-                              .pushs(client)
+                              .pushs(client())
                               .pushs(_operation(state))
                               .pushs(state.reqFile)
                               .pushs(CTFTPConfigNames::preProcessor())
@@ -348,7 +349,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
             out.accessAllowed = false;
             return refuse(CTFTPErrorCode::access_denied, kAuthorizationFailed,
                           msg(kRefusedEvaluating)
-                              .pushs(client)
+                              .pushs(client())
                               .pushs(_operation(state))
                               .pushs(state.fqpn)
                               .pushs(CTFTPConfigNames::allowAccess())
@@ -357,7 +358,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
         if (!out.accessAllowed)
             return refuse(CTFTPErrorCode::access_denied, kNotAuthorized,
                           msg(kRefusedFalse)
-                              .pushs(client)
+                              .pushs(client())
                               .pushs(_operation(state))
                               .pushs(state.fqpn)
                               .pushs(CTFTPConfigNames::allowAccess()));
@@ -369,10 +370,10 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
         } catch (const osk::CException& e) {
             if (_controller) _controller->exceptionFacade().push(e);
             return refuse(CTFTPErrorCode::access_denied, kOverwriteFailed,
-                          msg(state.transmitting ? kRefusedDownload : kRefusedUpload).pushs(client).pushs(state.fqpn));
+                          msg(state.transmitting ? kRefusedDownload : kRefusedUpload).pushs(client()).pushs(state.fqpn));
         } catch (const std::exception&) {
             return refuse(CTFTPErrorCode::access_denied, kOverwriteFailed,
-                          msg(state.transmitting ? kRefusedDownload : kRefusedUpload).pushs(client).pushs(state.fqpn));
+                          msg(state.transmitting ? kRefusedDownload : kRefusedUpload).pushs(client()).pushs(state.fqpn));
         }
     }
     out.overwriteAllowed = state.canOverwrite;
@@ -383,7 +384,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
 
 void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
 {
-    const std::string client = req.src().string();
+    auto client = [&req]() { return req.src().string(); };
     const auto running = _connections.find(req.src());
     if (running != _connections.end()) {
         // Loss and retransmission make late copies of a request common: a
@@ -409,7 +410,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
         CState* created = osk::CTrackedFactory::createNothrow<CState>(++g_transferCounter, CState::send_data, req.src(),
                                                                       options.timeout_usec, options.blksize);
         if (!created) {
-            _log(osk::CException::error, msg(kNoMemory).pushs(client));
+            _log(osk::CException::error, msg(kNoMemory).pushs(client()));
             return;
         }
         state.reset(created);
@@ -439,7 +440,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
             _closeDescriptor(*state);
             const std::string text = printable(e);
             _tftpio->sendError(sock, req.src(), CTFTPErrorCode::from_errno(errorNumber(e)), text);
-            _log(osk::CException::debug, msg(kRefusingDownload).pushs(client).pushs(state->fqpn).pushs(text));
+            _log(osk::CException::debug, msg(kRefusingDownload).pushs(client()).pushs(state->fqpn).pushs(text));
             return;
         }
     }
@@ -449,7 +450,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
     ++_active;
     ++_activeByAddress[state->srcEndpoint.ip_address()];
     _log(osk::CException::debug, msg(kStarting)
-                     .pushs(client)
+                     .pushs(client())
                      .pushs(_operation(*state))
                      .pushs(state->binary ? "binary" : "ascii")
                      .pushs(state->fqpn)
