@@ -36,7 +36,7 @@ void printUsage(std::ostream& out)
            "                  foreground; run it under a service manager to detach)\n"
            "  --explain ...   print what the server would decide for one request and exit:\n"
            "                  descriptor manager, virtual root, name, full path, access and\n"
-           "                  overwrite decisions, refusal\n"
+           "                  overwrite decisions, window granted, refusal\n"
            "  --check-config  check every key and value of the configuration (expressions\n"
            "                  are parsed), print each problem with its key and exit:\n"
            "                  status 0 when the file is usable, 1 when not\n"
@@ -48,6 +48,13 @@ void printUsage(std::ostream& out)
            "\n"
            "SIGTERM or SIGINT stops the daemon. SIGHUP reconfigures the log targets\n"
            "from the configuration, reopening log files (after a log rotation).\n";
+}
+
+// The window a client asking for one would be granted.
+std::string windowText(const CTFTPOptionLimits& limits)
+{
+    if (!limits.allow_windowsize_option) return "1 block per acknowledgement (windowsize option not honoured)";
+    return "up to " + std::to_string(limits.max_windowsize) + " blocks per acknowledgement when asked for";
 }
 
 // Dry run of admission for one request, through the engine's own decision
@@ -84,7 +91,8 @@ int explain(const std::string& configPath, const std::string& client, const std:
               << "\n"
               << "full path:          " << state.fqpn << "\n"
               << "access allowed:     " << (verdict.accessAllowed ? "yes" : "no") << "\n"
-              << "overwrite allowed:  " << (verdict.overwriteAllowed ? "yes" : "no") << "\n";
+              << "overwrite allowed:  " << (verdict.overwriteAllowed ? "yes" : "no") << "\n"
+              << "window:             " << windowText(controller.server()->serverConfig().limits()) << "\n";
     if (verdict.admitted) {
         std::cout << "decision:           admitted\n";
         return 0;

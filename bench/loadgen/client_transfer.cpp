@@ -23,6 +23,8 @@ CClientTransfer::Step CClientTransfer::start()
     if (_settings.optionTsize)
         options.emplace_back("tsize", _settings.upload ? std::to_string(_file.bytes.size()) : "0");
     if (_settings.optionTimeout) options.emplace_back("timeout", std::to_string(_settings.timeoutSec));
+    if (_settings.windowsize && !_settings.upload)
+        options.emplace_back("windowsize", std::to_string(_settings.windowsize));
     CTftpWire::request(_packet, _settings.upload ? CTftpWire::wrq : CTftpWire::rrq, _remoteName, options);
     _started = true;
     return Step::send;
@@ -35,6 +37,8 @@ CClientTransfer::Step CClientTransfer::timeout()
         return _fail("timeout after " + std::to_string(_retries) + " re-sends at block " + std::to_string(_block));
     ++_retries;
     ++_retransmits;
+    // The acknowledgement re-sent starts the server's next window.
+    _windowBlocks = 0;
     return Step::send;
 }
 
@@ -69,9 +73,11 @@ CClientTransfer::Step CClientTransfer::_acceptOack(const CTftpWire::Parsed& pars
     // Only an answer to the request itself: a repeated OACK after the first
     // block is a duplicate of a reply already handled.
     if (_offset != 0 || _block != 0 || _blockSent) return Step::none;
-    if (!(_settings.optionBlksize || _settings.optionTsize || _settings.optionTimeout))
+    const bool window = _settings.windowsize && !_settings.upload;
+    if (!(_settings.optionBlksize || _settings.optionTsize || _settings.optionTimeout || window))
         return _fail("OACK to a request without options");
     size_t blksize = 512;
+    size_t windowsize = 1;
     for (const auto& option : parsed.options) {
         const std::string& name = option.first;
         char* end = nullptr;
@@ -83,6 +89,10 @@ CClientTransfer::Step CClientTransfer::_acceptOack(const CTftpWire::Parsed& pars
         } else if (name == "tsize" && _settings.optionTsize) {
             if (value != _file.bytes.size())
                 return _fail("OACK tsize " + option.second + ", file has " + std::to_string(_file.bytes.size()));
+        } else if (name == "windowsize" && window) {
+            if (value < 1 || value > _settings.windowsize)
+                return _fail("OACK windowsize " + option.second + " not acceptable");
+            windowsize = static_cast<size_t>(value);
         } else if (name == "timeout" && _settings.optionTimeout) {
             if (value != _settings.timeoutSec) return _fail("OACK timeout " + option.second + " not the one asked for");
         } else {
@@ -90,6 +100,7 @@ CClientTransfer::Step CClientTransfer::_acceptOack(const CTftpWire::Parsed& pars
         }
     }
     _blksize = blksize;
+    _windowsize = windowsize;
     _retries = 0;
     if (_settings.upload) return _sendBlock();
     CTftpWire::ackPacket(_packet, 0);
@@ -100,9 +111,21 @@ CClientTransfer::Step CClientTransfer::_onData(const CTftpWire::Parsed& parsed)
 {
     const uint16_t expected = static_cast<uint16_t>(_block + 1);
     if (parsed.block != expected) {
+        const bool started = _offset != 0 || _block != 0;
         // A repeat of the block just acknowledged: the ACK was lost or slow.
-        if (parsed.block == _block && (_offset != 0 || _block != 0)) {
+        // Inside a window nothing was acknowledged since that block.
+        if (parsed.block == _block && started && _windowBlocks == 0) {
             CTftpWire::ackPacket(_packet, _block);
+            ++_retransmits;
+            return Step::send;
+        }
+        // A block past a lost one: acknowledging the last block in order
+        // makes the server start again after it; once per window.
+        const auto ahead = static_cast<uint16_t>(parsed.block - expected);
+        if (_windowsize > 1 && ahead < _windowsize && !_gapAcknowledged) {
+            CTftpWire::ackPacket(_packet, _block);
+            _windowBlocks = 0;
+            _gapAcknowledged = true;
             ++_retransmits;
             return Step::send;
         }
@@ -116,6 +139,8 @@ CClientTransfer::Step CClientTransfer::_onData(const CTftpWire::Parsed& parsed)
     _offset += parsed.payloadLength;
     _block = parsed.block;
     _retries = 0;
+    _gapAcknowledged = false;
+    // A timeout from here on repeats the acknowledgement of this block.
     CTftpWire::ackPacket(_packet, _block);
     if (parsed.payloadLength < _blksize) {
         if (_offset != _file.bytes.size())
@@ -124,6 +149,13 @@ CClientTransfer::Step CClientTransfer::_onData(const CTftpWire::Parsed& parsed)
         _finished = true;
         return Step::done;
     }
+    return _acknowledgeWindow();
+}
+
+CClientTransfer::Step CClientTransfer::_acknowledgeWindow()
+{
+    if (++_windowBlocks < _windowsize) return Step::wait;
+    _windowBlocks = 0;
     return Step::send;
 }
 

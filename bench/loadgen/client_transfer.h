@@ -23,9 +23,12 @@ public:
         bool optionTimeout = false;
         size_t blksize = 512;          // asked for when optionBlksize
         unsigned timeoutSec = 1;       // asked for when optionTimeout
+        size_t windowsize = 0;         // downloads: asked for when not 0
         unsigned maxRetries = 5;       // consecutive re-sends before giving up
     };
-    enum class Step { none, send, done, failed };
+    // wait: the transfer advanced without anything to send (a block inside
+    // a window); its retransmission timer starts again.
+    enum class Step { none, send, wait, done, failed };
 
     CClientTransfer(const CSourceSet::File& file, std::string remoteName, const Settings& settings);
 
@@ -56,6 +59,8 @@ private:
     Step _onData(const CTftpWire::Parsed& parsed);
     Step _onAck(const CTftpWire::Parsed& parsed);
     Step _sendBlock();
+    // Download: acknowledges _block once the window is complete.
+    Step _acknowledgeWindow();
 
     const CSourceSet::File& _file;
     std::string _remoteName;
@@ -68,6 +73,9 @@ private:
     bool _finalBlock = false;      // upload: the block in flight is the last
     std::string _failure;
     size_t _blksize = 512;
+    size_t _windowsize = 1;        // blocks per acknowledgement in use
+    size_t _windowBlocks = 0;      // download: blocks received since the last ACK
+    bool _gapAcknowledged = false; // download: a block past a lost one was answered
     uint16_t _block = 0;           // last block received (download) or sent (upload)
     uint64_t _offset = 0;          // bytes received or acknowledged
     uint64_t _sentOffset = 0;      // upload: offset of the block in flight

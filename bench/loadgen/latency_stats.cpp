@@ -18,6 +18,12 @@ double CLatencyStats::percentile(double p)
     return _samples[index];
 }
 
+void CLatencyStats::add(const CLatencyStats& other)
+{
+    _samples.insert(_samples.end(), other._samples.begin(), other._samples.end());
+    _sorted = false;
+}
+
 double CLatencyStats::max() { return percentile(100); }
 
 double CLatencyStats::mean() const

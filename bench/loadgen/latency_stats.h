@@ -9,6 +9,8 @@ namespace loadgen {
 class CLatencyStats {
 public:
     void add(double usec) { _samples.push_back(usec); _sorted = false; }
+    // Every sample of other as well.
+    void add(const CLatencyStats& other);
     size_t count() const { return _samples.size(); }
     // The p-th percentile (0 < p <= 100) by nearest rank; 0 without samples.
     double percentile(double p);

@@ -41,7 +41,9 @@ const char* CLoadConfig::usage()
            "  --transfers N         transfers in all (default 100)\n"
            "  --concurrency C       transfers running at once (default 10)\n"
            "  --mode read|write     download or upload (default read)\n"
+           "  --threads N           client threads sharing the transfers (default 1)\n"
            "  --blksize N           block size asked for with the blksize option (default 512)\n"
+           "  --windowsize N        downloads: ask for a window of N blocks per acknowledgement\n"
            "  --options LIST        blksize,tsize,timeout or none (default none)\n"
            "  --timeout-ms MS       client retransmission timer (default 1000)\n"
            "  --retries N           consecutive re-sends before a transfer fails (default 5)\n"
@@ -82,6 +84,10 @@ CLoadConfig CLoadConfig::parse(int argc, const char* const* argv)
             config.transfers = number(flag, value(), 1, 100000000);
         } else if (flag == "--concurrency") {
             config.concurrency = number(flag, value(), 1, 100000);
+        } else if (flag == "--threads") {
+            config.threads = static_cast<unsigned>(number(flag, value(), 1, 64));
+        } else if (flag == "--windowsize") {
+            config.transfer.windowsize = number(flag, value(), 1, 65535);
         } else if (flag == "--mode") {
             const std::string mode = value();
             if (mode != "read" && mode != "write")
@@ -124,6 +130,8 @@ CLoadConfig CLoadConfig::parse(int argc, const char* const* argv)
     if (config.help || config.floorRounds) return config;
     if (!config.selfTest && config.sourceDir.empty()) throw std::invalid_argument("--source is required");
     if (config.concurrency > config.transfers) config.concurrency = config.transfers;
+    if (config.transfer.windowsize && config.transfer.upload)
+        throw std::invalid_argument("--windowsize is for downloads (--mode read)");
     return config;
 }
 

@@ -16,6 +16,7 @@ public:
     std::vector<std::string> files;    // empty: every file of sourceDir
     size_t transfers = 100;
     size_t concurrency = 10;
+    unsigned threads = 1;              // runners, each on a thread of its own
     CClientTransfer::Settings transfer;
     unsigned timeoutMs = 1000;         // client retransmission timer
     std::string uploadPrefix = "loadgen-upload-";

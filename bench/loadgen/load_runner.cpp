@@ -16,10 +16,13 @@ const auto kTimerTick = std::chrono::milliseconds(5);
 // Client ports are taken in turn from this range.
 const unsigned kFirstPort = 32768;
 const unsigned kLastPort = 60999;
+const unsigned kPortsPerPart = 3001;
 } // namespace
 
-CLoadRunner::CLoadRunner(const CLoadConfig& config, const CSourceSet& sources, const CUdpEndpoint& server)
-    : _config(config), _sources(sources), _server(server), _slots(config.concurrency), _buffer(65536 + 4)
+CLoadRunner::CLoadRunner(const CLoadConfig& config, const CSourceSet& sources, const CUdpEndpoint& server,
+                         unsigned part)
+    : _config(config), _sources(sources), _server(server), _part(part), _slots(config.concurrency),
+      _buffer(65536 + 4)
 {
 }
 
@@ -86,6 +89,9 @@ void CLoadRunner::_step(Slot& slot, CClientTransfer::Step step)
     switch (step) {
     case CClientTransfer::Step::none: break;
     case CClientTransfer::Step::send: _send(slot); break;
+    case CClientTransfer::Step::wait:
+        slot.deadline = Clock::now() + std::chrono::milliseconds(_config.timeoutMs);
+        break;
     case CClientTransfer::Step::done:
         // The final acknowledgement of a download still goes out.
         if (!_config.transfer.upload) _send(slot);
@@ -120,15 +126,19 @@ void CLoadRunner::_receive(Slot& slot)
 {
     // One datagram per readiness report: the epoll is level-triggered, so
     // anything else waiting is reported again, and a lock-step transfer
-    // rarely has a second datagram queued (saves a recvfrom per block).
-    if (!slot.transfer) return;
-    sockaddr_storage from{};
-    socklen_t length = sizeof(from);
-    const ssize_t got =
-        ::recvfrom(slot.fd, _buffer.data(), _buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
-    if (got < 0) return;
-    const CUdpEndpoint sender(from, length);
-    _step(slot, slot.transfer->receive(_buffer.data(), static_cast<size_t>(got), sender.port()));
+    // rarely has a second datagram queued (saves a recvfrom per block). A
+    // window's blocks arrive together: those are read in one go.
+    while (slot.transfer) {
+        sockaddr_storage from{};
+        socklen_t length = sizeof(from);
+        const ssize_t got =
+            ::recvfrom(slot.fd, _buffer.data(), _buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
+        if (got < 0) return;
+        const CUdpEndpoint sender(from, length);
+        const CClientTransfer::Step step = slot.transfer->receive(_buffer.data(), static_cast<size_t>(got), sender.port());
+        _step(slot, step);
+        if (step != CClientTransfer::Step::wait) return;
+    }
 }
 
 void CLoadRunner::_checkTimers(Clock::time_point now)
@@ -139,7 +149,8 @@ void CLoadRunner::_checkTimers(Clock::time_point now)
 
 CLoadReport CLoadRunner::run()
 {
-    _nextPort = kFirstPort + static_cast<unsigned>(::getpid()) % (kLastPort - kFirstPort);
+    // Runners of one process start apart, so that they rarely meet.
+    _nextPort = kFirstPort + (static_cast<unsigned>(::getpid()) + _part * kPortsPerPart) % (kLastPort - kFirstPort);
     _epoll = ::epoll_create1(EPOLL_CLOEXEC);
     if (_epoll < 0) throw std::runtime_error(std::string("cannot create epoll: ") + std::strerror(errno));
     _report.mode = _config.transfer.upload ? "write" : "read";

@@ -19,13 +19,18 @@ namespace loadgen {
 
 class CLoadRunner {
 public:
-    CLoadRunner(const CLoadConfig& config, const CSourceSet& sources, const CUdpEndpoint& server);
+    // part: this runner's number among runners of one process (their client
+    // ports start apart).
+    CLoadRunner(const CLoadConfig& config, const CSourceSet& sources, const CUdpEndpoint& server,
+                unsigned part = 0);
     ~CLoadRunner();
     CLoadRunner(const CLoadRunner&) = delete;
     CLoadRunner& operator=(const CLoadRunner&) = delete;
 
     // Throws std::runtime_error when the sockets cannot be set up.
     CLoadReport run();
+    // The latency of every completed transfer of the run.
+    const CLatencyStats& latency() const { return _latency; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -53,6 +58,7 @@ private:
     const CLoadConfig& _config;
     const CSourceSet& _sources;
     CUdpEndpoint _server;
+    unsigned _part;
     int _epoll = -1;
     std::vector<Slot> _slots;
     std::vector<uint8_t> _buffer;

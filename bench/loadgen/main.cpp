@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "load_config.h"
-#include "load_runner.h"
+#include "parallel_load.h"
 #include "ping_pong_floor.h"
 #include "self_test_responder.h"
 #include "source_set.h"
@@ -56,8 +56,7 @@ int main(int argc, char** argv)
         } else {
             server = CUdpEndpoint(config.host, config.port);
         }
-        CLoadRunner runner(config, sources, server);
-        const CLoadReport report = runner.run();
+        const CLoadReport report = CParallelLoad(config, sources, server).run();
         responder.stop();
         print(config, report);
         return report.failures ? 1 : 0;

@@ -4,6 +4,9 @@
 #include <ace/Time_Value.h>
 #include <poll.h>
 
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -129,6 +132,48 @@ ssize_t CSockDgram::send_blocked(const void* data, size_t length, const CEndpoin
     if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
     if (!waitWritable(handle, blockedWaitSeconds * 1000)) return -1;
     return ::sendto(handle, data, length, flags, reinterpret_cast<const sockaddr*>(&peer), peerLength);
+}
+
+size_t CSockDgram::send_many(const iovec* parts, size_t partsPerDatagram, size_t datagrams, const CEndpoint& to)
+{
+    sockaddr_storage peer;
+    socklen_t peerLength = 0;
+    try {
+        peerLength = to.to_sockaddr(peer);
+    } catch (const CException&) {
+        return 0;
+    }
+    // Datagrams handed to the kernel per call.
+    mmsghdr messages[64];
+    const int handle = _socket.get_handle();
+    size_t sent = 0;
+    bool waited = false;
+    while (sent < datagrams) {
+        const size_t count = std::min(datagrams - sent, sizeof(messages) / sizeof(messages[0]));
+        for (size_t i = 0; i < count; ++i) {
+            msghdr& header = messages[i].msg_hdr;
+            header = msghdr();
+            header.msg_name = &peer;
+            header.msg_namelen = peerLength;
+            header.msg_iov = const_cast<iovec*>(parts + (sent + i) * partsPerDatagram);
+            header.msg_iovlen = partsPerDatagram;
+            messages[i].msg_len = 0;
+        }
+        const int done = ::sendmmsg(handle, messages, static_cast<unsigned>(count), 0);
+        if (done > 0) {
+            sent += static_cast<size_t>(done);
+            waited = false;
+            continue;
+        }
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !waited &&
+            waitWritable(handle, blockedWaitSeconds * 1000)) {
+            waited = true;
+            continue;
+        }
+        break;
+    }
+    return sent;
 }
 
 } // namespace osk

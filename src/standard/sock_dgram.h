@@ -3,6 +3,7 @@
 #include <ace/SOCK_Dgram.h>
 
 #include <sys/types.h>
+#include <sys/uio.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +53,11 @@ public:
     // result of the last try, -1 on any other failure.
     ssize_t send_blocked(const void* data, size_t length, const CEndpoint& to, int flags = 0);
     static constexpr int blockedWaitSeconds = 180;
+    // Several datagrams to one endpoint in as few system calls as the socket
+    // allows (sendmmsg): datagram i is made of parts[i * partsPerDatagram]
+    // onwards. Waits like send_blocked when the socket is full. Returns the
+    // number of datagrams sent; fewer than asked for means a failure.
+    size_t send_many(const iovec* parts, size_t partsPerDatagram, size_t datagrams, const CEndpoint& to);
 
 private:
     ACE_SOCK_Dgram _socket;

@@ -127,7 +127,8 @@ if [ "$mode" = "660" ]; then pass "private key created with mode 0660"; else fai
 # the console's, so the occupied ports do not disturb it.
 timeout 60 "$DAEMON" --config "$WORK/zelvo-tftpd.conf" --explain 10.0.0.7:1234 rrq hello.txt > "$WORK/explain.out" 2>&1
 rc=$?
-if [ $rc -eq 0 ] && grep -q "decision: *admitted" "$WORK/explain.out" && grep -q "descriptor manager: *Local File System" "$WORK/explain.out"; then
+if [ $rc -eq 0 ] && grep -q "decision: *admitted" "$WORK/explain.out" && grep -q "descriptor manager: *Local File System" "$WORK/explain.out" \
+    && grep -q "window: *up to 64 blocks per acknowledgement" "$WORK/explain.out"; then
     pass "--explain beside the running daemon"
 else
     fail "--explain: exit status $rc"; cat "$WORK/explain.out"

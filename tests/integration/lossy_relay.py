@@ -12,7 +12,14 @@ DATA block the server sends again within `quick` seconds of sending it
 before. A retransmission on the server's timer comes only after its timeout,
 so a quick repeat means a packet (a duplicated acknowledgement, say) made
 the server send the block twice. Block 1 is left out: a repeated request is
-rightly answered with the first block again.
+rightly answered with the first block again. Transfers that asked for a
+window are left out too: an acknowledgement inside a window rightly starts
+the window again at once. For every client the relay also counts the DATA
+datagrams the server sent it (`data_sent`).
+
+`duplicate_acks` repeats that share of the clients' acknowledgements on top
+of `duplicate`, and only those, so that a run can show what duplicated
+acknowledgements alone do.
 """
 import random
 import selectors
@@ -23,8 +30,12 @@ import time
 
 
 class LossyRelay:
-    def __init__(self, server_port, loss=0.10, duplicate=0.05, reorder=0.03, delay=0.02, quick=0.3, seed=1):
+    def __init__(self, server_port, loss=0.10, duplicate=0.05, reorder=0.03, delay=0.02, quick=0.3, seed=1,
+                 duplicate_acks=0.0):
         self.server_port = server_port
+        self.duplicate_acks = duplicate_acks
+        self.windowed = set()  # clients whose request asked for a window
+        self.data_sent = {}    # client address -> DATA datagrams the server sent it
         self.loss, self.duplicate, self.reorder, self.delay, self.quick = loss, duplicate, reorder, delay, quick
         self.random = random.Random(seed)
         self.selector = selectors.DefaultSelector()
@@ -72,14 +83,15 @@ class LossyRelay:
             self.selector.register(s, selectors.EVENT_READ, ("down", server_port))
         return s
 
-    def _forward(self, sock, data, address):
+    def _forward(self, sock, data, address, ack=False):
         """Sends data through the unreliable link: lost, repeated or held back."""
         self.counts["relayed"] += 1
         roll = self.random.random()
         if roll < self.loss:
             self.counts["dropped"] += 1
             return
-        copies = 2 if self.random.random() < self.duplicate else 1
+        duplicate = self.duplicate + (self.duplicate_acks if ack else 0.0)
+        copies = 2 if self.random.random() < duplicate else 1
         self.counts["duplicated"] += copies - 1
         for _ in range(copies):
             if self.random.random() < self.reorder:
@@ -97,6 +109,9 @@ class LossyRelay:
 
     def _watch_server(self, client, server_port, data):
         if len(data) < 4 or struct.unpack("!H", data[:2])[0] != 3:
+            return
+        self.data_sent[client] = self.data_sent.get(client, 0) + 1
+        if client in self.windowed:
             return
         block = struct.unpack("!H", data[2:4])[0]
         key = (client, server_port, block)
@@ -122,6 +137,8 @@ class LossyRelay:
                         break
                     if kind == "request":
                         # A request: on to the server's request port.
+                        if b"windowsize" in data.lower():
+                            self.windowed.add(address)
                         self._forward(self._upstream(address), data, ("127.0.0.1", self.server_port))
                     elif kind == "up":
                         # The server to a client, from the transfer's port.
@@ -129,4 +146,5 @@ class LossyRelay:
                         self._forward(self._downstream(address[1]), data, tag)
                     else:
                         # A client to the server's transfer port.
-                        self._forward(self._upstream(address), data, ("127.0.0.1", tag))
+                        is_ack = len(data) >= 2 and struct.unpack("!H", data[:2])[0] == 4
+                        self._forward(self._upstream(address), data, ("127.0.0.1", tag), ack=is_ack)

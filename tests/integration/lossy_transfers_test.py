@@ -1,11 +1,14 @@
 #!/usr/bin/python3
 """Transfers through a lossy network: the real zelvo-tftpd behind a relay that
 drops 10%, duplicates 5% and reorders 3% of the datagrams in both directions,
-with curl, tftp-hpa and atftp as clients, downloads and uploads at once.
+with curl, tftp-hpa and atftp as clients (atftp also with a window of 8
+blocks per acknowledgement), downloads and uploads at once.
 
 What must hold: every transfer a client reports as successful is
 byte-identical to its source, and the server never sends a data block twice
-because a packet (such as a duplicated acknowledgement) asked it to.
+because a packet (such as a duplicated acknowledgement) asked it to. For
+windowed downloads that is counted on a second, lossless run in which every
+acknowledgement arrives twice: the server sends each block exactly once.
 Transfers a client reports as failed are allowed: loss this heavy can exhaust
 a client's retries. The daemon must end cleanly.
 
@@ -58,7 +61,9 @@ def download(client, port, name, target, cwd):
                     "tftp://127.0.0.1:%d/%s" % (port, name)], cwd)
     if client == "tftp-hpa":
         return run(["tftp", "127.0.0.1", str(port), "-m", "binary", "-c", "get", name, target], cwd)
-    return run(["atftp", "-g", "-r", name, "-l", target, "--option", "blksize 1468", "127.0.0.1", str(port)], cwd)
+    window = ["--option", "windowsize 8"] if client == "atftp-window" else []
+    return run(["atftp", "-g", "-r", name, "-l", target, "--option", "blksize 1468"] + window +
+               ["127.0.0.1", str(port)], cwd)
 
 
 def upload(client, port, source, name, cwd):
@@ -67,12 +72,14 @@ def upload(client, port, source, name, cwd):
                     "tftp://127.0.0.1:%d/%s" % (port, name)], cwd)
     if client == "tftp-hpa":
         return run(["tftp", "127.0.0.1", str(port), "-m", "binary", "-c", "put", source, name], cwd)
-    return run(["atftp", "-p", "-l", source, "-r", name, "--option", "blksize 1468", "127.0.0.1", str(port)], cwd)
+    window = ["--option", "windowsize 8"] if client == "atftp-window" else []
+    return run(["atftp", "-p", "-l", source, "-r", name, "--option", "blksize 1468"] + window +
+               ["127.0.0.1", str(port)], cwd)
 
 
 def main():
     started = time.monotonic()
-    clients = ["curl", "tftp-hpa", "atftp"]
+    clients = ["curl", "tftp-hpa", "atftp", "atftp-window"]
     # The server retransmits on a short timer of its own (clients ask for
     # 5 s), so that the run takes minutes rather than hours.
     d = Daemon("lossy", extra="tftp.access.allow=true\ntftp.timeout=300ms\ntftp.max_timeout=300ms\n"
@@ -96,12 +103,12 @@ def main():
     jobs = []
     with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:
         for i in range(DOWNLOADS):
-            client = clients[i % 3]
+            client = clients[i % 4]
             target = os.path.join(work, "got%03d.bin" % i)
             jobs.append(("download", client, i, target,
                          pool.submit(download, client, relay.port, "down%03d.bin" % i, target, work)))
         for i in range(UPLOADS):
-            client = clients[i % 3]
+            client = clients[i % 4]
             name = "up%03d.bin" % i
             jobs.append(("upload", client, i, os.path.join(root, name),
                          pool.submit(upload, client, relay.port, sources[i], name, work)))
@@ -145,10 +152,41 @@ def main():
     # again, so its downloads fail more often the longer they run.
     check(all(by_client["%s download" % c][0] > 0 for c in ("curl", "tftp-hpa")),
           "curl and tftp-hpa complete downloads", str(by_client))
+    check(by_client["atftp-window download"][0] > 0, "atftp completes windowed downloads", str(by_client))
     leftovers = [n for n in os.listdir(root) if n.startswith(".")]
     check(not leftovers, "no temporary upload file is left in the root", str(leftovers))
     d.stop("the daemon ends cleanly after the lossy run")
+    duplicated_acknowledgements(work)
     return harness.finish(started)
+
+
+def duplicated_acknowledgements(work):
+    """Windowed downloads through a lossless relay that delivers every
+    acknowledgement twice: the server sends each block exactly once. Its
+    timer is long, so that no timeout on a loaded machine adds a resend."""
+    d = Daemon("dupacks", extra="tftp.access.allow=true\ntftp.timeout=10s\n")
+    root = os.path.join(d.dir, "root")
+    for i in range(3):
+        with open(os.path.join(root, "w%d.bin" % i), "wb") as f:
+            f.write(content(500 + i))
+    d.start()
+    with open(d.conf) as conf:
+        server_port = int([l for l in conf if l.startswith("tftp.engine.port=")][0].split("=")[1])
+    relay = LossyRelay(server_port, loss=0.0, duplicate=0.0, reorder=0.0, duplicate_acks=1.0).start()
+    codes = [download("atftp-window", relay.port, "w%d.bin" % i, os.path.join(work, "w%d.got" % i), work)
+             for i in range(3)]
+    relay.stop()
+    intact = all(code == 0 and open(os.path.join(work, "w%d.got" % i), "rb").read() == content(500 + i)
+                 for i, code in enumerate(codes))
+    check(intact, "windowed downloads with every acknowledgement doubled complete intact", str(codes))
+    blocks = SIZE // 1468 + 1
+    sent = sorted(relay.data_sent.values())
+    print("dupacks relay: %s, DATA sent per transfer %s (%d blocks each)" % (relay.counts, sent, blocks))
+    check(relay.counts["duplicated"] >= 3 * (blocks // 8), "the relay doubled the acknowledgements",
+          str(relay.counts))
+    check(sent == [blocks] * 3, "a doubled acknowledgement never makes the server send a block again",
+          "DATA per transfer %s, %d blocks each" % (sent, blocks))
+    d.stop("the daemon ends cleanly after the doubled acknowledgements")
 
 
 if __name__ == "__main__":

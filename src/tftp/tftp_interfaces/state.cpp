@@ -80,6 +80,11 @@ void CState::clear()
     optionBlocksize = false;
     optionTimeout = false;
     optionTsize = false;
+    windowsize = 1;
+    optionWindowsize = false;
+    windowBlocks = 0;
+    sentUpTo = 0;
+    gapAcknowledged = false;
     error = CTFTPErrorCode::no_error;
     message.clear();
     srcEndpoint = osk::CEndpoint();
@@ -124,6 +129,7 @@ void CState::fields(std::vector<std::pair<std::string, std::string>>& out) const
     out.emplace_back("tsize", std::to_string(tsize));
     out.emplace_back("offset", std::to_string(fileOffset));
     out.emplace_back("blksize", std::to_string(blksize));
+    out.emplace_back("windowsize", std::to_string(windowsize));
     out.emplace_back("timeout", std::to_string(timeout_usec));
     out.emplace_back("port", std::to_string(srcEndpoint.hbo_port()));
     out.emplace_back("eof", eof ? "true" : "false");

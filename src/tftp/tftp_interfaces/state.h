@@ -65,7 +65,7 @@ public:
     // blockNum + 1 in 16-bit arithmetic (65535 is followed by 0).
     uint16_t nextBlockNum() const { return static_cast<uint16_t>(blockNum + 1); }
     // The transfer begins with an OACK.
-    bool anyOption() const { return optionBlocksize || optionTimeout || optionTsize; }
+    bool anyOption() const { return optionBlocksize || optionTimeout || optionTsize || optionWindowsize; }
     // The client has not answered the transfer's first packet (the OACK, the
     // first data block of a download, or the acknowledgement of block 0 of
     // an upload). A block number that wrapped back to 0 or 1 lies beyond
@@ -86,7 +86,7 @@ public:
     osk::CTimeval dueTime() const;
 
     // The transfer's keys ("id", "fd", "block", "tsize", "offset", "blksize",
-    // "timeout", "port", "eof", "overwrite", "start_time", "ip", "file",
+    // "windowsize", "timeout", "port", "eof", "overwrite", "start_time", "ip", "file",
     // "req_file", "protocol", "state", "operation", "mode", "status") added
     // to out.
     void sm(osk::CStringMap& out) const;
@@ -119,6 +119,19 @@ public:
     bool optionBlocksize;
     bool optionTimeout;
     bool optionTsize;
+    // Blocks per acknowledgement (1: lock-step) and whether the OACK grants
+    // them.
+    uint64_t windowsize;
+    bool optionWindowsize;
+    // The blocks of the current window so far: a download's blocks sent
+    // from blockNum on and not yet acknowledged; an upload's blocks received
+    // since its last acknowledgement.
+    uint64_t windowBlocks;
+    // An upload's gap in its current window was acknowledged already.
+    bool gapAcknowledged;
+    // A download's bytes sent at least once (from offset 0): data sent below
+    // it again is a retransmission, which the statistics count apart.
+    osk::CFileOffset sentUpTo;
     CTFTPErrorCode error;
     std::string message;
     osk::CEndpoint srcEndpoint;

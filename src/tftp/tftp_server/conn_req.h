@@ -17,6 +17,7 @@ public:
     static constexpr uint64_t kDefaultBlksize = 512;
     static constexpr uint64_t kDefaultTimeoutUsec = 3000000;
     static constexpr uint64_t kUsecPerSec = 1000000;
+    static constexpr uint64_t kDefaultWindowsize = 1;
 
     const endpoint_type& src() const { return _src; }
     void src(const endpoint_type& e) { _src = e; }
@@ -64,6 +65,17 @@ public:
         _tsizeDefined = true;
     }
 
+    // The number of blocks sent per acknowledgement (RFC 7440); 1 is
+    // lock-step.
+    bool windowsize_defined() const { return _windowsizeDefined; }
+    void windowsize_defined(bool defined) { _windowsizeDefined = defined; }
+    uint64_t windowsize() const { return _windowsize; }
+    void windowsize(uint64_t blocks)
+    {
+        _windowsize = blocks;
+        _windowsizeDefined = true;
+    }
+
     // Every field back to its default.
     void clear() { *this = CConnReq(); }
 
@@ -86,4 +98,6 @@ private:
     uint64_t _timeoutUsec = kDefaultTimeoutUsec;
     bool _tsizeDefined = false;
     uint64_t _tsize = 0;
+    bool _windowsizeDefined = false;
+    uint64_t _windowsize = kDefaultWindowsize;
 };

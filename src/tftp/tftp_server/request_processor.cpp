@@ -80,14 +80,15 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
                                        int length)
 {
     if (queryResponse(sock, from, packet, length)) return;
-    const std::string client = from.string();
+    // Formatted only when something is logged.
+    auto client = [&from]() { return from.string(); };
     const int op = packet->opcode();
     if (op != CTFTPOpcode::rrq && op != CTFTPOpcode::wrq) {
         const unsigned char* raw = packet->raw_pkt();
         const int word = length >= 2 ? (raw[0] << 8) | raw[1] : (length == 1 ? raw[0] : 0);
         _server->tftpio()->sendError(sock, from, CTFTPErrorCode::illegal_opcode, kInvalidOpcode);
         _controller->syslog(osk::CException::debug,
-                            osk::CMessage(kInvalidOpcodeLog, kModule).pushs(client).pushs(CTFTPOpcode(word).string()));
+                            osk::CMessage(kInvalidOpcodeLog, kModule).pushs(client()).pushs(CTFTPOpcode(word).string()));
         return;
     }
     if (_server->paused()) {
@@ -109,7 +110,7 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
     if (adds && maxConnections > 0 && static_cast<long>(_server->streamCount()) >= maxConnections) {
         _countRefusal();
         _controller->syslog(osk::CException::info,
-                            osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client));
+                            osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client()));
         return;
     }
     // One address (a NAT, a relay, a runaway device) gets its share and no
@@ -122,14 +123,14 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
         _controller->syslog(osk::CException::info, osk::CMessage(kClientLimitReached, kModule)
                                                        .pushs(from.ip_address().string())
                                                        .push(running)
-                                                       .pushs(client));
+                                                       .pushs(client()));
         return;
     }
     CConnReq req;
     if (!packet->get_conn_req(req, static_cast<uint32_t>(length))) {
         _countRefusal();
         _server->tftpio()->sendError(sock, from, CTFTPErrorCode::undefined, kMalformed);
-        _controller->syslog(osk::CException::debug, osk::CMessage(kMalformedLog, kModule).pushs(client));
+        _controller->syslog(osk::CException::debug, osk::CMessage(kMalformedLog, kModule).pushs(client()));
         return;
     }
     req.src(from);

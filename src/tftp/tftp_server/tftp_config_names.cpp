@@ -12,6 +12,8 @@ namespace {
 constexpr int64_t kMinTimeoutUsec = 1000;
 constexpr int64_t kMaxTimeoutUsec = 255000000;
 constexpr int64_t kMaxBlocksize = 65464;
+// RFC 7440 windows hold 1 to 65535 blocks.
+constexpr int64_t kMaxWindowsize = 65535;
 
 // The TFTP keys in registration order: name, the description consoles show,
 // default, when a change takes effect.
@@ -63,6 +65,13 @@ const osk::CConfigKey kTFTPKeys[] = {
     {"tftp.allow_tsize_option",
      "boolean - Whether or not a client is allowed to receive the file size before starting a download.",
      "true", osk::CConfigKey::afterRestart, osk::CConfigRule::boolean()},
+    {"tftp.allow_windowsize_option",
+     "boolean - Whether or not a client is allowed to negotiate for a window of several blocks per acknowledgement.",
+     "true", osk::CConfigKey::afterRestart, osk::CConfigRule::boolean()},
+    // A window is sent back to back from one socket buffer: 64 blocks of
+    // 1468 bytes (about 94 KiB) stay within a default send buffer.
+    {"tftp.max_windowsize", "int - The largest window (blocks per acknowledgement) a client is allowed to negotiate.",
+     "64", osk::CConfigKey::afterRestart, osk::CConfigRule::range(1, kMaxWindowsize)},
     {"tftp.upload.create_paths",
      "boolean - Whether or not the server will create any needed paths in order to accept an upload.",
      "false", osk::CConfigKey::atOnce, osk::CConfigRule::boolean()},

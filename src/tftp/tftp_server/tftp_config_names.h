@@ -52,6 +52,8 @@ public:
     static std::string allowTimeoutOption() { return "tftp.allow_timeout_option"; }
     static std::string allowBlksizeOption() { return "tftp.allow_blocksize_option"; }
     static std::string allowTsizeOption() { return "tftp.allow_tsize_option"; }
+    static std::string allowWindowsizeOption() { return "tftp.allow_windowsize_option"; }
+    static std::string maxWindowsize() { return "tftp.max_windowsize"; }
     static std::string pathCreation() { return "tftp.upload.create_paths"; }
     static std::string massageFilenames() { return "tftp.massage_filenames"; }
     static std::string uploadPerms() { return "tftp.upload.permissions"; }

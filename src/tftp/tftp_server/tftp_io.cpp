@@ -1,5 +1,7 @@
 #include "tftp/tftp_server/tftp_io.h"
 
+#include <algorithm>
+
 #include "extended/master_controller.h"
 #include "standard/hex_store.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
@@ -54,13 +56,14 @@ bool CTFTPIO::sendOack(osk::CSockDgram& sock, CState& state)
     if (state.optionBlocksize) options.blksize(state.blksize);
     if (state.optionTsize) options.tsize(state.tsize);
     if (state.optionTimeout) options.timeout_usec(state.timeout_usec);
+    if (state.optionWindowsize) options.windowsize(state.windowsize);
     const int length = _packet->make_oack(options);
     if (length <= 0) return false;
     _logOutput(_packet->raw_pkt(), static_cast<size_t>(length));
     return _send(sock, state.srcEndpoint, static_cast<size_t>(length));
 }
 
-bool CTFTPIO::sendData(osk::CSockDgram& sock, CState& state)
+bool CTFTPIO::sendData(osk::CSockDgram& sock, CState& state, uint16_t block, osk::CFileOffset offset)
 {
     if (state.blksize > _packet->max_blksize()) {
         if (_controller)
@@ -71,13 +74,45 @@ bool CTFTPIO::sendData(osk::CSockDgram& sock, CState& state)
         return false;
     }
     _packet->opcode(CTFTPOpcode::data);
-    _packet->block(state.blockNum);
-    const size_t count = state.fdManager->readBlock(reinterpret_cast<char*>(_packet->data()), state.fileOffset,
+    _packet->block(block);
+    const size_t count = state.fdManager->readBlock(reinterpret_cast<char*>(_packet->data()), offset,
                                                     static_cast<size_t>(state.blksize), state.descriptor);
     if (!_send(sock, state.srcEndpoint, CTFTPPacket::header_len() + count)) return false;
     _lastPayload = count;
     if (count < state.blksize) state.eof = true;
     return true;
+}
+
+uint64_t CTFTPIO::sendBlocks(osk::CSockDgram& sock, CState& state, uint16_t block, osk::CFileOffset offset,
+                             uint64_t count)
+{
+    const size_t blksize = static_cast<size_t>(state.blksize);
+    const size_t bytes = static_cast<size_t>(count) * blksize;
+    if (_blocks.size() < bytes) _blocks.resize(bytes);
+    if (_headers.size() < count * CTFTPPacket::header_len()) _headers.resize(count * CTFTPPacket::header_len());
+    if (_parts.size() < count * 2) _parts.resize(count * 2);
+    const size_t read = state.fdManager->readBlock(_blocks.data(), offset, bytes, state.descriptor);
+
+    uint64_t blocks = 0;
+    bool last = false;
+    while (blocks < count && !last) {
+        const size_t start = static_cast<size_t>(blocks) * blksize;
+        const size_t length = read > start ? std::min(blksize, read - start) : 0;
+        last = length < blksize;
+        unsigned char* header = _headers.data() + blocks * CTFTPPacket::header_len();
+        const auto number = static_cast<uint16_t>(block + blocks);
+        header[0] = 0;
+        header[1] = static_cast<unsigned char>(CTFTPOpcode::data);
+        header[2] = static_cast<unsigned char>(number >> 8);
+        header[3] = static_cast<unsigned char>(number & 0xff);
+        _parts[blocks * 2] = iovec{header, CTFTPPacket::header_len()};
+        _parts[blocks * 2 + 1] = iovec{_blocks.data() + start, length};
+        ++blocks;
+    }
+    const size_t sent = sock.send_many(_parts.data(), 2, static_cast<size_t>(blocks), forSocket(sock, state.srcEndpoint));
+    _lastPayload = std::min(read, sent * blksize);
+    if (last && sent == blocks) state.eof = true;
+    return sent;
 }
 
 bool CTFTPIO::sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const char* text)

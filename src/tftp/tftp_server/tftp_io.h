@@ -1,9 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <sys/uio.h>
 #include <string>
+#include <vector>
 
 #include "standard/endpoint.h"
+#include "standard/file_offset.h"
 #include "standard/sock_dgram.h"
 #include "tftp/tftp_interfaces/state.h"
 #include "tftp/tftp_interfaces/tftp_error_code.h"
@@ -27,11 +31,18 @@ public:
     // Each returns true when the datagram went out whole.
     bool sendAck(osk::CSockDgram& sock, CState& state);
     bool sendOack(osk::CSockDgram& sock, CState& state);
-    // Reads block state.blockNum from state.fileOffset through the transfer's
+    // Reads data block `block` from `offset` through the transfer's
     // descriptor manager and sends it; sets state.eof when the block is
     // shorter than state.blksize. A failed send leaves eof alone. Exceptions
     // of the manager pass through.
-    bool sendData(osk::CSockDgram& sock, CState& state);
+    bool sendData(osk::CSockDgram& sock, CState& state, uint16_t block, osk::CFileOffset offset);
+    // Reads up to `count` data blocks from `offset` in one read and sends
+    // them, numbered from `block`, in as few system calls as the socket
+    // allows; the first block shorter than state.blksize is the last one
+    // sent and sets state.eof. Returns the number of blocks sent.
+    // Exceptions of the manager pass through.
+    uint64_t sendBlocks(osk::CSockDgram& sock, CState& state, uint16_t block, osk::CFileOffset offset,
+                        uint64_t count);
     bool sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const char* text);
     bool sendError(osk::CSockDgram& sock, const osk::CEndpoint& to, CTFTPErrorCode code, const std::string& text);
 
@@ -50,7 +61,8 @@ public:
     // verbose output).
     bool verbose() const { return _verbose; }
     void verbose(bool on) { _verbose = on; }
-    // Payload bytes of the last data block sendData() sent.
+    // Payload bytes of the data blocks the last sendData() or sendBlocks()
+    // sent.
     size_t lastPayload() const { return _lastPayload; }
 
     // Logs the bytes at the verbose level (32) as hexadecimal text.
@@ -61,6 +73,11 @@ private:
 
     osk::CMasterController* _controller;
     CTFTPPacket* _packet;
+    // sendBlocks' buffers: the blocks' bytes, their headers and the parts of
+    // each datagram. They grow to the largest window sent and are kept.
+    std::vector<char> _blocks;
+    std::vector<unsigned char> _headers;
+    std::vector<iovec> _parts;
     bool _verbose = false;
     size_t _lastPayload = 0;
 };

@@ -17,11 +17,14 @@ struct CTFTPNegotiatedOptions {
     bool optionBlocksize = false;
     bool optionTimeout = false;
     bool optionTsize = false;
+    // Blocks sent per acknowledgement; 1 (lock-step) unless granted.
+    uint64_t windowsize = CConnReq::kDefaultWindowsize;
+    bool optionWindowsize = false;
     // Entries to log, in the order they arose.
     std::vector<CTFTPLogNote> notes;
 
     // True when the transfer begins with an OACK.
-    bool anyOption() const { return optionBlocksize || optionTimeout || optionTsize; }
+    bool anyOption() const { return optionBlocksize || optionTimeout || optionTsize || optionWindowsize; }
 
     // The OACK content for make_oack: each acknowledged option with the
     // transfer's value.
@@ -31,6 +34,7 @@ struct CTFTPNegotiatedOptions {
         if (optionBlocksize) r.blksize(blksize);
         if (optionTsize) r.tsize(tsize);
         if (optionTimeout) r.timeout_usec(timeout_usec);
+        if (optionWindowsize) r.windowsize(windowsize);
         return r;
     }
 };

@@ -16,6 +16,8 @@ CTFTPOptionLimits::CTFTPOptionLimits(const osk::CConfigValues& config)
       max_blocksize(config.ulong(CTFTPConfigNames::maxtftpBlksize())),
       allow_blocksize_option(config.flag(CTFTPConfigNames::allowBlksizeOption())),
       allow_timeout_option(config.flag(CTFTPConfigNames::allowTimeoutOption())),
-      allow_tsize_option(config.flag(CTFTPConfigNames::allowTsizeOption()))
+      allow_tsize_option(config.flag(CTFTPConfigNames::allowTsizeOption())),
+      allow_windowsize_option(config.flag(CTFTPConfigNames::allowWindowsizeOption())),
+      max_windowsize(config.ulong(CTFTPConfigNames::maxWindowsize()))
 {
 }

@@ -11,7 +11,7 @@ class CConfigValues;
 // catalogue's defaults, the values used when a key is absent.
 struct CTFTPOptionLimits {
     CTFTPOptionLimits();
-    // Reads the timeout, block-size and option keys.
+    // Reads the timeout, block-size, window and option keys.
     explicit CTFTPOptionLimits(const osk::CConfigValues& config);
 
     // Retransmission timeouts, microseconds.
@@ -24,4 +24,8 @@ struct CTFTPOptionLimits {
     bool allow_blocksize_option;
     bool allow_timeout_option;
     bool allow_tsize_option;
+    // The windowsize option: whether it is honoured and the largest window
+    // granted, in blocks.
+    bool allow_windowsize_option;
+    uint64_t max_windowsize;
 };

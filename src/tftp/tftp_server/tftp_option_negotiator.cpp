@@ -10,6 +10,9 @@ const char* const kTimeoutTooLow =
     "Requested timeout of %1 seconds is too low; using minimum timeout of %2 seconds.";
 const char* const kTimeoutTooHigh =
     "Requested timeout of %1 seconds is too high; using maximum timeout of %2 seconds.";
+const char* const kWindowsizeInvalid =
+    "Requested window of %1 blocks is outside 1 to 65535; sending one block per acknowledgement.";
+const char* const kWindowsizeNetascii = "A netascii transfer is sent one block per acknowledgement.";
 const char* const kBlksizeTooSmall =
     "Requested block size of %1 bytes is below the minimum of %2 bytes; using the default block size of %3 bytes.";
 
@@ -25,6 +28,7 @@ CTFTPNegotiatedOptions CTFTPOptionNegotiator::negotiate(const CConnReq& req, CTF
     _blocksize(req, packet, out);
     _timeout(req, out);
     _tsize(req, out);
+    _windowsize(req, out);
     return out;
 }
 
@@ -86,4 +90,26 @@ void CTFTPOptionNegotiator::_tsize(const CConnReq& req, CTFTPNegotiatedOptions& 
     // An upload announces its size; a download's size is the file's, known
     // only once the engine has opened it.
     out.tsize = (out.optionTsize && req.operation() == CTFTPOpcode::wrq) ? req.tsize() : 0;
+}
+
+void CTFTPOptionNegotiator::_windowsize(const CConnReq& req, CTFTPNegotiatedOptions& out) const
+{
+    out.windowsize = CConnReq::kDefaultWindowsize;
+    out.optionWindowsize = false;
+    if (!req.windowsize_defined() || !_limits.allow_windowsize_option) return;
+    // A netascii file is converted as it is read, in order; a window that
+    // starts again in its middle would need to read back.
+    if (!req.octet_mode()) {
+        out.notes.push_back(debugNote(osk::CMessage(kWindowsizeNetascii, kModule)));
+        return;
+    }
+    // Negative values arrive sign-extended, so they fall above the maximum.
+    const uint64_t requested = req.windowsize();
+    if (requested < kMinWindowsize || requested > kMaxWindowsize) {
+        out.notes.push_back(debugNote(
+            osk::CMessage(kWindowsizeInvalid, kModule).push(static_cast<int64_t>(requested))));
+        return;
+    }
+    out.windowsize = std::max(kMinWindowsize, std::min(requested, _limits.max_windowsize));
+    out.optionWindowsize = true;
 }

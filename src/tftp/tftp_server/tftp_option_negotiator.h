@@ -18,6 +18,11 @@
 // (tested first) and maximum, even when the option is not acknowledged;
 // without one the configured default applies.
 //
+// Window size: granted only when requested and allowed, and only to octet
+// transfers (netascii is converted in file order). A value outside 1 to
+// 65535 is declined (left out of the OACK, lock-step used); a larger window
+// than the configured maximum is bounded by it.
+//
 // Each option is acknowledged only when the request carried it and the
 // configuration allows it.
 class CTFTPOptionNegotiator {
@@ -25,6 +30,9 @@ public:
     // The bounds of the block size option.
     static constexpr uint64_t kMinBlksize = 8;
     static constexpr uint64_t kMaxBlksize = 65464;
+    // The bounds of the windowsize option.
+    static constexpr uint64_t kMinWindowsize = 1;
+    static constexpr uint64_t kMaxWindowsize = 65535;
 
     CTFTPOptionNegotiator() = default;
     explicit CTFTPOptionNegotiator(const CTFTPOptionLimits& limits) : _limits(limits) {}
@@ -39,6 +47,7 @@ private:
     void _blocksize(const CConnReq& req, CTFTPPacket& packet, CTFTPNegotiatedOptions& out) const;
     void _timeout(const CConnReq& req, CTFTPNegotiatedOptions& out) const;
     void _tsize(const CConnReq& req, CTFTPNegotiatedOptions& out) const;
+    void _windowsize(const CConnReq& req, CTFTPNegotiatedOptions& out) const;
 
     CTFTPOptionLimits _limits;
 };

@@ -9,6 +9,7 @@ namespace {
 const char* const kOptBlksize = "blksize";
 const char* const kOptTimeout = "timeout";
 const char* const kOptTsize = "tsize";
+const char* const kOptWindowsize = "windowsize";
 const char* const kModeOctet = "octet";
 const char* const kModeNetascii = "netascii";
 
@@ -244,6 +245,7 @@ int CTFTPPacket::make_oack(const CConnReq& req)
     if (req.blksize_defined()) option(kOptBlksize, req.blksize());
     if (req.tsize_defined()) option(kOptTsize, req.tsize());
     if (req.timeout_defined()) option(kOptTimeout, req.timeout_sec());
+    if (req.windowsize_defined()) option(kOptWindowsize, req.windowsize());
     return static_cast<int>(pos);
 }
 
@@ -259,6 +261,8 @@ int CTFTPPacket::set_conn_req(const CConnReq& req)
     if (fits && req.timeout_defined())
         fits = _append(pos, kOptTimeout) && _append(pos, std::to_string(req.timeout_sec()));
     if (fits && req.tsize_defined()) fits = _append(pos, kOptTsize) && _append(pos, std::to_string(req.tsize()));
+    if (fits && req.windowsize_defined())
+        fits = _append(pos, kOptWindowsize) && _append(pos, std::to_string(req.windowsize()));
     return fits ? static_cast<int>(pos) : 0;
 }
 
@@ -313,6 +317,7 @@ bool CTFTPPacket::get_conn_req(CConnReq& req, uint32_t received)
     req.tsize_defined(false);
     req.blksize_defined(false);
     req.timeout_defined(false);
+    req.windowsize_defined(false);
     req.operation(CTFTPOpcode(static_cast<int>(op)));
     req.octet_mode(true);
 
@@ -337,6 +342,7 @@ bool CTFTPPacket::get_conn_req(CConnReq& req, uint32_t received)
     _readOption(area, areaLen, kOptTimeout, [&req](uint64_t v) { req.timeout_sec(v); });
     _readOption(area, areaLen, kOptBlksize, [&req](uint64_t v) { req.blksize(v); });
     _readOption(area, areaLen, kOptTsize, [&req](uint64_t v) { req.tsize(v); });
+    _readOption(area, areaLen, kOptWindowsize, [&req](uint64_t v) { req.windowsize(v); });
     return true;
 }
 
@@ -350,6 +356,7 @@ bool CTFTPPacket::get_oack(CConnReq& req, uint32_t received)
     req.tsize_defined(false);
     req.blksize_defined(false);
     req.timeout_defined(false);
+    req.windowsize_defined(false);
     // Option names are case-insensitive in either direction.
     _fold(2, n - 1);
 
@@ -358,5 +365,6 @@ bool CTFTPPacket::get_oack(CConnReq& req, uint32_t received)
     _readOption(area, areaLen, kOptTimeout, [&req](uint64_t v) { req.timeout_sec(v); });
     _readOption(area, areaLen, kOptBlksize, [&req](uint64_t v) { req.blksize(v); });
     _readOption(area, areaLen, kOptTsize, [&req](uint64_t v) { req.tsize(v); });
+    _readOption(area, areaLen, kOptWindowsize, [&req](uint64_t v) { req.windowsize(v); });
     return true;
 }

@@ -68,7 +68,8 @@ public:
     int make_ack(uint16_t blockNumber);
     // An empty message gives a bare 4-byte header; a long one is cut to fit.
     int make_err(CTFTPErrorCode code, const std::string& text);
-    // OACK of the defined options, in the order blksize, tsize, timeout.
+    // OACK of the defined options, in the order blksize, tsize, timeout,
+    // windowsize.
     int make_oack(const CConnReq& req);
     // Request encoder for the client side: the opcode must already be 1 or 2.
     // Returns 0 when the opcode is wrong or the request does not fit.

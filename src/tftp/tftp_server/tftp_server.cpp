@@ -151,12 +151,19 @@ const std::string& CTFTPServer::_fileSystem(const CState& state)
     return state.protocol.empty() && state.fdManager ? local : state.protocol;
 }
 
-void CTFTPServer::_countSent(const CState& state, bool dataBlock)
+void CTFTPServer::_countSent(const CState& state)
 {
-    if (state.retransmits > 0)
-        _statistics.retransmitted(_fileSystem(state));
-    else if (dataBlock)
-        _statistics.sent(_fileSystem(state), _tftpio->lastPayload());
+    if (state.retransmits > 0) _statistics.retransmitted(_fileSystem(state));
+}
+
+void CTFTPServer::_countData(CState& state, osk::CFileOffset offset)
+{
+    const osk::CFileOffset end = offset + _tftpio->lastPayload();
+    if (offset < state.sentUpTo) _statistics.retransmitted(_fileSystem(state));
+    if (end > state.sentUpTo) {
+        _statistics.sent(_fileSystem(state), end - state.sentUpTo);
+        state.sentUpTo = end;
+    }
 }
 
 void CTFTPServer::_readConfig()
@@ -289,7 +296,8 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
 {
     CState& state = *statePtr;
     CTFTPAdmission out;
-    const std::string client = req.src().string();
+    // Formatted only for a refusal.
+    auto client = [&req]() { return req.src().string(); };
     auto refuse = [&out](CTFTPErrorCode code, const std::string& text, osk::CMessage log) -> CTFTPAdmission& {
         out.admitted = false;
         out.error = code;
@@ -314,7 +322,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
         } catch (const std::exception& e) {
             return refuse(CTFTPErrorCode::access_denied, kNoVirtualRoot,
                           msg(kRefusedEvaluating)
-                              .pushs(client)
+                              .pushs(client())
                               .pushs(_operation(state))
                               .pushs(req.file())
                               .pushs(CTFTPConfigNames::virtualRoot())
@@ -322,7 +330,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
         }
         if (root.empty())
             return refuse(CTFTPErrorCode::access_denied, kNoVirtualRoot,
-                          msg(kRefusedName).pushs(client).pushs(_operation(state)).pushs(req.file()).pushs(
+                          msg(kRefusedName).pushs(client()).pushs(_operation(state)).pushs(req.file()).pushs(
                               kNoVirtualRoot));
     }
     out.root = root;
@@ -333,7 +341,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
             return _setFQPN(nullptr, state, root);
         } catch (const std::exception& e) {
             refuse(CTFTPErrorCode::file_not_found, kInvalidFileName,
-                   msg(kRefusedName).pushs(client).pushs(_operation(state)).pushs(requested).pushs(printable(e)));
+                   msg(kRefusedName).pushs(client()).pushs(_operation(state)).pushs(requested).pushs(printable(e)));
             return false;
         }
     };
@@ -345,7 +353,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
         } catch (const std::exception& e) {
             return refuse(CTFTPErrorCode::access_denied, kPreProcessorFailed,
                           msg(kRefusedEvaluating)
-                              .pushs(client)
+                              .pushs(client())
                               .pushs(_operation(state))
                               .pushs(state.reqFile)
                               .pushs(CTFTPConfigNames::preProcessor())
@@ -362,7 +370,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
             out.accessAllowed = false;
             return refuse(CTFTPErrorCode::access_denied, kAuthorizationFailed,
                           msg(kRefusedEvaluating)
-                              .pushs(client)
+                              .pushs(client())
                               .pushs(_operation(state))
                               .pushs(state.fqpn)
                               .pushs(CTFTPConfigNames::allowAccess())
@@ -371,7 +379,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
         if (!out.accessAllowed)
             return refuse(CTFTPErrorCode::access_denied, kNotAuthorized,
                           msg(kRefusedFalse)
-                              .pushs(client)
+                              .pushs(client())
                               .pushs(_operation(state))
                               .pushs(state.fqpn)
                               .pushs(CTFTPConfigNames::allowAccess()));
@@ -383,10 +391,10 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
         } catch (const osk::CException& e) {
             if (_controller) _controller->exceptionFacade().push(e);
             return refuse(CTFTPErrorCode::access_denied, kOverwriteFailed,
-                          msg(state.transmitting ? kRefusedDownload : kRefusedUpload).pushs(client).pushs(state.fqpn));
+                          msg(state.transmitting ? kRefusedDownload : kRefusedUpload).pushs(client()).pushs(state.fqpn));
         } catch (const std::exception&) {
             return refuse(CTFTPErrorCode::access_denied, kOverwriteFailed,
-                          msg(state.transmitting ? kRefusedDownload : kRefusedUpload).pushs(client).pushs(state.fqpn));
+                          msg(state.transmitting ? kRefusedDownload : kRefusedUpload).pushs(client()).pushs(state.fqpn));
         }
     }
     out.overwriteAllowed = state.canOverwrite;
@@ -397,7 +405,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
 
 void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
 {
-    const std::string client = req.src().string();
+    auto client = [&req]() { return req.src().string(); };
     const auto running = _connections.find(req.src());
     if (running != _connections.end()) {
         // Loss and retransmission make late copies of a request common: a
@@ -424,7 +432,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
                                                                       options.timeout_usec, options.blksize);
         if (!created) {
             _statistics.refusedRequest(CTransferStatistics::unresolvedFileSystem(), CTransferStatistics::steadySeconds());
-            _log(osk::CException::error, msg(kNoMemory).pushs(client));
+            _log(osk::CException::error, msg(kNoMemory).pushs(client()));
             return;
         }
         state.reset(created);
@@ -432,6 +440,8 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
     state->optionBlocksize = options.optionBlocksize;
     state->optionTimeout = options.optionTimeout;
     state->optionTsize = options.optionTsize;
+    state->optionWindowsize = options.optionWindowsize;
+    state->windowsize = options.windowsize;
     state->transmitting = req.operation() == CTFTPOpcode::rrq;
     state->blockNum = state->transmitting && !options.anyOption() ? 1 : 0;
     if (!state->transmitting && state->optionTsize) state->tsize = options.tsize;
@@ -454,7 +464,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
             _statistics.refusedRequest(_fileSystem(*state), CTransferStatistics::steadySeconds());
             const std::string text = printable(e);
             _tftpio->sendError(sock, req.src(), CTFTPErrorCode::from_errno(errorNumber(e)), text);
-            _log(osk::CException::debug, msg(kRefusingDownload).pushs(client).pushs(state->fqpn).pushs(text));
+            _log(osk::CException::debug, msg(kRefusingDownload).pushs(client()).pushs(state->fqpn).pushs(text));
             return;
         }
     }
@@ -465,7 +475,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
     ++_activeByAddress[state->srcEndpoint.ip_address()];
     _statistics.started(_fileSystem(*state), CTransferStatistics::steadySeconds());
     _log(osk::CException::debug, msg(kStarting)
-                     .pushs(client)
+                     .pushs(client())
                      .pushs(_operation(*state))
                      .pushs(state->binary ? "binary" : "ascii")
                      .pushs(state->fqpn)
@@ -492,6 +502,7 @@ void CTFTPServer::_answerRepeatedRequest(CState& state)
     _log(osk::CException::debug, msg(kRepeatedRequest).pushs(state.srcEndpoint.string()));
     ++state.retransmits;
     state.state = state.firstSendState();
+    _restartWindow(state);
     _serviceSafely(state);
     _queue.update(state);
 }
@@ -576,6 +587,8 @@ void CTFTPServer::serviceConnection(CState& state)
         _log(osk::CException::debug, msg(kAckTimeout).pushs(client()));
         state.message = kMsgTimeout;
         state.state = repeatOack ? CState::send_oack : CState::send_data;
+        // The window goes out again from its first unacknowledged block.
+        _restartWindow(state);
         ++state.retransmits;
     }
     if (state.state == CState::need_data && _expired(state, now)) {
@@ -593,9 +606,12 @@ void CTFTPServer::serviceConnection(CState& state)
     if (state.state == CState::send_ack) {
         if (state.retransmits < limit) {
             if (_tftpio->sendAck(sock, state))
-                _countSent(state, false);
+                _countSent(state);
             else
                 _log(osk::CException::error, msg(kSendFailed).pushs(client()));
+            // The client's next window starts after this acknowledgement.
+            state.windowBlocks = 0;
+            state.gapAcknowledged = false;
             state.state = CState::need_data;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -605,7 +621,7 @@ void CTFTPServer::serviceConnection(CState& state)
     if (state.state == CState::send_oack) {
         if (state.retransmits < limit) {
             if (_tftpio->sendOack(sock, state))
-                _countSent(state, false);
+                _countSent(state);
             else
                 _log(osk::CException::error, msg(kSendFailed).pushs(client()));
             state.state = state.transmitting ? CState::need_ack : CState::need_data;
@@ -618,10 +634,7 @@ void CTFTPServer::serviceConnection(CState& state)
         // The last block is sent (and repeated) like any other: only its
         // acknowledgement ends the download.
         if (state.retransmits < limit) {
-            if (_tftpio->sendData(sock, state))
-                _countSent(state, true);
-            else
-                _log(osk::CException::error, msg(kSendFailed).pushs(client()));
+            if (!_sendWindow(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
             state.state = CState::need_ack;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -686,27 +699,69 @@ bool CTFTPServer::_wrongDirection(CTFTPPacket& packet, CState& state)
     return _ignore(packet, state);
 }
 
+bool CTFTPServer::_sendWindow(osk::CSockDgram& sock, CState& state)
+{
+    if (state.windowBlocks >= state.windowsize || state.eof) return true;
+    const auto block = static_cast<uint16_t>(state.blockNum + state.windowBlocks);
+    const osk::CFileOffset offset = state.fileOffset + state.windowBlocks * state.blksize;
+    // Lock-step sends its one block straight from the shared packet.
+    if (state.windowsize == 1) {
+        if (!_tftpio->sendData(sock, state, block, offset)) return false;
+        _countData(state, offset);
+        state.windowBlocks = 1;
+        return true;
+    }
+    const uint64_t wanted = state.windowsize - state.windowBlocks;
+    const uint64_t sent = _tftpio->sendBlocks(sock, state, block, offset, wanted);
+    if (sent > 0) _countData(state, offset);
+    state.windowBlocks += sent;
+    return state.eof || sent == wanted;
+}
+
+void CTFTPServer::_restartWindow(CState& state)
+{
+    state.windowBlocks = 0;
+    // The last block may lie beyond the restart; it sets eof again when it
+    // is sent again.
+    state.eof = false;
+}
+
 bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
 {
     if (!state.transmitting) return _wrongDirection(packet, state);
     if (state.state != CState::need_ack) return _ignore(packet, state);
     const uint16_t block = packet.block();
-    if (block != state.blockNum) {
+    // The acknowledgement of an OACK (block 0): block 1 starts at offset 0.
+    const bool oackAnswered = state.anyOption() && state.awaitingFirstAnswer();
+    const uint64_t outstanding = oackAnswered ? 1 : state.windowBlocks;
+    // Blocks from blockNum on that this acknowledgement covers, counted in
+    // 16-bit arithmetic so that a window may run across block 65535.
+    const auto covered = static_cast<uint16_t>(block - state.blockNum + 1);
+    if (covered == 0 || covered > outstanding) {
         // A duplicate or stale acknowledgement: never a reason to resend.
-        _log(osk::CException::debug, msg(kWrongAck).pushs(state.srcEndpoint.string()).push(block).push(state.blockNum));
+        _log(osk::CException::debug, msg(kWrongAck)
+                         .pushs(state.srcEndpoint.string())
+                         .push(block)
+                         .push(static_cast<uint16_t>(state.blockNum + outstanding - 1)));
         return _ignore(packet, state);
     }
     state.retransmits = 0;
-    if (state.eof) {
+    if (state.eof && covered == outstanding) {
         _succeeded(state);
         state.state = CState::complete;
         serviceConnection(state);
         return true;
     }
-    // The acknowledgement of an OACK: block 1 starts at offset 0.
-    const bool oackAnswered = state.anyOption() && state.awaitingFirstAnswer();
-    state.blockNum = state.nextBlockNum();
-    if (!oackAnswered) state.fileOffset += static_cast<int64_t>(state.blksize);
+    if (oackAnswered) {
+        state.blockNum = 1;
+    } else {
+        state.blockNum = static_cast<uint16_t>(state.blockNum + covered);
+        state.fileOffset += covered * state.blksize;
+    }
+    // After a whole window the next one follows; an acknowledgement inside
+    // the window means the client lost the block after it, and the window
+    // restarts there.
+    _restartWindow(state);
     state.state = CState::send_data;
     serviceConnection(state);
     return true;
@@ -714,28 +769,40 @@ bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
 
 bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
 {
-    const std::string client = state.srcEndpoint.string();
+    // Formatted only when something is logged.
+    auto client = [&state]() { return state.srcEndpoint.string(); };
     if (state.transmitting) return _wrongDirection(packet, state);
     if (state.state != CState::need_data) return _ignore(packet, state);
     const uint16_t block = packet.block();
-    if (block == state.blockNum && !state.awaitingFirstAnswer()) {
+    // A copy of a block of the window in progress is no sign of a lost
+    // acknowledgement: none was sent since that block.
+    if (block == state.blockNum && !state.awaitingFirstAnswer() && state.windowBlocks == 0) {
         // The client missed our acknowledgement of its last block.
         if (state.eof)
-            _log(osk::CException::debug, msg(kMissedFinalAck).pushs(client));
+            _log(osk::CException::debug, msg(kMissedFinalAck).pushs(client()));
         else
-            _log(osk::CException::debug, msg(kWrongBlock).pushs(client).push(block).push(state.nextBlockNum()).push(state.blockNum));
+            _log(osk::CException::debug, msg(kWrongBlock).pushs(client()).push(block).push(state.nextBlockNum()).push(state.blockNum));
         ++state.retransmits;
         state.state = CState::send_ack;
         serviceConnection(state);
         return true;
     }
-    // Blocks beyond the end, ahead of the next one or long past cannot
-    // belong to this upload's progress.
-    if (block != state.nextBlockNum() || state.eof) return _ignore(packet, state);
+    if (state.eof) return _ignore(packet, state);
+    if (block != state.nextBlockNum()) {
+        if (!_gapInWindow(state, block)) return _ignore(packet, state);
+        // The client sent past a lost block: acknowledging the last block in
+        // order at once makes it restart from the lost one. Once per window,
+        // so the blocks after the gap do not each start the window again.
+        _log(osk::CException::debug, msg(kWrongBlock).pushs(client()).push(block).push(state.nextBlockNum()).push(state.blockNum));
+        state.state = CState::send_ack;
+        serviceConnection(state);
+        state.gapAcknowledged = true;
+        return true;
+    }
     const size_t count = length > CTFTPPacket::header_len() ? length - CTFTPPacket::header_len() : 0;
     if (!_withinAnnouncedSize(state, count)) {
         // Never stored: the manager gives the upload up when it is closed.
-        _log(osk::CException::debug, msg(kSizeMismatchLog).pushs(client).pushs(state.fqpn).push(state.tsize).push(
+        _log(osk::CException::debug, msg(kSizeMismatchLog).pushs(client()).pushs(state.fqpn).push(state.tsize).push(
                          static_cast<uint64_t>(state.fileOffset) + count));
         state.state = CState::send_error;
         state.error = CTFTPErrorCode::undefined;
@@ -765,9 +832,22 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
         serviceConnection(state);
         return true;
     }
+    // A window is acknowledged by its last block, or by the upload's last.
+    ++state.windowBlocks;
+    if (!state.eof && state.windowBlocks < state.windowsize) return true;
     state.state = CState::send_ack;
     serviceConnection(state);
     return true;
+}
+
+bool CTFTPServer::_gapInWindow(const CState& state, uint16_t block) const
+{
+    if (state.windowsize < 2 || state.gapAcknowledged) return false;
+    // Blocks ahead of the next one by less than a window; anything else
+    // (late blocks, blocks long past) cannot belong to this upload's
+    // progress.
+    const auto ahead = static_cast<uint16_t>(block - state.nextBlockNum());
+    return ahead < state.windowsize;
 }
 
 bool CTFTPServer::_withinAnnouncedSize(const CState& state, size_t count) const

@@ -54,6 +54,13 @@ class CShutdownNotifier;
 // late packets of an earlier transfer of the same client port are ignored,
 // and a transfer that ends or is replaced leaves the table, the queue and
 // the active count at once.
+//
+// With a window (RFC 7440) a download sends windowsize blocks per
+// acknowledgement and starts again from the first unacknowledged block on a
+// timeout or on an acknowledgement inside the window; an acknowledgement it
+// has already had is ignored like any duplicate. An upload acknowledges the
+// last block of every window, its last block and, once, a gap. A window of
+// one block is lock-step.
 class CTFTPServer {
 public:
     // Observer of every pass over a transfer (a copy of its state).
@@ -165,6 +172,14 @@ private:
     // lost its place in the file (some do when an OACK comes twice) is
     // caught here instead of storing a shifted file.
     bool _withinAnnouncedSize(const CState& state, size_t count) const;
+    // Sends the blocks of a download's window not sent yet, up to the last
+    // block of the file; false when a send failed.
+    bool _sendWindow(osk::CSockDgram& sock, CState& state);
+    // The window goes out again from blockNum.
+    static void _restartWindow(CState& state);
+    // True when an upload's block lies ahead of the next one within a window
+    // and no gap of this window was acknowledged yet.
+    bool _gapInWindow(const CState& state, uint16_t block) const;
     bool _refuseUnexpected(CTFTPPacket& packet, CState& state);
     bool _ignore(CTFTPPacket& packet, CState& state);
     void _failState(CState& state, const std::exception& e);
@@ -179,9 +194,14 @@ private:
     // The name the statistics count a transfer under: the virtual file
     // system it named, or the local one.
     static const std::string& _fileSystem(const CState& state);
-    // After a packet went out: a repeat counts as a retransmission, a new
-    // data block by its bytes.
-    void _countSent(const CState& state, bool dataBlock);
+    // After an acknowledgement or OACK went out: a repeat counts as a
+    // retransmission.
+    void _countSent(const CState& state);
+    // After data blocks from offset went out (their bytes in the I/O's last
+    // payload): bytes beyond what the transfer sent before count as sent,
+    // blocks sent again (after a timeout or an acknowledgement inside the
+    // window) as one retransmission.
+    void _countData(CState& state, osk::CFileOffset offset);
 
     CITFTPController* _controller;
     ACE_Reactor* _reactor;

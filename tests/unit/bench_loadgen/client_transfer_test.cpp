@@ -299,3 +299,45 @@ TEST(CClientTransferUpload, DataFromTheServerIsAnError)
     transfer.start();
     EXPECT_EQ(data(transfer, set.at(0), 1, 0, 10), Step::failed);
 }
+
+TEST(CClientTransferDownload, WindowIsAskedForAndAcknowledgedByItsLastBlock)
+{
+    const CSourceSet set = sources(6 * 512 + 10);
+    const CSourceSet::File& file = set.at(0);
+    CClientTransfer::Settings settings;
+    settings.windowsize = 4;
+    CClientTransfer transfer(file, file.name, settings);
+    ASSERT_EQ(transfer.start(), Step::send);
+    const std::string request(transfer.packet().begin(), transfer.packet().end());
+    EXPECT_NE(request.find(std::string("windowsize\0" "4\0", 13)), std::string::npos);
+
+    // The server may grant less than asked for, never more.
+    ASSERT_EQ(oack(transfer, {{"windowsize", "3"}}), Step::send);
+    EXPECT_EQ(ackedBlock(transfer), 0);
+    EXPECT_EQ(data(transfer, file, 1, 0, 512), Step::wait);
+    EXPECT_EQ(data(transfer, file, 2, 512, 512), Step::wait);
+    EXPECT_EQ(data(transfer, file, 3, 1024, 512), Step::send);
+    EXPECT_EQ(ackedBlock(transfer), 3);
+    // Block 4 lost: 5 is answered with ACK 3 once, the block after it not.
+    EXPECT_EQ(data(transfer, file, 5, 2048, 512), Step::send);
+    EXPECT_EQ(ackedBlock(transfer), 3);
+    EXPECT_EQ(data(transfer, file, 6, 2560, 512), Step::none);
+    // The server starts again at 4; a repeat of 4 inside the window is
+    // no lost acknowledgement.
+    EXPECT_EQ(data(transfer, file, 4, 1536, 512), Step::wait);
+    EXPECT_EQ(data(transfer, file, 4, 1536, 512), Step::none);
+    // A timeout inside the window acknowledges what came in order, and the
+    // server's next window counts from there.
+    EXPECT_EQ(transfer.timeout(), Step::send);
+    EXPECT_EQ(ackedBlock(transfer), 4);
+    EXPECT_EQ(data(transfer, file, 5, 2048, 512), Step::wait);
+    EXPECT_EQ(data(transfer, file, 6, 2560, 512), Step::wait);
+    EXPECT_EQ(data(transfer, file, 7, 3072, 10), Step::done);
+    EXPECT_EQ(ackedBlock(transfer), 7);
+    EXPECT_FALSE(transfer.failed());
+    EXPECT_EQ(transfer.bytesTransferred(), file.bytes.size());
+
+    CClientTransfer greedy(file, file.name, settings);
+    greedy.start();
+    EXPECT_EQ(oack(greedy, {{"windowsize", "5"}}), Step::failed);
+}

@@ -57,8 +57,15 @@ TEST(CLoadConfig, RefusesBadArguments)
         {"--source", "/srv", "--concurrency"},                   // value missing
         {"--source", "/srv", "--frobnicate"},
         {"--transfers", "10"},                                   // neither source nor self-test
+        {"--source", "/srv", "--windowsize", "0"},
+        {"--source", "/srv", "--windowsize", "65536"},
+        {"--source", "/srv", "--windowsize", "8", "--mode", "write"},  // windows are for downloads
+        {"--source", "/srv", "--threads", "0"},
     };
     for (const auto& args : bad) EXPECT_THROW(parse(args), std::invalid_argument) << args[args.size() - 1];
     EXPECT_NO_THROW(parse({"--self-test"}));
+    const CLoadConfig windowed = parse({"--source", "/srv", "--windowsize", "32", "--threads", "4"});
+    EXPECT_EQ(32u, windowed.transfer.windowsize);
+    EXPECT_EQ(4u, windowed.threads);
     EXPECT_NO_THROW(parse({"--floor", "100"}));
 }

@@ -4,11 +4,13 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include "parallel_load.h"
 #include "self_test_responder.h"
 
 using loadgen::CLoadConfig;
 using loadgen::CLoadReport;
 using loadgen::CLoadRunner;
+using loadgen::CParallelLoad;
 using loadgen::CSelfTestResponder;
 using loadgen::CSourceSet;
 using loadgen::CUdpEndpoint;
@@ -44,6 +46,32 @@ TEST(CLoadRunner, DownloadsEveryTransferAndCountsBytes)
     EXPECT_EQ(report.blksize, 1468u);
     EXPECT_GT(report.p50Usec, 0);
     EXPECT_LE(report.p50Usec, report.p99Usec);
+}
+
+TEST(CParallelLoad, SplitsTheRunOverThreadsAndMergesTheReports)
+{
+    CSourceSet sources;
+    sources.addSynthetic("a.bin", 3000, 1);
+    CLoadConfig config;
+    config.transfers = 41;
+    config.concurrency = 10;
+    config.threads = 3;
+    // Shares: 14, 14, 13 transfers, 4, 3, 3 at once; uploads named apart.
+    EXPECT_EQ(14u, CParallelLoad::share(config, 3, 0).transfers);
+    EXPECT_EQ(13u, CParallelLoad::share(config, 3, 2).transfers);
+    EXPECT_EQ(4u, CParallelLoad::share(config, 3, 0).concurrency);
+    EXPECT_EQ(3u, CParallelLoad::share(config, 3, 1).concurrency);
+    EXPECT_NE(CParallelLoad::share(config, 3, 0).uploadPrefix, CParallelLoad::share(config, 3, 1).uploadPrefix);
+
+    CSelfTestResponder responder(sources);
+    responder.start();
+    const CLoadReport report = CParallelLoad(config, sources, CUdpEndpoint("127.0.0.1", responder.port())).run();
+    responder.stop();
+    EXPECT_EQ(report.completed, 41u);
+    EXPECT_EQ(report.failures, 0u) << (report.failureSamples.empty() ? "" : report.failureSamples[0]);
+    EXPECT_EQ(report.bytes, 41u * 3000);
+    EXPECT_EQ(report.transfers, 41u);
+    EXPECT_GT(report.p99Usec, 0);
 }
 
 TEST(CLoadRunner, UploadsWithoutOptions)

@@ -128,4 +128,38 @@ TEST(SockDgramTest, SendBlockedReportsHardFailuresAsMinusOne)
     EXPECT_EQ(-1, socket.send_blocked(&byte, 1, CEndpoint()));
 }
 
+TEST(SockDgramTest, SendManyJoinsThePartsOfEachDatagramInOrder)
+{
+    CSockDgram sender;
+    CSockDgram receiver;
+    sender.open(CEndpoint(CIPAddress("127.0.0.1"), 0));
+    receiver.open(CEndpoint(CIPAddress("127.0.0.1"), 0));
+    // 70 datagrams: more than one batch of the kernel call.
+    std::vector<std::string> heads;
+    std::vector<std::string> bodies;
+    for (int i = 0; i < 70; ++i) {
+        heads.push_back("h" + std::to_string(i) + ":");
+        bodies.push_back(std::string(static_cast<size_t>(i), static_cast<char>('a' + i % 26)));
+    }
+    std::vector<iovec> parts;
+    for (int i = 0; i < 70; ++i) {
+        parts.push_back(iovec{const_cast<char*>(heads[i].data()), heads[i].size()});
+        parts.push_back(iovec{const_cast<char*>(bodies[i].data()), bodies[i].size()});
+    }
+    EXPECT_EQ(70u, sender.send_many(parts.data(), 2, 70, receiver.local_endpoint()));
+    const ACE_Time_Value wait(2);
+    for (int i = 0; i < 70; ++i) {
+        char buffer[128];
+        CEndpoint from;
+        const ssize_t received = receiver.recv(buffer, sizeof(buffer), from, 0, &wait);
+        ASSERT_GE(received, 0) << i;
+        EXPECT_EQ(heads[i] + bodies[i], std::string(buffer, static_cast<size_t>(received))) << i;
+    }
+    // Nothing is sent to an endpoint without an address, or too large.
+    EXPECT_EQ(0u, sender.send_many(parts.data(), 2, 1, CEndpoint()));
+    const std::vector<char> huge(70000, 'a');
+    const iovec tooLarge{const_cast<char*>(huge.data()), huge.size()};
+    EXPECT_EQ(0u, sender.send_many(&tooLarge, 1, 1, receiver.local_endpoint()));
+}
+
 } // namespace

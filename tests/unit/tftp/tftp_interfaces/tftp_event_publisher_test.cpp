@@ -99,7 +99,7 @@ TEST(StateEvent, TextFormListsTheApplicationKeysThenTheTransferKeysInOrder)
     const std::vector<std::string> expected = {
         "event_type", "event_class", "event_instance", "event_time", "event_sequence", "event_server",
         "id",         "fd",          "block",          "tsize",      "offset",         "blksize",
-        "timeout",    "port",        "eof",            "overwrite",  "start_time",     "ip",
+        "windowsize", "timeout",    "port",        "eof",            "overwrite",  "start_time",     "ip",
         "file",       "req_file",    "protocol",       "state",      "operation",      "mode",
         "status"};
     EXPECT_EQ(expected, keysOf(event->string()));
@@ -157,7 +157,7 @@ TEST(StateEvent, AFileNameCannotForgeLinesOfItsOwn)
     state.reqFile = "a\ncode=ack\r\nb";
     const CStateEvent event(0, new CState(state));
     const std::vector<std::string> keys = keysOf(event.string());
-    EXPECT_EQ(25u, keys.size());
+    EXPECT_EQ(26u, keys.size());
     EXPECT_NE(std::string::npos, event.string().find("req_file=a code=ack  b\n"));
 }
 

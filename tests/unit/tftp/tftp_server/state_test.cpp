@@ -152,7 +152,7 @@ TEST(StateTest, StringMapOfATransfer)
     EXPECT_EQ("0", map.get_string("fd"));
     s.descriptor = &d;
     map = s.sm();
-    EXPECT_EQ(19u, map.size());
+    EXPECT_EQ(20u, map.size());
     EXPECT_EQ("77", map.get_string("id"));
     EXPECT_EQ(std::to_string(d.id()), map.get_string("fd"));
     EXPECT_NE(0u, d.id());

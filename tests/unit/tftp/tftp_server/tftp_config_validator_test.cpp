@@ -44,6 +44,11 @@ TEST_F(TFTPConfigValidatorTest, NumbersMustBeWholeAndInRange)
     EXPECT_FALSE(accepted("tftp.max_blocksize", "7"));
     EXPECT_FALSE(accepted("tftp.max_blocksize", "65465"));
     EXPECT_TRUE(accepted("tftp.max_blocksize", "65464"));
+    // Windows hold 1 to 65535 blocks (RFC 7440).
+    EXPECT_FALSE(accepted("tftp.max_windowsize", "0"));
+    EXPECT_FALSE(accepted("tftp.max_windowsize", "65536"));
+    EXPECT_TRUE(accepted("tftp.max_windowsize", "65535"));
+    EXPECT_TRUE(accepted("tftp.allow_windowsize_option", "false"));
     EXPECT_TRUE(accepted("tftp.upload.permissions", "432"));
     EXPECT_FALSE(accepted("tftp.upload.permissions", "2048"));
     // An empty value reads as the default.

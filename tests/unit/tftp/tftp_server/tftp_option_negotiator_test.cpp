@@ -34,6 +34,51 @@ protected:
     }
 };
 
+TEST_F(TFTPOptionNegotiatorTest, WindowsizeIsGrantedUpToTheConfiguredMaximum)
+{
+    auto window = [this](uint64_t blocks, bool octet = true) {
+        CConnReq r = request(CTFTPOpcode::rrq);
+        r.octet_mode(octet);
+        r.windowsize(blocks);
+        return run(r);
+    };
+    limits.max_windowsize = 32;
+    const CTFTPNegotiatedOptions asked = window(8);
+    EXPECT_TRUE(asked.optionWindowsize);
+    EXPECT_EQ(8u, asked.windowsize);
+    EXPECT_TRUE(asked.anyOption());
+    EXPECT_EQ(8u, asked.oackRequest().windowsize());
+    EXPECT_EQ(32u, window(1000).windowsize);
+    EXPECT_EQ(1u, window(1).windowsize);
+
+    // 0, a negative value (sign-extended) and more than 65535 are declined:
+    // lock-step, no OACK entry, a note.
+    limits.max_windowsize = 65535;
+    EXPECT_EQ(65535u, window(65535).windowsize);
+    for (uint64_t invalid : {uint64_t{0}, uint64_t{65536}, UINT64_MAX}) {
+        const CTFTPNegotiatedOptions n = window(invalid);
+        EXPECT_FALSE(n.optionWindowsize) << invalid;
+        EXPECT_EQ(1u, n.windowsize) << invalid;
+        EXPECT_FALSE(n.anyOption()) << invalid;
+        ASSERT_EQ(1u, n.notes.size()) << invalid;
+    }
+    EXPECT_EQ("Requested window of -1 blocks is outside 1 to 65535; sending one block per acknowledgement.",
+              window(UINT64_MAX).notes[0].message.formatted());
+
+    // Netascii is served lock-step.
+    const CTFTPNegotiatedOptions text = window(8, false);
+    EXPECT_FALSE(text.optionWindowsize);
+    EXPECT_EQ(1u, text.windowsize);
+    ASSERT_EQ(1u, text.notes.size());
+
+    // Switched off: the request is served lock-step.
+    limits.allow_windowsize_option = false;
+    const CTFTPNegotiatedOptions off = window(8);
+    EXPECT_FALSE(off.optionWindowsize);
+    EXPECT_EQ(1u, off.windowsize);
+    EXPECT_TRUE(off.notes.empty());
+}
+
 TEST_F(TFTPOptionNegotiatorTest, NoOptionsMeansPlainTransfer)
 {
     limits.timeout_usec = 4000000;

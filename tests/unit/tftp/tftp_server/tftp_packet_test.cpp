@@ -199,7 +199,8 @@ TEST(TFTPPacketEncodeTest, OackOrderAndSizes)
     all.timeout_usec(5900000); // whole seconds on the wire
     all.tsize(123456);
     all.blksize(1468);
-    const std::string expected = "\0\6blksize\0" "1468\0tsize\0" "123456\0timeout\0" "5\0"s;
+    all.windowsize(16);
+    const std::string expected = "\0\6blksize\0" "1468\0tsize\0" "123456\0timeout\0" "5\0windowsize\0" "16\0"s;
     ASSERT_EQ(static_cast<int>(expected.size()), p.make_oack(all));
     EXPECT_EQ(expected, sent(p, static_cast<int>(expected.size())));
 
@@ -333,6 +334,26 @@ TEST(TFTPPacketDecodeTest, OptionValues)
     EXPECT_EQ(static_cast<uint64_t>(INT64_C(-2147483648)), blk("2147483648"));
 }
 
+TEST(TFTPPacketDecodeTest, WindowsizeIsReadInAnyCaseAndEncodedForClients)
+{
+    const CConnReq r = decode("\0\1f\0octet\0WindowSize\0" "32\0blksize\0" "1468\0"s);
+    EXPECT_TRUE(r.windowsize_defined());
+    EXPECT_EQ(32u, r.windowsize());
+    EXPECT_EQ(1468u, r.blksize());
+    EXPECT_FALSE(decode("\0\1f\0octet\0blksize\0" "1468\0"s).windowsize_defined());
+
+    // A request carrying a window differs from the same request without one.
+    CConnReq plain = r;
+    plain.windowsize_defined(false);
+    EXPECT_FALSE(plain.sameRequest(r));
+
+    CTFTPPacket p(512);
+    p.opcode(CTFTPOpcode::rrq);
+    const int n = p.set_conn_req(r);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ("\0\1f\0octet\0blksize\0" "1468\0windowsize\0" "32\0"s, sent(p, n));
+}
+
 TEST(TFTPPacketDecodeTest, FirstOfDuplicatedOptionsWins)
 {
     const CConnReq r = decode("\0\1f\0octet\0blksize\0" "1000\0blksize\0" "2000\0"s);
@@ -434,6 +455,7 @@ TEST(TFTPPacketOackTest, EncodedOackDecodesBack)
     out.blksize(8192);
     out.tsize(1 << 30);
     out.timeout_sec(255);
+    out.windowsize(65535);
     const int n = p.make_oack(out);
     CConnReq in;
     ASSERT_TRUE(p.get_oack(in, static_cast<uint32_t>(n)));
