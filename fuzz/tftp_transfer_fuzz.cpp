@@ -4,10 +4,16 @@
 // transfer socket and is serviced at once; the client's ERROR ends the
 // transfer, which must then have left the engine's tables.
 //
+// The engine remembers the direction of each client's last transfer (late
+// packets of it are ignored). The client keeps one port, and every input
+// first runs a short transfer in the direction it chooses, so that what the
+// engine remembers is the input's own doing, never an earlier input's.
+//
 // Input: byte 0 chooses the request (bit 0 write, bit 1 netascii, bits 2-4
 // the blksize, timeout and tsize options, bits 5-7 the block size), byte 1
-// the announced upload size in units of 64 bytes; then length-prefixed
-// datagrams (see FuzzBytes).
+// the announced upload size in units of 64 bytes and, in its top bit, the
+// direction of the transfer before; then length-prefixed datagrams (see
+// FuzzBytes).
 
 #include <cstddef>
 #include <cstdint>
@@ -59,6 +65,24 @@ public:
     uint16_t transferPort() { return server().transferHandler()->port(); }
     osk::CSockDgram& transferSock() { return server().transferHandler()->sock(); }
     zelvo_fuzz::MemoryFDManager& files() { return *_factory.manager; }
+    test_support::LoopbackUDPClient& client() { return _client; }
+    // The client as the engine sees it.
+    const osk::CEndpoint& from() const { return _from; }
+
+    void admit(CConnReq& request)
+    {
+        osk::CGuard<osk::CNRMutex> guard(server().engineLock());
+        server().addConnection(transferSock(), request);
+    }
+    // Sends one datagram from the client and services it.
+    void deliver(const std::string& datagram)
+    {
+        _client.send(transferPort(), datagram);
+        server().servicePacket(transferSock());
+        std::string reply;
+        while (_client.recv(reply, 0)) {
+        }
+    }
 
     // The transfer's client is gone from the table and from the count.
     bool idle(const osk::CEndpoint& client)
@@ -71,6 +95,8 @@ private:
     test_support::TempDir _var;
     zelvo_fuzz::MemoryFDManagerFactory _factory;
     CTFTPController _controller;
+    test_support::LoopbackUDPClient _client;
+    osk::CEndpoint _from = CTFTPIO::canonical(_client.endpoint());
 };
 
 Engine& engine()
@@ -89,21 +115,11 @@ CConnReq requestOf(uint8_t choice, uint8_t sizeUnits, const osk::CEndpoint& clie
     request.octet_mode((choice & 2) == 0);
     if (choice & 4) request.blksize(kBlockSizes[choice >> 5]);
     if (choice & 8) request.timeout_sec(1 + (sizeUnits & 7));
-    if (choice & 16) request.tsize(upload ? uint64_t(sizeUnits) * 64 : 0);
+    if (choice & 16) request.tsize(upload ? uint64_t(sizeUnits & 0x7f) * 64 : 0);
     return request;
 }
 
-std::string clientError()
-{
-    return std::string("\0\5\0\0end\0", 8);
-}
-
-void drain(test_support::LoopbackUDPClient& client)
-{
-    std::string reply;
-    while (client.recv(reply, 0)) {
-    }
-}
+const std::string kClientError("\0\5\0\0end\0", 8);
 
 } // namespace
 
@@ -114,23 +130,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t choice = input.byte();
     const uint8_t sizeUnits = input.byte();
 
-    test_support::LoopbackUDPClient client;
-    const osk::CEndpoint from = CTFTPIO::canonical(client.endpoint());
-    CConnReq request = requestOf(choice, sizeUnits, from);
-    {
-        osk::CGuard<osk::CNRMutex> guard(shared.server().engineLock());
-        shared.server().addConnection(shared.transferSock(), request);
-    }
-    drain(client);
-    while (!input.empty()) {
-        client.send(shared.transferPort(), input.chunk());
-        shared.server().servicePacket(shared.transferSock());
-        drain(client);
-    }
-    client.send(shared.transferPort(), clientError());
-    shared.server().servicePacket(shared.transferSock());
-    drain(client);
-    if (!shared.idle(from)) __builtin_trap();
+    CConnReq before = requestOf(sizeUnits >> 7, 0, shared.from());
+    shared.admit(before);
+    shared.deliver(kClientError);
+
+    CConnReq request = requestOf(choice, sizeUnits, shared.from());
+    shared.admit(request);
+    while (!input.empty()) shared.deliver(input.chunk());
+    shared.deliver(kClientError);
+    if (!shared.idle(shared.from())) __builtin_trap();
     shared.files().forgetUploads();
     return 0;
 }
