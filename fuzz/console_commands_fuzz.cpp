@@ -15,14 +15,15 @@
 
 namespace {
 
-void dispatch(std::vector<std::string>& lines)
+// The command word is the first key of the first line; the arguments are
+// every line's entries.
+void dispatch(const std::vector<std::string>& lines)
 {
     if (lines.empty()) return;
     const osk::CStringMap first(lines.front(), "\n", 0, false);
-    if (!first.empty()) first.begin()->first.size();
     osk::CStringMap args;
     for (const std::string& line : lines) args += line;
-    args.string();
+    if (!first.empty() && !args.defined(first.begin()->first)) __builtin_trap();
 }
 
 } // namespace
