@@ -1,0 +1,196 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora under fuzz/corpus/<target>/: small inputs in each
+harness's input layout, taken from the cases of the unit tests. Run it again
+after changing a harness's layout; the files it writes are committed."""
+
+import os
+import struct
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+
+
+def chunk(data):
+    """A length-prefixed piece (see fuzz/support/fuzz_bytes.h)."""
+    if isinstance(data, str):
+        data = data.encode("latin-1")
+    return struct.pack(">H", len(data)) + data
+
+
+def b(text):
+    return text.encode("latin-1") if isinstance(text, str) else text
+
+
+def write(target, seeds):
+    folder = os.path.join(ROOT, target)
+    os.makedirs(folder, exist_ok=True)
+    for old in os.listdir(folder):
+        os.remove(os.path.join(folder, old))
+    for i, seed in enumerate(seeds):
+        with open(os.path.join(folder, "seed-%02d" % i), "wb") as out:
+            out.write(seed)
+
+
+def word(value):
+    return struct.pack(">H", value)
+
+
+def request(op, name, mode="octet", options=()):
+    out = word(op) + b(name) + b"\0" + b(mode) + b"\0"
+    for key, value in options:
+        out += b(key) + b"\0" + b(value) + b"\0"
+    return out
+
+
+def ack(block):
+    return word(4) + word(block)
+
+
+def data(block, payload):
+    return word(3) + word(block) + b(payload)
+
+
+def error(code, text):
+    return word(5) + word(code) + b(text) + b"\0"
+
+
+def string_map():
+    return [
+        b"\x00" + chunk("%a%-%b%\\n\\x41") + b"a=1\nb=2\nc=3s\nd=250ms\ne=true\nf=-7\n",
+        b"\x01" + chunk("") + b"key=value,other=x=y,empty=,=novalue,noequals",
+        b"\x12" + chunk("\\x4") + b"a=1\\\nb;c=2;d=\\;e",
+        b"\x08" + chunk("%A%") + b"A=upper\na=lower\nA=again\n",
+        b"\x03" + chunk("%x%") + b"x=18446744073709551616\r\ny=1e308\r\nz=0x10\r\n",
+    ]
+
+
+def config_file():
+    conf = ("tftp.virtual_root=/srv/tftp\ntftp.timeout=4s\ntftp.min_timeout=250ms\ntftp.max_blocksize=1428\n"
+            "tftp.access.allow=[$SRC.IP() == 127.0.0.1]\ntftp.overwrite.allow=false\nsystem.log.levels=error,warning\n")
+    legacy = "virtual_root=/srv/old\ntimeout=2\ndaemon_port=1069\nallow_access=true\n\n\n"
+    return [
+        b"\x00" + chunk(conf),
+        b"\x01" + chunk(conf) + b"set x=1\nadd tftp.timeout=9s\ndel tftp.overwrite.allow\nbogus line\nset =\n",
+        b"\x01" + chunk(legacy) + b"set daemon_listen_on=127.0.0.1\ndel timeout\n",
+        b"\x00" + chunk("tftp.max_connections=abc\ntftp.preprocessor=[1+\ntftp.timeout=-1us\n"),
+    ]
+
+
+def spec_file():
+    return [
+        chunk("spec_name=a\n\ninclude=b.spec,c.spec\n\nname=x\ncount=3\n")
+        + chunk("spec_name=b\nversion=1\n\n# comment\nname=y\ncount=oops\n\n")
+        + b"spec_name=c\n\nid=1\nen_US=Failed to start task.\nde_DE=Nicht.\n",
+        chunk("spec_name=a\n\ninclude=a.spec\n") + chunk("") + b"",
+        chunk("no header here\n") + chunk("en_US=x\n\nid=2\n") + b"",
+        chunk("spec_name=a\n\ninclude=b.spec\n") + chunk("spec_name=b\n\ninclude=c.spec\n") + b"spec_name=c\n\ninclude=b.spec\n",
+    ]
+
+
+def statement_file():
+    header = "spec_name=statements\n\n"
+    hosts = ("name=select_host\ngroup=hosts\narg_names=ADDR, MASK\narg_types=ip,unsigned_long\n"
+             "statement=SELECT * FROM osk_hosts WHERE ADDR = ? AND MASK = ?\nprecompile=true\n"
+             "function_name=host\ncursor_num=1001\ngeneric_args=a=b\ndescription=One host\n")
+    return [
+        chunk(header + hosts + "\ninclude=b.spec\n") + chunk("spec_name=more\n\nname=count\ngroup=hosts\n"
+                                                            "arg_names=\narg_types=\nstatement=SELECT COUNT(*) FROM osk_hosts\n") + b"",
+        chunk(header + "name=a\ngroup=g\narg_names=\narg_types=\nstatement=S\ncursor_num=7\n\n"
+              "name=b\ngroup=g\narg_names=\narg_types=\nstatement=S\ncursor_num=7\n") + chunk("") + b"",
+        chunk(header + "name=n\ngroup=g\narg_names=a,b\narg_types=long\nstatement=S\n") + chunk("") + b"",
+        chunk(header + "name=\x01\xff\ngroup=\x80\narg_names=\narg_types=\xfe\nstatement=S\n") + chunk("") + b"",
+    ]
+
+
+def table_group_file():
+    return [
+        b"# groups\ngroup=hosts\ntables=osk_hosts, osk_nets ,\ndescription=Hosts\n\n"
+        b"group=policies\ntables=tftp_policy,osk_hosts\n\ngroup=empty\ntables=\n",
+        b"group=a\ntables=x\n\ngroup=a\ntables=y\n",
+        b"group=a\ntables=x\ntable=y\n",
+        b"# c\n\ngroup=a\ndescription=d\n",
+    ]
+
+
+def expression():
+    texts = [
+        "[$IF($STARTSWITH($FILE.NAME(), \"cm/\"), \"/srv/tftp/cm\", \"/srv/tftp/other\")]",
+        "2*3+4", "-(1+2)*-3", "true && (1 < 2 || !false) ? 'a' : \"b\"",
+        "$MID(\"hello\", 1, 3) == \"ell\"", "$MATCH(\"cm/a.cfg\", \"cm/[a-c]*.cfg\")",
+        "$COND(0, 1, 2) & 7 | 8 ^ ~1", "$EVAL(\"1+1\", \"[2*2]\")",
+        "$IP.MAP(10.0.0.1) == $IP(\"::ffff:10.0.0.1\")", "$BASE64.DECODE($BASE64.ENCODE(\"abc\"))",
+        "$DECRYPT($ENCRYPT(1, 2, 3))", "$SDECRYPT($SENCRYPT(\"x\"))", "192.168.0.1:69 == 192.168.0.1:69",
+        "01-02-03 + 04", "$DEFAULT($UNKNOWN(), 5) / 0",
+        "$SRC.IP() == 127.0.0.1 && $SRC.PORT() > 1024", "$FILE.NAME(\"cm/other.cfg\") && $FILE.FQPN()",
+        "$TSIZE() + $BLKSIZE() + $TIMEOUT()", "$BINARY(1) || $ASCII()", "$DOWNLOAD() != $UPLOAD()",
+        "$PROV.POLICY(\"limit\", \"first\", \"last\")", "$PROV.SNMP_POLICY(\"snmp\", \"community\")",
+        "$DB.KEYVALUE(\"a\", \"b\", \"c\")", "$DB.KEYVALUE.EXISTS(1, 2, 3, \"yes\")",
+        "$DB.KEYVALUE.MANAGED_RANGE(1,2,3,4,5)", "$SRC.HOSTNAME()", "$TIME.FORMAT.UTC(0, \"%Y\")",
+        "x = 5, x * 2", "$INT(\"12\") + $LEN(\"abc\") + $INSTR(\"abc\", \"c\")", "$MAC(\"00:11:22:33:44:55\")",
+    ]
+    return [bytes([i % 4]) + b(text) for i, text in enumerate(texts)]
+
+
+def tftp_request():
+    return [
+        request(1, "cm/modem.cfg"),
+        request(2, "upload.bin", "netascii", [("tsize", "1000")]),
+        request(1, "f", "OCTET", [("blksize", "1428"), ("timeout", "3"), ("tsize", "0")]),
+        request(1, "f", "octet", [("BlkSize", "8"), ("blksize", "99999"), ("unknown", "x")]),
+        request(1, "f", "octet", [("timeout", "0"), ("tsize", "-1"), ("blksize", "4294967296")]),
+        word(1) + b"no-terminator",
+        word(6) + b"blksize\0" + b"512\0",
+        error(1, "File not found"),
+    ]
+
+
+def tftp_transfer():
+    def seq(*packets):
+        return b"".join(chunk(p) for p in packets)
+    download = bytes([0x00, 0x00]) + seq(*[ack(n) for n in range(1, 7)])
+    download_opts = bytes([0x1C | (5 << 5), 0x00]) + seq(ack(0), ack(1), ack(1), ack(2), ack(3))
+    upload = bytes([0x01, 0x00]) + seq(data(1, "x" * 512), data(2, "y" * 100), data(2, "y" * 100))
+    upload_tsize = bytes([0x15 | (1 << 5), 0x02]) + seq(data(1, "12345678"), data(2, "abcdefgh"),
+                                                           data(3, "z" * 8), data(4, "q"))
+    wrong = bytes([0x00, 0x00]) + seq(data(1, "x"), ack(1), error(3, "full"))
+    garbage = bytes([0x01, 0x00]) + seq(b"\x00", b"", word(9) + b"xx", ack(0), data(0, ""), data(1, ""))
+    return [download, download_opts, upload, upload_tsize, wrong, garbage]
+
+
+def console_commands():
+    return [
+        b"\x00info\n\n",
+        b"\x03set_properties\ntftp.timeout=4s\nsystem.log.levels=error\n\n",
+        b"\x07help\r\n\r\n\r\n\nget_properties\n\n",
+        b"\x01code=ack\nmessage=done\n\nrecord=1\ncode=nak\nmessage=no\n\n",
+        b"\x05\n\n\n\nexit\n\n",
+    ]
+
+
+def console_login():
+    def block(name, version):
+        raw = bytearray(1024)
+        raw[:len(name)] = b(name)
+        raw[254] = version
+        for i in range(256, 1024):
+            raw[i] = (i * 37) & 0xFF
+        return bytes(raw)
+    password = "6A-3F-01-99-C2-7B-00-10"
+    return [
+        chunk(block("", 1)) + chunk(password) + b"info\n\n\0\0",
+        chunk(block("operator", 0)) + chunk("") + b"12345678",
+        chunk(block("x" * 249, 255)) + chunk("zz-zz") + b"",
+        chunk(b"\0" * 10) + chunk("01") + b"abcdefghabcdefgh",
+    ]
+
+
+def main():
+    for name, make in [("string_map", string_map), ("config_file", config_file), ("spec_file", spec_file),
+                       ("statement_file", statement_file), ("table_group_file", table_group_file),
+                       ("expression", expression), ("tftp_request", tftp_request),
+                       ("tftp_transfer", tftp_transfer), ("console_commands", console_commands),
+                       ("console_login", console_login)]:
+        write(name, make())
+
+
+if __name__ == "__main__":
+    main()
