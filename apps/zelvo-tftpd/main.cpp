@@ -52,7 +52,9 @@ void printUsage(std::ostream& out)
 
 // Dry run of admission for one request, through the engine's own decision
 // step. The plug-ins are loaded and opened (the descriptor managers come
-// from them) but none runs: no console listens and no socket is bound.
+// from them) but none runs: no console listens and no socket is bound. The
+// service's database, when configured, is opened for the key/value
+// functions.
 int explain(const std::string& configPath, const std::string& client, const std::string& op,
             const std::string& name)
 {
@@ -63,6 +65,12 @@ int explain(const std::string& configPath, const std::string& client, const std:
     CTFTPController controller("zelvo-tftpd", configPath);
     controller.logLevels(osk::CException::severityMask("error"));
     controller.init(false);
+    // The database opens as the daemon opens it (a missing one is created,
+    // an older one upgraded), so that the $DB.KEYVALUE functions answer as
+    // they would for the request; the lookups themselves only read. Declared
+    // after the controller: it closes before the provider plug-in unloads.
+    CTFTPDatabase database;
+    database.open(controller);
 
     CConnReq req;
     req.src(osk::CEndpoint(client));

@@ -11,6 +11,7 @@
 #include "tftp/tftp_interfaces/i_udp_publisher_factory.h"
 #include "tftp/tftp_interfaces/tftp_event_publisher.h"
 
+class CITFTPProvisioner;
 class CTFTPConfigNames;
 
 // The master controller of the TFTP daemon as consoles and plug-ins see it:
@@ -40,4 +41,11 @@ public:
     // Aborts one running transfer: its next pass sends error 0 "Transfer
     // aborted" to the client. False when no running transfer has that id.
     virtual bool cancelTransfer(unsigned int transferID) = 0;
+    // The key/value provisioner that request expressions consult
+    // ($DB.KEYVALUE() and its kin): the service's database installs it when
+    // it opens and withdraws it (null) before it closes. Not owned; null
+    // while no database is open, and the functions then report that no
+    // database provider is loaded.
+    virtual void provisioner(CITFTPProvisioner* provisioner) = 0;
+    virtual CITFTPProvisioner* provisioner() const = 0;
 };
