@@ -69,8 +69,16 @@ int explain(const std::string& configPath, const std::string& client, const std:
     // an older one upgraded), so that the $DB.KEYVALUE functions answer as
     // they would for the request; the lookups themselves only read. Declared
     // after the controller: it closes before the provider plug-in unloads.
+    // An embedded database that the running daemon holds cannot be opened a
+    // second time: the explanation then goes on without it and says so, and
+    // rules that do not ask the database are explained as before.
     CTFTPDatabase database;
-    database.open(controller);
+    std::string databaseNote;
+    try {
+        database.open(controller);
+    } catch (const osk::CException& e) {
+        databaseNote = e.printableError();
+    }
 
     CConnReq req;
     req.src(osk::CEndpoint(client));
@@ -93,6 +101,8 @@ int explain(const std::string& configPath, const std::string& client, const std:
               << "full path:          " << state.fqpn << "\n"
               << "access allowed:     " << (verdict.accessAllowed ? "yes" : "no") << "\n"
               << "overwrite allowed:  " << (verdict.overwriteAllowed ? "yes" : "no") << "\n";
+    if (!databaseNote.empty())
+        std::cout << "database:           not opened, the $DB functions had none: " << databaseNote << "\n";
     if (verdict.admitted) {
         std::cout << "decision:           admitted\n";
         return 0;

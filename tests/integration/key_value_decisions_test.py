@@ -6,7 +6,8 @@ daemon (embedded engine, shipped db/ files) then decides each request with
 the configuration lines of the worked example in docs/database.md: the access
 rule lets the client 127.0.0.1 download and refuses 127.0.0.2, whose record is
 disabled, and the pre-processor maps the requested name to the device's own
-file. --explain gives the same answers without serving.
+file. --explain gives the same answers without serving, and says so when
+the running daemon holds the database.
 
 Usage: key_value_decisions_test.py DAEMON CONSOLE PLUGIN_DIR DB_DIR
 """
@@ -98,6 +99,11 @@ def main():
             repr(got))
     got = get_from("127.0.0.1", port, "modem.cfg")
     h.check(got == b"contents of modem-a.cfg\n", "the daemon goes on serving after a refusal", repr(got))
+    # The running daemon holds the embedded database: the explanation goes
+    # on without it and says so.
+    text = explain(d, "127.0.0.1:4000", "modem.cfg")
+    h.check("database:           not opened" in text and "access allowed:     no" in text,
+            "--explain beside the running daemon says the database was not opened", text)
     d.stop("the daemon deciding from the database stops cleanly")
 
     text = explain(d, "127.0.0.1:4000", "modem.cfg")
