@@ -59,7 +59,9 @@ std::string windowText(const CTFTPOptionLimits& limits)
 
 // Dry run of admission for one request, through the engine's own decision
 // step. The plug-ins are loaded and opened (the descriptor managers come
-// from them) but none runs: no console listens and no socket is bound.
+// from them) but none runs: no console listens and no socket is bound. The
+// service's database, when configured, is opened for the key/value
+// functions.
 int explain(const std::string& configPath, const std::string& client, const std::string& op,
             const std::string& name)
 {
@@ -70,6 +72,20 @@ int explain(const std::string& configPath, const std::string& client, const std:
     CTFTPController controller("zelvo-tftpd", configPath);
     controller.logLevels(osk::CException::severityMask("error"));
     controller.init(false);
+    // The database opens as the daemon opens it (a missing one is created,
+    // an older one upgraded), so that the $DB.KEYVALUE functions answer as
+    // they would for the request; the lookups themselves only read. Declared
+    // after the controller: it closes before the provider plug-in unloads.
+    // An embedded database that the running daemon holds cannot be opened a
+    // second time: the explanation then goes on without it and says so, and
+    // rules that do not ask the database are explained as before.
+    CTFTPDatabase database;
+    std::string databaseNote;
+    try {
+        database.open(controller);
+    } catch (const osk::CException& e) {
+        databaseNote = e.printableError();
+    }
 
     CConnReq req;
     req.src(osk::CEndpoint(client));
@@ -93,6 +109,8 @@ int explain(const std::string& configPath, const std::string& client, const std:
               << "access allowed:     " << (verdict.accessAllowed ? "yes" : "no") << "\n"
               << "overwrite allowed:  " << (verdict.overwriteAllowed ? "yes" : "no") << "\n"
               << "window:             " << windowText(controller.server()->serverConfig().limits()) << "\n";
+    if (!databaseNote.empty())
+        std::cout << "database:           not opened, the $DB functions had none: " << databaseNote << "\n";
     if (verdict.admitted) {
         std::cout << "decision:           admitted\n";
         return 0;

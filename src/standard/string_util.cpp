@@ -1,5 +1,8 @@
 #include "standard/string_util.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace osk {
 
 std::string CStringUtil::trimLeft(const std::string& text, const char* set)
@@ -34,6 +37,18 @@ std::vector<std::string> CStringUtil::split(const std::string& text, const char*
         start = end + 1;
     }
     return items;
+}
+
+bool CStringUtil::toBoolean(const std::string& text, bool& value)
+{
+    std::string word = trim(text);
+    std::transform(word.begin(), word.end(), word.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const char* truth : {"true", "yes", "on", "1"})
+        if (word == truth) return value = true, true;
+    for (const char* falsehood : {"false", "no", "off", "0"})
+        if (word == falsehood) return value = false, true;
+    return false;
 }
 
 } // namespace osk

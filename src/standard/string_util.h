@@ -35,6 +35,11 @@ public:
     // separators always give n + 1 items.
     static std::vector<std::string> split(const std::string& text, const char* separators = ",",
                                           const char* set = blanks, empty_items empties = dropEmpty);
+
+    // The truth value of a boolean word: "true", "yes", "on", "1" or
+    // "false", "no", "off", "0", in any case, blanks around ignored. False
+    // (value untouched) for any other text.
+    static bool toBoolean(const std::string& text, bool& value);
 };
 
 } // namespace osk

@@ -7,6 +7,7 @@
 #include "oodb/db_controller.h"
 #include "oodb/db_database_proxy_i.h"
 #include "oodb/db_schema_version.h"
+#include "tftp/tftp_database/tftp_key_value_provisioner.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 
 namespace {
@@ -80,6 +81,9 @@ void CTFTPDatabase::open(CITFTPController& controller)
     }
     open(config, controller,
          [&controller](uint32_t severity, const osk::CMessage& message) { controller.syslog(severity, message); });
+    if (!_provisioner) return;
+    controller.provisioner(_provisioner.get());
+    _controller = &controller;
 }
 
 void CTFTPDatabase::open(const osk::CStringMap& config, const osk::CMasterController& plugins, const log_t& log)
@@ -112,6 +116,7 @@ void CTFTPDatabase::open(const osk::CStringMap& config, const osk::CMasterContro
                                        .pushs(database->proxy().location())
                                        .pushs(host.empty() ? "embedded engine" : "database server " + host)
                                        .push(_schemaVersion));
+        _provisioner = std::make_unique<CTFTPKeyValueProvisioner>(config, *database, _statements);
         _facade = std::move(facade);
         _database = std::move(database);
     } catch (...) {
@@ -171,12 +176,18 @@ void CTFTPDatabase::_readStatementFiles(const osk::CStringMap& config)
 
 void CTFTPDatabase::close() noexcept
 {
+    // No expression may reach the provisioner once its connection is gone.
+    if (_controller) _controller->provisioner(nullptr);
+    _controller = nullptr;
+    _provisioner.reset();
     // The connection and its accessors go before the factories that made
     // them; both before the provider's library is unloaded.
     _database.reset();
     _facade.reset();
     _schemaVersion = 0;
 }
+
+CITFTPProvisioner* CTFTPDatabase::provisioner() const { return _provisioner.get(); }
 
 CDBController& CTFTPDatabase::database() const
 {

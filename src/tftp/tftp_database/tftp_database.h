@@ -12,6 +12,8 @@
 
 class CDBAbstractFactoryFacade;
 class CDBController;
+class CITFTPProvisioner;
+class CTFTPKeyValueProvisioner;
 
 namespace osk {
 class CMasterController;
@@ -32,6 +34,10 @@ class CMessage;
 // version the product requires: a missing database is created with its
 // schema and initial data, an older one upgraded. Every failure stops the
 // start with one message that names the database and what to do.
+//
+// Once open, the database answers the key/value functions of request
+// expressions: open(controller) hands its provisioner to the controller and
+// close() takes it back before the connection goes.
 class CTFTPDatabase : public CITFTPServicePart {
 public:
     // The schema version this program is built for (the scripts of
@@ -57,6 +63,8 @@ public:
     CDBController& database() const;
     // The schema version of the open database.
     uint32_t schemaVersion() const { return _schemaVersion; }
+    // The key/value provisioner over the open database; null when closed.
+    CITFTPProvisioner* provisioner() const;
     const CDBStatementFileReader& statements() const { return _statements; }
     const CDBTableGroupFileReader& tableGroups() const { return _tableGroups; }
     const CDBStatementFileReader& userQueries() const { return _userQueries; }
@@ -67,6 +75,9 @@ private:
 
     std::unique_ptr<CDBAbstractFactoryFacade> _facade;
     std::unique_ptr<CDBController> _database;
+    std::unique_ptr<CTFTPKeyValueProvisioner> _provisioner;
+    // The controller that holds the provisioner, told when it goes.
+    CITFTPController* _controller = nullptr;
     uint32_t _schemaVersion = 0;
     CDBStatementFileReader _statements;
     CDBTableGroupFileReader _tableGroups;

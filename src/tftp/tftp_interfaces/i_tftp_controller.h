@@ -12,6 +12,7 @@
 #include "tftp/tftp_interfaces/tftp_event_publisher.h"
 #include "tftp/tftp_interfaces/transfer_statistics.h"
 
+class CITFTPProvisioner;
 class CTFTPConfigNames;
 
 // The master controller of the TFTP daemon as consoles and plug-ins see it:
@@ -44,4 +45,11 @@ public:
     // The engine's counters since the service started; written by the
     // engine thread, readable from any thread.
     virtual CTransferStatistics& transferStatistics() = 0;
+    // The key/value provisioner that request expressions consult
+    // ($DB.KEYVALUE() and its kin): the service's database installs it when
+    // it opens and withdraws it (null) before it closes. Not owned; null
+    // while no database is open, and the functions then report that no
+    // database provider is loaded.
+    virtual void provisioner(CITFTPProvisioner* provisioner) = 0;
+    virtual CITFTPProvisioner* provisioner() const = 0;
 };

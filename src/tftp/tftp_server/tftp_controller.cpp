@@ -375,6 +375,15 @@ CIUDPPublisherFactory::publisher_ptr CTFTPController::udpPublisher() const
     return _udpPublisher;
 }
 
+void CTFTPController::provisioner(CITFTPProvisioner* provisioner)
+{
+    // The database opens before the engine is built and closes after it is
+    // gone; a host that opens it later (a dry run) hands it over here while
+    // the engine does not run.
+    _provisioner = provisioner;
+    if (_server) _server->provisioner(provisioner);
+}
+
 void CTFTPController::udpPublisher(const CIUDPPublisherFactory::publisher_ptr& publisher)
 {
     CIUDPPublisherFactory::publisher_ptr old;

@@ -83,6 +83,9 @@ public:
     // empty pointer removes it.
     void udpPublisher(const CIUDPPublisherFactory::publisher_ptr& publisher);
     CTFTPEventPublisherPtr eventPublisher() const override { return _eventPublisherPtr; }
+    // Installed on the engine at once when it runs, else when it is built.
+    void provisioner(CITFTPProvisioner* provisioner) override;
+    CITFTPProvisioner* provisioner() const override { return _provisioner; }
     // The service's configuration; every call through it holds its lock.
     osk::CConfigPtr config() const override { return _config; }
     CTFTPServer* server() const { return _server.get(); }
@@ -149,6 +152,7 @@ private:
     CTFTPEventPublisherPtr _eventPublisherPtr;
     mutable osk::CNRMutex _udpLock;
     CIUDPPublisherFactory::publisher_ptr _udpPublisher;
+    CITFTPProvisioner* _provisioner = nullptr;
     std::atomic<uint32_t> _logLevels;
     std::atomic<bool> _running{false};
     bool _handleSignals = true;

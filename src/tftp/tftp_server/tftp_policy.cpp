@@ -1,8 +1,5 @@
 #include "tftp/tftp_server/tftp_policy.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "extended/exception.h"
 #include "standard/string_util.h"
 #include "tftp/tftp_interfaces/state.h"
@@ -13,20 +10,12 @@ const char* const kModule = "tftp_server";
 const char* const kTypeMismatch = "Type mismatch.";
 const char* const kNotBoolean = "Expression does not evaluate to a boolean result.";
 const char* const kNotString = "Virtual root expression must return a string result.";
-
-std::string lowered(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return osk::CStringUtil::trim(text);
-}
 } // namespace
 
 bool CTFTPPolicy::booleanLiteral(const std::string& text)
 {
-    const std::string value = lowered(text);
-    if (value == "true" || value == "yes" || value == "on" || value == "1") return true;
-    if (value == "false" || value == "no" || value == "off" || value == "0") return false;
+    bool value = false;
+    if (osk::CStringUtil::toBoolean(text, value)) return value;
     throw OSK_EXCEPTION(osk::CMessage(kTypeMismatch, kModule), osk::CMessage(kNotBoolean, kModule),
                         "CTFTPPolicy::booleanLiteral", kModule);
 }

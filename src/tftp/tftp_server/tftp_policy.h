@@ -37,6 +37,9 @@ public:
     bool accessAllowed(const CStatePtr& state);
     bool overwriteAllowed(const CStatePtr& state);
 
+    // The provisioner the expressions consult (null: none).
+    void provisioner(CITFTPProvisioner* provisioner) { _eval.provisioner(provisioner); }
+
     bool hasPreProcessor() const { return !_preProcessor.text().empty(); }
     const std::string& virtualRootText() const { return _virtualRoot.text(); }
 

@@ -182,9 +182,15 @@ void CTFTPServer::_readConfig()
         osk::CGuard<osk::CConfigPtr> guard(config);
         _config.read(*config, parse);
     }
+    policy->provisioner(_controller->provisioner());
     _policy = std::move(policy);
     _negotiator.limits(_config.limits());
     for (const CTFTPLogNote& note : _config.notes()) _log(note.severity, note.message);
+}
+
+void CTFTPServer::provisioner(CITFTPProvisioner* provisioner)
+{
+    if (_policy) _policy->provisioner(provisioner);
 }
 
 void CTFTPServer::init()

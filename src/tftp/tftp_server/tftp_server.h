@@ -136,6 +136,9 @@ public:
     bool hasTransfer(const osk::CEndpoint& client) const { return _connections.count(client) != 0; }
     const CTFTPServerConfig& serverConfig() const { return _config; }
     const CTFTPPolicy& policy() const { return *_policy; }
+    // Hands the request expressions another provisioner (null: none). Only
+    // while the engine does not run: its thread evaluates them.
+    void provisioner(CITFTPProvisioner* provisioner);
     // True when requests arrive on the transfer socket (transfer port 69).
     bool frontendDisabled() const { return _frontendDisabled; }
     // A copy of the state of the transfer of a client (engine lock held by

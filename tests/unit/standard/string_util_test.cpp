@@ -151,3 +151,23 @@ TEST(StringUtilHomeTest, NoHandWrittenTrimOrCommaSplitOutsideStandard)
 }
 
 } // namespace
+
+TEST(StringUtilTest, BooleanWordsInAnyCaseAndNothingElse)
+{
+    bool value = false;
+    for (const char* truth : {"true", "YES", " On ", "1"}) {
+        value = false;
+        EXPECT_TRUE(CStringUtil::toBoolean(truth, value)) << truth;
+        EXPECT_TRUE(value) << truth;
+    }
+    for (const char* falsehood : {"False", "no", "OFF", "0\t"}) {
+        value = true;
+        EXPECT_TRUE(CStringUtil::toBoolean(falsehood, value)) << falsehood;
+        EXPECT_FALSE(value) << falsehood;
+    }
+    for (const char* other : {"", "2", "truth", "y", "n o"}) {
+        value = true;
+        EXPECT_FALSE(CStringUtil::toBoolean(other, value)) << other;
+        EXPECT_TRUE(value) << "left untouched by " << other;
+    }
+}
