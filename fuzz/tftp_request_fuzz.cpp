@@ -53,7 +53,8 @@ bool travelsUnchanged(const CConnReq& request)
     const uint64_t limit = INT32_MAX;
     return (!request.blksize_defined() || request.blksize() <= limit) &&
            (!request.timeout_defined() || request.timeout_sec() <= limit) &&
-           (!request.tsize_defined() || request.tsize() <= limit);
+           (!request.tsize_defined() || request.tsize() <= limit) &&
+           (!request.windowsize_defined() || request.windowsize() <= limit);
 }
 
 } // namespace
