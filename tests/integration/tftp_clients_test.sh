@@ -130,11 +130,17 @@ if [ -e "$WORK/escape.bin" ]; then fail "upload escaped the root"; else pass "up
 # An upload killed midway leaves the previous file as it was.
 cp "$ROOT/keep.bin" "$WORK/keep.orig"
 head -c 20000000 /dev/urandom > "$WORK/huge.bin"
-$C --max-time 60 -T "$WORK/huge.bin" "$URL/keep.bin" & CURL=$!
+# The rate limit keeps the upload running for seconds, so that the kill lands
+# in its middle however fast the machine is.
+$C --max-time 60 --limit-rate 2M -T "$WORK/huge.bin" "$URL/keep.bin" & CURL=$!
 sleep 0.5
-kill -KILL $CURL 2>/dev/null; wait $CURL 2>/dev/null
-sleep 7   # more than the retransmission time (5 x 1 s)
-check_same "upload killed midway keeps the previous file" "$WORK/keep.orig" "$ROOT/keep.bin"
+if kill -KILL $CURL 2>/dev/null; then
+    wait $CURL 2>/dev/null
+    sleep 7   # more than the retransmission time (5 x 1 s)
+    check_same "upload killed midway keeps the previous file" "$WORK/keep.orig" "$ROOT/keep.bin"
+else
+    fail "the upload to be killed midway had already ended"
+fi
 if ls "$ROOT" | grep -v -E '^(random.bin|one-mib.bin|whole-blocks.bin|text.txt|keep.bin|big.bin|sub|escape.bin|up-.*)$' | grep -q .; then
     fail "temporary files left in the root: $(ls "$ROOT" | tr '\n' ' ')"
 else
