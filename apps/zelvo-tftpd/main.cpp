@@ -71,7 +71,7 @@ int explain(const std::string& configPath, const std::string& client, const std:
     }
     CTFTPController controller("zelvo-tftpd", configPath);
     controller.logLevels(osk::CException::severityMask("error"));
-    controller.init(false);
+    controller.initDryRun();
     // The database opens as the daemon opens it (a missing one is created,
     // an older one upgraded), so that the $DB.KEYVALUE functions answer as
     // they would for the request; the lookups themselves only read. Declared

@@ -200,7 +200,7 @@ int main(int argc, char** argv)
         // a socket; the database opens here instead.
         CTFTPController controller("db_probe", argv[1]);
         controller.logLevels(osk::CException::severityMask("error"));
-        controller.init(false);
+        controller.initDryRun();
         osk::CStringMap config;
         {
             const osk::CConfigPtr shared = controller.config();

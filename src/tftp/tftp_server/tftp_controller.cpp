@@ -103,7 +103,15 @@ void CTFTPController::syslog(uint32_t severity, const osk::CMessage& message, in
 
 std::string CTFTPController::type() const { return tftpControllerType; }
 
-void CTFTPController::init(bool serve)
+int CTFTPController::init()
+{
+    _init(true);
+    return 0;
+}
+
+void CTFTPController::initDryRun() { _init(false); }
+
+void CTFTPController::_init(bool serve)
 {
     CTFTPConfigNames::addLegacyTranslations(*_config);
     if (serve) initSockets();
