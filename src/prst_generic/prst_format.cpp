@@ -77,9 +77,10 @@ std::string seconds(const std::string& item)
 
 std::string address(const std::string& item) { return osk::CIPAddress(item).fat_string(); }
 
+// Parsing checks the hexadecimal pairs; the text goes on as it was given.
 std::string bytes(const std::string& value)
 {
-    osk::CHexStore parsed(value);
+    const osk::CHexStore parsed(value);
     return value;
 }
 
