@@ -23,8 +23,11 @@ def b(text):
 def write(target, seeds):
     folder = os.path.join(ROOT, target)
     os.makedirs(folder, exist_ok=True)
+    # Only the generated seeds are replaced: inputs kept from fuzzing runs
+    # (regressions, named after what they found) stay.
     for old in os.listdir(folder):
-        os.remove(os.path.join(folder, old))
+        if old.startswith("seed-"):
+            os.remove(os.path.join(folder, old))
     for i, seed in enumerate(seeds):
         with open(os.path.join(folder, "seed-%02d" % i), "wb") as out:
             out.write(seed)
