@@ -36,7 +36,8 @@ void printUsage(std::ostream& out)
            "                  foreground; run it under a service manager to detach)\n"
            "  --explain ...   print what the server would decide for one request and exit:\n"
            "                  descriptor manager, virtual root, name, full path, access and\n"
-           "                  overwrite decisions, window granted, refusal\n"
+           "                  overwrite decisions, window granted, the account and the\n"
+           "                  stored policies the decisions read (first wins), refusal\n"
            "  --check-config  check every key and value of the configuration (expressions\n"
            "                  are parsed), print each problem with its key and exit:\n"
            "                  status 0 when the file is usable, 1 when not\n"
@@ -55,6 +56,29 @@ std::string windowText(const CTFTPOptionLimits& limits)
 {
     if (!limits.allow_windowsize_option) return "1 block per acknowledgement (windowsize option not honoured)";
     return "up to " + std::to_string(limits.max_windowsize) + " blocks per acknowledgement when asked for";
+}
+
+// The account and stored policies the decisions read: the policies in
+// merge order (the first wins a clash) and the map they made.
+void printPolicies(std::ostream& out, const CITFTPStoredPolicies::policies_ptr& policies)
+{
+    if (!policies) {
+        out << "account:            (stored policies not read)\n";
+        return;
+    }
+    const std::string& name = policies->account();
+    out << "account:            " << (name.empty() ? "(none)" : name) << " ("
+        << CTFTPAccountPolicies::stateText(policies->state()) << ")\n";
+    out << "stored policies:    ";
+    if (policies->policies().empty()) out << "(none)";
+    for (size_t i = 0; i < policies->policies().size(); ++i) {
+        const CTFTPAccountPolicies::CPolicy& policy = policies->policies()[i];
+        out << (i ? ", " : "") << policy.name << " (domain " << policy.domain << ", priority " << policy.priority
+            << ")";
+    }
+    out << "\n";
+    out << "policy map:         " << (policies->map().empty() ? "(empty)" : "") << "\n";
+    for (const auto& entry : policies->map()) out << "  " << entry.first << "=" << entry.second << "\n";
 }
 
 // Dry run of admission for one request, through the engine's own decision
@@ -109,6 +133,7 @@ int explain(const std::string& configPath, const std::string& client, const std:
               << "access allowed:     " << (verdict.accessAllowed ? "yes" : "no") << "\n"
               << "overwrite allowed:  " << (verdict.overwriteAllowed ? "yes" : "no") << "\n"
               << "window:             " << windowText(controller.server()->serverConfig().limits()) << "\n";
+    printPolicies(std::cout, verdict.policies);
     if (!databaseNote.empty())
         std::cout << "database:           not opened, the $DB functions had none: " << databaseNote << "\n";
     if (verdict.admitted) {
