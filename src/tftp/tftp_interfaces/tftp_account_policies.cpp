@@ -18,7 +18,8 @@ CTFTPAccountPolicies::CTFTPAccountPolicies(const std::string& account, std::vect
     std::set<std::string> seen;
     for (CPolicy& policy : policies) {
         if (!seen.insert(policy.name).second) continue;
-        for (const auto& entry : osk::CStringMap(policy.data).entries())
+        const osk::CStringMap data(policy.data);
+        for (const auto& entry : data)
             if (!_map.defined(entry.first)) _map.string_insert(entry.first, entry.second);
         _policies.push_back(std::move(policy));
     }
