@@ -192,8 +192,9 @@ const CConfigKey kFrameworkKeys[] = {
     // rest of a small transfer; a few seconds of staleness is the price of
     // rules that read the database serving at the speed of constant ones.
     {"system.db.cache.time",
-     "duration - How long answers of the database to request expressions (key/value lookups, the stored policies of "
-     "an account) are kept before the database is asked again; 0 asks it on every request. The default is 5s.",
+     "int - How long answers of the database to request expressions (key/value lookups, the stored policies of an "
+     "account) are kept before the database is asked again, a duration such as 5s or 500ms; 0 asks it on every "
+     "request. The default is 5s.",
      "5s", CConfigKey::afterRestart, CConfigRule::usec(0, kHourUsec)},
     // A million short answers are about a hundred megabytes.
     {"system.db.cache.entries",

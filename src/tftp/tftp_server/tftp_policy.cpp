@@ -1,5 +1,7 @@
 #include "tftp/tftp_server/tftp_policy.h"
 
+#include <memory>
+
 #include "extended/exception.h"
 #include "standard/string_util.h"
 #include "tftp/tftp_interfaces/state.h"
@@ -52,7 +54,9 @@ CITFTPStoredPolicies::policies_ptr CTFTPPolicy::selectAccount(const CStatePtr& s
     }
     _eval.account(name);
     if (!_storedPolicies) return nullptr;
-    _selected = _storedPolicies->policiesOf(name);
+    // A request without an account costs no look-up.
+    static const CITFTPStoredPolicies::policies_ptr noAccount = std::make_shared<const CTFTPAccountPolicies>();
+    _selected = name.empty() ? noAccount : _storedPolicies->policiesOf(name);
     _eval.policies(&_selected->map());
     return _selected;
 }
