@@ -77,7 +77,10 @@ void printPolicies(std::ostream& out, const CITFTPStoredPolicies::policies_ptr& 
             << ")";
     }
     out << "\n";
-    out << "policy map:         " << (policies->map().empty() ? "(empty)" : "") << "\n";
+    const size_t entries = policies->map().size();
+    out << "policy map:         ";
+    if (entries == 0) out << "(empty)\n";
+    else out << entries << (entries == 1 ? " entry" : " entries") << "\n";
     for (const auto& entry : policies->map()) out << "  " << entry.first << "=" << entry.second << "\n";
 }
 

@@ -186,7 +186,7 @@ def main():
     text = explain(d, "127.0.0.1:4000", "modem.cfg")
     h.check("account:            127.0.0.1 (enabled)" in text
             and "stored policies:    base (domain Everyone, priority 20), gold (domain Premium, priority 30)" in text
-            and "policy map:         \n  boot=base.cfg\n" in text
+            and "policy map:         1 entry\n  boot=base.cfg\n" in text
             and "name after pre-processing: /base.cfg" in text,
             "--explain names the account, the policies in merge order and the policy map", text)
     text = explain(d, "127.0.0.3:4000", "modem.cfg")
