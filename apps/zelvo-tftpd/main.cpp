@@ -59,16 +59,18 @@ std::string windowText(const CTFTPOptionLimits& limits)
 }
 
 // The account and stored policies the decisions read: the policies in
-// merge order (the first wins a clash) and the map they made.
-void printPolicies(std::ostream& out, const CITFTPStoredPolicies::policies_ptr& policies)
+// merge order (the first wins a clash) and the map they made. Without a
+// database only the account's name.
+void printPolicies(std::ostream& out, const CTFTPAdmission& verdict)
 {
-    if (!policies) {
-        out << "account:            (stored policies not read)\n";
-        return;
-    }
-    const std::string& name = policies->account();
-    out << "account:            " << (name.empty() ? "(none)" : name) << " ("
-        << CTFTPAccountPolicies::stateText(policies->state()) << ")\n";
+    const std::string& name = verdict.account;
+    const CITFTPStoredPolicies::policies_ptr& policies = verdict.policies;
+    out << "account:            ";
+    if (name.empty()) out << "(none)";
+    else if (!policies) out << name << " (stored policies not read: no database)";
+    else out << name << " (" << CTFTPAccountPolicies::stateText(policies->state()) << ")";
+    out << "\n";
+    if (!policies) return;
     out << "stored policies:    ";
     if (policies->policies().empty()) out << "(none)";
     for (size_t i = 0; i < policies->policies().size(); ++i) {
@@ -136,7 +138,7 @@ int explain(const std::string& configPath, const std::string& client, const std:
               << "access allowed:     " << (verdict.accessAllowed ? "yes" : "no") << "\n"
               << "overwrite allowed:  " << (verdict.overwriteAllowed ? "yes" : "no") << "\n"
               << "window:             " << windowText(controller.server()->serverConfig().limits()) << "\n";
-    printPolicies(std::cout, verdict.policies);
+    printPolicies(std::cout, verdict);
     if (!databaseNote.empty())
         std::cout << "database:           not opened, the $DB functions had none: " << databaseNote << "\n";
     if (verdict.admitted) {

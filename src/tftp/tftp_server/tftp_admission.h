@@ -23,6 +23,8 @@ struct CTFTPAdmission {
     // service has no stored policies (no database) or the request was
     // refused before they were read.
     CITFTPStoredPolicies::policies_ptr policies;
+    // The account name, also when no stored policies were read.
+    std::string account;
 
     // A refusal: the error packet and the log line (debug unless said).
     CTFTPErrorCode error = CTFTPErrorCode::no_error;

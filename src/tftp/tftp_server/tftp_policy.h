@@ -44,6 +44,8 @@ public:
     // returned; with no account text, or one that gives an empty or unknown
     // value, the map is empty.
     CITFTPStoredPolicies::policies_ptr selectAccount(const CStatePtr& state);
+    // The account name the last selection found ("" for none).
+    const std::string& accountName() const { return _eval.account(); }
     std::string virtualRoot(const CStatePtr& state);
     // Runs the pre-processor, which may rewrite state->reqFile. False when
     // there is nothing to run.

@@ -332,6 +332,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
     // virtual root included.
     try {
         out.policies = _policy->selectAccount(statePtr);
+        out.account = _policy->accountName();
     } catch (const std::exception& e) {
         return refuse(CTFTPErrorCode::access_denied, kAuthorizationFailed,
                       msg(kRefusedEvaluating)
