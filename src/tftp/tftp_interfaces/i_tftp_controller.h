@@ -13,6 +13,7 @@
 #include "tftp/tftp_interfaces/transfer_statistics.h"
 
 class CITFTPProvisioner;
+class CITFTPStoredPolicies;
 class CTFTPConfigNames;
 
 // The master controller of the TFTP daemon as consoles and plug-ins see it:
@@ -52,4 +53,10 @@ public:
     // database provider is loaded.
     virtual void provisioner(CITFTPProvisioner* provisioner) = 0;
     virtual CITFTPProvisioner* provisioner() const = 0;
+    // The stored policies of device accounts that $PROV.POLICY() reads,
+    // installed and withdrawn by the service's database like the
+    // provisioner. Not owned; null while no database is open, and the
+    // policy functions then report that no policies are available.
+    virtual void storedPolicies(CITFTPStoredPolicies* policies) = 0;
+    virtual CITFTPStoredPolicies* storedPolicies() const = 0;
 };

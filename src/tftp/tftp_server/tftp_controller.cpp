@@ -392,6 +392,13 @@ void CTFTPController::provisioner(CITFTPProvisioner* provisioner)
     if (_server) _server->provisioner(provisioner);
 }
 
+void CTFTPController::storedPolicies(CITFTPStoredPolicies* policies)
+{
+    // Handed over like the provisioner, while the engine does not run.
+    _storedPolicies = policies;
+    if (_server) _server->storedPolicies(policies);
+}
+
 void CTFTPController::udpPublisher(const CIUDPPublisherFactory::publisher_ptr& publisher)
 {
     CIUDPPublisherFactory::publisher_ptr old;

@@ -87,6 +87,8 @@ public:
     // Installed on the engine at once when it runs, else when it is built.
     void provisioner(CITFTPProvisioner* provisioner) override;
     CITFTPProvisioner* provisioner() const override { return _provisioner; }
+    void storedPolicies(CITFTPStoredPolicies* policies) override;
+    CITFTPStoredPolicies* storedPolicies() const override { return _storedPolicies; }
     // The service's configuration; every call through it holds its lock.
     osk::CConfigPtr config() const override { return _config; }
     CTFTPServer* server() const { return _server.get(); }
@@ -156,6 +158,7 @@ private:
     mutable osk::CNRMutex _udpLock;
     CIUDPPublisherFactory::publisher_ptr _udpPublisher;
     CITFTPProvisioner* _provisioner = nullptr;
+    CITFTPStoredPolicies* _storedPolicies = nullptr;
     std::atomic<uint32_t> _logLevels;
     std::atomic<bool> _running{false};
     bool _handleSignals = true;

@@ -185,6 +185,7 @@ protected:
         _controller->addFDManagerFactory(&_factory);
         for (CITFTPFDManagerFactory* extra : _extraFactories) _controller->addFDManagerFactory(extra);
         if (_udp) _controller->udpPublisher(_udp);
+        _controller->storedPolicies(_storedPolicies);
         std::map<std::string, std::string> all = {
             {"tftp.virtual_root", _root},      {"tftp.access.allow", "true"}, {"tftp.overwrite.allow", "false"},
             {"tftp.engine.listen_on", "127.0.0.1"}, {"tftp.engine.port", "0"},   {"tftp.timeout", "1s"},
@@ -264,6 +265,8 @@ protected:
     test_support::TempDir _var;
     CTestFactory _factory;
     CIUDPPublisherFactory::publisher_ptr _udp;
+    // The stored policies the engine starts with (null: none).
+    CITFTPStoredPolicies* _storedPolicies = nullptr;
     std::unique_ptr<CTFTPController> _controller;
     std::thread _thread;
     uint16_t _requestPort = 0;
