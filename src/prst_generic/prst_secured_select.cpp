@@ -26,8 +26,8 @@ std::string CPrstSecuredSelect::sql(const CPrstContext& context, const CPrstClas
                                     osk::CAccessRights::right_t right, const std::string& where,
                                     const std::string& orderBy)
 {
-    std::string condition =
-        osk::CSecureWhere::secureWhere(context.token(), spec.secured(), right, spec.formalName(), spec.table(), where);
+    std::string condition = osk::CSecureWhere::secureWhere(context.token(), spec.secured(), right, spec.formalName(),
+                                                           spec.table(), where);
     if (condition != where) condition += ownMemberships(context.token(), right, spec.formalName(), spec.table());
     std::string text = "SELECT T.* FROM " + spec.table() + " T";
     if (!condition.empty()) text += " WHERE " + condition;

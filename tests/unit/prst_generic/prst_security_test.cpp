@@ -191,7 +191,8 @@ TEST_F(PrstSecurityTest, AnObjectDoesNotPassOnTheMembershipOfAnotherTablesObject
     // A domain of five and a key value outside five with the same key:
     // both tables' sequences are moved to one value.
     int64_t next = std::max(scalar("SELECT GEN_ID(osk_keyvalues, 0) FROM RDB$DATABASE"),
-                            scalar("SELECT GEN_ID(osk_domains, 0) FROM RDB$DATABASE")) + 100;
+                            scalar("SELECT GEN_ID(osk_domains, 0) FROM RDB$DATABASE")) +
+                   100;
     committed(admin, [&] {
         admin.transaction().execute("ALTER SEQUENCE osk_keyvalues RESTART WITH " + std::to_string(next));
         admin.transaction().execute("ALTER SEQUENCE osk_domains RESTART WITH " + std::to_string(next));
