@@ -22,6 +22,7 @@ public:
     int64_t asInt64(const std::string& column) const override { return _rows->asInt64(column); }
     double asDouble(const std::string& column) const override { return _rows->asDouble(column); }
     std::string asString(const std::string& column) const override { return _rows->asString(column); }
+    osk::CTimeT asTime(const std::string& column) const override { return _rows->asTime(column); }
     std::string firstColumn() const override { return _rows->columnName(0); }
 
 private:

@@ -1,0 +1,40 @@
+#pragma once
+
+// Every user-visible text of the persistent object model, in one place.
+// Texts with "%1", "%2" take their arguments in that order.
+struct CPrstGenericMessages {
+    static constexpr const char* module = "prst_generic";
+
+    // Sessions and transactions.
+    static constexpr const char* noTransaction = "No database transaction is open for the persistent objects.";
+    static constexpr const char* transactionOpen = "A database transaction is already open for the persistent objects.";
+    static constexpr const char* noStatement = "The persistent objects need the statement '%1' in the statement file.";
+
+    // Look-ups.
+    static constexpr const char* noAccessOrMissing = "You have no right to access the object or it doesn't exist.";
+    static constexpr const char* objectNotFound = "No object %1 of class %2 exists.";
+    static constexpr const char* cannotWriteObject = "Cannot write object %1 of class %2.";
+    static constexpr const char* notSaved = "The object has never been saved.";
+
+    // Text forms.
+    static constexpr const char* cannotSetAttribute = "Cannot set attribute '%1' from text.";
+    static constexpr const char* invalidValue = "Value '%1' is not valid.";
+
+    // Memberships.
+    static constexpr const char* cannotSerializeSecured = "Cannot serialize secured object from text.";
+    static constexpr const char* domainDoesNotExist = "Domain '%1' does not exist.";
+    static constexpr const char* cannotSerializeDomain = "Cannot serialize domain to text.";
+    static constexpr const char* domainInconsistency = "Database inconsistency with %1 matches for domain id %2.";
+
+    // Domains and groups.
+    static constexpr const char* cannotSetDomain = "Cannot set domain record from text.";
+    static constexpr const char* illegalDomainType = "Illegal domain type '%1'.";
+    static constexpr const char* domainTypeNotDefined = "Domain type not defined.";
+    static constexpr const char* groupDoesNotExist = "Domain group '%1' does not exist.";
+    static constexpr const char* missingName = "Missing key 'name'.";
+    static constexpr const char* cannotSetGroup = "Cannot set domain group record from text.";
+
+    // Factories.
+    static constexpr const char* unknownClass = "Cannot create an object of class '%1'.";
+    static constexpr const char* noSuchClass = "No such persistent class is registered.";
+};
