@@ -52,6 +52,13 @@ struct CPrstGenericMessages {
     static constexpr const char* cannotSetRole = "Cannot set role record from text.";
     static constexpr const char* roleWithoutDomain = "The role has no domain: give it a name or a domain_oid.";
 
+    // SQL and SNMP queries, their groups, address records.
+    static constexpr const char* cannotSetQuery = "Cannot set query record from text.";
+    static constexpr const char* queryGroupDoesNotExist = "Query group '%1' does not exist.";
+    static constexpr const char* badQueryArgument = "Argument '%1' is not of the form name:type.";
+    static constexpr const char* cannotWriteAddress = "Cannot write an address record.";
+    static constexpr const char* addressNotSet = "The record holds no address.";
+
     // The login look-up.
     static constexpr const char* loginFailure = "Login failure for user '%1'.";
     static constexpr const char* noSuchUser = "No such user account.";
