@@ -59,6 +59,10 @@ struct CPrstGenericMessages {
     static constexpr const char* cannotWriteAddress = "Cannot write an address record.";
     static constexpr const char* addressNotSet = "The record holds no address.";
 
+    // Change events.
+    static constexpr const char* cannotMakeEvent = "Cannot record the change of a persistent object.";
+    static constexpr const char* unknownEventType = "'%1' is not an event type (add, del, modify or control).";
+
     // The login look-up.
     static constexpr const char* loginFailure = "Login failure for user '%1'.";
     static constexpr const char* noSuchUser = "No such user account.";
