@@ -133,8 +133,8 @@ TEST_F(PrstDomainTest, InsertLoadUpdateAndDeleteThroughTheDatabase)
     EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domains WHERE OID = ?", {oid}));
     EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_name_id WHERE DOMAIN_ID = ?", {oid}));
     EXPECT_EQ(0, linkRows(oid));
-    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_domains'",
-                        {oid}));
+    EXPECT_EQ(0,
+              scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_domains'", {oid}));
     CPrstTransaction transaction(admin);
     EXPECT_EQ(nullptr, CPrstDomain::find(admin, oid));
     try {
