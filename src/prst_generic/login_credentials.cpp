@@ -20,8 +20,7 @@ osk::CCapabilities CLoginCredentials::find(const std::string& user) const
 
     osk::CTableRights rights;
     for (const osk::CDomainID& domain : CPrstUserAccessControl::findDomains(_context, account->accessID())) {
-        // Two roles are enough to tell that there is not exactly one.
-        auto roles = CPrstRole::selectByDomain(_context, domain, 2);
+        auto roles = CPrstRole::selectByDomain(_context, domain, CDBConstants::defaultMaxObjectsPerSelect);
         if (roles.size() != 1)
             throw OSK_EXCEPTION(osk::CMessage(M::noRoleForDomain, M::module).push(domain.id()),
                                 osk::CMessage(M::foreignKeyProblem, M::module), "CLoginCredentials::find",

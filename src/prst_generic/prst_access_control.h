@@ -20,7 +20,9 @@
 // T is the concrete class. It names the text attribute of the domain id
 // (kDomainKey), the statement that selects the access controls of an access
 // id (kByAccessStatement) and the OID of D's record of a domain id
-// (targetOid).
+// (targetOid). A new access control set from text needs the domain id and
+// the access id; a missing domain id is reported as 'domain_id' whatever
+// the attribute's text name.
 template <class T, class A, class D>
 class CPrstAccessControl : public CFirstClassObject<T> {
 public:
