@@ -129,6 +129,19 @@ TEST_F(PrstRoleTest, DeletingARoleDeletesItsCapabilitiesButNotItsDomain)
     EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM osk_domains WHERE OID = ?", {domainOid}));
 }
 
+TEST_F(PrstRoleTest, ARoleNeedsADomainThatExists)
+{
+    CPrstTransaction transaction(admin);
+    auto role = CPrstRole::createTransient(admin);
+    role->capabilities("policy:read");
+    EXPECT_EQ("Cannot set role record from text. / The role has no domain: give it a name or a domain_oid.",
+              failure([&] { role->commit(); }));
+    EXPECT_FALSE(role->existing());
+    EXPECT_EQ("You have no right to access the object or it doesn't exist. / No object 987654 of class CPrstDomain "
+              "exists.",
+              failure([&] { role->string("domain_oid=987654\n"); }));
+}
+
 TEST_F(PrstRoleTest, SortColumnsOfTheRoleAreItsDomains)
 {
     EXPECT_EQ("D.NAME", CPrstRole::spec().attrToColumn("name"));
