@@ -13,22 +13,6 @@ namespace prsttest {
 // Domains and roles for the tests of accounts and of the login look-up.
 class PrstAccountTest : public PrstDatabaseTest {
 protected:
-    // The OID of a domain of a name, made when there is none.
-    int64_t domain(const std::string& name, osk::CDomainID::domain_type type = osk::CDomainID::device)
-    {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto existing = CPrstDomain::findByName(admin, name);
-            if (!existing) {
-                existing = CPrstDomain::createTransient(admin);
-                existing->name(name);
-                existing->type(type);
-                existing->commit();
-            }
-            oid = existing->oid();
-        });
-        return oid;
-    }
     // The OID of the role of a name, made from text (with a new domain of
     // that name) when there is none.
     int64_t role(const std::string& name, const std::string& text)
@@ -56,17 +40,6 @@ protected:
         }
         transaction->commit();
         return ids;
-    }
-    // The text of an exception's what and why, as "what / why".
-    template <class Work>
-    static std::string failure(Work work)
-    {
-        try {
-            work();
-        } catch (const osk::CException& e) {
-            return e.whatMsg().formatted() + " / " + e.whyMsg().formatted();
-        }
-        return "no failure";
     }
 };
 

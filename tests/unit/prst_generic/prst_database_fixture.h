@@ -13,6 +13,7 @@
 #include "oodb/db_controller.h"
 #include "oodb/db_statement_file_reader.h"
 #include "prst_generic/prst_context.h"
+#include "prst_generic/prst_domain.h"
 #include "prst_generic/prst_transaction.h"
 #include "support/temp_dir.h"
 #include "unit/plugins/firebird_provider/fb_test_database.h"
@@ -92,6 +93,55 @@ protected:
         }
         transaction->commit();
         return value;
+    }
+
+    // The OID of the domain of a name, made with type when there is none.
+    int64_t domain(const std::string& name, osk::CDomainID::domain_type type = osk::CDomainID::device)
+    {
+        int64_t oid = -1;
+        committed(admin, [&] {
+            auto existing = CPrstDomain::findByName(admin, name);
+            if (!existing) {
+                existing = CPrstDomain::createTransient(admin);
+                existing->name(name);
+                existing->type(type);
+                existing->commit();
+            }
+            oid = existing->oid();
+        });
+        return oid;
+    }
+    // A new object of class Object set from text and committed by context;
+    // its OID.
+    template <class Object>
+    int64_t insertText(CPrstContext& context, const std::string& text)
+    {
+        int64_t oid = -1;
+        committed(context, [&] {
+            auto object = Object::createTransient(context);
+            object->string(text);
+            object->commit();
+            oid = object->oid();
+        });
+        return oid;
+    }
+    // The text form of the object of oid, loaded by the administrator.
+    template <class Object>
+    std::string loadedText(int64_t oid)
+    {
+        CPrstTransaction transaction(admin);
+        return Object::load(admin, oid)->string();
+    }
+    // The what and why of the exception work throws, as "what / why".
+    template <class Work>
+    static std::string failure(Work work)
+    {
+        try {
+            work();
+        } catch (const osk::CException& e) {
+            return e.whatMsg().formatted() + " / " + e.whyMsg().formatted();
+        }
+        return "no failure";
     }
 
     // The attributes of a text form, and one of them.

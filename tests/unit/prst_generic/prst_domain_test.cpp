@@ -17,34 +17,9 @@ using prsttest::PrstDatabaseTest;
 
 class PrstDomainTest : public PrstDatabaseTest {
 protected:
-    // A committed domain made from text.
-    int64_t insertDomain(const std::string& text)
-    {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto domain = CPrstDomain::createTransient(admin);
-            domain->string(text);
-            domain->commit();
-            oid = domain->oid();
-        });
-        return oid;
-    }
-    int64_t insertGroup(const std::string& name)
-    {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto group = CPrstDomainGroup::createTransient(admin);
-            group->name(name);
-            group->commit();
-            oid = group->oid();
-        });
-        return oid;
-    }
-    std::string loadedText(int64_t oid)
-    {
-        CPrstTransaction transaction(admin);
-        return CPrstDomain::load(admin, oid)->string();
-    }
+    int64_t insertDomain(const std::string& text) { return insertText<CPrstDomain>(admin, text); }
+    int64_t insertGroup(const std::string& name) { return insertText<CPrstDomainGroup>(admin, "name=" + name + "\n"); }
+    std::string loadedText(int64_t oid) { return PrstDatabaseTest::loadedText<CPrstDomain>(oid); }
     int64_t linkRows(int64_t domain)
     {
         return scalar("SELECT COUNT(*) FROM osk_bi_domgrp_links WHERE BI_DEST_REF = ?", {domain});

@@ -16,39 +16,8 @@ using prsttest::PrstDatabaseTest;
 
 class PrstKeyValueTest : public PrstDatabaseTest {
 protected:
-    // A committed device domain of a name; its domain id.
-    int64_t domain(const std::string& name)
-    {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto existing = CPrstDomain::findByName(admin, name);
-            if (existing) {
-                oid = existing->oid();
-                return;
-            }
-            auto created = CPrstDomain::createTransient(admin);
-            created->name(name);
-            created->commit();
-            oid = created->oid();
-        });
-        return oid;
-    }
-    int64_t insert(const std::string& text)
-    {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto record = CPrstKeyValue::createTransient(admin);
-            record->string(text);
-            record->commit();
-            oid = record->oid();
-        });
-        return oid;
-    }
-    std::string loadedText(int64_t oid)
-    {
-        CPrstTransaction transaction(admin);
-        return CPrstKeyValue::load(admin, oid)->string();
-    }
+    int64_t insert(const std::string& text) { return insertText<CPrstKeyValue>(admin, text); }
+    std::string loadedText(int64_t oid) { return PrstDatabaseTest::loadedText<CPrstKeyValue>(oid); }
 };
 
 TEST_F(PrstKeyValueTest, TextFormRoundTripsThroughANewObject)

@@ -37,30 +37,7 @@ protected:
     template <class Query>
     int64_t insert(const std::string& text)
     {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto query = Query::createTransient(admin);
-            query->string(text);
-            query->commit();
-            oid = query->oid();
-        });
-        return oid;
-    }
-    template <class Query>
-    std::string loadedText(int64_t oid)
-    {
-        CPrstTransaction transaction(admin);
-        return Query::load(admin, oid)->string();
-    }
-    template <class Work>
-    static std::string failure(Work work)
-    {
-        try {
-            work();
-        } catch (const osk::CException& e) {
-            return e.whatMsg().formatted() + " / " + e.whyMsg().formatted();
-        }
-        return "no failure";
+        return insertText<Query>(admin, text);
     }
 };
 

@@ -37,30 +37,9 @@ protected:
         });
     }
 
-    int64_t domain(const std::string& name)
-    {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto existing = CPrstDomain::findByName(admin, name);
-            if (!existing) {
-                existing = CPrstDomain::createTransient(admin);
-                existing->name(name);
-                existing->commit();
-            }
-            oid = existing->oid();
-        });
-        return oid;
-    }
     int64_t insert(const std::string& text)
     {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto record = CPrstKeyValue::createTransient(admin);
-            record->string(std::string("class=") + kClass + "\nsubclass=s\n" + text);
-            record->commit();
-            oid = record->oid();
-        });
-        return oid;
+        return insertText<CPrstKeyValue>(admin, std::string("class=") + kClass + "\nsubclass=s\n" + text);
     }
     // A token of domain five with rights on key values.
     osk::CUserAccessToken fiveToken(osk::CAccessRights::right_t rights)

@@ -51,20 +51,6 @@ protected:
         CPrstTransaction transaction(admin);
         return CPrstTFTPPolicy::load(admin, oid)->data();
     }
-    int64_t domain(const std::string& name)
-    {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto existing = CPrstDomain::findByName(admin, name);
-            if (!existing) {
-                existing = CPrstDomain::createTransient(admin);
-                existing->name(name);
-                existing->commit();
-            }
-            oid = existing->oid();
-        });
-        return oid;
-    }
 
     CPrstTFTPMetaAbstractFactory factory;
     osk::CTrackedPtr<CPrstTFTPContext> packed;
