@@ -26,8 +26,9 @@ namespace localfs {
 // decoded bytes of each new block. Any other offset is out of sequence.
 class CLocalDescriptor : public CIDescriptor {
 public:
-    // A download of an open regular file.
-    CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name);
+    // A download of an open regular file that had sizeAtOpen bytes when it
+    // was opened.
+    CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name, osk::CFileOffset sizeAtOpen);
     // An upload; blksize tells which block is the last one (a shorter one).
     CLocalDescriptor(std::unique_ptr<CAtomicUploadFile> writer, bool binary, uint64_t blksize,
                      const std::string& name);
@@ -57,12 +58,17 @@ private:
     void _writeDecoded(const char* data, size_t count);
     // pread that retries on EINTR and throws on failure.
     size_t _pread(char* buffer, size_t count, osk::CFileOffset offset);
+    // Makes the download's descriptor blocking; false when that fails.
+    bool _makeBlocking();
     void _checkMode(bool download, const char* context) const;
 
     CUniqueFd _file;
     std::unique_ptr<CAtomicUploadFile> _writer;
     bool _binary;
     std::string _name;
+    // The download's size when it was opened: a short read that reaches it
+    // is the end of the file.
+    osk::CFileOffset _sizeAtOpen = 0;
     uint64_t _blksize = 0;
     bool _complete = false;
 

@@ -107,7 +107,7 @@ public:
         _logLevels.store(mask);
         _levelsFixed = true;
     }
-    bool logs(uint32_t severity) const { return (severity & _logLevels.load()) != 0; }
+    bool logs(uint32_t severity) const override { return (severity & _logLevels.load()) != 0; }
 
 private:
     void _readLogLevels();
