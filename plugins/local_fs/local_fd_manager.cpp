@@ -126,7 +126,7 @@ CIDescriptor* CLocalFDManager::openFile(CState& state)
     if (state.transmitting) {
         osk::CFileOffset size = 0;
         CUniqueFd file = resolver.openRead(relative, &size);
-        descriptor.reset(new CLocalDescriptor(std::move(file), state.binary, relative, size));
+        descriptor.reset(new CLocalDescriptor(std::move(file), state.binary, relative, size, &_readAhead));
     } else {
         const mode_t perms = _uploadPerms;
         resolver.createPaths(_pathCreation);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "local_fs/local_descriptor.h"
+#include "local_fs/read_ahead_budget.h"
 #include "local_fs/root_directory_cache.h"
 #include "local_fs/upload_journal.h"
 #include "standard/nr_mutex.h"
@@ -28,7 +29,8 @@ namespace localfs {
 // root. All four per-request expressions apply.
 //
 // The root directories are opened through a CRootDirectoryCache: a root
-// serves the requests of one second with one descriptor.
+// serves the requests of one second with one descriptor. Octet downloads
+// read ahead 64 KiB at a time, within 4 MiB for all of them together.
 //
 // Uploads go through CAtomicUploadFile: each writes a temporary beside its
 // target that takes the target's name only when the last block has arrived.
@@ -89,6 +91,9 @@ private:
     // Set once by initManager; outlives every upload that records in it.
     std::unique_ptr<CUploadJournal> _journal;
     CRootDirectoryCache _roots;
+    // Shared by the read-ahead buffers of the open downloads; declared
+    // before _open, which it outlives.
+    CReadAheadBudget _readAhead{4 * 1024 * 1024};
     mutable osk::CNRMutex _lock; // guards _open
     std::map<CIDescriptor*, std::unique_ptr<CLocalDescriptor>> _open;
 };

@@ -238,6 +238,28 @@ TEST_F(LocalFDManagerTest, EachOctetBlockIsOneReadAndTheEndNeedsNoExtraRead)
     fdm.closeFile(d);
 }
 
+TEST_F(LocalFDManagerTest, LargeOctetDownloadReadsAheadAndServesRetransmissions)
+{
+    std::string content;
+    for (int i = 0; i < 300000; ++i) content += static_cast<char>((i * 31 + i / 1000) & 0xff);
+    writeFile(tmp / "large.bin", content);
+    for (size_t blksize : {512u, 1468u}) {
+        CState state = transfer("large.bin", true, true, blksize);
+        CIDescriptor* d = fdm.openFile(state);
+        const uint64_t before = readCalls();
+        size_t blocks = 0;
+        // Each block is read twice, as after a lost acknowledgement.
+        EXPECT_EQ(content, download(d, blksize, &blocks)) << blksize;
+        const uint64_t reads = readCalls() - before;
+        EXPECT_EQ(content.size() / blksize + 1, blocks);
+        // 64 KiB per read (and the probes of the counter).
+        if (before != 0) {
+            EXPECT_LE(reads, content.size() / 65536 + 4) << blksize;
+        }
+        fdm.closeFile(d);
+    }
+}
+
 TEST_F(LocalFDManagerTest, FileThatChangesAfterItIsOpenedTransfersWhatIsRead)
 {
     const std::string first(700, 'a');
