@@ -7,9 +7,6 @@
 
 namespace localfs {
 
-constexpr std::chrono::milliseconds CRootDirectoryCache::defaultLifetime;
-constexpr size_t CRootDirectoryCache::defaultCapacity;
-
 CRootDirectoryCache::CRootDirectoryCache(std::chrono::milliseconds lifetime, size_t capacity, clock_function clock)
     : _lifetime(lifetime), _capacity(std::max<size_t>(capacity, 1)), _clock(std::move(clock))
 {
