@@ -1,5 +1,6 @@
 #include "local_fs/local_descriptor.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,17 +27,28 @@ const char* const kOffsetTooLarge = "The offset lies beyond the largest possible
 // Source bytes read at a time when the encoded size of a file is measured.
 constexpr size_t kSizeChunk = 65536;
 constexpr uint64_t kMaxOffset = static_cast<uint64_t>(INT64_MAX);
+// Bytes an octet download reads ahead at a time, and the file size (in
+// blocks) from which it does: smaller files are read block by block.
+constexpr size_t kReadAheadBytes = 64 * 1024;
+constexpr uint64_t kReadAheadFromBlocks = 8;
 
 } // namespace
 
-CLocalDescriptor::CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name)
-    : _file(std::move(file)), _binary(binary), _name(name)
+CLocalDescriptor::CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name, osk::CFileOffset sizeAtOpen,
+                                   CReadAheadBudget* budget)
+    : _file(std::move(file)), _binary(binary), _name(name), _sizeAtOpen(sizeAtOpen), _ahead(budget, kReadAheadBytes)
 {
+    // The octet size is the size at open: a client that asks for tsize
+    // gets it without another look at the file.
+    if (_binary) {
+        _size = sizeAtOpen;
+        _sizeKnown = true;
+    }
 }
 
 CLocalDescriptor::CLocalDescriptor(std::unique_ptr<CAtomicUploadFile> writer, bool binary, uint64_t blksize,
                                    const std::string& name)
-    : _writer(std::move(writer)), _binary(binary), _name(name), _blksize(blksize)
+    : _writer(std::move(writer)), _binary(binary), _name(name), _ahead(nullptr, 0), _blksize(blksize)
 {
 }
 
@@ -56,9 +68,20 @@ size_t CLocalDescriptor::_pread(char* buffer, size_t count, osk::CFileOffset off
         const ssize_t n = ::pread(_file.get(), buffer, count, static_cast<off_t>(offset));
         if (n >= 0) return static_cast<size_t>(n);
         if (errno == EINTR) continue;
+        // Downloads are opened non-blocking (see CLocalPathResolver::openRead);
+        // a file system that honours that for regular files gets a blocking
+        // descriptor from now on.
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) && _makeBlocking()) continue;
         const int err = errno;
         throw CLocalFileError::make(kCannotRead, _name, strerror(err), "CLocalDescriptor::read", err);
     }
+}
+
+bool CLocalDescriptor::_makeBlocking()
+{
+    const int flags = ::fcntl(_file.get(), F_GETFL);
+    if (flags < 0 || (flags & O_NONBLOCK) == 0) return false;
+    return ::fcntl(_file.get(), F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 size_t CLocalDescriptor::read(char* buffer, osk::CFileOffset offset, size_t count)
@@ -69,13 +92,28 @@ size_t CLocalDescriptor::read(char* buffer, osk::CFileOffset offset, size_t coun
 
 size_t CLocalDescriptor::_readOctet(char* buffer, osk::CFileOffset offset, size_t count)
 {
-    // A short read from a regular file means end of file only when the next
-    // read returns nothing, so keep reading until the block is full.
+    // Windows larger than half the read-ahead are read straight into place.
+    if (count > 0 && count <= kReadAheadBytes / 2 && _sizeAtOpen > kReadAheadFromBlocks * count) {
+        size_t got = 0;
+        if (_ahead.serve(buffer, offset, count, got)) return got;
+        const auto read = [this](char* to, osk::CFileOffset at, size_t bytes) { return _readFull(to, at, bytes); };
+        if (_ahead.fill(offset, count, read) && _ahead.serve(buffer, offset, count, got)) return got;
+    }
+    return _readFull(buffer, offset, count);
+}
+
+size_t CLocalDescriptor::_readFull(char* buffer, osk::CFileOffset offset, size_t count)
+{
+    // A short read that reaches the size the file had when it was opened is
+    // its end: no further read is needed to be told so. A short read before
+    // that size may be partial, or the file has shrunk; the next read
+    // decides. A file that has grown since is read as far as it goes now.
     size_t total = 0;
     while (total < count) {
         const size_t n = _pread(buffer + total, count - total, offset + total);
         if (n == 0) break;
         total += n;
+        if (offset + total >= _sizeAtOpen) break;
     }
     return total;
 }

@@ -9,6 +9,7 @@
 #include "local_fs/atomic_upload_file.h"
 #include "local_fs/netascii_decoder.h"
 #include "local_fs/netascii_encoder.h"
+#include "local_fs/read_ahead.h"
 #include "local_fs/unique_fd.h"
 #include "standard/file_offset.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
@@ -18,6 +19,10 @@ namespace localfs {
 // One local file opened for a transfer: a download reads a regular file, an
 // upload writes through an atomic upload file.
 //
+// An octet download of more than a few blocks reads ahead (CReadAhead): one
+// read fetches the blocks of the next 64 KiB, when the manager's budget for
+// such buffers allows.
+//
 // Offsets given by the engine are positions on the wire. In octet mode they
 // are file positions as well. In netascii mode the wire and the file differ
 // in length, and transfers are strictly sequential, so the descriptor keeps
@@ -26,8 +31,10 @@ namespace localfs {
 // decoded bytes of each new block. Any other offset is out of sequence.
 class CLocalDescriptor : public CIDescriptor {
 public:
-    // A download of an open regular file.
-    CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name);
+    // A download of an open regular file that had sizeAtOpen bytes when it
+    // was opened; its read-ahead buffer comes from budget (null: none).
+    CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name, osk::CFileOffset sizeAtOpen,
+                     CReadAheadBudget* budget = nullptr);
     // An upload; blksize tells which block is the last one (a shorter one).
     CLocalDescriptor(std::unique_ptr<CAtomicUploadFile> writer, bool binary, uint64_t blksize,
                      const std::string& name);
@@ -53,16 +60,24 @@ public:
 
 private:
     size_t _readOctet(char* buffer, osk::CFileOffset offset, size_t count);
+    // Reads until count bytes or the end of the file.
+    size_t _readFull(char* buffer, osk::CFileOffset offset, size_t count);
     size_t _readNetascii(char* buffer, osk::CFileOffset offset, size_t count);
     void _writeDecoded(const char* data, size_t count);
     // pread that retries on EINTR and throws on failure.
     size_t _pread(char* buffer, size_t count, osk::CFileOffset offset);
+    // Makes the download's descriptor blocking; false when that fails.
+    bool _makeBlocking();
     void _checkMode(bool download, const char* context) const;
 
     CUniqueFd _file;
     std::unique_ptr<CAtomicUploadFile> _writer;
     bool _binary;
     std::string _name;
+    // The download's size when it was opened: a short read that reaches it
+    // is the end of the file.
+    osk::CFileOffset _sizeAtOpen = 0;
+    CReadAhead _ahead;
     uint64_t _blksize = 0;
     bool _complete = false;
 

@@ -96,6 +96,7 @@ void CLocalFDManager::shutdownManager()
     }
     // Destroying an unfinished upload gives it up.
     open.clear();
+    _roots.clear();
 }
 
 void CLocalFDManager::normaliseName(const osk::CEndpoint&, const std::string&, std::string& name)
@@ -117,12 +118,15 @@ std::string CLocalFDManager::rootOf(const std::string& fqpn, const std::string& 
 CIDescriptor* CLocalFDManager::openFile(CState& state)
 {
     const std::string relative = CLocalPathResolver::normaliseName(state.reqFile, massageFilenames());
-    CLocalPathResolver resolver(rootOf(state.fqpn, relative));
+    const std::string root = rootOf(state.fqpn, relative);
+    CLocalPathResolver resolver(root, _roots.open(root));
     resolver.massageFilenames(massageFilenames());
 
     std::unique_ptr<CLocalDescriptor> descriptor;
     if (state.transmitting) {
-        descriptor.reset(new CLocalDescriptor(resolver.openRead(relative), state.binary, relative));
+        osk::CFileOffset size = 0;
+        CUniqueFd file = resolver.openRead(relative, &size);
+        descriptor.reset(new CLocalDescriptor(std::move(file), state.binary, relative, size, &_readAhead));
     } else {
         const mode_t perms = _uploadPerms;
         resolver.createPaths(_pathCreation);

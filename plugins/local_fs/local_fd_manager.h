@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "local_fs/local_descriptor.h"
+#include "local_fs/read_ahead_budget.h"
+#include "local_fs/root_directory_cache.h"
 #include "local_fs/upload_journal.h"
 #include "standard/nr_mutex.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
@@ -25,6 +27,10 @@ namespace localfs {
 // full name (fqpn). openFile takes the root back from fqpn and reqFile and
 // opens the file strictly beneath it, so no name or link leads out of the
 // root. All four per-request expressions apply.
+//
+// The root directories are opened through a CRootDirectoryCache: a root
+// serves the requests of one second with one descriptor. Octet downloads
+// read ahead 64 KiB at a time, within 4 MiB for all of them together.
 //
 // Uploads go through CAtomicUploadFile: each writes a temporary beside its
 // target that takes the target's name only when the last block has arrived.
@@ -84,6 +90,10 @@ private:
     std::atomic<uint16_t> _uploadPerms{0660};
     // Set once by initManager; outlives every upload that records in it.
     std::unique_ptr<CUploadJournal> _journal;
+    CRootDirectoryCache _roots;
+    // Shared by the read-ahead buffers of the open downloads; declared
+    // before _open, which it outlives.
+    CReadAheadBudget _readAhead{4 * 1024 * 1024};
     mutable osk::CNRMutex _lock; // guards _open
     std::map<CIDescriptor*, std::unique_ptr<CLocalDescriptor>> _open;
 };

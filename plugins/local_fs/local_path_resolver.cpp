@@ -93,15 +93,24 @@ int callOpenat2(int dirFd, const char* path, int flags)
 }
 } // namespace
 
-CLocalPathResolver::CLocalPathResolver(const std::string& root) : _root(root)
+CLocalPathResolver::CLocalPathResolver(const std::string& root) : _root(root), _rootFd(openRoot(root)) {}
+
+CLocalPathResolver::CLocalPathResolver(const std::string& root, std::shared_ptr<const CUniqueFd> rootFd)
+    : _root(root), _rootFd(std::move(rootFd))
 {
+}
+
+std::shared_ptr<const CUniqueFd> CLocalPathResolver::openRoot(const std::string& root)
+{
+    const char* const context = "CLocalPathResolver::openRoot";
     if (root.empty() || root.find('\0') != std::string::npos)
-        throw CLocalFileError::make(kCannotOpenRoot, root, kEmptyName, "CLocalPathResolver::CLocalPathResolver", EINVAL);
-    _rootFd.reset(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!_rootFd.valid()) {
+        throw CLocalFileError::make(kCannotOpenRoot, root, kEmptyName, context, EINVAL);
+    auto fd = std::make_shared<CUniqueFd>(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd->valid()) {
         const int err = errno;
-        throw CLocalFileError::make(kCannotOpenRoot, root, strerror(err), "CLocalPathResolver::CLocalPathResolver", err);
+        throw CLocalFileError::make(kCannotOpenRoot, root, strerror(err), context, err);
     }
+    return fd;
 }
 
 std::string CLocalPathResolver::normaliseName(const std::string& requested, bool massage)
@@ -175,7 +184,7 @@ int CLocalPathResolver::_openBeneath(const std::string& relative, int flags, int
     if (_mode == resolveAuto && haveOpenat2()) {
         int fd;
         do {
-            fd = callOpenat2(_rootFd.get(), relative.c_str(), flags);
+            fd = callOpenat2(rootFd(), relative.c_str(), flags);
         } while (fd < 0 && (errno == EAGAIN || errno == EINTR));
         if (fd >= 0) return fd;
         err = errno;
@@ -192,7 +201,7 @@ int CLocalPathResolver::_walk(const std::vector<std::string>& components, int fl
         return -1;
     }
     CUniqueFd dir;
-    int at = _rootFd.get();
+    int at = rootFd();
     for (size_t i = 0; i + 1 < components.size(); ++i) {
         const int next = ::openat(at, components[i].c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (next < 0) {
@@ -225,13 +234,15 @@ int CLocalPathResolver::_walk(const std::vector<std::string>& components, int fl
     return fd;
 }
 
-CUniqueFd CLocalPathResolver::openRead(const std::string& requested) const
+CUniqueFd CLocalPathResolver::openRead(const std::string& requested, osk::CFileOffset* sizeAtOpen) const
 {
     const char* const context = "CLocalPathResolver::openRead";
     const std::string relative = normaliseName(requested, _massage);
     int err = 0;
     // Non-blocking so that a FIFO cannot stall the caller before it is
-    // recognised as not being a regular file.
+    // recognised as not being a regular file. The flag stays: reads of a
+    // regular file never block and never fail with EAGAIN, so clearing it
+    // would only cost two system calls per download.
     CUniqueFd fd(_openBeneath(relative, O_RDONLY | O_NONBLOCK, err));
     if (!fd.valid()) throw openError(kCannotOpenFile, requested, context, err);
     struct stat st;
@@ -240,11 +251,7 @@ CUniqueFd CLocalPathResolver::openRead(const std::string& requested) const
         throw CLocalFileError::make(kCannotOpenFile, requested, strerror(err), context, err);
     }
     if (!S_ISREG(st.st_mode)) throw CLocalFileError::make(kCannotOpenFile, requested, kNotRegular, context, EACCES);
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        err = errno;
-        throw CLocalFileError::make(kCannotOpenFile, requested, strerror(err), context, err);
-    }
+    if (sizeAtOpen) *sizeAtOpen = static_cast<osk::CFileOffset>(st.st_size);
     return fd;
 }
 
@@ -254,7 +261,7 @@ CUniqueFd CLocalPathResolver::openParent(const std::string& requested, std::stri
     const std::vector<std::string> parts = splitComponents(normaliseName(requested, _massage));
     leaf = parts.back();
     if (parts.size() == 1) {
-        CUniqueFd fd(::fcntl(_rootFd.get(), F_DUPFD_CLOEXEC, 0));
+        CUniqueFd fd(::fcntl(rootFd(), F_DUPFD_CLOEXEC, 0));
         if (!fd.valid()) {
             const int err = errno;
             throw CLocalFileError::make(kCannotOpenDir, requested, strerror(err), context, err);
@@ -273,7 +280,7 @@ CUniqueFd CLocalPathResolver::_createDirectories(const std::vector<std::string>&
                                                  const std::string& requested) const
 {
     const char* const context = "CLocalPathResolver::_createDirectories";
-    CUniqueFd current(::fcntl(_rootFd.get(), F_DUPFD_CLOEXEC, 0));
+    CUniqueFd current(::fcntl(rootFd(), F_DUPFD_CLOEXEC, 0));
     if (!current.valid()) {
         const int err = errno;
         throw CLocalFileError::make(kCannotOpenDir, requested, strerror(err), context, err);

@@ -2,10 +2,12 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "local_fs/unique_fd.h"
+#include "standard/file_offset.h"
 
 namespace localfs {
 
@@ -38,9 +40,16 @@ public:
 
     // Opens the root directory; throws when it cannot be opened.
     explicit CLocalPathResolver(const std::string& root);
+    // Resolves beneath a root directory opened before (openRoot), which
+    // this resolver shares.
+    CLocalPathResolver(const std::string& root, std::shared_ptr<const CUniqueFd> rootFd);
+
+    // An O_PATH descriptor of the directory root; throws when it cannot be
+    // opened.
+    static std::shared_ptr<const CUniqueFd> openRoot(const std::string& root);
 
     const std::string& root() const { return _root; }
-    int rootFd() const { return _rootFd.get(); }
+    int rootFd() const { return _rootFd->get(); }
 
     // Create missing intermediate directories for uploads (openParent).
     bool createPaths() const { return _createPaths; }
@@ -65,8 +74,9 @@ public:
     // fit for messages and logs.
     static std::string printableName(const std::string& name);
 
-    // Opens an existing regular file beneath the root for reading.
-    CUniqueFd openRead(const std::string& requested) const;
+    // Opens an existing regular file beneath the root for reading; its size
+    // at that moment goes to sizeAtOpen when given.
+    CUniqueFd openRead(const std::string& requested, osk::CFileOffset* sizeAtOpen = nullptr) const;
     // Opens the directory beneath the root that holds (or will hold) the
     // requested file, creating missing directories when createPaths() is on;
     // leaf receives the file's own name (one component). The descriptor is
@@ -84,7 +94,7 @@ private:
                                  const std::string& requested) const;
 
     std::string _root;
-    CUniqueFd _rootFd;
+    std::shared_ptr<const CUniqueFd> _rootFd;
     bool _createPaths = false;
     mode_t _dirPerms = 0770;
     bool _massage = true;

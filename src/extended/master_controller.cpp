@@ -285,6 +285,11 @@ void CMasterController::syslog(const std::vector<CGeneralPtr<CException>>& excep
         if (exception) syslog(exception->severity(), CCmdLogException::entryMessage(*exception), exception->err_code());
 }
 
+bool CMasterController::logs(uint32_t) const
+{
+    return true;
+}
+
 void CMasterController::syslog(uint32_t severity, const CMessage& message, int errCode)
 {
     if (CAsyncLog* active = _activeLog.load()) {

@@ -76,6 +76,10 @@ public:
     // system error number: through the log task when it runs, otherwise one
     // syslog() call each.
     virtual void syslog(const std::vector<CGeneralPtr<CException>>& exceptions);
+    // Whether an entry of this severity would be written. Callers on busy
+    // paths ask first and build no message that would be dropped. This base
+    // writes every entry.
+    virtual bool logs(uint32_t severity) const;
 
     // The configuration. This base holds an empty one until a concrete
     // controller reads its file (or overrides the accessor).

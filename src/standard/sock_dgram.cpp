@@ -58,6 +58,12 @@ void CSockDgram::open(const CEndpoint& local, int protocol, bool reuse)
         e.err_code(err);
         throw e;
     }
+    try {
+        _local = _boundEndpoint();
+        _localKnown = true;
+    } catch (const CException&) {
+        // local_endpoint() asks again and reports the failure.
+    }
 }
 
 void CSockDgram::open(uint16_t port, bool ipv6)
@@ -70,10 +76,16 @@ void CSockDgram::open(uint16_t port, bool ipv6)
 
 void CSockDgram::close()
 {
+    _localKnown = false;
     if (isOpen()) _socket.close();
 }
 
 CEndpoint CSockDgram::local_endpoint() const
+{
+    return _localKnown ? _local : _boundEndpoint();
+}
+
+CEndpoint CSockDgram::_boundEndpoint() const
 {
     ACE_INET_Addr address;
     if (_socket.get_local_addr(address) != 0) {

@@ -38,7 +38,9 @@ public:
     const CProtocolFamily& protocol_family() const { return _family; }
     ACE_HANDLE get_handle() const { return _socket.get_handle(); }
     ACE_SOCK_Dgram& ace_socket() { return _socket; }
-    // The bound address (with the port the system chose).
+    // The bound address (with the port the system chose). It is read from
+    // the system once, when the socket is opened: a socket that is never
+    // connected keeps the address it was bound to.
     CEndpoint local_endpoint() const;
 
     // One datagram to or from an endpoint. They return the byte count, or
@@ -60,9 +62,14 @@ public:
     size_t send_many(const iovec* parts, size_t partsPerDatagram, size_t datagrams, const CEndpoint& to);
 
 private:
+    // Asks the system for the bound address; throws when it cannot say.
+    CEndpoint _boundEndpoint() const;
+
     ACE_SOCK_Dgram _socket;
     CProtocolFamily _family;
     bool _v6Only = false;
+    CEndpoint _local;
+    bool _localKnown = false;
 };
 
 } // namespace osk

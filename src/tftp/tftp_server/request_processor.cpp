@@ -80,15 +80,17 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
                                        int length)
 {
     if (queryResponse(sock, from, packet, length)) return;
-    // Formatted only when something is logged.
+    // Formatted only for an entry the log takes.
     auto client = [&from]() { return from.string(); };
     const int op = packet->opcode();
     if (op != CTFTPOpcode::rrq && op != CTFTPOpcode::wrq) {
         const unsigned char* raw = packet->raw_pkt();
         const int word = length >= 2 ? (raw[0] << 8) | raw[1] : (length == 1 ? raw[0] : 0);
         _server->tftpio()->sendError(sock, from, CTFTPErrorCode::illegal_opcode, kInvalidOpcode);
-        _controller->syslog(osk::CException::debug,
-                            osk::CMessage(kInvalidOpcodeLog, kModule).pushs(client()).pushs(CTFTPOpcode(word).string()));
+        if (_controller->logs(osk::CException::debug))
+            _controller->syslog(
+                osk::CException::debug,
+                osk::CMessage(kInvalidOpcodeLog, kModule).pushs(client()).pushs(CTFTPOpcode(word).string()));
         return;
     }
     if (_server->paused()) {
@@ -109,8 +111,9 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
     const bool adds = !_server->hasTransfer(from);
     if (adds && maxConnections > 0 && static_cast<long>(_server->streamCount()) >= maxConnections) {
         _countRefusal();
-        _controller->syslog(osk::CException::info,
-                            osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client()));
+        if (_controller->logs(osk::CException::info))
+            _controller->syslog(osk::CException::info,
+                                osk::CMessage(kLimitReached, kModule).push(maxConnections).pushs(client()));
         return;
     }
     // One address (a NAT, a relay, a runaway device) gets its share and no
@@ -120,21 +123,24 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
     if (adds && perClient > 0 && static_cast<long>(running) >= perClient) {
         _countRefusal();
         _server->tftpio()->sendError(sock, from, CTFTPErrorCode::undefined, kClientBusy);
-        _controller->syslog(osk::CException::info, osk::CMessage(kClientLimitReached, kModule)
-                                                       .pushs(from.ip_address().string())
-                                                       .push(running)
-                                                       .pushs(client()));
+        if (_controller->logs(osk::CException::info))
+            _controller->syslog(osk::CException::info, osk::CMessage(kClientLimitReached, kModule)
+                                                           .pushs(from.ip_address().string())
+                                                           .push(running)
+                                                           .pushs(client()));
         return;
     }
     CConnReq req;
     if (!packet->get_conn_req(req, static_cast<uint32_t>(length))) {
         _countRefusal();
         _server->tftpio()->sendError(sock, from, CTFTPErrorCode::undefined, kMalformed);
-        _controller->syslog(osk::CException::debug, osk::CMessage(kMalformedLog, kModule).pushs(client()));
+        if (_controller->logs(osk::CException::debug))
+            _controller->syslog(osk::CException::debug, osk::CMessage(kMalformedLog, kModule).pushs(client()));
         return;
     }
     req.src(from);
     try {
+        // The socket knows its address since it was bound: no system call.
         req.dst(CTFTPIO::canonical(sock.local_endpoint()));
     } catch (const osk::CException&) {
         // The local address is only informative.

@@ -110,7 +110,7 @@ public:
         _logLevels.store(mask);
         _levelsFixed = true;
     }
-    bool logs(uint32_t severity) const { return (severity & _logLevels.load()) != 0; }
+    bool logs(uint32_t severity) const override { return (severity & _logLevels.load()) != 0; }
 
 private:
     // The start sequence of init() (serve) and initDryRun() (not serve).

@@ -213,17 +213,19 @@ void CTFTPServer::init()
         throw OSK_EXCEPTION(msg(kCannotInitTransfer), osk::CMessage(), "CTFTPServer::init", kModule);
     _frontendDisabled = _transferHandler->port() == kRequestPort;
     if (_frontendDisabled) {
-        _log(osk::CException::warning, msg(kFrontendDisabled));
+        _log(osk::CException::warning, [&] { return msg(kFrontendDisabled); });
     } else if (!_frontend->init(kRequestPort, true, CTFTPConfigNames::defaultDaemonPort(),
                                 CTFTPConfigNames::daemonListenOn())) {
         throw OSK_EXCEPTION(msg(kCannotInitFrontend), osk::CMessage(), "CTFTPServer::init", kModule);
     }
 
     _findDefaultManager();
-    _log(osk::CException::info, msg(kStarted)
-                    .push(_transferHandler->port())
-                    .pushs(_config.timeoutText())
-                    .pushs(_config.maxRetransmitsText()));
+    _log(osk::CException::info, [&] {
+        return msg(kStarted)
+            .push(_transferHandler->port())
+            .pushs(_config.timeoutText())
+            .pushs(_config.maxRetransmitsText());
+    });
 }
 
 void CTFTPServer::initDecisions()
@@ -239,7 +241,7 @@ void CTFTPServer::_findDefaultManager()
     const auto& managers = _controller->fdManagers();
     const auto local = managers.find(kLocalFileSystem);
     _defaultManager = local == managers.end() ? nullptr : local->second.get();
-    if (!_defaultManager) _log(osk::CException::warning, msg(kNoDefaultManager));
+    if (!_defaultManager) _log(osk::CException::warning, [&] { return msg(kNoDefaultManager); });
 }
 
 void CTFTPServer::stop() { shutdownNotifier().set(true); }
@@ -460,7 +462,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
                                                                       options.timeout_usec, options.blksize);
         if (!created) {
             _statistics.refusedRequest(CTransferStatistics::unresolvedFileSystem(), CTransferStatistics::steadySeconds());
-            _log(osk::CException::error, msg(kNoMemory).pushs(client()));
+            _log(osk::CException::error, [&] { return msg(kNoMemory).pushs(client()); });
             return;
         }
         state.reset(created);
@@ -492,7 +494,8 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
             _statistics.refusedRequest(_fileSystem(*state), CTransferStatistics::steadySeconds());
             const std::string text = printable(e);
             _tftpio->sendError(sock, req.src(), CTFTPErrorCode::from_errno(errorNumber(e)), text);
-            _log(osk::CException::debug, msg(kRefusingDownload).pushs(client()).pushs(state->fqpn).pushs(text));
+            _log(osk::CException::debug,
+                 [&] { return msg(kRefusingDownload).pushs(client()).pushs(state->fqpn).pushs(text); });
             return;
         }
     }
@@ -502,12 +505,14 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
     ++_active;
     ++_activeByAddress[state->srcEndpoint.ip_address()];
     _statistics.started(_fileSystem(*state), CTransferStatistics::steadySeconds());
-    _log(osk::CException::debug, msg(kStarting)
-                     .pushs(client())
-                     .pushs(_operation(*state))
-                     .pushs(state->binary ? "binary" : "ascii")
-                     .pushs(state->fqpn)
-                     .push(_active));
+    _log(osk::CException::debug, [&] {
+        return msg(kStarting)
+            .pushs(client())
+            .pushs(_operation(*state))
+            .pushs(state->binary ? "binary" : "ascii")
+            .pushs(state->fqpn)
+            .push(_active);
+    });
     // Queued before its first pass, so that a pass which ends the transfer
     // takes it out of the queue and the count again.
     _queue.push(state);
@@ -527,7 +532,7 @@ void CTFTPServer::_answerRepeatedRequest(CState& state)
         ++_ignoredPackets;
         return;
     }
-    _log(osk::CException::debug, msg(kRepeatedRequest).pushs(state.srcEndpoint.string()));
+    _log(osk::CException::debug, [&] { return msg(kRepeatedRequest).pushs(state.srcEndpoint.string()); });
     ++state.retransmits;
     state.state = state.firstSendState();
     _restartWindow(state);
@@ -548,16 +553,19 @@ void CTFTPServer::_timedOut(CState& state)
 {
     state.state = CState::complete;
     state.message = kMsgMaxRx;
-    _log(osk::CException::debug, msg(kMaxRetransmits).pushs(state.srcEndpoint.string()).push(state.retransmits));
+    _log(osk::CException::debug,
+         [&] { return msg(kMaxRetransmits).pushs(state.srcEndpoint.string()).push(state.retransmits); });
 }
 
 void CTFTPServer::_succeeded(CState& state)
 {
-    _log(osk::CException::audit, msg(kSuccess)
-                     .pushs(state.srcEndpoint.string())
-                     .pushs(state.transmitting ? "downloaded" : "uploaded")
-                     .pushs(state.fqpn)
-                     .pushs(elapsedText(state.startTimestamp)));
+    _log(osk::CException::audit, [&] {
+        return msg(kSuccess)
+            .pushs(state.srcEndpoint.string())
+            .pushs(state.transmitting ? "downloaded" : "uploaded")
+            .pushs(state.fqpn)
+            .pushs(elapsedText(state.startTimestamp));
+    });
     state.message = kMsgSuccess;
 }
 
@@ -612,7 +620,7 @@ void CTFTPServer::serviceConnection(CState& state)
     const bool repeatOack = state.anyOption() && state.awaitingFirstAnswer();
 
     if (state.state == CState::need_ack && _expired(state, now)) {
-        _log(osk::CException::debug, msg(kAckTimeout).pushs(client()));
+        _log(osk::CException::debug, [&] { return msg(kAckTimeout).pushs(client()); });
         state.message = kMsgTimeout;
         state.state = repeatOack ? CState::send_oack : CState::send_data;
         // The window goes out again from its first unacknowledged block.
@@ -625,7 +633,7 @@ void CTFTPServer::serviceConnection(CState& state)
             state.state = CState::complete;
             state.message = kMsgSuccess;
         } else {
-            _log(osk::CException::debug, msg(kDataTimeout).pushs(client()));
+            _log(osk::CException::debug, [&] { return msg(kDataTimeout).pushs(client()); });
             state.message = kMsgTimeout;
             state.state = repeatOack ? CState::send_oack : CState::send_ack;
             ++state.retransmits;
@@ -635,8 +643,7 @@ void CTFTPServer::serviceConnection(CState& state)
         if (state.retransmits < limit) {
             if (_tftpio->sendAck(sock, state))
                 _countSent(state);
-            else
-                _log(osk::CException::error, msg(kSendFailed).pushs(client()));
+            else _log(osk::CException::error, [&] { return msg(kSendFailed).pushs(client()); });
             // The client's next window starts after this acknowledgement.
             state.windowBlocks = 0;
             state.gapAcknowledged = false;
@@ -650,8 +657,7 @@ void CTFTPServer::serviceConnection(CState& state)
         if (state.retransmits < limit) {
             if (_tftpio->sendOack(sock, state))
                 _countSent(state);
-            else
-                _log(osk::CException::error, msg(kSendFailed).pushs(client()));
+            else _log(osk::CException::error, [&] { return msg(kSendFailed).pushs(client()); });
             state.state = state.transmitting ? CState::need_ack : CState::need_data;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -662,7 +668,8 @@ void CTFTPServer::serviceConnection(CState& state)
         // The last block is sent (and repeated) like any other: only its
         // acknowledgement ends the download.
         if (state.retransmits < limit) {
-            if (!_sendWindow(sock, state)) _log(osk::CException::error, msg(kSendFailed).pushs(client()));
+            if (!_sendWindow(sock, state))
+                _log(osk::CException::error, [&] { return msg(kSendFailed).pushs(client()); });
             state.state = CState::need_ack;
             state.activityTime = osk::CTimeval::now();
         } else {
@@ -671,7 +678,7 @@ void CTFTPServer::serviceConnection(CState& state)
     }
     if (state.state == CState::send_error) {
         _tftpio->sendError(sock, state.srcEndpoint, state.error, state.message);
-        _log(osk::CException::debug, msg(kAborting).pushs(client()).pushs(state.message));
+        _log(osk::CException::debug, [&] { return msg(kAborting).pushs(client()).pushs(state.message); });
         state.state = CState::complete;
     }
     if (state.state == CState::complete) _release(state);
@@ -701,10 +708,12 @@ void CTFTPServer::_release(CState& state)
 // It was valid for this transfer's endpoint, so it counts as activity.
 bool CTFTPServer::_refuseUnexpected(CTFTPPacket& packet, CState& state)
 {
-    _log(osk::CException::debug, msg(kUnexpected)
-                     .pushs(state.srcEndpoint.string())
-                     .pushs(packet.opcode().string())
-                     .pushs(state.state_string()));
+    _log(osk::CException::debug, [&] {
+        return msg(kUnexpected)
+            .pushs(state.srcEndpoint.string())
+            .pushs(packet.opcode().string())
+            .pushs(state.state_string());
+    });
     state.state = CState::send_error;
     state.error = CTFTPErrorCode::illegal_opcode;
     state.message = kMsgInvalidOpcode;
@@ -723,7 +732,8 @@ bool CTFTPServer::_wrongDirection(CTFTPPacket& packet, CState& state)
     const bool sentByDownload = packet.opcode() == CTFTPOpcode::ack;
     if (!_finished.recentlyEnded(state.srcEndpoint, sentByDownload, osk::CTimeval::now()))
         return _refuseUnexpected(packet, state);
-    _log(osk::CException::debug, msg(kLatePacket).pushs(state.srcEndpoint.string()).pushs(packet.opcode().string()));
+    _log(osk::CException::debug,
+         [&] { return msg(kLatePacket).pushs(state.srcEndpoint.string()).pushs(packet.opcode().string()); });
     return _ignore(packet, state);
 }
 
@@ -767,10 +777,12 @@ bool CTFTPServer::processAck(CTFTPPacket& packet, CState& state)
     const auto covered = static_cast<uint16_t>(block - state.blockNum + 1);
     if (covered == 0 || covered > outstanding) {
         // A duplicate or stale acknowledgement: never a reason to resend.
-        _log(osk::CException::debug, msg(kWrongAck)
-                         .pushs(state.srcEndpoint.string())
-                         .push(block)
-                         .push(static_cast<uint16_t>(state.blockNum + outstanding - 1)));
+        _log(osk::CException::debug, [&] {
+            return msg(kWrongAck)
+                .pushs(state.srcEndpoint.string())
+                .push(block)
+                .push(static_cast<uint16_t>(state.blockNum + outstanding - 1));
+        });
         return _ignore(packet, state);
     }
     state.retransmits = 0;
@@ -806,10 +818,11 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
     // acknowledgement: none was sent since that block.
     if (block == state.blockNum && !state.awaitingFirstAnswer() && state.windowBlocks == 0) {
         // The client missed our acknowledgement of its last block.
-        if (state.eof)
-            _log(osk::CException::debug, msg(kMissedFinalAck).pushs(client()));
+        if (state.eof) _log(osk::CException::debug, [&] { return msg(kMissedFinalAck).pushs(client()); });
         else
-            _log(osk::CException::debug, msg(kWrongBlock).pushs(client()).push(block).push(state.nextBlockNum()).push(state.blockNum));
+            _log(osk::CException::debug, [&] {
+                return msg(kWrongBlock).pushs(client()).push(block).push(state.nextBlockNum()).push(state.blockNum);
+            });
         ++state.retransmits;
         state.state = CState::send_ack;
         serviceConnection(state);
@@ -821,7 +834,9 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
         // The client sent past a lost block: acknowledging the last block in
         // order at once makes it restart from the lost one. Once per window,
         // so the blocks after the gap do not each start the window again.
-        _log(osk::CException::debug, msg(kWrongBlock).pushs(client()).push(block).push(state.nextBlockNum()).push(state.blockNum));
+        _log(osk::CException::debug, [&] {
+            return msg(kWrongBlock).pushs(client()).push(block).push(state.nextBlockNum()).push(state.blockNum);
+        });
         state.state = CState::send_ack;
         serviceConnection(state);
         state.gapAcknowledged = true;
@@ -830,8 +845,13 @@ bool CTFTPServer::processData(CTFTPPacket& packet, size_t length, CState& state)
     const size_t count = length > CTFTPPacket::header_len() ? length - CTFTPPacket::header_len() : 0;
     if (!_withinAnnouncedSize(state, count)) {
         // Never stored: the manager gives the upload up when it is closed.
-        _log(osk::CException::debug, msg(kSizeMismatchLog).pushs(client()).pushs(state.fqpn).push(state.tsize).push(
-                         static_cast<uint64_t>(state.fileOffset) + count));
+        _log(osk::CException::debug, [&] {
+            return msg(kSizeMismatchLog)
+                .pushs(client())
+                .pushs(state.fqpn)
+                .push(state.tsize)
+                .push(static_cast<uint64_t>(state.fileOffset) + count);
+        });
         state.state = CState::send_error;
         state.error = CTFTPErrorCode::undefined;
         state.message = kSizeMismatch;
@@ -890,12 +910,14 @@ bool CTFTPServer::_withinAnnouncedSize(const CState& state, size_t count) const
 bool CTFTPServer::processError(CTFTPPacket& packet, CState& state)
 {
     const std::string text = packet.message();
-    _log(osk::CException::debug, msg(kClientAborted)
-                     .pushs(state.srcEndpoint.string())
-                     .pushs(_operation(state))
-                     .pushs(state.fqpn)
-                     .pushs(packet.error_code().string())
-                     .pushs(text));
+    _log(osk::CException::debug, [&] {
+        return msg(kClientAborted)
+            .pushs(state.srcEndpoint.string())
+            .pushs(_operation(state))
+            .pushs(state.fqpn)
+            .pushs(packet.error_code().string())
+            .pushs(text);
+    });
     state.message = text;
     state.state = CState::complete;
     serviceConnection(state);
@@ -927,7 +949,8 @@ void CTFTPServer::servicePacket(osk::CSockDgram& sock)
         const int op = _packet->opcode();
         if (found == _connections.end()) {
             ++_ignoredPackets;
-            _log(osk::CException::debug, msg(op == CTFTPOpcode::ack ? kDiscardingAck : kNoRecord).pushs(from.string()));
+            _log(osk::CException::debug,
+                 [&] { return msg(op == CTFTPOpcode::ack ? kDiscardingAck : kNoRecord).pushs(from.string()); });
             continue;
         }
         CStatePtr state = found->second.state;

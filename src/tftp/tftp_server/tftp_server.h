@@ -6,12 +6,14 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "extended/message.h"
 #include "standard/endpoint.h"
 #include "standard/nr_mutex.h"
 #include "standard/sock_dgram.h"
 #include "standard/timeval.h"
+#include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_interfaces/i_udp_publisher_factory.h"
 #include "tftp/tftp_interfaces/state.h"
 #include "tftp/tftp_interfaces/tftp_event_publisher.h"
@@ -26,7 +28,6 @@
 #include "tftp/tftp_server/tftp_server_config.h"
 
 class ACE_Reactor;
-class CITFTPController;
 class CITFTPFDManager;
 class CRequestProcessor;
 class CTFTPIO;
@@ -159,6 +160,13 @@ public:
 private:
     void _findDefaultManager();
     void _log(uint32_t severity, const osk::CMessage& message);
+    // Logs the message that build() makes, and makes it (formatting
+    // addresses and numbers) only when the log takes the severity.
+    template <typename Build, typename = std::enable_if_t<std::is_invocable_r_v<osk::CMessage, const Build&>>>
+    void _log(uint32_t severity, const Build& build)
+    {
+        if (_controller && _controller->logs(severity)) _controller->syslog(severity, build());
+    }
     void _serviceNetwork(const osk::CTimeval* wait);
     void _serviceSafely(CState& state);
     void _closeDescriptor(CState& state);

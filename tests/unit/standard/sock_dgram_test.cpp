@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ace/Time_Value.h>
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -85,6 +86,37 @@ TEST(SockDgramTest, OpenFailuresAreReported)
     }
     EXPECT_FALSE(second.isOpen());
     EXPECT_THROW(second.open(CEndpoint()), osk::CException);
+}
+
+// The port the system gave the socket, asked directly.
+uint16_t boundPort(const CSockDgram& socket)
+{
+    sockaddr_in bound{};
+    socklen_t length = sizeof(bound);
+    if (::getsockname(socket.get_handle(), reinterpret_cast<sockaddr*>(&bound), &length) != 0) return 0;
+    return ntohs(bound.sin_port);
+}
+
+TEST(SockDgramTest, LocalEndpointIsTheAddressOfTheCurrentBinding)
+{
+    CSockDgram socket;
+    socket.open(CEndpoint(CIPAddress("127.0.0.1"), 0));
+    const CEndpoint first = socket.local_endpoint();
+    EXPECT_EQ(CIPAddress("127.0.0.1"), first.ip_address());
+    EXPECT_EQ(boundPort(socket), first.hbo_port());
+
+    // Opened again while another socket holds the first port: the address
+    // is the new binding's, not the one remembered from before.
+    socket.close();
+    CSockDgram holder;
+    holder.open(first);
+    socket.open(CEndpoint(CIPAddress("127.0.0.1"), 0));
+    EXPECT_NE(first.hbo_port(), socket.local_endpoint().hbo_port());
+    EXPECT_EQ(boundPort(socket), socket.local_endpoint().hbo_port());
+
+    // A closed socket has no address.
+    socket.close();
+    EXPECT_THROW(socket.local_endpoint(), osk::CException);
 }
 
 TEST(SockDgramTest, WildcardOpenHonoursV6Only)

@@ -2,12 +2,15 @@
 #include "local_fs/local_fd_manager_factory.h"
 #include "local_fs/local_path_resolver.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <random>
 #include <set>
@@ -182,6 +185,128 @@ TEST_F(LocalFDManagerTest, DownloadOfWholeBlocksEndsWithAnEmptyBlock)
     EXPECT_EQ(1024u, download(d, 512, &blocks).size());
     EXPECT_EQ(3u, blocks);
     fdm.closeFile(d);
+}
+
+// Read system calls made by this thread so far (pread counts; the one read
+// of /proc that asks counts as well, the same for every call).
+uint64_t readCalls()
+{
+    const int fd = ::open("/proc/thread-self/io", O_RDONLY);
+    if (fd < 0) return 0;
+    char text[512] = {};
+    const ssize_t n = ::read(fd, text, sizeof(text) - 1);
+    ::close(fd);
+    if (n <= 0) return 0;
+    const char* field = std::strstr(text, "syscr:");
+    return field ? std::strtoull(field + 6, nullptr, 10) : 0;
+}
+
+// The read system calls one readBlock makes.
+size_t readCallsOf(CITFTPFDManager& fdm, CIDescriptor* d, osk::CFileOffset offset, size_t count, size_t& got)
+{
+    std::vector<char> buffer(count);
+    const uint64_t idle = readCalls();
+    const uint64_t probe = readCalls() - idle;
+    const uint64_t before = readCalls();
+    got = fdm.readBlock(buffer.data(), offset, count, d);
+    return static_cast<size_t>(readCalls() - before - probe);
+}
+
+TEST_F(LocalFDManagerTest, EachOctetBlockIsOneReadAndTheEndNeedsNoExtraRead)
+{
+    if (readCalls() == 0) GTEST_SKIP() << "no per-thread I/O counters";
+    writeFile(tmp / "short.bin", std::string(1300, 's'));
+    writeFile(tmp / "whole.bin", std::string(1024, 'w'));
+    CState shortFile = transfer("short.bin", true, true);
+    CIDescriptor* d = fdm.openFile(shortFile);
+    size_t got = 0;
+    EXPECT_EQ(1u, readCallsOf(fdm, d, 0, 512, got));
+    EXPECT_EQ(512u, got);
+    // The short last block reaches the size the file had when it was
+    // opened: that is its end, without a read that returns nothing.
+    EXPECT_EQ(1u, readCallsOf(fdm, d, 1024, 512, got));
+    EXPECT_EQ(276u, got);
+    fdm.closeFile(d);
+
+    // A file of whole blocks: its empty last block takes one read.
+    CState whole = transfer("whole.bin", true, true);
+    d = fdm.openFile(whole);
+    EXPECT_EQ(1u, readCallsOf(fdm, d, 512, 512, got));
+    EXPECT_EQ(512u, got);
+    EXPECT_EQ(1u, readCallsOf(fdm, d, 1024, 512, got));
+    EXPECT_EQ(0u, got);
+    fdm.closeFile(d);
+}
+
+TEST_F(LocalFDManagerTest, LargeOctetDownloadReadsAheadAndServesRetransmissions)
+{
+    std::string content;
+    for (int i = 0; i < 300000; ++i) content += static_cast<char>((i * 31 + i / 1000) & 0xff);
+    writeFile(tmp / "large.bin", content);
+    for (size_t blksize : {512u, 1468u}) {
+        CState state = transfer("large.bin", true, true, blksize);
+        CIDescriptor* d = fdm.openFile(state);
+        const uint64_t before = readCalls();
+        size_t blocks = 0;
+        // Each block is read twice, as after a lost acknowledgement.
+        EXPECT_EQ(content, download(d, blksize, &blocks)) << blksize;
+        const uint64_t reads = readCalls() - before;
+        EXPECT_EQ(content.size() / blksize + 1, blocks);
+        // 64 KiB per read (and the probes of the counter).
+        if (before != 0) {
+            EXPECT_LE(reads, content.size() / 65536 + 4) << blksize;
+        }
+        fdm.closeFile(d);
+    }
+}
+
+TEST_F(LocalFDManagerTest, FileThatChangesAfterItIsOpenedTransfersWhatIsRead)
+{
+    const std::string first(700, 'a');
+    const std::string more(400, 'b');
+    writeFile(tmp / "growing.bin", first);
+    CState growing = transfer("growing.bin", true, true);
+    CIDescriptor* d = fdm.openFile(growing);
+    EXPECT_EQ(700u, fdm.fileSize(d));
+    writeFile(tmp / "growing.bin", first + more);
+    // The bytes written after the open are read as far as they go now; the
+    // size announced (tsize) stays the one of the open.
+    EXPECT_EQ(first + more, download(d, 512));
+    EXPECT_EQ(700u, fdm.fileSize(d));
+    fdm.closeFile(d);
+
+    writeFile(tmp / "shrinking.bin", std::string(1300, 'c'));
+    CState shrinking = transfer("shrinking.bin", true, true);
+    d = fdm.openFile(shrinking);
+    ASSERT_EQ(0, ::truncate((tmp / "shrinking.bin").c_str(), 600));
+    size_t blocks = 0;
+    EXPECT_EQ(std::string(600, 'c'), download(d, 512, &blocks));
+    EXPECT_EQ(2u, blocks);
+    fdm.closeFile(d);
+}
+
+TEST_F(LocalFDManagerTest, EachRootServesItsOwnFiles)
+{
+    // Two virtual roots opened one after the other (within the time their
+    // directory descriptors are kept) each resolve names beneath themselves.
+    TempDir other;
+    writeFile(tmp / "same.bin", "first root");
+    writeFile(other / "same.bin", "second root");
+    for (int round = 0; round < 2; ++round) {
+        for (const std::string& root : {tmp.path(), other.path()}) {
+            CState state = transfer("same.bin", true, true, 512, root);
+            CIDescriptor* d = fdm.openFile(state);
+            EXPECT_EQ(root == tmp.path() ? "first root" : "second root", download(d, 512)) << root;
+            fdm.closeFile(d);
+        }
+    }
+    // Uploads beneath a kept root land in that root.
+    CState sent = transfer("new.bin", false, true, 512, other.path());
+    CIDescriptor* d = fdm.openFile(sent);
+    upload(d, "uploaded", 512);
+    fdm.closeFile(d);
+    EXPECT_EQ("uploaded", readFile(other / "new.bin"));
+    EXPECT_NE(0, ::access((tmp / "new.bin").c_str(), F_OK));
 }
 
 TEST_F(LocalFDManagerTest, NetasciiDownloadBlockByBlock)

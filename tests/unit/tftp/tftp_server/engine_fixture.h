@@ -180,7 +180,7 @@ protected:
     // Starts the engine with these keys over the defaults of the tests.
     void start(const std::map<std::string, std::string>& keys = {})
     {
-        _controller.reset(new CTFTPController("zelvo-test"));
+        _controller.reset(_newController());
         _controller->handleSignals(false);
         _controller->addFDManagerFactory(&_factory);
         for (CITFTPFDManagerFactory* extra : _extraFactories) _controller->addFDManagerFactory(extra);
@@ -200,6 +200,8 @@ protected:
                            : _controller->server()->frontend()->binder().sockets().at(0)->local_endpoint().hbo_port();
         _thread = std::thread([this] { _controller->daemon(); });
     }
+    // The controller start() runs the engine under.
+    virtual CTFTPController* _newController() { return new CTFTPController("zelvo-test"); }
     void stop()
     {
         if (!_controller) return;

@@ -526,4 +526,81 @@ TEST_F(TFTPServerTest, NobodyListeningMeansNoEventIsBuilt)
     EXPECT_EQ(before + 1, osk::CAppEvent(0, osk::CAppEvent::control, "test", 0).sequence());
 }
 
+// ---- log entries ---------------------------------------------------------------
+
+// Records every entry handed to the controller's log, before the configured
+// levels filter it.
+class CRecordingController : public CTFTPController {
+public:
+    using CTFTPController::CTFTPController;
+    void syslog(uint32_t severity, const osk::CMessage& message, int errCode = 0) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(_lock);
+            _entries.emplace_back(severity, message.formatted());
+        }
+        CTFTPController::syslog(severity, message, errCode);
+    }
+    // The texts of the entries of these severities made so far.
+    std::vector<std::string> texts(uint32_t severities) const
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        std::vector<std::string> out;
+        for (const auto& entry : _entries)
+            if (entry.first & severities) out.push_back(entry.second);
+        return out;
+    }
+
+private:
+    mutable std::mutex _lock;
+    std::vector<std::pair<uint32_t, std::string>> _entries;
+};
+
+class TFTPServerLogTest : public TFTPServerTest {
+protected:
+    CTFTPController* _newController() override { return _recording = new CRecordingController("zelvo-test"); }
+    // A download of two blocks with a duplicate acknowledgement in between:
+    // entries of the debug and audit levels on the way.
+    void downloadWithDuplicateAck()
+    {
+        writeFile("f.bin", pattern(700));
+        CClient client;
+        client.send(_requestPort, request(1, "f.bin"));
+        Bytes packet;
+        uint16_t port = 0;
+        ASSERT_TRUE(client.recv(packet, 2000, &port));
+        client.send(port, ack(1));
+        ASSERT_TRUE(client.recv(packet, 2000));
+        client.send(port, ack(1));
+        client.send(port, ack(2));
+        EXPECT_TRUE(waitGone(client, 2000));
+    }
+    static bool anyContains(const std::vector<std::string>& texts, const std::string& part)
+    {
+        for (const std::string& text : texts)
+            if (text.find(part) != std::string::npos) return true;
+        return false;
+    }
+
+    CRecordingController* _recording = nullptr;
+};
+
+TEST_F(TFTPServerLogTest, EntriesBelowTheLogLevelAreNeverMade)
+{
+    start({{"system.log.levels", "error"}});
+    downloadWithDuplicateAck();
+    EXPECT_EQ(std::vector<std::string>(),
+              _recording->texts(osk::CException::debug | osk::CException::audit | osk::CException::verbose));
+}
+
+TEST_F(TFTPServerLogTest, EntriesAtTheLogLevelAreMade)
+{
+    start({{"system.log.levels", "error,debug,audit"}});
+    downloadWithDuplicateAck();
+    const std::vector<std::string> debug = _recording->texts(osk::CException::debug);
+    EXPECT_TRUE(anyContains(debug, "starting download binary of file")) << debug.size();
+    EXPECT_TRUE(anyContains(debug, "acked for block 1, but I was expecting block 2"));
+    EXPECT_TRUE(anyContains(_recording->texts(osk::CException::audit), "successfully downloaded file"));
+}
+
 } // namespace
