@@ -13,6 +13,7 @@
 #include "tftp/tftp_interfaces/transfer_statistics.h"
 
 class CITFTPProvisioner;
+class CITFTPServicePart;
 class CTFTPConfigNames;
 
 // The master controller of the TFTP daemon as consoles and plug-ins see it:
@@ -52,4 +53,7 @@ public:
     // database provider is loaded.
     virtual void provisioner(CITFTPProvisioner* provisioner) = 0;
     virtual CITFTPProvisioner* provisioner() const = 0;
+    // The service part named name (partName()) that the controller holds,
+    // or null: how consoles reach the service's database.
+    virtual CITFTPServicePart* servicePart(const std::string& name) const = 0;
 };

@@ -384,6 +384,13 @@ void CTFTPController::provisioner(CITFTPProvisioner* provisioner)
     if (_server) _server->provisioner(provisioner);
 }
 
+CITFTPServicePart* CTFTPController::servicePart(const std::string& name) const
+{
+    for (CITFTPServicePart* part : _serviceParts)
+        if (part->partName() == name) return part;
+    return nullptr;
+}
+
 void CTFTPController::udpPublisher(const CIUDPPublisherFactory::publisher_ptr& publisher)
 {
     CIUDPPublisherFactory::publisher_ptr old;

@@ -86,6 +86,7 @@ public:
     // Installed on the engine at once when it runs, else when it is built.
     void provisioner(CITFTPProvisioner* provisioner) override;
     CITFTPProvisioner* provisioner() const override { return _provisioner; }
+    CITFTPServicePart* servicePart(const std::string& name) const override;
     // The service's configuration; every call through it holds its lock.
     osk::CConfigPtr config() const override { return _config; }
     CTFTPServer* server() const { return _server.get(); }
