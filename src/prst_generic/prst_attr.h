@@ -6,12 +6,14 @@
 #include "prst_generic/prst_value_traits.h"
 
 // A column value of type T (see CPrstValueTraits for the types). value()
-// reads it, value(v) writes it.
+// reads it, value(v) writes it. A column whose type differs from the type's
+// usual column type (a text in a text blob) names its own.
 template <class T>
 class CPrstAttr : public CPrstColumnAttr {
 public:
-    CPrstAttr(CPrstUserBase& owner, const char* column, const char* textName = "", T initial = T())
-        : CPrstColumnAttr(owner, column, CPrstValueTraits<T>::fieldType, textName), _initial(initial),
+    CPrstAttr(CPrstUserBase& owner, const char* column, const char* textName = "", T initial = T(),
+              CDBFieldType::type_t fieldType = CPrstValueTraits<T>::fieldType)
+        : CPrstColumnAttr(owner, column, fieldType, textName), _initial(initial),
           _value(initial)
     {
     }
