@@ -6,6 +6,7 @@
 
 #include "prst_generic/prst_transaction.h"
 #include "rconsole_database/cmd_sql_operation.h"
+#include "rconsole_database/keyed_attributes.h"
 
 // Changes every object of class T that the request's (required) condition
 // selects among those the session may read, in batches of "bulk" objects
@@ -37,8 +38,8 @@ protected:
             for (size_t from = batch; from < end; from += oidsPerSelect) {
                 CDBValues values;
                 const std::string in = _oidList(oids, from, std::min(oidsPerSelect, end - from), values);
-                for (auto& object : T::select(_context(), "SELECT T.* FROM " + T::spec().table() + " T WHERE " + in,
-                                              values))
+                for (auto& object :
+                     T::select(_context(), "SELECT T.* FROM " + T::spec().table() + " T WHERE " + in, values))
                     _change(*object);
             }
         }
@@ -63,7 +64,10 @@ public:
     }
 
 protected:
-    void _prepare() override { this->_checkAttributes(T::createTransient(this->_context())->attributes()); }
+    void _prepare() override
+    {
+        this->_checkAttributes(T::createTransient(this->_context())->attributes(), CKeyedAttributes<T>::name);
+    }
     void _change(T& object) override
     {
         object.attributes(this->_args().attributes());

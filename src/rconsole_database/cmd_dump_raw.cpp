@@ -5,9 +5,10 @@
 #include "prst_generic/prst_domain_group.h"
 #include "prst_generic/prst_key_value.h"
 #include "prst_generic/security_strategy.h"
+#include "rconsole_database/rconsole_database_messages.h"
 #include "security/access_rights.h"
 #include "security/secure_where.h"
-#include "rconsole_database/rconsole_database_messages.h"
+#include "tftp/tftp_database/prst_tftp_policy.h"
 
 using M = CRConsoleDatabaseMessages;
 
@@ -25,9 +26,8 @@ CCmdDumpRaw::dump_kind checkedKind(int kind)
 
 } // namespace
 
-CCmdDumpRaw::CCmdDumpRaw(int kind, CIDirectReplyProxy& reply, CPrstContext& context,
-                         const osk::CUserAccessToken& token, CPrstQueryTimeOut& timeOut,
-                         const osk::CStringMap& request, const result_t& result)
+CCmdDumpRaw::CCmdDumpRaw(int kind, CIDirectReplyProxy& reply, CPrstContext& context, const osk::CUserAccessToken& token,
+                         CPrstQueryTimeOut& timeOut, const osk::CStringMap& request, const result_t& result)
     : CCmdSQLOperation(commandName, CPrstDomain::spec(), context, token, timeOut, request, result),
       _kind(checkedKind(kind)), _reply(reply)
 {
@@ -42,7 +42,7 @@ CTextCommand CCmdDumpRaw::_run()
         _emptySection("# device accounts\n");
         _section<CPrstKeyValue>("# key-values\n", "insert_keyvalue");
     } else {
-        _emptySection("# policies \n");
+        _section<CPrstTFTPPolicy>("# policies \n", "insert_policy");
     }
     _context().commit();
     return CTextCommand(CTextCommand::ack);
@@ -54,9 +54,9 @@ void CCmdDumpRaw::_section(const char* header, const char* command)
     _reply.raw(header, false);
     CConsoleQuery<T> query("pk", objectsPerPage);
     osk::CStringMap selectArgs;
-    selectArgs.set_string("where", osk::CSecureWhere::secureWhere(_token(), T::spec().secured(),
-                                                                  osk::CAccessRights::read, T::spec().formalName(),
-                                                                  T::spec().table(), std::string()));
+    selectArgs.set_string("where",
+                          osk::CSecureWhere::secureWhere(_token(), T::spec().secured(), osk::CAccessRights::read,
+                                                         T::spec().formalName(), T::spec().table(), std::string()));
     query.open(_context(), selectArgs);
     bool any = false;
     for (auto page = query.nextPage(_context()); !page.empty(); page = query.nextPage(_context())) {

@@ -19,7 +19,10 @@
 // policies.
 class CCmdDumpRaw : public CCmdSQLOperation {
 public:
-    enum dump_kind { contextIndependent = 1, contextSpecific = 2 };
+    enum dump_kind {
+        contextIndependent = 1,
+        contextSpecific = 2
+    };
     static constexpr const char* commandName = "dump-raw-cmd";
     // Objects read from the database at a time.
     static constexpr uint64_t objectsPerPage = 50;

@@ -18,8 +18,8 @@ public:
     CCmdSelectPersistent(CIDirectReplyProxy& reply, CConsoleQuery<T>& query, const CSelectTransactionPolicy& policy,
                          CPrstContext& context, const osk::CUserAccessToken& token, CPrstQueryTimeOut& timeOut,
                          const osk::CStringMap& request, const result_t& result)
-        : CCmdSQLOperation("select-persistent", T::spec(), context, token, timeOut, request, result),
-          _reply(reply), _query(query), _policy(policy)
+        : CCmdSQLOperation("select-persistent", T::spec(), context, token, timeOut, request, result), _reply(reply),
+          _query(query), _policy(policy)
     {
     }
 
@@ -29,8 +29,8 @@ protected:
         osk::CStringMap selectArgs;
         selectArgs.set_string("where", _getWhere(false));
         if (!_args().sort().empty()) {
-            const std::string column =
-                _args().sortIsProperty() ? T::spec().attrToColumn(_args().sort()) : _args().sort();
+            const std::string column = _args().sortIsProperty() ? T::spec().attrToColumn(_args().sort())
+                                                                : _args().sort();
             selectArgs.set_string("sort_property", column);
         }
         selectArgs.set_string("sort_order", _args().descending() ? "desc" : "asc");

@@ -13,8 +13,6 @@ using M = CRConsoleDatabaseMessages;
 
 namespace {
 
-const char* const kData = "data";
-
 bool isDecimal(const std::string& text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
@@ -112,13 +110,13 @@ void CCmdSQLOperation::_leaveRead(const CSelectTransactionPolicy& policy)
     else _queryTimeOut.start(policy.commitTimeOut, _prstContext.transaction());
 }
 
-void CCmdSQLOperation::_checkAttributes(const osk::CStringMap& known) const
+void CCmdSQLOperation::_checkAttributes(const osk::CStringMap& known, const char* keyed) const
 {
-    const bool hasData = known.defined(kData);
+    const std::string name = keyed ? keyed : "";
     for (const auto& entry : _arguments.attributes()) {
         const std::string& key = entry.first;
         if (known.defined(key)) continue;
-        if (hasData && (key.rfind("data ", 0) == 0 || key.rfind("-data ", 0) == 0)) continue;
+        if (keyed && (key == name || key.rfind(name + " ", 0) == 0 || key.rfind("-" + name + " ", 0) == 0)) continue;
         _fail(M::cannotExecute,
               osk::CMessage(M::unknownAttribute, M::module).pushs(key).pushs(_classSpec.formalName()).formatted());
     }
@@ -134,8 +132,7 @@ std::vector<int64_t> CCmdSQLOperation::_matchingOids(const std::string& conditio
     return oids;
 }
 
-std::string CCmdSQLOperation::_oidList(const std::vector<int64_t>& oids, size_t from, size_t count,
-                                       CDBValues& values)
+std::string CCmdSQLOperation::_oidList(const std::vector<int64_t>& oids, size_t from, size_t count, CDBValues& values)
 {
     std::string list;
     for (size_t i = from; i < from + count && i < oids.size(); ++i) {

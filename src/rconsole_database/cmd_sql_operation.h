@@ -62,10 +62,11 @@ protected:
     // After a page: commits, or arms the time-out on the open transaction.
     void _leaveRead(const CSelectTransactionPolicy& policy);
 
-    // Refuses an attribute that objects of the class do not have; known
-    // are the keys of a new object's text form, and for a class with a
-    // "data" attribute also "data <key>" and "-data <key>".
-    void _checkAttributes(const osk::CStringMap& known) const;
+    // Refuses an attribute that objects of the class do not have: known
+    // are the keys of a new object's text form and, for a class with a
+    // keyed attribute (keyed not null, see CKeyedAttributes), that name
+    // alone, "<keyed> <key>" and "-<keyed> <key>".
+    void _checkAttributes(const osk::CStringMap& known, const char* keyed) const;
 
     // The OIDs of every object of the class that condition selects.
     std::vector<int64_t> _matchingOids(const std::string& condition) const;

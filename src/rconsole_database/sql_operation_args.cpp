@@ -1,8 +1,8 @@
 #include "rconsole_database/sql_operation_args.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <cerrno>
+#include <cstdlib>
 
 #include "extended/exception.h"
 #include "rconsole_database/rconsole_database_messages.h"
@@ -27,10 +27,13 @@ const char* const kPager = "pager";
 const char* const kArgs = "args";
 const char* const kCode = "code";
 
-const char* const kArguments[] = {kWhere,     kQuery,     kJoin,      kCount, kDepth, kBulk, kSortProperty,
+const char* const kArguments[] = {kWhere,      kQuery,     kJoin,      kCount, kDepth, kBulk, kSortProperty,
                                   kSortColumn, kSortOrder, kPagerType, kPager, kArgs,  kCode};
 
-bool isWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; }
+bool isWordChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+}
 
 // Whether text holds the keyword SELECT as a word of its own at position at.
 bool selectAt(const std::string& text, size_t at)

@@ -6,13 +6,11 @@
 #include "extended/config_names.h"
 #include "extended/config_values.h"
 #include "extended/exception.h"
-#include "prst_generic/prst_domain.h"
-#include "prst_generic/prst_domain_group.h"
-#include "prst_generic/prst_key_value.h"
 #include "security/access_rights.h"
 #include "security/domain_id.h"
 #include "security/rights_thrower.h"
 #include "security/security_exception.h"
+#include "tftp/tftp_database/prst_tftp_initializer.h"
 #include "tftp/tftp_database/tftp_database.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 
@@ -50,7 +48,8 @@ CConnectorProxyTask::CConnectorProxyTask(CITFTPController* controller)
     _policy.commitTimeOut = ACE_Time_Value(static_cast<time_t>(values.ulong(osk::CConfigNames::commitTimeOut())));
 
     _session = std::make_unique<CDBBaseSession>(config, _database->database());
-    _context = std::make_unique<CPrstContext>(*_session, _database->statements(), osk::CUserAccessToken());
+    CPrstTFTPInitializer(*_session, _database->statements(), _factory).initialize();
+    _context = _factory.createContext(*_session, _database->statements(), osk::CUserAccessToken());
     _timeOutManager = std::make_unique<CDBTimeOutMgr>(controller);
     _timeOutManager->run();
     _timeOut = std::make_unique<CPrstQueryTimeOut>(controller, *_timeOutManager, *this);
@@ -101,11 +100,10 @@ uint64_t CConnectorProxyTask::_pageSize(const osk::CStringMap& request, uint64_t
 void CConnectorProxyTask::_checkFresh(const CIConsoleQuery& query, const osk::CStringMap& request) const
 {
     if (!query.stale()) return;
-    throw OSK_EXCEPTION(
-        osk::CMessage(CRConsoleDatabaseMessages::staleQuery, CRConsoleDatabaseMessages::module)
-            .pushs(request.get_string("pager", std::string())),
-        osk::CMessage(CRConsoleDatabaseMessages::changedSince, CRConsoleDatabaseMessages::module),
-        "CConnectorProxyTask::_query", M::module);
+    throw OSK_EXCEPTION(osk::CMessage(CRConsoleDatabaseMessages::staleQuery, CRConsoleDatabaseMessages::module)
+                            .pushs(request.get_string("pager", std::string())),
+                        osk::CMessage(CRConsoleDatabaseMessages::changedSince, CRConsoleDatabaseMessages::module),
+                        "CConnectorProxyTask::_query", M::module);
 }
 
 void CConnectorProxyTask::_noQuery(const osk::CStringMap& request) const
@@ -145,8 +143,7 @@ CTextCommand CConnectorProxyTask::rawDumpContextIndependent(CIDirectReplyProxy& 
     return _dump(CCmdDumpRaw::contextIndependent, reply, token, request);
 }
 
-CTextCommand CConnectorProxyTask::rawDumpContextSpecific(CIDirectReplyProxy& reply,
-                                                         const osk::CUserAccessToken& token,
+CTextCommand CConnectorProxyTask::rawDumpContextSpecific(CIDirectReplyProxy& reply, const osk::CUserAccessToken& token,
                                                          const osk::CStringMap& request)
 {
     return _dump(CCmdDumpRaw::contextSpecific, reply, token, request);
@@ -158,8 +155,8 @@ CTextCommand CConnectorProxyTask::_dump(int kind, CIDirectReplyProxy& reply, con
     osk::CRightsThrower(osk::CDomainID::superUsersID(), token, osk::CAccessRights::read);
     CTextCommand answer;
     CCmdSQLOperation::result_t result(controller(), &answer);
-    return _post(
-        osk::CTrackedFactory::create<CCmdDumpRaw>(kind, reply, *_context, token, *_timeOut, request, result), result);
+    return _post(osk::CTrackedFactory::create<CCmdDumpRaw>(kind, reply, *_context, token, *_timeOut, request, result),
+                 result);
 }
 
 CTextCommand CConnectorProxyTask::getAliases() const
@@ -172,8 +169,10 @@ CTextCommand CConnectorProxyTask::getAliases() const
 CTextCommand CConnectorProxyTask::getPrstObjectNames() const
 {
     std::string names;
-    for (const CPrstClassSpec* spec : {&CPrstDomain::spec(), &CPrstDomainGroup::spec(), &CPrstKeyValue::spec()})
-        names += (names.empty() ? "" : ",") + spec->formalName();
+    for (const std::string& className : _factory.classNames()) {
+        const std::string& formalName = _factory.spec(className).formalName();
+        if (!formalName.empty()) names += (names.empty() ? "" : ",") + formalName;
+    }
     CTextCommand answer(CTextCommand::ack);
     answer.set_string("names", names);
     return answer;

@@ -18,10 +18,12 @@
 #include "rconsole_database/cmd_insert_persistent.h"
 #include "rconsole_database/cmd_select_persistent.h"
 #include "rconsole_database/console_query.h"
+#include "rconsole_database/rconsole_database_messages.h"
 #include "security/user_access_token.h"
 #include "standard/tracked_factory.h"
-#include "rconsole_database/rconsole_database_messages.h"
 #include "tftp/tftp_connector/tftp_connector_messages.h"
+#include "tftp/tftp_database/prst_tftp_context.h"
+#include "tftp/tftp_database/prst_tftp_meta_abstract_factory.h"
 #include "tftp/tftp_database/tftp_format_type.h"
 
 class CITFTPController;
@@ -105,11 +107,11 @@ public:
     void invalidateProxy(const std::string& key);
     // The database session's aliases.
     CTextCommand getAliases() const;
-    // "names": the formal names of the classes the console manages.
+    // "names": the formal names of the session's persistent classes.
     CTextCommand getPrstObjectNames() const;
 
-    CTFTPFormatType formatType() const { return _formatType; }
-    void formatType(const CTFTPFormatType& type) { _formatType = type; }
+    CTFTPFormatType formatType() const { return _context->formatType(); }
+    void formatType(const CTFTPFormatType& type) { _context->formatType(type); }
     bool serializeNumeric() const { return _context->serializeNumeric(); }
     void serializeNumeric(bool numeric) { _context->serializeNumeric(numeric); }
 
@@ -123,15 +125,15 @@ protected:
 
 private:
     template <class T, class Command>
-    CTextCommand _select(CIDirectReplyProxy& reply, const osk::CUserAccessToken& token,
-                         const osk::CStringMap& request, bool next)
+    CTextCommand _select(CIDirectReplyProxy& reply, const osk::CUserAccessToken& token, const osk::CStringMap& request,
+                         bool next)
     {
         CConsoleQuery<T>& query = _query<T>(request, next);
         CTextCommand answer;
         CCmdSQLOperation::result_t result(controller(), &answer);
-        return _post(osk::CTrackedFactory::create<Command>(reply, query, _policy, *_context, token, *_timeOut,
-                                                           request, result),
-                     result);
+        return _post(
+            osk::CTrackedFactory::create<Command>(reply, query, _policy, *_context, token, *_timeOut, request, result),
+            result);
     }
     template <class Command>
     CTextCommand _plain(const osk::CUserAccessToken& token, const osk::CStringMap& request)
@@ -180,11 +182,11 @@ private:
 
     CTFTPDatabase* _database;
     std::unique_ptr<CDBBaseSession> _session;
-    std::unique_ptr<CPrstContext> _context;
+    CPrstTFTPMetaAbstractFactory _factory;
+    osk::CTrackedPtr<CPrstTFTPContext> _context;
     std::unique_ptr<CDBTimeOutMgr> _timeOutManager;
     std::unique_ptr<CPrstQueryTimeOut> _timeOut;
     std::map<std::string, std::unique_ptr<CIConsoleQuery>> _queries;
     CSelectTransactionPolicy _policy;
     uint64_t _maxSelectCount = 10000;
-    CTFTPFormatType _formatType;
 };

@@ -23,6 +23,7 @@
 #include "prst_generic/prst_key_value.h"
 #include "standard/tracked_factory.h"
 #include "tftp/tftp_connector/connector_proxy_task.h"
+#include "tftp/tftp_database/prst_tftp_policy.h"
 #include "tftp/tftp_base/tftp_eval.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_server/tftp_config_names.h"
@@ -147,6 +148,7 @@ CTFTPRConsoleHandler::CTFTPRConsoleHandler(osk::CMasterController* controller, i
     _setHandler(kDump, &CTFTPRConsoleHandler::handleDump);
     _setObjectHandlers<CPrstDomain>("domain", "d");
     _setObjectHandlers<CPrstDomainGroup>("domain_group", "dg");
+    _setObjectHandlers<CPrstTFTPPolicy>("policy", "p");
     // Key values have no short words; their insert word replays dumps.
     _setObjectHandlers<CPrstKeyValue>("keyvalue", "");
     _setHandler(kDisableEncryption, &CTFTPRConsoleHandler::handleDisableEncryption);
