@@ -7,7 +7,6 @@
 #include "prst_generic/security_strategy.h"
 #include "rconsole_database/rconsole_database_messages.h"
 #include "security/access_rights.h"
-#include "security/secure_where.h"
 #include "tftp/tftp_database/prst_tftp_policy.h"
 
 using M = CRConsoleDatabaseMessages;
@@ -54,9 +53,8 @@ void CCmdDumpRaw::_section(const char* header, const char* command)
     _reply.raw(header, false);
     CConsoleQuery<T> query("pk", objectsPerPage);
     osk::CStringMap selectArgs;
-    selectArgs.set_string("where",
-                          osk::CSecureWhere::secureWhere(_token(), T::spec().secured(), osk::CAccessRights::read,
-                                                         T::spec().formalName(), T::spec().table(), std::string()));
+    selectArgs.set_string(
+        "where", CSQLOperationArgs::securedWhere(std::string(), T::spec(), _token(), osk::CAccessRights::read));
     query.open(_context(), selectArgs);
     bool any = false;
     for (auto page = query.nextPage(_context()); !page.empty(); page = query.nextPage(_context())) {

@@ -7,7 +7,6 @@
 #include "extended/exception.h"
 #include "rconsole_database/rconsole_database_messages.h"
 #include "security/access_rights.h"
-#include "security/secure_where.h"
 
 using M = CRConsoleDatabaseMessages;
 
@@ -69,7 +68,7 @@ CTextCommand CCmdSQLOperation::outcome(const result_t& result)
 
 std::string CCmdSQLOperation::_getWhere(bool required) const
 {
-    std::string condition = _arguments.where();
+    const std::string condition = _arguments.where();
     if (condition.empty() && _arguments.query()) {
         // No stored queries exist in this database yet: every name and
         // every OID names none.
@@ -83,11 +82,7 @@ std::string CCmdSQLOperation::_getWhere(bool required) const
     if (required && condition.empty())
         throw OSK_EXCEPTION(osk::CMessage(M::cannotExecute, M::module).pushs(_classSpec.formalName()),
                             osk::CMessage(M::emptyWhere, M::module), "CCmdSQLOperation::_getWhere", M::module);
-    // The condition is parenthesised, so that an OR in it cannot reach past
-    // the filter that follows.
-    if (!condition.empty()) condition = "(" + condition + ")";
-    return osk::CSecureWhere::secureWhere(_sessionToken, _classSpec.secured(), osk::CAccessRights::read,
-                                          _classSpec.formalName(), _classSpec.table(), condition);
+    return CSQLOperationArgs::securedWhere(condition, _classSpec, _sessionToken, osk::CAccessRights::read);
 }
 
 void CCmdSQLOperation::_endOpenTransaction()

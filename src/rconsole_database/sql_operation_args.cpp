@@ -7,6 +7,7 @@
 #include "extended/exception.h"
 #include "rconsole_database/rconsole_database_messages.h"
 #include "security/domain_id.h"
+#include "security/secure_where.h"
 #include "standard/string_util.h"
 
 using M = CRConsoleDatabaseMessages;
@@ -131,6 +132,13 @@ void CSQLOperationArgs::checkWhere(const std::string& where, bool mayUseSubselec
     }
     if (quote) _refuse(M::unterminated);
     if (depth != 0) _refuse(M::unbalanced);
+}
+
+std::string CSQLOperationArgs::securedWhere(const std::string& condition, const CPrstClassSpec& spec,
+                                            const osk::CUserAccessToken& token, osk::CAccessRights::right_t right)
+{
+    return osk::CSecureWhere::secureWhere(token, spec.secured(), right, spec.formalName(), spec.table(),
+                                          condition.empty() ? condition : "(" + condition + ")");
 }
 
 void CSQLOperationArgs::_refuse(const std::string& why)

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "prst_generic/prst_class_spec.h"
+#include "security/access_rights.h"
 #include "security/user_access_token.h"
 #include "standard/string_map.h"
 
@@ -64,6 +66,11 @@ public:
     // Throws "Cannot process query." with the reason when where is not one
     // condition (see the class comment).
     static void checkWhere(const std::string& where, bool mayUseSubselects);
+    // The condition with the token's domain filter for right on the class:
+    // the condition is parenthesised first, so that an OR in it cannot
+    // reach past the filter.
+    static std::string securedWhere(const std::string& condition, const CPrstClassSpec& spec,
+                                    const osk::CUserAccessToken& token, osk::CAccessRights::right_t right);
 
 private:
     static int64_t _positive(const osk::CStringMap& request, const char* key, int64_t defaultValue);
