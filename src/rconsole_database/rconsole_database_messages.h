@@ -16,6 +16,7 @@ struct CRConsoleDatabaseMessages {
     static constexpr const char* invalidArgument = "Invalid value '%2' for argument '%1'.";
     static constexpr const char* notPositive = "Argument '%1' must be a whole number above 0, not '%2'.";
     static constexpr const char* badSortOrder = "Argument 'sort_order' must be 'asc' or 'desc', not '%1'.";
+    static constexpr const char* noJoin = "The 'join' argument is not supported.";
     static constexpr const char* badPagerType = "Argument 'pager_type' must be 'db' or 'pk', not '%1'.";
 
     // The condition.

@@ -64,7 +64,9 @@ CSQLOperationArgs::CSQLOperationArgs(const osk::CStringMap& request, const osk::
         if (_query->empty()) _refuse(M::noQueryName);
     }
     checkWhere(_where, holdsSuperUser(token));
-    _join = request.get_string(kJoin, std::string());
+    // Selects page over the class's own table alone, so a join has nowhere
+    // to go: refused rather than ignored.
+    if (!osk::CStringUtil::trim(request.get_string(kJoin, std::string())).empty()) _refuse(M::noJoin);
     _countGiven = request.defined(kCount);
     _count = _positive(request, kCount, defaultCount);
     _depth = _positive(request, kDepth, defaultDepth);
@@ -116,11 +118,9 @@ void CSQLOperationArgs::checkWhere(const std::string& where, bool mayUseSubselec
     for (size_t i = 0; i < where.size(); ++i) {
         const char c = where[i];
         if (quote) {
-            // A doubled quote stands for the quote itself.
-            if (c == quote) {
-                if (i + 1 < where.size() && where[i + 1] == quote) ++i;
-                else quote = '\0';
-            }
+            // A doubled quote inside quoted text ends the text and opens it
+            // again at once, which keeps the count right.
+            if (c == quote) quote = '\0';
             continue;
         }
         const char next = i + 1 < where.size() ? where[i + 1] : '\0';

@@ -13,7 +13,8 @@
 // checked before any database work:
 //   where          SQL condition on the class's table (aliased T)
 //   query          name or decimal OID of a stored query (not with where)
-//   join           extra join text
+//   join           extra join text (not supported: a non-empty one is
+//                  refused)
 //   count          objects per page (default 50)
 //   depth          depth to which linked objects are loaded (default 20)
 //   bulk           objects changed per batch by update and delete (4096)
@@ -44,7 +45,6 @@ public:
 
     const std::string& where() const { return _where; }
     const std::optional<std::string>& query() const { return _query; }
-    const std::string& join() const { return _join; }
     int64_t count() const { return _count; }
     bool countGiven() const { return _countGiven; }
     int64_t depth() const { return _depth; }
@@ -78,7 +78,6 @@ private:
 
     std::string _where;
     std::optional<std::string> _query;
-    std::string _join;
     int64_t _count = defaultCount;
     bool _countGiven = false;
     int64_t _depth = defaultDepth;

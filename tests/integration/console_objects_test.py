@@ -27,8 +27,11 @@ import time
 import daemon_harness as h
 import database_test as dbt
 
-# Set low, so that the cap is seen without ten thousand objects.
+# Set low, so that the cap is seen without ten thousand objects, and the
+# time-out of an idle select without waiting ten minutes.
 MAX_SELECT = 120
+COMMIT_TIME_OUT = 2
+SETTINGS = "rconsole.max_select_count=%d\nrconsole.commit_time_out=%d\n" % (MAX_SELECT, COMMIT_TIME_OUT)
 POLICIES = 1000
 
 
@@ -262,6 +265,16 @@ def test_paging(c):
     final(c("dp\nwhere=T.NAME = 'late arrival'"))
 
 
+def test_commit_time_out(d, c):
+    where = "where=T.NAME STARTING WITH 'pol-'\nsort_property=name"
+    first, _, _ = c.objects("sp\ncount=5\npager=idle\n" + where)
+    h.check(h.wait_for(lambda: "Executing query time out for timer" in d.log_text(), COMMIT_TIME_OUT + 10),
+            "an idle select's transaction is committed by the time-out")
+    found, code, message = c.objects("snxp\npager=idle")
+    h.check(code == "ack" and names(first + found) == ["pol-%04d" % i for i in range(10)],
+            "select next goes on after the time-out", repr(names(found)) + message)
+
+
 def test_console_output(d):
     code, out, err = h.console(d, "--clear", "-c", "sp\nwhere=T.NAME IN ('pol-0001', 'pol-0002')\n"
                                "sort_property=name")
@@ -314,7 +327,7 @@ def test_dump_replay(d, c):
     with open(path, "w") as f:
         f.write(script)
 
-    fresh = dbt.daemon("replayed", "rconsole.max_select_count=%d\n" % MAX_SELECT)
+    fresh = dbt.daemon("replayed", SETTINGS)
     fresh.start(dbt.START_SECONDS)
     try:
         code, out, err = h.console(fresh, "--clear", "-f", path, timeout=900)
@@ -359,13 +372,14 @@ def main():
     dbt.DB_DIR = os.path.realpath(sys.argv[4])
     h.setup("zelvo-objects-")
     os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
-    d = dbt.daemon("objects", "rconsole.max_select_count=%d\n" % MAX_SELECT)
+    d = dbt.daemon("objects", SETTINGS)
     d.start(dbt.START_SECONDS)
     try:
         c = Client(d)
         test_create_list_update_delete(c)
         test_refusals(c)
         test_paging(c)
+        test_commit_time_out(d, c)
         test_console_output(d)
         test_dump_replay(d, c)
         c.close()

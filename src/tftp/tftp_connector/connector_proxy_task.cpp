@@ -129,11 +129,11 @@ void CConnectorProxyTask::invalidateProxy(const std::string& key)
     found->second->stale(true);
 }
 
-void CConnectorProxyTask::_requireSuperUser(const osk::CUserAccessToken& token)
+void CConnectorProxyTask::requireSuperUser(const osk::CUserAccessToken& token)
 {
     if (token.tableRights().find(osk::CDomainID::superUsersID()) != nullptr) return;
     throw osk::CSecurityException(osk::CMessage(M::privileged, M::module), osk::CMessage(M::needSuperUser, M::module),
-                                  "CConnectorProxyTask::_superUser", M::module, __FILE__, __LINE__);
+                                  "CConnectorProxyTask::requireSuperUser", M::module, __FILE__, __LINE__);
 }
 
 CTextCommand CConnectorProxyTask::rawDumpContextIndependent(CIDirectReplyProxy& reply,

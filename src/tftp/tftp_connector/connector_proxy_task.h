@@ -119,6 +119,9 @@ public:
     const CSelectTransactionPolicy& selectPolicy() const { return _policy; }
     // The key under which a request's paged query of a class is stored.
     static std::string queryKey(const std::string& className, const osk::CStringMap& request);
+    // Throws the security error "Unable to execute privileged command."
+    // unless the token holds the administrators' domain.
+    static void requireSuperUser(const osk::CUserAccessToken& token);
 
 protected:
     int _daemon() override;
@@ -145,7 +148,7 @@ private:
     template <class T, class Command>
     CTextCommand _change(const osk::CUserAccessToken& token, const osk::CStringMap& request)
     {
-        if (CConnectorClassTraits<T>::superUserOnly) _requireSuperUser(token);
+        if (CConnectorClassTraits<T>::superUserOnly) requireSuperUser(token);
         // A change makes every open page stale.
         _markAllStale();
         return _plain<Command>(token, request);
@@ -176,7 +179,6 @@ private:
     uint64_t _pageSize(const osk::CStringMap& request, uint64_t current) const;
     void _checkFresh(const CIConsoleQuery& query, const osk::CStringMap& request) const;
     [[noreturn]] void _noQuery(const osk::CStringMap& request) const;
-    static void _requireSuperUser(const osk::CUserAccessToken& token);
     CTextCommand _dump(int kind, CIDirectReplyProxy& reply, const osk::CUserAccessToken& token,
                        const osk::CStringMap& request);
 

@@ -110,6 +110,8 @@ TEST(SQLOperationArgsTest, WrongTypedArgumentsAreRefused)
     EXPECT_EQ("Argument 'sort_order' must be 'asc' or 'desc', not 'up'.", refusal("sort_order=up\n"));
     EXPECT_EQ("Argument 'pager_type' must be 'db' or 'pk', not 'rows'.", refusal("pager_type=rows\n"));
     EXPECT_EQ("", refusal("sort_order=ASC\npager_type=pk\ncount= 12 \n"));
+    EXPECT_EQ("The 'join' argument is not supported.", refusal("join=JOIN osk_domains D ON D.PK = T.PK\n"));
+    EXPECT_EQ("", refusal("join=\n"));
 }
 
 TEST(SQLOperationArgsTest, WhereMustStayOneCondition)
