@@ -49,12 +49,11 @@ public:
     {
         ptr_t object = find(context, oid);
         if (!object)
-            throw OSK_EXCEPTION(
-                osk::CMessage(CPrstGenericMessages::noAccessOrMissing, CPrstGenericMessages::module),
-                osk::CMessage(CPrstGenericMessages::objectNotFound, CPrstGenericMessages::module)
-                    .push(oid)
-                    .pushs(spec().className()),
-                "CIPersistentObject::load", CPrstGenericMessages::module);
+            throw OSK_EXCEPTION(osk::CMessage(CPrstGenericMessages::noAccessOrMissing, CPrstGenericMessages::module),
+                                osk::CMessage(CPrstGenericMessages::objectNotFound, CPrstGenericMessages::module)
+                                    .push(oid)
+                                    .pushs(spec().className()),
+                                "CIPersistentObject::load", CPrstGenericMessages::module);
         return object;
     }
 

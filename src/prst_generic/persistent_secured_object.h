@@ -47,8 +47,7 @@ protected:
     }
     void _checkWrite() const override
     {
-        osk::CASecuredObjectImpl::commitCheck(accessResult(), this->oid(),
-                                              CIPersistentObject<T>::spec().formalName());
+        osk::CASecuredObjectImpl::commitCheck(accessResult(), this->oid(), CIPersistentObject<T>::spec().formalName());
     }
     void _beforeWrite() override
     {

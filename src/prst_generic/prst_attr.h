@@ -13,8 +13,7 @@ class CPrstAttr : public CPrstColumnAttr {
 public:
     CPrstAttr(CPrstUserBase& owner, const char* column, const char* textName = "", T initial = T(),
               CDBFieldType::type_t fieldType = CPrstValueTraits<T>::fieldType)
-        : CPrstColumnAttr(owner, column, fieldType, textName), _initial(initial),
-          _value(initial)
+        : CPrstColumnAttr(owner, column, fieldType, textName), _initial(initial), _value(initial)
     {
     }
 

@@ -86,6 +86,7 @@ void CPrstBiLinkAttr::afterWrite()
 
 void CPrstBiLinkAttr::beforeDelete()
 {
-    owner().context().transaction().execute(
-        "DELETE FROM " + _table + " WHERE SRC_ATTR_NAME = ? AND " + _myRef() + " = ?", {_sourceAttribute, owner().oid()});
+    owner().context().transaction().execute("DELETE FROM " + _table + " WHERE SRC_ATTR_NAME = ? AND " + _myRef() +
+                                                " = ?",
+                                            {_sourceAttribute, owner().oid()});
 }

@@ -15,7 +15,10 @@
 // other side. Deleting either end removes its rows.
 class CPrstBiLinkAttr : public CPrstRelation {
 public:
-    enum role_t { source = 0, destination = 1 };
+    enum role_t {
+        source = 0,
+        destination = 1
+    };
 
     CPrstBiLinkAttr(CPrstUserBase& owner, std::string table, std::string sourceAttribute,
                     std::string destinationAttribute, role_t role);

@@ -3,8 +3,7 @@
 #include <utility>
 
 CPrstClassSpec::CPrstClassSpec(std::string className, std::string formalName, std::string table, bool secured)
-    : _className(std::move(className)), _formalName(std::move(formalName)), _table(std::move(table)),
-      _secured(secured)
+    : _className(std::move(className)), _formalName(std::move(formalName)), _table(std::move(table)), _secured(secured)
 {
 }
 

@@ -3,7 +3,6 @@
 #include <map>
 #include <string>
 
-
 // What the database layer and the console know of one persistent class: its
 // C++ class name, its formal name (the name rights are granted on; empty for
 // auxiliary records), its table, whether it is secured, and the SQL column

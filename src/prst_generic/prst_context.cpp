@@ -12,7 +12,10 @@ CPrstContext::CPrstContext(CDBBaseSession& session, const CDBStatementFileReader
 {
 }
 
-CPrstContext::~CPrstContext() { rollback(); }
+CPrstContext::~CPrstContext()
+{
+    rollback();
+}
 
 std::string CPrstContext::statement(const std::string& name, const std::string& table) const
 {
@@ -27,8 +30,8 @@ std::string CPrstContext::statement(const std::string& name, const std::string& 
 CDBTransaction& CPrstContext::transaction() const
 {
     if (!_transaction)
-        throw OSK_EXCEPTION(osk::CMessage(M::noTransaction, M::module), osk::CMessage(),
-                            "CPrstContext::transaction", M::module);
+        throw OSK_EXCEPTION(osk::CMessage(M::noTransaction, M::module), osk::CMessage(), "CPrstContext::transaction",
+                            M::module);
     return *_transaction;
 }
 

@@ -17,8 +17,7 @@
 // CPrstTransaction opens and closes; several objects can so change together.
 class CPrstContext {
 public:
-    CPrstContext(CDBBaseSession& session, const CDBStatementFileReader& statements,
-                 const osk::CUserAccessToken& token);
+    CPrstContext(CDBBaseSession& session, const CDBStatementFileReader& statements, const osk::CUserAccessToken& token);
     virtual ~CPrstContext();
     CPrstContext(const CPrstContext&) = delete;
     CPrstContext& operator=(const CPrstContext&) = delete;

@@ -26,7 +26,10 @@ CPrstClassSpec CPrstDomain::_makeSpec()
     return spec;
 }
 
-osk::CDomainID CPrstDomain::domainID() const { return osk::CDomainID(oid(), type()); }
+osk::CDomainID CPrstDomain::domainID() const
+{
+    return osk::CDomainID(oid(), type());
+}
 
 osk::CDomainID::domain_type CPrstDomain::type() const
 {

@@ -2,7 +2,10 @@
 
 #include "security/secured_statement_args.h"
 
-CPrstClassSpec CPrstDomainID::_makeSpec() { return CPrstClassSpec("CPrstDomainID", "", "osk_domain_id", false); }
+CPrstClassSpec CPrstDomainID::_makeSpec()
+{
+    return CPrstClassSpec("CPrstDomainID", "", "osk_domain_id", false);
+}
 
 osk::CDomainID CPrstDomainID::domainID() const
 {

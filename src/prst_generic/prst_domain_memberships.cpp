@@ -105,8 +105,7 @@ osk::CDomainID CPrstDomainMemberships::_resolve(const std::string& item) const
         throw OSK_EXCEPTION(osk::CMessage(M::cannotSerializeSecured, M::module),
                             osk::CMessage(M::domainDoesNotExist, M::module).pushs(item),
                             "CPrstDomainMemberships::domainsText", M::module);
-    return osk::CDomainID(rows->asInt64("OID"),
-                          static_cast<osk::CDomainID::domain_type>(rows->asInt64("DOMAIN_TYPE")));
+    return osk::CDomainID(rows->asInt64("OID"), static_cast<osk::CDomainID::domain_type>(rows->asInt64("DOMAIN_TYPE")));
 }
 
 void CPrstDomainMemberships::domainsText(const std::string& text)

@@ -13,9 +13,15 @@ CDBValue CPrstFKAttr::dbValue() const
     return _oid;
 }
 
-void CPrstFKAttr::read(const CDBRows& rows) { _oid = rows.isNull(column()) ? noTarget : rows.asInt64(column()); }
+void CPrstFKAttr::read(const CDBRows& rows)
+{
+    _oid = rows.isNull(column()) ? noTarget : rows.asInt64(column());
+}
 
-std::string CPrstFKAttr::text() const { return isSet() ? std::to_string(_oid) : std::string(); }
+std::string CPrstFKAttr::text() const
+{
+    return isSet() ? std::to_string(_oid) : std::string();
+}
 
 void CPrstFKAttr::text(const std::string& value)
 {

@@ -19,19 +19,18 @@ CPrstGenericInitializer::CPrstGenericInitializer(CDBBaseSession& session, const 
 const std::vector<std::string>& CPrstGenericInitializer::classNames()
 {
     static const std::vector<std::string> names = {
-        "CPrstDeviceAccount", "CPrstUserAccount",     "CPrstDomain",         "CPrstDomainGroup",
-        "CPrstDeviceAccessControl", "CPrstUserAccessControl", "CPrstKeyValue", "CPrstSQLQuery",
-        "CPrstSQLQueryGroup", "CPrstSNMPQuery",       "CPrstSNMPQueryGroup", "CPrstCapability",
-        "CPrstRole",          "CPrstTFTPPolicy",      "CPrstSecuredObjectImpl"};
+        "CPrstDeviceAccount",     "CPrstUserAccount", "CPrstDomain",   "CPrstDomainGroup",   "CPrstDeviceAccessControl",
+        "CPrstUserAccessControl", "CPrstKeyValue",    "CPrstSQLQuery", "CPrstSQLQueryGroup", "CPrstSNMPQuery",
+        "CPrstSNMPQueryGroup",    "CPrstCapability",  "CPrstRole",     "CPrstTFTPPolicy",    "CPrstSecuredObjectImpl"};
     return names;
 }
 
 const std::vector<std::string>& CPrstGenericInitializer::formalNames()
 {
     static const std::vector<std::string> names = {
-        "account",          "user_account", "domain",     "domain_group", "access_control",
-        "user_access_control", "keyvalue",  "sql_query",  "sql_query_group", "snmp_query",
-        "snmp_query_group", "capability",   "user_role",  "policy"};
+        "account",   "user_account", "domain",          "domain_group", "access_control",   "user_access_control",
+        "keyvalue",  "sql_query",    "sql_query_group", "snmp_query",   "snmp_query_group", "capability",
+        "user_role", "policy"};
     return names;
 }
 

@@ -22,8 +22,8 @@ CPrstKeyValue::list_t CPrstKeyValue::selectByClass(CPrstContext& context, const 
     return fastSelectRec(context, "keyvalue.class_subclass", {kclass, subclass});
 }
 
-CPrstKeyValue::ptr_t CPrstKeyValue::find(CPrstContext& context, const std::string& kclass,
-                                         const std::string& subclass, const std::string& key)
+CPrstKeyValue::ptr_t CPrstKeyValue::find(CPrstContext& context, const std::string& kclass, const std::string& subclass,
+                                         const std::string& key)
 {
     list_t found = fastSelectRec(context, "keyvalue.class_subclass_key", {kclass, subclass, key}, 1);
     return found.empty() ? ptr_t() : std::move(found.front());

@@ -12,7 +12,11 @@ class CPrstContext;
 // number DEST_SEQ_KEY or the name key DEST_NAME_KEY.
 class CPrstLinkRows {
 public:
-    enum kind_t { plain, ordered, byName };
+    enum kind_t {
+        plain,
+        ordered,
+        byName
+    };
 
     struct entry_t {
         int64_t target;

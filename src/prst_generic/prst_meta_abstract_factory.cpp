@@ -28,13 +28,13 @@ const CPrstClassSpec& CPrstMetaAbstractFactory::spec(const std::string& classNam
 }
 
 CPrstMetaAbstractFactory::object_t CPrstMetaAbstractFactory::createTransient(const std::string& className,
-                                                                            CPrstContext& context) const
+                                                                             CPrstContext& context) const
 {
     return _entry(className).create(context);
 }
 
-CPrstMetaAbstractFactory::object_t CPrstMetaAbstractFactory::load(const std::string& className,
-                                                                 CPrstContext& context, int64_t oid) const
+CPrstMetaAbstractFactory::object_t CPrstMetaAbstractFactory::load(const std::string& className, CPrstContext& context,
+                                                                  int64_t oid) const
 {
     return _entry(className).load(context, oid);
 }

@@ -27,8 +27,9 @@ public:
     template <class T>
     void registerClass()
     {
-        _register(T::spec(), [](CPrstContext& context) { return object_t(T::createTransient(context)); },
-                  [](CPrstContext& context, int64_t oid) { return object_t(T::load(context, oid)); });
+        _register(
+            T::spec(), [](CPrstContext& context) { return object_t(T::createTransient(context)); },
+            [](CPrstContext& context, int64_t oid) { return object_t(T::load(context, oid)); });
     }
 
     bool exists(const std::string& className) const { return _classes.count(className) != 0; }

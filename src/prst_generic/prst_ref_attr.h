@@ -13,7 +13,10 @@
 template <class Target>
 class CPrstRefAttr : public CPrstRelation {
 public:
-    enum ownership_t { owning, notOwning };
+    enum ownership_t {
+        owning,
+        notOwning
+    };
 
     CPrstRefAttr(CPrstUserBase& owner, const char* column, ownership_t ownership = owning)
         : CPrstRelation(owner), _fk(owner, column), _ownership(ownership)

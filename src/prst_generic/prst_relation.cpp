@@ -2,4 +2,7 @@
 
 #include "prst_generic/prst_user_base.h"
 
-CPrstRelation::CPrstRelation(CPrstUserBase& owner) : _owner(owner) { owner._register(*this); }
+CPrstRelation::CPrstRelation(CPrstUserBase& owner) : _owner(owner)
+{
+    owner._register(*this);
+}

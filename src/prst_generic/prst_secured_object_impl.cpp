@@ -25,10 +25,9 @@ void CPrstSecuredObjectImpl::_afterLoad()
 
 osk::CDomainID::domain_type CPrstSecuredObjectImpl::evalDomainType(const osk::CDomainID& domain) const
 {
-    auto rows =
-        context().transaction().select("SELECT DOMAIN_TYPE FROM osk_domains WHERE OID = ?", {domain.id()});
+    auto rows = context().transaction().select("SELECT DOMAIN_TYPE FROM osk_domains WHERE OID = ?", {domain.id()});
     if (!rows->fetch())
-        throw OSK_SECURITY_EXCEPTION(osk::CMessage(kDomainKindUnknown).push(domain.id()),
-                                     osk::CMessage(kNoSuchDomain), "CPrstSecuredObjectImpl::evalDomainType");
+        throw OSK_SECURITY_EXCEPTION(osk::CMessage(kDomainKindUnknown).push(domain.id()), osk::CMessage(kNoSuchDomain),
+                                     "CPrstSecuredObjectImpl::evalDomainType");
     return static_cast<osk::CDomainID::domain_type>(rows->asInt64("DOMAIN_TYPE"));
 }

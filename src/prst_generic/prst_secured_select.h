@@ -23,7 +23,6 @@ public:
                                      const CDBValues& args = CDBValues(), const std::string& orderBy = std::string(),
                                      size_t maxObjects = T::unlimited)
     {
-        return T::select(context, sql(context, T::spec(), osk::CAccessRights::read, where, orderBy), args,
-                         maxObjects);
+        return T::select(context, sql(context, T::spec(), osk::CAccessRights::read, where, orderBy), args, maxObjects);
     }
 };

@@ -8,8 +8,7 @@ class CPrstContext;
 // construction, rolled back on leaving the scope unless commit() was called.
 class CPrstTransaction {
 public:
-    CPrstTransaction(CPrstContext& context,
-                     CDBConstants::trans_access_mode mode = CDBConstants::READ_WRITE_ACCESS);
+    CPrstTransaction(CPrstContext& context, CDBConstants::trans_access_mode mode = CDBConstants::READ_WRITE_ACCESS);
     ~CPrstTransaction();
     CPrstTransaction(const CPrstTransaction&) = delete;
     CPrstTransaction& operator=(const CPrstTransaction&) = delete;

@@ -9,7 +9,10 @@
 
 using M = CPrstGenericMessages;
 
-std::string CPrstUserBase::string() const { return attributes().string(); }
+std::string CPrstUserBase::string() const
+{
+    return attributes().string();
+}
 
 void CPrstUserBase::string(const std::string& text)
 {
@@ -93,10 +96,8 @@ void CPrstUserBase::commit()
         if (!_existing) _oid = _context.nextKey(classSpec().table());
         _beforeWrite();
         for (CPrstRelation* relation : _relations) relation->beforeWrite();
-        if (_existing)
-            _updateRow();
-        else
-            _insertRow();
+        if (_existing) _updateRow();
+        else _insertRow();
         _existing = true;
         for (CPrstRelation* relation : _relations) relation->afterWrite();
     } catch (...) {

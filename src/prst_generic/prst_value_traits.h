@@ -19,14 +19,14 @@
 template <class T>
 struct CPrstValueTraits;
 
-#define ZELVO_PRST_VALUE_TRAITS(T, fieldTypeValue)                     \
-    template <>                                                        \
-    struct CPrstValueTraits<T> {                                       \
-        static constexpr CDBFieldType::type_t fieldType = fieldTypeValue; \
-        static CDBValue toDb(const T& value);                          \
-        static T fromDb(const CDBRows& rows, const std::string& column); \
-        static std::string toText(const T& value);                     \
-        static T fromText(const std::string& text);                    \
+#define ZELVO_PRST_VALUE_TRAITS(T, fieldTypeValue)                                                                     \
+    template <>                                                                                                        \
+    struct CPrstValueTraits<T> {                                                                                       \
+        static constexpr CDBFieldType::type_t fieldType = fieldTypeValue;                                              \
+        static CDBValue toDb(const T& value);                                                                          \
+        static T fromDb(const CDBRows& rows, const std::string& column);                                               \
+        static std::string toText(const T& value);                                                                     \
+        static T fromText(const std::string& text);                                                                    \
     }
 
 ZELVO_PRST_VALUE_TRAITS(std::string, CDBFieldType::DB_TYPE_STRING);

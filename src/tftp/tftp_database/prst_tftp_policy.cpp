@@ -15,7 +15,10 @@ const std::string kSetPrefix = "data";
 const std::string kRemovePrefix = "-data";
 } // namespace
 
-CPrstClassSpec CPrstTFTPPolicy::_makeSpec() { return CPrstClassSpec("CPrstTFTPPolicy", "policy", "tftp_policy", true); }
+CPrstClassSpec CPrstTFTPPolicy::_makeSpec()
+{
+    return CPrstClassSpec("CPrstTFTPPolicy", "policy", "tftp_policy", true);
+}
 
 osk::CStringMap CPrstTFTPPolicy::dataEntries() const
 {

@@ -133,8 +133,8 @@ TEST_F(PrstDomainTest, InsertLoadUpdateAndDeleteThroughTheDatabase)
     EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domains WHERE OID = ?", {oid}));
     EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_name_id WHERE DOMAIN_ID = ?", {oid}));
     EXPECT_EQ(0, linkRows(oid));
-    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_domains'",
-                        {oid}));
+    EXPECT_EQ(0,
+              scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_domains'", {oid}));
     CPrstTransaction transaction(admin);
     EXPECT_EQ(nullptr, CPrstDomain::find(admin, oid));
     try {
@@ -196,6 +196,37 @@ TEST_F(PrstDomainTest, BothSidesOfTheGroupLinkKeepTheirOwnOrder)
     committed(admin, [&] { CPrstDomainGroup::load(admin, group)->deletePersistent(); });
     EXPECT_EQ(1, linkRows(first));
     EXPECT_EQ("All", field(loadedText(first), "groups"));
+}
+
+TEST_F(PrstDomainTest, AGroupRoundTripsThroughTextAndTheDatabase)
+{
+    insertDomain("name=Group Member\n");
+    int64_t oid = -1;
+    std::string written;
+    committed(admin, [&] {
+        auto group = CPrstDomainGroup::createTransient(admin);
+        group->string("name=Round Group\ndescription=text and back\ndomains=Group Member\n");
+        auto copy = CPrstDomainGroup::createTransient(admin);
+        copy->string(group->string());
+        EXPECT_EQ(group->string(), copy->string());
+        group->commit();
+        oid = group->oid();
+        written = group->string();
+    });
+    const int64_t secured = scalar("SELECT SECURED_REF FROM osk_domain_groups WHERE OID = ?", {oid});
+    {
+        CPrstTransaction transaction(admin);
+        auto loaded = CPrstDomainGroup::load(admin, oid);
+        EXPECT_EQ("text and back", loaded->description());
+        EXPECT_EQ("Administrators,Group Member", field(loaded->string(), "domains"));
+        EXPECT_EQ(written, loaded->string());
+        EXPECT_EQ(oid, CPrstDomainGroup::findByName(admin, "Round Group")->oid());
+    }
+    committed(admin, [&] { CPrstDomainGroup::load(admin, oid)->deletePersistent(); });
+    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_groups WHERE OID = ?", {oid}));
+    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_secured_object WHERE OID = ?", {secured}));
+    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_domain_groups'",
+                        {oid}));
 }
 
 TEST_F(PrstDomainTest, RollbackTakesBackChangesAndRefreshRereads)

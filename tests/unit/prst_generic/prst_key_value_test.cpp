@@ -99,8 +99,7 @@ TEST_F(PrstKeyValueTest, DomainsSetByNameAreKeptAcrossAReload)
     const int64_t oid = insert("class=kv-members\nsubclass=s\nkey=k\ndomains=Red,Blue\n");
     // Every object stays in the administrators' domain; domains are listed
     // in id order.
-    const std::string expected =
-        std::string("Administrators,") + (red < blue ? "Red,Blue" : "Blue,Red");
+    const std::string expected = std::string("Administrators,") + (red < blue ? "Red,Blue" : "Blue,Red");
     EXPECT_EQ(expected, field(loadedText(oid), "domains"));
     {
         CPrstTransaction transaction(admin);
@@ -124,8 +123,8 @@ TEST_F(PrstKeyValueTest, DomainsSetByNameAreKeptAcrossAReload)
         record->commit();
     });
     EXPECT_EQ("Administrators,Blue", field(loadedText(oid), "domains"));
-    EXPECT_EQ(2, scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_keyvalues'",
-                        {oid}));
+    EXPECT_EQ(2,
+              scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_keyvalues'", {oid}));
 
     // Numeric serialization reads and writes domain ids.
     admin.serializeNumeric(true);
@@ -171,8 +170,8 @@ TEST_F(PrstKeyValueTest, DeleteLeavesNoSecurityOrMembershipRows)
     EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_secured_object WHERE OID = ?", {secured}));
     EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_mships WHERE OID = ?", {memberships}));
     EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_mships_links WHERE SRC_ATTR_REF = ?", {memberships}));
-    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_keyvalues'",
-                        {oid}));
+    EXPECT_EQ(0,
+              scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_keyvalues'", {oid}));
 }
 
 TEST_F(PrstKeyValueTest, AFailedCommitLeavesANewObjectNew)

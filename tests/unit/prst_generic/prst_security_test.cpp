@@ -4,6 +4,7 @@
 // security strategy, and the administrators' domain that sees everything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -183,6 +184,32 @@ TEST_F(PrstSecurityTest, TheStrategyRefusesToReadWhatTheSessionMayNotRead)
     CSecurityStrategy<CPrstKeyValue> fresh(CPrstKeyValue::createTransient(admin), token);
     EXPECT_NO_THROW((void)fresh->key());
     EXPECT_FALSE(fresh.accessResult().has(osk::CAccessRights::write));
+}
+
+TEST_F(PrstSecurityTest, AnObjectDoesNotPassOnTheMembershipOfAnotherTablesObjectWithItsKey)
+{
+    // A domain of five and a key value outside five with the same key:
+    // both tables' sequences are moved to one value.
+    int64_t next = std::max(scalar("SELECT GEN_ID(osk_keyvalues, 0) FROM RDB$DATABASE"),
+                            scalar("SELECT GEN_ID(osk_domains, 0) FROM RDB$DATABASE")) +
+                   100;
+    committed(admin, [&] {
+        admin.transaction().execute("ALTER SEQUENCE osk_keyvalues RESTART WITH " + std::to_string(next));
+        admin.transaction().execute("ALTER SEQUENCE osk_domains RESTART WITH " + std::to_string(next));
+    });
+    int64_t domainKey = -1;
+    committed(admin, [&] {
+        auto twin = CPrstDomain::createTransient(admin);
+        twin->string("name=Security Twin\ndomains=Security Five\n");
+        twin->commit();
+        domainKey = twin->oid();
+    });
+    const int64_t recordKey = insert("key=twin\nvalue=hidden\ndomains=Security Six\n");
+    ASSERT_EQ(domainKey, recordKey);
+
+    auto user = contextFor(fiveToken(osk::CAccessRights::read));
+    EXPECT_EQ((std::set<std::string>{"five"}), visibleKeys(*user));
+    committed(admin, [&] { CPrstDomain::load(admin, domainKey)->deletePersistent(); });
 }
 
 TEST_F(PrstSecurityTest, TheFilteredSelectKeepsTheCallersConditionAndOrder)

@@ -217,8 +217,8 @@ TEST_F(PrstTFTPPolicyTest, MembershipsSelectTheDomainsPoliciesAndGoWithThePolicy
     }
     committed(*packed, [&] { CPrstTFTPPolicy::load(*packed, first)->deletePersistent(); });
     EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM tftp_policy WHERE OID = ?", {first}));
-    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%tftp_policy'",
-                        {first}));
+    EXPECT_EQ(0,
+              scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%tftp_policy'", {first}));
     CPrstTransaction transaction(*packed);
     EXPECT_EQ(1u, CPrstTFTPPolicy::selectByDomain(*packed, lab).size());
 }
