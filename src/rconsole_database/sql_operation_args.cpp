@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "extended/exception.h"
+#include "prst_generic/prst_secured_select.h"
 #include "rconsole_database/rconsole_database_messages.h"
 #include "security/domain_id.h"
-#include "security/secure_where.h"
 #include "standard/string_util.h"
 
 using M = CRConsoleDatabaseMessages;
@@ -137,8 +137,7 @@ void CSQLOperationArgs::checkWhere(const std::string& where, bool mayUseSubselec
 std::string CSQLOperationArgs::securedWhere(const std::string& condition, const CPrstClassSpec& spec,
                                             const osk::CUserAccessToken& token, osk::CAccessRights::right_t right)
 {
-    return osk::CSecureWhere::secureWhere(token, spec.secured(), right, spec.formalName(), spec.table(),
-                                          condition.empty() ? condition : "(" + condition + ")");
+    return CPrstSecuredSelect::condition(token, spec, right, condition.empty() ? condition : "(" + condition + ")");
 }
 
 void CSQLOperationArgs::_refuse(const std::string& why)

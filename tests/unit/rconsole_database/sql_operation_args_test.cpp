@@ -163,6 +163,8 @@ TEST(SQLOperationArgsTest, SecuredWhereKeepsTheConditionInsideTheFilter)
     // The OR cannot reach past the filter that follows the condition.
     ASSERT_EQ(0u, secured.find("(T.NAME = 'a' OR 1 = 1) AND ("));
     EXPECT_NE(std::string::npos, secured.find("XDI.domain_id IN (7)"));
+    // ... and the memberships are the class's own table's.
+    EXPECT_NE(std::string::npos, secured.find("XOM.SRC_TABLE IN ("));
     // Without a condition the filter alone.
     const std::string filterOnly = CSQLOperationArgs::securedWhere("", kPolicy, reader(), osk::CAccessRights::read);
     EXPECT_EQ(0u, filterOnly.find(" T.PK IN (SELECT"));
