@@ -69,7 +69,8 @@ CSQLOperationArgs::CSQLOperationArgs(const osk::CStringMap& request, const osk::
     if (!osk::CStringUtil::trim(request.get_string(kJoin, std::string())).empty()) _refuse(M::noJoin);
     _countGiven = request.defined(kCount);
     _count = _positive(request, kCount, defaultCount);
-    _depth = _positive(request, kDepth, defaultDepth);
+    // Checked only: objects are always loaded with all their links.
+    _positive(request, kDepth, defaultDepth);
     _bulk = _positive(request, kBulk, defaultBulk);
     if (request.defined(kSortProperty)) {
         _sort = request.get_string(kSortProperty, std::string());
@@ -85,7 +86,6 @@ CSQLOperationArgs::CSQLOperationArgs(const osk::CStringMap& request, const osk::
     if (!_pagerType.empty() && _pagerType != "db" && _pagerType != "pk")
         _refuse(osk::CMessage(M::badPagerType, M::module).pushs(_pagerType).formatted());
     _pager = request.get_string(kPager, std::string());
-    _args = request.get_string(kArgs, std::string());
     for (const auto& entry : request)
         if (!isArgument(entry.first)) _attributes.string_insert(entry.first, entry.second);
 }

@@ -16,7 +16,9 @@
 //   join           extra join text (not supported: a non-empty one is
 //                  refused)
 //   count          objects per page (default 50)
-//   depth          depth to which linked objects are loaded (default 20)
+//   depth          depth to which linked objects are loaded (default 20;
+//                  checked, but objects are always loaded with all their
+//                  links)
 //   bulk           objects changed per batch by update and delete (4096)
 //   sort_property  sort attribute; wins over sort_column
 //   sort_column    sort column
@@ -47,7 +49,6 @@ public:
     const std::optional<std::string>& query() const { return _query; }
     int64_t count() const { return _count; }
     bool countGiven() const { return _countGiven; }
-    int64_t depth() const { return _depth; }
     int64_t bulk() const { return _bulk; }
     // The sort attribute (sort_property) or, without one, sort_column;
     // empty when neither is given. sortIsProperty() tells which.
@@ -57,7 +58,6 @@ public:
     // "db", "pk", or empty when not given.
     const std::string& pagerType() const { return _pagerType; }
     const std::string& pager() const { return _pager; }
-    const std::string& args() const { return _args; }
     // The request without the arguments above: the object's attributes.
     const osk::CStringMap& attributes() const { return _attributes; }
 
@@ -80,13 +80,11 @@ private:
     std::optional<std::string> _query;
     int64_t _count = defaultCount;
     bool _countGiven = false;
-    int64_t _depth = defaultDepth;
     int64_t _bulk = defaultBulk;
     std::string _sort;
     bool _sortIsProperty = false;
     bool _descending = false;
     std::string _pagerType;
     std::string _pager;
-    std::string _args;
     osk::CStringMap _attributes;
 };

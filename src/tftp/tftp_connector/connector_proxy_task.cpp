@@ -79,38 +79,28 @@ CTextCommand CConnectorProxyTask::_post(CCmdSQLOperation* command, const CCmdSQL
     return CCmdSQLOperation::outcome(result);
 }
 
-std::string CConnectorProxyTask::queryKey(const std::string& className, const osk::CStringMap& request)
+std::string CConnectorProxyTask::queryKey(const std::string& className, const std::string& pager)
 {
-    return className + "_" + request.get_string("pager", std::string());
+    return className + "_" + pager;
 }
 
-uint64_t CConnectorProxyTask::_pageSize(const osk::CStringMap& request, uint64_t current) const
+uint64_t CConnectorProxyTask::_pageSize(const CSQLOperationArgs& args, uint64_t current) const
 {
-    uint64_t size = current ? current : static_cast<uint64_t>(CSQLOperationArgs::defaultCount);
-    // The command checks the value itself; a bad one keeps the size.
-    if (request.defined("count")) {
-        try {
-            size = std::max<uint64_t>(1, request.get_uint64("count"));
-        } catch (const osk::CException&) {
-        }
-    }
+    const uint64_t size = args.countGiven() || !current ? static_cast<uint64_t>(args.count()) : current;
     return std::min(size, _maxSelectCount);
 }
 
-void CConnectorProxyTask::_checkFresh(const CIConsoleQuery& query, const osk::CStringMap& request) const
+void CConnectorProxyTask::_stale(const std::string& pager)
 {
-    if (!query.stale()) return;
-    throw OSK_EXCEPTION(osk::CMessage(CRConsoleDatabaseMessages::staleQuery, CRConsoleDatabaseMessages::module)
-                            .pushs(request.get_string("pager", std::string())),
-                        osk::CMessage(CRConsoleDatabaseMessages::changedSince, CRConsoleDatabaseMessages::module),
-                        "CConnectorProxyTask::_query", M::module);
+    throw OSK_EXCEPTION(
+        osk::CMessage(CRConsoleDatabaseMessages::staleQuery, CRConsoleDatabaseMessages::module).pushs(pager),
+        osk::CMessage(CRConsoleDatabaseMessages::changedSince, CRConsoleDatabaseMessages::module),
+        "CConnectorProxyTask::_query", M::module);
 }
 
-void CConnectorProxyTask::_noQuery(const osk::CStringMap& request) const
+void CConnectorProxyTask::_noQuery(const std::string& pager, const std::string& pagerType)
 {
-    throw OSK_EXCEPTION(osk::CMessage(M::noQueryForPager, M::module)
-                            .pushs(request.get_string("pager", std::string()))
-                            .pushs(request.get_string("pager_type", "pk")),
+    throw OSK_EXCEPTION(osk::CMessage(M::noQueryForPager, M::module).pushs(pager).pushs(pagerType),
                         osk::CMessage(M::noSuchQuery, M::module), "CConnectorProxyTask::_query", M::module);
 }
 

@@ -118,7 +118,9 @@ public:
     uint64_t maxSelectCount() const { return _maxSelectCount; }
     const CSelectTransactionPolicy& selectPolicy() const { return _policy; }
     // The key under which a request's paged query of a class is stored.
-    static std::string queryKey(const std::string& className, const osk::CStringMap& request);
+    static std::string queryKey(const std::string& className, const std::string& pager);
+    // The pager of a select that names none.
+    static constexpr const char* defaultPagerType = "pk";
     // Throws the security error "Unable to execute privileged command."
     // unless the token holds the administrators' domain.
     static void requireSuperUser(const osk::CUserAccessToken& token);
@@ -131,7 +133,7 @@ private:
     CTextCommand _select(CIDirectReplyProxy& reply, const osk::CUserAccessToken& token, const osk::CStringMap& request,
                          bool next)
     {
-        CConsoleQuery<T>& query = _query<T>(request, next);
+        CConsoleQuery<T>& query = _query<T>(CSQLOperationArgs(request, token), next);
         CTextCommand answer;
         CCmdSQLOperation::result_t result(controller(), &answer);
         return _post(
@@ -158,27 +160,27 @@ private:
     // comment); a select-next without one throws "Cannot find query for
     // pager %1, type %2.".
     template <class T>
-    CConsoleQuery<T>& _query(const osk::CStringMap& request, bool next)
+    CConsoleQuery<T>& _query(const CSQLOperationArgs& args, bool next)
     {
-        const std::string key = queryKey(T::spec().className(), request);
-        const std::string pagerType = request.get_string("pager_type", "pk");
+        const std::string key = queryKey(T::spec().className(), args.pager());
+        const std::string pagerType = args.pagerType().empty() ? defaultPagerType : args.pagerType();
         auto found = _queries.find(key);
         if (next) {
-            if (found == _queries.end()) _noQuery(request);
-            _checkFresh(*found->second, request);
+            if (found == _queries.end()) _noQuery(args.pager(), pagerType);
+            if (found->second->stale()) _stale(args.pager());
         } else if (found == _queries.end() || found->second->pagerType() != pagerType) {
             found = _queries.insert_or_assign(key, std::make_unique<CConsoleQuery<T>>(pagerType, 0)).first;
         }
         CIConsoleQuery& query = *found->second;
-        if (!next) query.pageSize(_pageSize(request, query.pageSize()));
+        if (!next) query.pageSize(_pageSize(args, query.pageSize()));
         return static_cast<CConsoleQuery<T>&>(query);
     }
 
     CTextCommand _post(CCmdSQLOperation* command, const CCmdSQLOperation::result_t& result);
     void _markAllStale();
-    uint64_t _pageSize(const osk::CStringMap& request, uint64_t current) const;
-    void _checkFresh(const CIConsoleQuery& query, const osk::CStringMap& request) const;
-    [[noreturn]] void _noQuery(const osk::CStringMap& request) const;
+    uint64_t _pageSize(const CSQLOperationArgs& args, uint64_t current) const;
+    [[noreturn]] static void _stale(const std::string& pager);
+    [[noreturn]] static void _noQuery(const std::string& pager, const std::string& pagerType);
     CTextCommand _dump(int kind, CIDirectReplyProxy& reply, const osk::CUserAccessToken& token,
                        const osk::CStringMap& request);
 

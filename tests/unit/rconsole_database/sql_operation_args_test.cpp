@@ -55,7 +55,6 @@ TEST(SQLOperationArgsTest, DefaultsAndAttributes)
     EXPECT_FALSE(args.query());
     EXPECT_EQ(50, args.count());
     EXPECT_FALSE(args.countGiven());
-    EXPECT_EQ(20, args.depth());
     EXPECT_EQ(4096, args.bulk());
     EXPECT_EQ("", args.sort());
     EXPECT_FALSE(args.descending());
@@ -76,14 +75,12 @@ TEST(SQLOperationArgsTest, GivenArgumentsAreRead)
     EXPECT_EQ("T.NAME = 'x'", args.where());
     EXPECT_EQ(7, args.count());
     EXPECT_TRUE(args.countGiven());
-    EXPECT_EQ(2, args.depth());
     EXPECT_EQ(3, args.bulk());
     // The sort property wins over the sort column.
     EXPECT_EQ("name", args.sort());
     EXPECT_TRUE(args.sortIsProperty());
     EXPECT_TRUE(args.descending());
     EXPECT_EQ("db", args.pagerType());
-    EXPECT_EQ("1,2", args.args());
     EXPECT_TRUE(args.attributes().empty());
 }
 
