@@ -137,6 +137,18 @@ def test_create_list_update_delete(c):
             "unpacked session: packed data refused", message)
     final(c("set_session\nformat=packed"))
 
+    # A numeric session names domains by their ids, in both directions.
+    final(c("set_session\nnumeric=true"))
+    found, _, _ = c.objects("sp\nwhere=T.NAME = 'Boot'")
+    entries, code, message = final(c("ip\nname=Numeric\ndomains=0"))
+    numeric, _, _ = c.objects("sp\nwhere=T.NAME = 'Numeric'")
+    final(c("set_session\nnumeric=false"))
+    named, _, _ = c.objects("sp\nwhere=T.NAME = 'Numeric'")
+    h.check(found and found[0].get("domains") == "0" and code == "ack" and numeric[0].get("domains") == "0"
+            and named[0].get("domains") == "Administrators", "set_session numeric: domains as ids",
+            repr((found, numeric, named)) + message)
+    final(c("dp\nwhere=T.NAME = 'Numeric'"))
+
     entries, code, message = final(c("delete_domain\nwhere=T.NAME = 'Lab'"))
     h.check(code == "ack" and entries.get("count") == "1", "delete a domain: count 1", repr(entries) + message)
     found, _, _ = c.objects("sd\nwhere=T.NAME = 'Lab'")

@@ -115,8 +115,6 @@ public:
     bool serializeNumeric() const { return _context->serializeNumeric(); }
     void serializeNumeric(bool numeric) { _context->serializeNumeric(numeric); }
 
-    uint64_t maxSelectCount() const { return _maxSelectCount; }
-    const CSelectTransactionPolicy& selectPolicy() const { return _policy; }
     // The key under which a request's paged query of a class is stored.
     static std::string queryKey(const std::string& className, const std::string& pager);
     // The pager of a select that names none.
