@@ -16,6 +16,7 @@ and an independent clear-text client written here.
 - A console that disconnects in the middle of a select releases its
   database task and transaction: the daemon's threads return to their
   number before and a writer goes through at once.
+- Without a database, object commands are refused and the session goes on.
 
 Usage: console_objects_test.py DAEMON CONSOLE PLUGIN_DIR DB_DIR
 """
@@ -379,6 +380,21 @@ def test_disconnect_mid_select(d):
     w.close()
 
 
+def test_without_database():
+    d = h.Daemon("no-database", encryption=False).start()
+    try:
+        c = Client(d)
+        _, code, message = final(c("sp"))
+        h.check(code == "nak" and message.startswith("Failed to start the proxy task.")
+                and "The service's database is not open." in message,
+                "without a database an object command is refused", message)
+        entries, code, _ = final(c("get_session"))
+        h.check(code == "ack" and entries.get("format") == "packed", "... and the session goes on")
+        c.close()
+    finally:
+        d.stop("the daemon without a database stops cleanly")
+
+
 def main():
     started = time.monotonic()
     dbt.DB_DIR = os.path.realpath(sys.argv[4])
@@ -398,6 +414,7 @@ def main():
         test_disconnect_mid_select(d)
     finally:
         d.stop("the daemon stops cleanly")
+    test_without_database()
     return h.finish(started)
 
 
