@@ -8,7 +8,7 @@
 #include "prst_generic/prst_meta_abstract_factory.h"
 
 // Prepares a database session for the generic persistent classes: registers
-// each class in the factory and its record specification (its table with
+// each class in the factory and its record layout (its table with
 // the column types of its row) as a prototype of the session, with the
 // class name and the formal name as aliases of the table.
 class CPrstGenericInitializer {

@@ -48,9 +48,9 @@ void CPrstLinkRows::write(CPrstContext& context, int64_t owner, const entries_t&
     int64_t sequence = 0;
     for (const entry_t& entry : entries) {
         const int64_t key = context.nextKey(_table);
-        CDBValues values{key, key, _attribute, owner, _targetAttribute, entry.target};
-        if (_kind == ordered) values.push_back(++sequence);
-        if (_kind == byName) values.push_back(entry.name);
+        const CDBValue extra = _kind == ordered ? CDBValue(++sequence) : CDBValue(entry.name);
+        CDBValues values{key, key, _attribute, owner, _targetAttribute, entry.target, extra};
+        if (_kind == plain) values.pop_back();
         context.transaction().execute(sql, values);
     }
 }

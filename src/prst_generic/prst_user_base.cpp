@@ -123,12 +123,13 @@ void CPrstUserBase::_insertRow()
 void CPrstUserBase::_updateRow()
 {
     std::string assignments = "OID = ?";
-    CDBValues values{_oid};
-    for (const CPrstColumnAttr* column : _columns) {
-        assignments += ", " + column->column() + " = ?";
-        values.push_back(column->dbValue());
+    CDBValues values(_columns.size() + 2);
+    values.front() = _oid;
+    for (size_t i = 0; i < _columns.size(); ++i) {
+        assignments += ", " + _columns[i]->column() + " = ?";
+        values[i + 1] = _columns[i]->dbValue();
     }
-    values.push_back(_oid);
+    values.back() = _oid;
     const uint64_t changed = _context.transaction().execute(
         "UPDATE " + classSpec().table() + " SET " + assignments + " WHERE PK = ?", values);
     if (changed == 0)

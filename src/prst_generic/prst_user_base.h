@@ -85,7 +85,7 @@ public:
     void deletePersistent();
 
     // The column types of the registered columns, with PK and OID: the
-    // record specification of the class.
+    // record layout of the class.
     CDBTypeStringMap columnTypes() const;
 
     // Reads the object's row; then finishLoad() loads its relations. The

@@ -102,6 +102,14 @@ protected:
         return map;
     }
     static std::string field(const std::string& text, const std::string& key) { return fields(text).get_string(key); }
+    // A text form without the time of the last change, which every commit
+    // sets anew.
+    static std::string withoutModTime(const std::string& text)
+    {
+        osk::CStringMap map = fields(text);
+        map.erase("mod_time");
+        return map.string();
+    }
 
     CPrstContext admin;
 };

@@ -1,5 +1,5 @@
 // The initializer: classes reachable through the factory by class and
-// formal name, record specifications that match the shipped tables.
+// formal name, record layouts that match the shipped tables.
 #include "prst_generic/prst_generic_initializer.h"
 
 #include <gtest/gtest.h>
