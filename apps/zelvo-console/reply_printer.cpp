@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "object_table.h"
 #include "rconsole_base/rconsole_reply_reader.h"
 
 namespace {
@@ -21,6 +22,7 @@ void CReplyPrinter::begin(const std::vector<std::string>& set)
 {
     const std::string first = set.empty() ? std::string() : set.front();
     _command = first.substr(0, first.find('='));
+    _listing = CObjectTable::isListing(_command);
     _reply.clear();
     _shown = 0;
 }
@@ -31,7 +33,7 @@ void CReplyPrinter::streamed(const std::string& lines)
     if (_form == CConsoleOptions::outputRaw) {
         _out << lines << std::flush;
         _shown = _reply.size();
-    } else if (_form == CConsoleOptions::outputText) {
+    } else if (_form == CConsoleOptions::outputText && !_listing) {
         _text(lines);
         _shown = _reply.size();
     }
@@ -58,10 +60,25 @@ void CReplyPrinter::finish(const std::string& rest)
             json += jsonString(body.substr(start, lf - start));
             start = lf + 1;
         }
-        _out << json << "]}" << std::endl;
+        json += "]";
+        if (_listing) {
+            CObjectTable objects;
+            objects.add(body);
+            json += ",\"objects\":" + objects.json(&CReplyPrinter::jsonString);
+        }
+        _out << json << "}" << std::endl;
         return;
     }
-    if (body.size() > _shown) _text(body.substr(_shown));
+    if (_listing) {
+        CObjectTable objects;
+        objects.add(body);
+        if (!objects.empty()) {
+            _out << objects.table();
+            _lastBlank = false;
+        }
+    } else if (body.size() > _shown) {
+        _text(body.substr(_shown));
+    }
     if (_interactive) {
         if (code == kAck) _out << kAck << (message.empty() ? "" : " (" + message + ")") << "\n";
         else _out << kNakPrefix << message << "\n";

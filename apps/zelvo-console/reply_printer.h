@@ -9,13 +9,16 @@
 // Shows the console's replies in one of three forms:
 // - text: the reply's lines as they arrive, with the "-" line that ends a
 //   streamed record shown as a blank line, so the output of "dump" is itself
-//   input for the console; a blank line after each reply. A nak's message
+//   input for the console; a blank line after each reply. The objects of a
+//   listing (select commands) are shown once the reply is complete, as a
+//   table with a column per attribute. A nak's message
 //   (or an ack's warning) goes to the error stream as "nak: ..." or
 //   "warning: ...". Interactive sessions show "ack"/"nak: ..." on the output
 //   instead, after the lines.
 // - raw: the reply text exactly as received.
 // - json: one object per reply on one line:
-//   {"command":"info","code":"ack","message":"","lines":["name=host",...]}.
+//   {"command":"info","code":"ack","message":"","lines":["name=host",...]};
+//   a listing adds "objects":[{"name":"..",...},...].
 class CReplyPrinter {
 public:
     CReplyPrinter(CConsoleOptions::output_t form, bool interactive, std::ostream& out, std::ostream& err);
@@ -40,6 +43,7 @@ private:
     std::ostream& _err;
     std::string _command;
     std::string _reply;
+    bool _listing = false;
     size_t _shown = 0;
     bool _lastBlank = true;
 };

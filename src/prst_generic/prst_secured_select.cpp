@@ -26,11 +26,18 @@ std::string CPrstSecuredSelect::sql(const CPrstContext& context, const CPrstClas
                                     osk::CAccessRights::right_t right, const std::string& where,
                                     const std::string& orderBy)
 {
-    std::string condition = osk::CSecureWhere::secureWhere(context.token(), spec.secured(), right, spec.formalName(),
-                                                           spec.table(), where);
-    if (condition != where) condition += ownMemberships(context.token(), right, spec.formalName(), spec.table());
+    const std::string condition = CPrstSecuredSelect::condition(context.token(), spec, right, where);
     std::string text = "SELECT T.* FROM " + spec.table() + " T";
     if (!condition.empty()) text += " WHERE " + condition;
     if (!orderBy.empty()) text += " ORDER BY " + orderBy;
     return text;
+}
+
+std::string CPrstSecuredSelect::condition(const osk::CUserAccessToken& token, const CPrstClassSpec& spec,
+                                          osk::CAccessRights::right_t right, const std::string& where)
+{
+    std::string condition = osk::CSecureWhere::secureWhere(token, spec.secured(), right, spec.formalName(),
+                                                           spec.table(), where);
+    if (condition != where) condition += ownMemberships(token, right, spec.formalName(), spec.table());
+    return condition;
 }

@@ -17,6 +17,10 @@ public:
     // orderBy when given.
     static std::string sql(const CPrstContext& context, const CPrstClassSpec& spec, osk::CAccessRights::right_t right,
                            const std::string& where, const std::string& orderBy = std::string());
+    // The condition of such a select alone: where with the token's filter
+    // for right on the class (where unchanged when nothing is filtered).
+    static std::string condition(const osk::CUserAccessToken& token, const CPrstClassSpec& spec,
+                                 osk::CAccessRights::right_t right, const std::string& where);
 
     template <class T>
     static typename T::list_t select(CPrstContext& context, const std::string& where = std::string(),

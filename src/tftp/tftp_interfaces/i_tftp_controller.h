@@ -14,6 +14,7 @@
 
 class CITFTPProvisioner;
 class CITFTPStoredPolicies;
+class CITFTPServicePart;
 class CTFTPConfigNames;
 
 // The master controller of the TFTP daemon as consoles and plug-ins see it:
@@ -59,4 +60,7 @@ public:
     // policy functions then report that no policies are available.
     virtual void storedPolicies(CITFTPStoredPolicies* policies) = 0;
     virtual CITFTPStoredPolicies* storedPolicies() const = 0;
+    // The service part named name (partName()) that the controller holds,
+    // or null: how consoles reach the service's database.
+    virtual CITFTPServicePart* servicePart(const std::string& name) const = 0;
 };

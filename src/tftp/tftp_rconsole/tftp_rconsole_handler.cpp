@@ -18,6 +18,12 @@
 #include "security/table_rights_entry.h"
 #include "standard/ip_address.h"
 #include "exp_eval/expression.h"
+#include "prst_generic/prst_domain.h"
+#include "prst_generic/prst_domain_group.h"
+#include "prst_generic/prst_key_value.h"
+#include "standard/tracked_factory.h"
+#include "tftp/tftp_connector/connector_proxy_task.h"
+#include "tftp/tftp_database/prst_tftp_policy.h"
 #include "tftp/tftp_base/tftp_eval.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_server/tftp_config_names.h"
@@ -46,6 +52,7 @@ const char* const kCannotWriteConfigLog = "Cannot write to the configuration fil
 const char* const kCannotWriteConfig = "Cannot write to the configuration file. The system error is: ";
 const char* const kStoredForRestart = "Stored. These keys take effect after a restart: %1.";
 const char* const kRecordEnd = "-\n";
+const char* const kProxyFailed = "Failed to start the proxy task.";
 
 // Command words.
 const char* const kHelp = "help";
@@ -66,7 +73,26 @@ const char* const kSetSession = "set_session";
 const char* const kGetSession = "get_session";
 const char* const kWatch = "watch";
 const char* const kUnwatch = "unwatch";
+const char* const kGetPrstObjectNames = "get_persistent_object_names";
+const char* const kGetAliases = "get_aliases";
+const char* const kDump = "dump";
 const char* const kDisableEncryption = "disable_encryption";
+
+// The object commands' words: the operation's prefix and the class's name,
+// or the short prefix and the class's short name.
+struct CObjectOpWords {
+    CTFTPRConsoleHandler::object_op op;
+    const char* prefix;
+    const char* shortPrefix;
+};
+const CObjectOpWords kObjectOps[] = {
+    {CTFTPRConsoleHandler::opInsert, "insert_", "i"},
+    {CTFTPRConsoleHandler::opDelete, "delete_", "d"},
+    {CTFTPRConsoleHandler::opUpdate, "update_", "u"},
+    {CTFTPRConsoleHandler::opSelect, "select_", "s"},
+    {CTFTPRConsoleHandler::opSelectNext, "select_next_", "snx"},
+    {CTFTPRConsoleHandler::opCount, "count_", "c"},
+};
 
 // The session settings of set_session and get_session.
 const char* const kNumeric = "numeric";
@@ -117,8 +143,32 @@ CTFTPRConsoleHandler::CTFTPRConsoleHandler(osk::CMasterController* controller, i
     _setHandler(kGetSession, &CTFTPRConsoleHandler::handleGetSession);
     _setHandler(kWatch, &CTFTPRConsoleHandler::handleWatch);
     _setHandler(kUnwatch, &CTFTPRConsoleHandler::handleUnwatch);
+    _setHandler(kGetPrstObjectNames, &CTFTPRConsoleHandler::handleGetPrstObjectNames);
+    _setHandler(kGetAliases, &CTFTPRConsoleHandler::handleGetAliases);
+    _setHandler(kDump, &CTFTPRConsoleHandler::handleDump);
+    _setObjectHandlers<CPrstDomain>("domain", "d");
+    _setObjectHandlers<CPrstDomainGroup>("domain_group", "dg");
+    _setObjectHandlers<CPrstTFTPPolicy>("policy", "p");
+    // Key values have no short words; their insert word replays dumps.
+    _setObjectHandlers<CPrstKeyValue>("keyvalue", "");
     _setHandler(kDisableEncryption, &CTFTPRConsoleHandler::handleDisableEncryption);
     _setHandler(kStats, &CTFTPRConsoleHandler::handleStats);
+}
+
+CTFTPRConsoleHandler::~CTFTPRConsoleHandler() { _shutdownProxy(); }
+
+template <class T>
+void CTFTPRConsoleHandler::_setObjectHandlers(const std::string& name, const std::string& shortName)
+{
+    const handler_t handlers[] = {
+        &CTFTPRConsoleHandler::handleObject<T, opSelect>, &CTFTPRConsoleHandler::handleObject<T, opSelectNext>,
+        &CTFTPRConsoleHandler::handleObject<T, opCount>,  &CTFTPRConsoleHandler::handleObject<T, opInsert>,
+        &CTFTPRConsoleHandler::handleObject<T, opUpdate>, &CTFTPRConsoleHandler::handleObject<T, opDelete>,
+    };
+    for (const CObjectOpWords& words : kObjectOps) {
+        _setHandler(words.prefix + name, handlers[words.op]);
+        if (!shortName.empty()) _setHandler(words.shortPrefix + shortName, handlers[words.op]);
+    }
 }
 
 // ---- streaming ---------------------------------------------------------------
@@ -165,6 +215,7 @@ bool CTFTPRConsoleHandler::onConnect()
 bool CTFTPRConsoleHandler::onDisconnect()
 {
     _stopWatching();
+    _shutdownProxy();
     return true;
 }
 
@@ -217,6 +268,46 @@ void CTFTPRConsoleHandler::_nakMinimal(const osk::CException& e)
     const std::string message = facade.minimalMsg(_locale());
     facade.clear();
     _nak(message);
+}
+
+CConnectorProxyTask* CTFTPRConsoleHandler::proxyTask()
+{
+    if (_proxy) return _proxy;
+    try {
+        auto proxy = osk::CTrackedFactory::createUnique<CConnectorProxyTask>(tftpController());
+        if (proxy->run() != 0)
+            throw OSK_EXCEPTION(osk::CMessage(osk::task_texts::kStartFailed), osk::CMessage(),
+                                "CTFTPRConsoleHandler::proxyTask", kModule);
+        proxy->serializeNumeric(_serializeNumeric);
+        proxy->formatType(_formatType);
+        _proxy = proxy.release();
+    } catch (const osk::CException& e) {
+        throw OSK_EXCEPTION(osk::CMessage(kProxyFailed, kModule), osk::CMessage(e.printableError()),
+                            "CTFTPRConsoleHandler::proxyTask", kModule);
+    }
+    return _proxy;
+}
+
+void CTFTPRConsoleHandler::_shutdownProxy() noexcept
+{
+    if (!_proxy) return;
+    try {
+        _proxy->shutdown();
+    } catch (const osk::CException& e) {
+        e.record(controller()->exceptionFacade());
+        controller()->exceptionFacade().log();
+    }
+    osk::CTrackedFactory::destroy(_proxy);
+    _proxy = nullptr;
+}
+
+osk::CStringMap CTFTPRConsoleHandler::_objectRequest(const osk::CStringMap& args) const
+{
+    const osk::CStringMap words = getCommandSet();
+    osk::CStringMap request;
+    for (const auto& entry : args)
+        if (!words.defined(entry.first)) request.string_insert(entry.first, entry.second);
+    return request;
 }
 
 void CTFTPRConsoleHandler::_stopWatching()
@@ -481,6 +572,10 @@ void CTFTPRConsoleHandler::handleSetSession(CRConsoleHandler* handler, osk::CStr
         if (args.defined(kFormat)) format.string(args.get_string(kFormat, ""));
         me->_serializeNumeric = numeric;
         me->_formatType = format;
+        if (me->_proxy) {
+            me->_proxy->serializeNumeric(numeric);
+            me->_proxy->formatType(format);
+        }
         CTextCommand answer(CTextCommand::ack);
         if (args.defined(kLocale)) answer.warningMsg(me->_setLocale(args.get_string(kLocale, "")));
         me->reply(answer, true);
@@ -499,6 +594,66 @@ void CTFTPRConsoleHandler::handleGetSession(CRConsoleHandler* handler, osk::CStr
         answer.set_string("access_token", me->_token.string());
         answer.set_string(kLocale, me->_locale());
         me->reply(answer, true);
+    } catch (const osk::CException& e) {
+        me->_nakMinimal(e);
+    }
+}
+
+void CTFTPRConsoleHandler::handleGetPrstObjectNames(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    try {
+        me->reply(me->proxyTask()->getPrstObjectNames(), true);
+    } catch (const osk::CException& e) {
+        me->_nakPrintable(e);
+    }
+}
+
+void CTFTPRConsoleHandler::handleGetAliases(CRConsoleHandler* handler, osk::CStringMap&)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    try {
+        me->reply(me->proxyTask()->getAliases(), true);
+    } catch (const osk::CException& e) {
+        me->_nakPrintable(e);
+    }
+}
+
+void CTFTPRConsoleHandler::handleDump(CRConsoleHandler* handler, osk::CStringMap& args)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    try {
+        me->_throwIfNotAdmin();
+        CConnectorProxyTask* proxy = me->proxyTask();
+        const osk::CStringMap request = me->_objectRequest(args);
+        // The script first sets the session to the form the objects are
+        // written in, so a replay reads them the same way.
+        me->reply(std::string(kSetSession) + "\n" + kRecordEnd, false);
+        proxy->rawDumpContextIndependent(*me, me->_token, request);
+        proxy->rawDumpContextSpecific(*me, me->_token, request);
+        me->reply(CTextCommand(CTextCommand::ack), true);
+    } catch (const osk::CException& e) {
+        me->_nakMinimal(e);
+    }
+}
+
+template <class T, CTFTPRConsoleHandler::object_op Op>
+void CTFTPRConsoleHandler::handleObject(CRConsoleHandler* handler, osk::CStringMap& args)
+{
+    CTFTPRConsoleHandler* me = self(handler);
+    try {
+        const osk::CUserAccessToken token = me->_token;
+        const osk::CStringMap request = me->_objectRequest(args);
+        CConnectorProxyTask* proxy = me->proxyTask();
+        switch (Op) {
+        case opSelect: me->reply(proxy->select<T>(*me, token, request), true); break;
+        // The command closes the reply itself.
+        case opSelectNext: proxy->selectNext<T>(*me, token, request); break;
+        case opCount: me->reply(proxy->count<T>(token, request), true); break;
+        case opInsert: me->reply(proxy->insert<T>(token, request), true); break;
+        case opUpdate: me->reply(proxy->update<T>(token, request), true); break;
+        case opDelete: me->reply(proxy->remove<T>(token, request), true); break;
+        }
     } catch (const osk::CException& e) {
         me->_nakMinimal(e);
     }

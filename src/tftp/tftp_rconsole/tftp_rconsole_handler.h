@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "rconsole_base/i_direct_reply_proxy.h"
@@ -8,6 +9,7 @@
 #include "tftp/tftp_database/tftp_format_type.h"
 #include "tftp/tftp_interfaces/i_tftp_event_subscriber.h"
 
+class CConnectorProxyTask;
 class CITFTPController;
 
 // The console connection handler of the TFTP service: the generic handler
@@ -21,8 +23,11 @@ class CITFTPController;
 // thread, where it is written to the console as a record of its own.
 class CTFTPRConsoleHandler : public CRConsoleHandler, public CIDirectReplyProxy, public CITFTPEventSubscriber {
 public:
+    // The operations of the object commands, one handler each.
+    enum object_op { opSelect, opSelectNext, opCount, opInsert, opUpdate, opDelete };
+
     CTFTPRConsoleHandler(osk::CMasterController* controller, int handle, CIRConsoleMaster* master);
-    ~CTFTPRConsoleHandler() override = default;
+    ~CTFTPRConsoleHandler() override;
 
     // CIDirectReplyProxy.
     bool raw(const std::string& text, bool final) override;
@@ -42,6 +47,10 @@ public:
     // True when the UDP publisher plug-in is loaded; otherwise replies nak
     // "The publisher plugin is not loaded" and returns false.
     bool verifyPublisher();
+
+    // The session's database proxy, created and started on first use;
+    // throws "Failed to start the proxy task." with the cause.
+    CConnectorProxyTask* proxyTask();
 
     // A copy of the session's token.
     osk::CUserAccessToken _accessToken() const { return _token; }
@@ -63,6 +72,12 @@ public:
     static void handleAbort(CRConsoleHandler* handler, osk::CStringMap& args);
     static void handleSetSession(CRConsoleHandler* handler, osk::CStringMap& args);
     static void handleGetSession(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleGetPrstObjectNames(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleGetAliases(CRConsoleHandler* handler, osk::CStringMap& args);
+    static void handleDump(CRConsoleHandler* handler, osk::CStringMap& args);
+    // An object command: the operation op on objects of class T.
+    template <class T, object_op Op>
+    static void handleObject(CRConsoleHandler* handler, osk::CStringMap& args);
     static void handleDisableEncryption(CRConsoleHandler* handler, osk::CStringMap& args);
     static void handleWatch(CRConsoleHandler* handler, osk::CStringMap& args);
     static void handleUnwatch(CRConsoleHandler* handler, osk::CStringMap& args);
@@ -97,6 +112,16 @@ private:
     // off).
     static bool _waitsForRestart(const std::string& key, const std::string& value);
     void _stopWatching();
+    // Registers the object commands of class T: for each operation in the
+    // order insert, delete, update, select, select next, count, the word
+    // of words (the operation's name then the class's) and its short form
+    // (empty: none).
+    template <class T>
+    void _setObjectHandlers(const std::string& name, const std::string& shortName);
+    // The request of an object command: the arguments without the command
+    // words.
+    osk::CStringMap _objectRequest(const osk::CStringMap& args) const;
+    void _shutdownProxy() noexcept;
 
     osk::CUserAccessToken _token;
     // Session settings of the object commands: domains written as numeric
@@ -104,4 +129,5 @@ private:
     bool _serializeNumeric = false;
     CTFTPFormatType _formatType;
     bool _watching = false;
+    CConnectorProxyTask* _proxy = nullptr;
 };

@@ -399,6 +399,13 @@ void CTFTPController::storedPolicies(CITFTPStoredPolicies* policies)
     if (_server) _server->storedPolicies(policies);
 }
 
+CITFTPServicePart* CTFTPController::servicePart(const std::string& name) const
+{
+    for (CITFTPServicePart* part : _serviceParts)
+        if (part->partName() == name) return part;
+    return nullptr;
+}
+
 void CTFTPController::udpPublisher(const CIUDPPublisherFactory::publisher_ptr& publisher)
 {
     CIUDPPublisherFactory::publisher_ptr old;

@@ -89,6 +89,7 @@ public:
     CITFTPProvisioner* provisioner() const override { return _provisioner; }
     void storedPolicies(CITFTPStoredPolicies* policies) override;
     CITFTPStoredPolicies* storedPolicies() const override { return _storedPolicies; }
+    CITFTPServicePart* servicePart(const std::string& name) const override;
     // The service's configuration; every call through it holds its lock.
     osk::CConfigPtr config() const override { return _config; }
     CTFTPServer* server() const { return _server.get(); }

@@ -1,0 +1,144 @@
+#include "rconsole_database/cmd_sql_operation.h"
+
+#include <algorithm>
+#include <cctype>
+#include <new>
+
+#include "extended/exception.h"
+#include "rconsole_database/rconsole_database_messages.h"
+#include "security/access_rights.h"
+
+using M = CRConsoleDatabaseMessages;
+
+namespace {
+
+bool isDecimal(const std::string& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+} // namespace
+
+CCmdSQLOperation::CCmdSQLOperation(const std::string& name, const CPrstClassSpec& spec, CPrstContext& context,
+                                   const osk::CUserAccessToken& token, CPrstQueryTimeOut& timeOut,
+                                   const osk::CStringMap& request, const result_t& result)
+    : osk::CAsyncCommand(name, spec.formalName()), _classSpec(spec), _prstContext(context), _sessionToken(token),
+      _queryTimeOut(timeOut), _request(request), _arguments(request, token), _result(result)
+{
+}
+
+void CCmdSQLOperation::execute(unsigned long)
+{
+    try {
+        try {
+            _prstContext.token(_sessionToken);
+            *_result = _run();
+            _result.success(true);
+            return;
+        } catch (const std::bad_alloc&) {
+            throw OSK_EXCEPTION(osk::CMessage(M::cannotExecute, M::module).pushs(_classSpec.formalName()),
+                                osk::CMessage(M::noMemory, M::module), "CCmdSQLOperation::execute", M::module);
+        } catch (const osk::CException&) {
+            throw;
+        } catch (const std::exception& e) {
+            // Nothing but the framework's exception may leave a command.
+            throw OSK_EXCEPTION(osk::CMessage(M::cannotExecute, M::module).pushs(_classSpec.formalName()),
+                                osk::CMessage(e.what()), "CCmdSQLOperation::execute", M::module);
+        }
+    } catch (const osk::CException& e) {
+        _queryTimeOut.finish();
+        _prstContext.rollback();
+        _result.exceptionFacade().clear();
+        _result.exceptionFacade().push(e);
+        _result.success(false);
+    }
+}
+
+CTextCommand CCmdSQLOperation::outcome(const result_t& result)
+{
+    result.wait();
+    if (!result.success()) {
+        const auto error = result.exceptionFacade().outer();
+        if (error) throw osk::CException(*error);
+        throw OSK_EXCEPTION(osk::CMessage(M::cannotProcessQuery, M::module), osk::CMessage(),
+                            "CCmdSQLOperation::outcome", M::module);
+    }
+    return *result;
+}
+
+std::string CCmdSQLOperation::_getWhere(bool required) const
+{
+    const std::string condition = _arguments.where();
+    if (condition.empty() && _arguments.query()) {
+        // No stored queries exist in this database yet: every name and
+        // every OID names none.
+        const std::string& query = *_arguments.query();
+        if (isDecimal(query))
+            throw OSK_EXCEPTION(osk::CMessage(M::queryOidNotFound, M::module).pushs(query),
+                                osk::CMessage(M::objectMissing, M::module), "CCmdSQLOperation::_getWhere", M::module);
+        throw OSK_EXCEPTION(osk::CMessage(M::queryNotFound, M::module).pushs(query),
+                            osk::CMessage(M::noAccessOrMissing, M::module), "CCmdSQLOperation::_getWhere", M::module);
+    }
+    if (required && condition.empty())
+        throw OSK_EXCEPTION(osk::CMessage(M::cannotExecute, M::module).pushs(_classSpec.formalName()),
+                            osk::CMessage(M::emptyWhere, M::module), "CCmdSQLOperation::_getWhere", M::module);
+    return CSQLOperationArgs::securedWhere(condition, _classSpec, _sessionToken, osk::CAccessRights::read);
+}
+
+void CCmdSQLOperation::_endOpenTransaction()
+{
+    _queryTimeOut.finish();
+    _prstContext.rollback();
+}
+
+void CCmdSQLOperation::_openRead()
+{
+    _queryTimeOut.finish();
+    if (_prstContext.inTransaction() && _prstContext.transaction().isActiveTransaction()) return;
+    _prstContext.rollback();
+    _prstContext.begin(CDBConstants::READ_ONLY_ACCESS);
+}
+
+void CCmdSQLOperation::_leaveRead(const CSelectTransactionPolicy& policy)
+{
+    if (policy.forceCommitAfterSelect) _prstContext.commit();
+    else _queryTimeOut.start(policy.commitTimeOut, _prstContext.transaction());
+}
+
+void CCmdSQLOperation::_checkAttributes(const osk::CStringMap& known, const char* keyed) const
+{
+    const std::string name = keyed ? keyed : "";
+    for (const auto& entry : _arguments.attributes()) {
+        const std::string& key = entry.first;
+        if (known.defined(key)) continue;
+        if (keyed && (key == name || key.rfind(name + " ", 0) == 0 || key.rfind("-" + name + " ", 0) == 0)) continue;
+        _fail(M::cannotExecute,
+              osk::CMessage(M::unknownAttribute, M::module).pushs(key).pushs(_classSpec.formalName()).formatted());
+    }
+}
+
+std::vector<int64_t> CCmdSQLOperation::_matchingOids(const std::string& condition) const
+{
+    std::vector<int64_t> oids;
+    const std::string sql = "SELECT T.PK FROM " + _classSpec.table() + " T" +
+                            (condition.empty() ? std::string() : " WHERE " + condition) + " ORDER BY T.PK";
+    auto rows = _prstContext.transaction().select(sql);
+    while (rows->fetch()) oids.push_back(rows->asInt64("PK"));
+    return oids;
+}
+
+std::string CCmdSQLOperation::_oidList(const std::vector<int64_t>& oids, size_t from, size_t count, CDBValues& values)
+{
+    std::string list;
+    for (size_t i = from; i < from + count && i < oids.size(); ++i) {
+        list += list.empty() ? "?" : ",?";
+        values.emplace_back(oids[i]);
+    }
+    return "T.PK IN (" + list + ")";
+}
+
+void CCmdSQLOperation::_fail(const char* what, const std::string& why) const
+{
+    throw OSK_EXCEPTION(osk::CMessage(what, M::module).pushs(_classSpec.formalName()), osk::CMessage(why),
+                        "CCmdSQLOperation::_fail", M::module);
+}
