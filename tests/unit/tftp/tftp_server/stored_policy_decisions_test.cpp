@@ -11,6 +11,8 @@
 
 #include "engine_fixture.h"
 #include "extended/exception.h"
+#include "standard/guard.h"
+#include "standard/nr_mutex.h"
 #include "tftp/tftp_interfaces/i_tftp_stored_policies.h"
 
 namespace {
@@ -18,11 +20,15 @@ namespace {
 using namespace engine_test;
 
 // Accounts by name, each with its policies; remembers every name asked.
+// The engine's thread asks and the test's thread reads what was asked.
 class CTablePolicies : public CITFTPStoredPolicies {
 public:
     policies_ptr policiesOf(const std::string& account) override
     {
-        asked.push_back(account);
+        {
+            osk::CGuard<osk::CNRMutex> guard(_lock);
+            _asked.push_back(account);
+        }
         if (account == "broken")
             throw OSK_EXCEPTION(osk::CMessage("The database is gone."), osk::CMessage(), "CTablePolicies", "test");
         const auto found = accounts.find(account);
@@ -31,8 +37,17 @@ public:
         return std::make_shared<const CTFTPAccountPolicies>(account, found->second);
     }
 
+    std::vector<std::string> asked() const
+    {
+        osk::CGuard<osk::CNRMutex> guard(_lock);
+        return _asked;
+    }
+
     std::map<std::string, std::vector<CTFTPAccountPolicies::CPolicy>> accounts;
-    std::vector<std::string> asked;
+
+private:
+    mutable osk::CNRMutex _lock;
+    std::vector<std::string> _asked;
 };
 
 class StoredPolicyDecisionsTest : public CEngineFixture {
@@ -68,7 +83,7 @@ TEST_F(StoredPolicyDecisionsTest, TheAccountsPolicyMapChangesTheFileTheDeviceGet
     EXPECT_EQ("gold", fetch("modem.cfg"));
     // Another device has no account: the policy's default, its own name.
     EXPECT_EQ("generic", fetch("modem.cfg", "127.0.0.2"));
-    EXPECT_EQ((std::vector<std::string>{"127.0.0.1", "127.0.0.2"}), table.asked);
+    EXPECT_EQ((std::vector<std::string>{"127.0.0.1", "127.0.0.2"}), table.asked());
 }
 
 TEST_F(StoredPolicyDecisionsTest, EveryRuleOfTheRequestReadsTheSameMap)
@@ -92,7 +107,7 @@ TEST_F(StoredPolicyDecisionsTest, WithoutAnAccountKeyTheMapIsEmptyAndNothingIsAs
 {
     start({{"tftp.preprocessor", kPreProcessor}});
     EXPECT_EQ("generic", fetch("modem.cfg"));
-    EXPECT_TRUE(table.asked.empty());
+    EXPECT_TRUE(table.asked().empty());
 }
 
 TEST_F(StoredPolicyDecisionsTest, AnAccountThatCannotBeReadRefusesTheRequest)
@@ -102,7 +117,7 @@ TEST_F(StoredPolicyDecisionsTest, AnAccountThatCannotBeReadRefusesTheRequest)
     // The engine goes on, and a failure is not remembered: the next request
     // asks again.
     EXPECT_EQ("error 2 Access denied (Cannot evaluate transfer authorization).", fetch("modem.cfg"));
-    EXPECT_EQ((std::vector<std::string>{"broken", "broken"}), table.asked);
+    EXPECT_EQ((std::vector<std::string>{"broken", "broken"}), table.asked());
 }
 
 TEST_F(StoredPolicyDecisionsTest, WithoutStoredPoliciesThePolicyFunctionHasNoMap)
