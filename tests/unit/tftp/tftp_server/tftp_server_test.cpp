@@ -533,6 +533,9 @@ TEST_F(TFTPServerTest, NobodyListeningMeansNoEventIsBuilt)
 class CRecordingController : public CTFTPController {
 public:
     using CTFTPController::CTFTPController;
+    // The log thread calls into the controller until the log stops: it stops
+    // before this class's part of the object goes.
+    ~CRecordingController() override { stopLog(); }
     void syslog(uint32_t severity, const osk::CMessage& message, int errCode = 0) override
     {
         {
