@@ -23,8 +23,11 @@ def b(text):
 def write(target, seeds):
     folder = os.path.join(ROOT, target)
     os.makedirs(folder, exist_ok=True)
+    # Only the generated seeds are replaced: inputs kept from fuzzing runs
+    # (regressions, named after what they found) stay.
     for old in os.listdir(folder):
-        os.remove(os.path.join(folder, old))
+        if old.startswith("seed-"):
+            os.remove(os.path.join(folder, old))
     for i, seed in enumerate(seeds):
         with open(os.path.join(folder, "seed-%02d" % i), "wb") as out:
             out.write(seed)
@@ -183,12 +186,43 @@ def console_login():
     ]
 
 
+PRST_TYPES = ["access_id", "access_rights", "any", "bool", "boot_proto", "date", "domain_group_id", "domain_id",
+              "double", "expression", "float", "hex_store", "integer", "ip", "long", "numeric", "object", "short",
+              "string", "time", "time_stamp", "unsigned_long", "unsigned_short", "text_blob", "no_such_type"]
+
+
+def prst_format():
+    def value(type_name, text):
+        return b"\x00" + bytes([PRST_TYPES.index(type_name)]) + b(text)
+
+    def template(where, types, args=None, named=None):
+        out = b"\x01" + bytes([len(types)]) + bytes(PRST_TYPES.index(t) for t in types) + chunk(where)
+        if named is None:
+            return out + b"\x00" + chunk(args)
+        return out + b"\x01" + b"".join(chunk(v) for v in named)
+
+    return [
+        value("string", "O'Brien"), value("long", "1,2,3"), value("string", "a,b"), value("text_blob", "x"),
+        value("ip", "10.1.2.3"), value("bool", "yes"), value("long", "abc"), value("access_rights", "read,write"),
+        value("time_stamp", "Sun Sep  9 01:46:40 2001,Thu Jan  1 00:00:00 1970"), value("hex_store", "0A-FF"),
+        value("boot_proto", "pxe,it's"), value("double", "1.5e3,-2"),
+        template("T.NAME = ? AND T.C > ? AND T.ENABLED = ?", ["string", "long", "bool"], "abc,5,true"),
+        template("T.PK IN (?) AND T.NAME = ?", ["long", "string"], named=["1,2,3", "Smith, J."]),
+        template("T.NAME = ?", ["string"], "x' OR '1'='1"),
+        template("T.NAME = ?", ["any"], named=["1; DROP TABLE tftp_policy"]),
+        template("T.PK = ?", ["long"], named=["--"]),
+        template("T.PK -? > 0", ["long"], "-1"),
+        template("T.NAME LIKE '?%' AND \"Odd?\" = ? /* ? */ OR T.Y = ? -- ?", ["long", "long"], "7,8"),
+        template("T.A IN (?)", ["ip"], named=["10.0.0.1,10.0.0.2"]),
+    ]
+
+
 def main():
     for name, make in [("string_map", string_map), ("config_file", config_file), ("spec_file", spec_file),
                        ("statement_file", statement_file), ("table_group_file", table_group_file),
                        ("expression", expression), ("tftp_request", tftp_request),
                        ("tftp_transfer", tftp_transfer), ("console_commands", console_commands),
-                       ("console_login", console_login)]:
+                       ("console_login", console_login), ("prst_format", prst_format)]:
         write(name, make())
 
 

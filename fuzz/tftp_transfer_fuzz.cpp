@@ -64,7 +64,7 @@ public:
     CTFTPServer& server() { return *_controller.server(); }
     uint16_t transferPort() { return server().transferHandler()->port(); }
     osk::CSockDgram& transferSock() { return server().transferHandler()->sock(); }
-    zelvo_fuzz::MemoryFDManager& files() { return *_factory.manager; }
+    test_support::CMemoryFDManager& files() { return *_factory.manager; }
     test_support::LoopbackUDPClient& client() { return _client; }
     // The client as the engine sees it.
     const osk::CEndpoint& from() const { return _from; }
@@ -93,7 +93,7 @@ public:
 
 private:
     test_support::TempDir _var;
-    zelvo_fuzz::MemoryFDManagerFactory _factory;
+    test_support::CMemoryFDManagerFactory _factory;
     CTFTPController _controller;
     test_support::LoopbackUDPClient _client;
     osk::CEndpoint _from = CTFTPIO::canonical(_client.endpoint());

@@ -36,7 +36,8 @@ void printUsage(std::ostream& out)
            "                  foreground; run it under a service manager to detach)\n"
            "  --explain ...   print what the server would decide for one request and exit:\n"
            "                  descriptor manager, virtual root, name, full path, access and\n"
-           "                  overwrite decisions, window granted, refusal\n"
+           "                  overwrite decisions, window granted, the account and the\n"
+           "                  stored policies the decisions read (first wins), refusal\n"
            "  --check-config  check every key and value of the configuration (expressions\n"
            "                  are parsed), print each problem with its key and exit:\n"
            "                  status 0 when the file is usable, 1 when not\n"
@@ -57,6 +58,34 @@ std::string windowText(const CTFTPOptionLimits& limits)
     return "up to " + std::to_string(limits.max_windowsize) + " blocks per acknowledgement when asked for";
 }
 
+// The account and stored policies the decisions read: the policies in
+// merge order (the first wins a clash) and the map they made. Without a
+// database only the account's name.
+void printPolicies(std::ostream& out, const CTFTPAdmission& verdict)
+{
+    const std::string& name = verdict.account;
+    const CITFTPStoredPolicies::policies_ptr& policies = verdict.policies;
+    out << "account:            ";
+    if (name.empty()) out << "(none)";
+    else if (!policies) out << name << " (stored policies not read: no database)";
+    else out << name << " (" << CTFTPAccountPolicies::stateText(policies->state()) << ")";
+    out << "\n";
+    if (!policies) return;
+    out << "stored policies:    ";
+    if (policies->policies().empty()) out << "(none)";
+    for (size_t i = 0; i < policies->policies().size(); ++i) {
+        const CTFTPAccountPolicies::CPolicy& policy = policies->policies()[i];
+        out << (i ? ", " : "") << policy.name << " (domain " << policy.domain << ", priority " << policy.priority
+            << ")";
+    }
+    out << "\n";
+    const size_t entries = policies->map().size();
+    out << "policy map:         ";
+    if (entries == 0) out << "(empty)\n";
+    else out << entries << (entries == 1 ? " entry" : " entries") << "\n";
+    for (const auto& entry : policies->map()) out << "  " << entry.first << "=" << entry.second << "\n";
+}
+
 // Dry run of admission for one request, through the engine's own decision
 // step. The plug-ins are loaded and opened (the descriptor managers come
 // from them) but none runs: no console listens and no socket is bound. The
@@ -71,7 +100,7 @@ int explain(const std::string& configPath, const std::string& client, const std:
     }
     CTFTPController controller("zelvo-tftpd", configPath);
     controller.logLevels(osk::CException::severityMask("error"));
-    controller.init(false);
+    controller.initDryRun();
     // The database opens as the daemon opens it (a missing one is created,
     // an older one upgraded), so that the $DB.KEYVALUE functions answer as
     // they would for the request; the lookups themselves only read. Declared
@@ -109,6 +138,7 @@ int explain(const std::string& configPath, const std::string& client, const std:
               << "access allowed:     " << (verdict.accessAllowed ? "yes" : "no") << "\n"
               << "overwrite allowed:  " << (verdict.overwriteAllowed ? "yes" : "no") << "\n"
               << "window:             " << windowText(controller.server()->serverConfig().limits()) << "\n";
+    printPolicies(std::cout, verdict);
     if (!databaseNote.empty())
         std::cout << "database:           not opened, the $DB functions had none: " << databaseNote << "\n";
     if (verdict.admitted) {

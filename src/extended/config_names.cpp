@@ -188,6 +188,19 @@ const CConfigKey kFrameworkKeys[] = {
     {"system.db.secondary_files.max_size",
      "int - The maximum size of secondary files (if supported by the database).",
      nullptr, CConfigKey::afterRestart, CConfigRule::range(0, INT64_MAX)},
+    // A lookup in the database costs the engine thread far more than the
+    // rest of a small transfer; a few seconds of staleness is the price of
+    // rules that read the database serving at the speed of constant ones.
+    {"system.db.cache.time",
+     "int - How long answers of the database to request expressions (key/value lookups, the stored policies of an "
+     "account) are kept before the database is asked again, a duration such as 5s or 500ms; 0 asks it on every "
+     "request. The default is 5s.",
+     "5s", CConfigKey::afterRestart, CConfigRule::usec(0, kHourUsec)},
+    // A million short answers are about a hundred megabytes.
+    {"system.db.cache.entries",
+     "int - The most answers of each kind (key/value lookups, accounts) kept; when full, the oldest makes room. The "
+     "default is 10000.",
+     "10000", CConfigKey::afterRestart, CConfigRule::range(1, 1000000)},
     {"ipv6.enable",
      "boolean - When true, the server's general communication subsystems will attempt to use ipv6 if available.",
      nullptr, CConfigKey::afterRestart, CConfigRule::boolean()},

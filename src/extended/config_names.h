@@ -97,6 +97,8 @@ public:
     static std::string dbVersionsPath() { return "system.db.versions_path"; }
     static std::string dbSecondaryFilesCount() { return "system.db.secondary_files.count"; }
     static std::string dbSecondaryFilesMaxSize() { return "system.db.secondary_files.max_size"; }
+    static std::string dbCacheTime() { return "system.db.cache.time"; }
+    static std::string dbCacheEntries() { return "system.db.cache.entries"; }
     static std::string ipv6Enable() { return "ipv6.enable"; }
 
     // The default file name of the private key.

@@ -1,14 +1,25 @@
 #include "prst_generic/prst_generic_initializer.h"
 
 #include "oodb/db_result_prototype.h"
+#include "prst_generic/prst_capability.h"
 #include "prst_generic/prst_context.h"
+#include "prst_generic/prst_device_access_control.h"
+#include "prst_generic/prst_device_account.h"
 #include "prst_generic/prst_domain.h"
 #include "prst_generic/prst_domain_group.h"
 #include "prst_generic/prst_domain_id.h"
 #include "prst_generic/prst_domain_memberships.h"
 #include "prst_generic/prst_domain_name_id.h"
+#include "prst_generic/prst_ip_address.h"
 #include "prst_generic/prst_key_value.h"
+#include "prst_generic/prst_role.h"
 #include "prst_generic/prst_secured_object_impl.h"
+#include "prst_generic/prst_snmp_query.h"
+#include "prst_generic/prst_snmp_query_group.h"
+#include "prst_generic/prst_sql_query.h"
+#include "prst_generic/prst_sql_query_group.h"
+#include "prst_generic/prst_user_access_control.h"
+#include "prst_generic/prst_user_account.h"
 
 CPrstGenericInitializer::CPrstGenericInitializer(CDBBaseSession& session, const CDBStatementFileReader& statements,
                                                  CPrstMetaAbstractFactory& factory)
@@ -36,13 +47,26 @@ const std::vector<std::string>& CPrstGenericInitializer::formalNames()
 
 void CPrstGenericInitializer::initialize()
 {
+    _registerClass<CPrstDeviceAccount>();
+    _registerClass<CPrstUserAccount>();
     _registerClass<CPrstDomain>();
     _registerClass<CPrstDomainGroup>();
+    _registerClass<CPrstDeviceAccessControl>();
+    _registerClass<CPrstUserAccessControl>();
     _registerClass<CPrstKeyValue>();
+    _registerClass<CPrstSQLQuery>();
+    _registerClass<CPrstSQLQueryGroup>();
+    _registerClass<CPrstSNMPQuery>();
+    _registerClass<CPrstSNMPQueryGroup>();
+    _registerClass<CPrstCapability>();
+    _registerClass<CPrstRole>();
     _registerClass<CPrstSecuredObjectImpl>();
     _registerClass<CPrstDomainMemberships>();
     _registerClass<CPrstDomainID>();
     _registerClass<CPrstDomainNameID>();
+    _registerClass<CPrstSQLArg>();
+    _registerClass<CPrstSQLTarget>();
+    _registerClass<CPrstIPAddress>();
 }
 
 void CPrstGenericInitializer::_registerRecordSpec(const std::string& className)

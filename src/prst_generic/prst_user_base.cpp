@@ -59,6 +59,13 @@ void CPrstUserBase::_oidFromText(const std::string& text)
     if (!_existing) _oid = CPrstValueTraits<int64_t>::fromText(text);
 }
 
+void CPrstUserBase::_wellKnownOid(int64_t oid)
+{
+    if (_existing) return;
+    _oid = oid;
+    _oidWellKnown = true;
+}
+
 void CPrstUserBase::_snapshot()
 {
     _saved.clear();
@@ -93,7 +100,7 @@ void CPrstUserBase::commit()
     _checkWrite();
     const int64_t previousOid = _oid;
     try {
-        if (!_existing) _oid = _context.nextKey(classSpec().table());
+        if (!_existing && !_oidWellKnown) _oid = _context.nextKey(classSpec().table());
         _beforeWrite();
         for (CPrstRelation* relation : _relations) relation->beforeWrite();
         if (_existing) _updateRow();

@@ -112,6 +112,10 @@ protected:
     // A transient object takes the OID given in text (an existing object
     // keeps its own).
     void _oidFromText(const std::string& text);
+    // A transient object that must be inserted under a well-known identity
+    // (built-in records): its first commit uses oid instead of drawing one
+    // from the table's sequence.
+    void _wellKnownOid(int64_t oid);
     // Remembers the column values, to which rollback() returns.
     void _snapshot();
 
@@ -127,6 +131,7 @@ private:
     CPrstContext& _context;
     int64_t _oid = noOid;
     bool _existing = false;
+    bool _oidWellKnown = false;
     std::vector<CPrstColumnAttr*> _columns;
     std::vector<CPrstRelation*> _relations;
     std::vector<std::string> _saved;

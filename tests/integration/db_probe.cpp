@@ -7,6 +7,9 @@
 //   db_probe CONF get KEY         prints the value of the record, through the
 //                                 shipped statement keyvalue.class_subclass_key
 //   db_probe CONF version         prints the schema version
+//   db_probe CONF sql STATEMENT...
+//                                 runs the statements in one transaction
+//                                 (rows written while a daemon serves)
 //   db_probe CONF churn ROWS SEED edits objects of ROWS records each (class
 //                                 "crash", one subclass per object, named
 //                                 after SEED) until it is killed: inserts,
@@ -58,6 +61,15 @@ int put(CTFTPDatabase& database, const osk::CStringMap& config, const std::strin
     const int64_t oid = table.largestKey(*transaction) + 1;
     table.insert(*transaction, {{"PK", oid}, {"OID", oid}, {"KCLASS", std::string(kClass)},
                                 {"SUBCLASS", std::string(kSubclass)}, {"KKEY", key}, {"KVALUE", value}});
+    transaction->commit();
+    return 0;
+}
+
+int sql(CTFTPDatabase& database, const osk::CStringMap& config, char** statements, int count)
+{
+    CDBBaseSession session(config, database.database());
+    auto transaction = session.beginTransaction(CDBConstants::READ_WRITE_ACCESS);
+    for (int i = 0; i < count; ++i) transaction->execute(statements[i]);
     transaction->commit();
     return 0;
 }
@@ -191,7 +203,8 @@ int objects(CTFTPDatabase& database, const osk::CStringMap& config)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::cerr << "usage: db_probe CONF put KEY VALUE | get KEY | version | churn ROWS SEED | objects\n";
+        std::cerr << "usage: db_probe CONF put KEY VALUE | get KEY | version | churn ROWS SEED | objects | sql "
+                     "STATEMENT...\n";
         return 2;
     }
     const std::string command = argv[2];
@@ -200,7 +213,7 @@ int main(int argc, char** argv)
         // a socket; the database opens here instead.
         CTFTPController controller("db_probe", argv[1]);
         controller.logLevels(osk::CException::severityMask("error"));
-        controller.init(false);
+        controller.initDryRun();
         osk::CStringMap config;
         {
             const osk::CConfigPtr shared = controller.config();
@@ -215,6 +228,7 @@ int main(int argc, char** argv)
             return churn(database, config, std::strtoul(argv[3], nullptr, 10),
                          static_cast<unsigned>(std::strtoul(argv[4], nullptr, 10)));
         if (command == "objects" && argc == 3) return objects(database, config);
+        if (command == "sql" && argc > 3) return sql(database, config, argv + 3, argc - 3);
         if (command == "version" && argc == 3) {
             std::cout << database.schemaVersion() << "\n";
             return 0;

@@ -1,13 +1,17 @@
 #include "tftp/tftp_database/tftp_database.h"
 
+#include <chrono>
+
 #include "extended/config.h"
 #include "extended/config_names.h"
+#include "extended/config_values.h"
 #include "extended/exception.h"
 #include "oodb/db_abstract_factory_facade.h"
 #include "oodb/db_controller.h"
 #include "oodb/db_database_proxy_i.h"
 #include "oodb/db_schema_version.h"
 #include "tftp/tftp_database/tftp_key_value_provisioner.h"
+#include "tftp/tftp_database/tftp_stored_policies.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 
 namespace {
@@ -83,6 +87,7 @@ void CTFTPDatabase::open(CITFTPController& controller)
          [&controller](uint32_t severity, const osk::CMessage& message) { controller.syslog(severity, message); });
     if (!_provisioner) return;
     controller.provisioner(_provisioner.get());
+    controller.storedPolicies(_storedPolicies.get());
     _controller = &controller;
 }
 
@@ -116,7 +121,13 @@ void CTFTPDatabase::open(const osk::CStringMap& config, const osk::CMasterContro
                                        .pushs(database->proxy().location())
                                        .pushs(host.empty() ? "embedded engine" : "database server " + host)
                                        .push(_schemaVersion));
-        _provisioner = std::make_unique<CTFTPKeyValueProvisioner>(config, *database, _statements);
+        const osk::CConfigValues values(config, osk::CConfigNames::framework());
+        const std::chrono::microseconds cacheTime(values.usec(osk::CConfigNames::dbCacheTime()));
+        const size_t cacheEntries = values.ulong(osk::CConfigNames::dbCacheEntries());
+        _provisioner =
+            std::make_unique<CTFTPKeyValueProvisioner>(config, *database, _statements, cacheTime, cacheEntries);
+        _storedPolicies =
+            std::make_unique<CTFTPStoredPolicies>(config, *database, _statements, cacheTime, cacheEntries);
         _facade = std::move(facade);
         _database = std::move(database);
     } catch (...) {
@@ -177,9 +188,13 @@ void CTFTPDatabase::_readStatementFiles(const osk::CStringMap& config)
 void CTFTPDatabase::close() noexcept
 {
     // No expression may reach the provisioner once its connection is gone.
-    if (_controller) _controller->provisioner(nullptr);
+    if (_controller) {
+        _controller->provisioner(nullptr);
+        _controller->storedPolicies(nullptr);
+    }
     _controller = nullptr;
     _provisioner.reset();
+    _storedPolicies.reset();
     // The connection and its accessors go before the factories that made
     // them; both before the provider's library is unloaded.
     _database.reset();
@@ -188,6 +203,8 @@ void CTFTPDatabase::close() noexcept
 }
 
 CITFTPProvisioner* CTFTPDatabase::provisioner() const { return _provisioner.get(); }
+
+CITFTPStoredPolicies* CTFTPDatabase::storedPolicies() const { return _storedPolicies.get(); }
 
 CDBController& CTFTPDatabase::database() const
 {

@@ -13,7 +13,9 @@
 class CDBAbstractFactoryFacade;
 class CDBController;
 class CITFTPProvisioner;
+class CITFTPStoredPolicies;
 class CTFTPKeyValueProvisioner;
+class CTFTPStoredPolicies;
 
 namespace osk {
 class CMasterController;
@@ -36,8 +38,10 @@ class CMessage;
 // start with one message that names the database and what to do.
 //
 // Once open, the database answers the key/value functions of request
-// expressions: open(controller) hands its provisioner to the controller and
-// close() takes it back before the connection goes.
+// expressions and the stored policies of device accounts: open(controller)
+// hands its provisioner and its policy reader to the controller and close()
+// takes them back before the connection goes. Both keep their answers for
+// system.db.cache.time, at most system.db.cache.entries of each.
 class CTFTPDatabase : public CITFTPServicePart {
 public:
     // The schema version this program is built for (the scripts of
@@ -65,6 +69,8 @@ public:
     uint32_t schemaVersion() const { return _schemaVersion; }
     // The key/value provisioner over the open database; null when closed.
     CITFTPProvisioner* provisioner() const;
+    // The stored policies over the open database; null when closed.
+    CITFTPStoredPolicies* storedPolicies() const;
     const CDBStatementFileReader& statements() const { return _statements; }
     const CDBTableGroupFileReader& tableGroups() const { return _tableGroups; }
     const CDBStatementFileReader& userQueries() const { return _userQueries; }
@@ -76,7 +82,9 @@ private:
     std::unique_ptr<CDBAbstractFactoryFacade> _facade;
     std::unique_ptr<CDBController> _database;
     std::unique_ptr<CTFTPKeyValueProvisioner> _provisioner;
-    // The controller that holds the provisioner, told when it goes.
+    std::unique_ptr<CTFTPStoredPolicies> _storedPolicies;
+    // The controller that holds the provisioner and the policy reader, told
+    // when they go.
     CITFTPController* _controller = nullptr;
     uint32_t _schemaVersion = 0;
     CDBStatementFileReader _statements;

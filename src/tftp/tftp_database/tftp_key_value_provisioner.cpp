@@ -43,14 +43,28 @@ const std::string& statement(const CDBStatementFileReader& statements)
 } // namespace
 
 CTFTPKeyValueProvisioner::CTFTPKeyValueProvisioner(const osk::CStringMap& config, CDBController& database,
-                                                   const CDBStatementFileReader& statements)
-    : _session(config, database), _sql(statement(statements))
+                                                   const CDBStatementFileReader& statements,
+                                                   std::chrono::microseconds cacheTime, size_t cacheEntries)
+    : _session(config, database), _sql(statement(statements)), _cache(cacheTime, cacheEntries)
 {
 }
 
 bool CTFTPKeyValueProvisioner::_lookup(const char* function, const std::string& kclass,
                                        const std::string& subclass, const std::string& key, bool enabled,
                                        std::string& value)
+{
+    const lookup_t lookup(kclass, subclass, key, enabled);
+    answer_t answer;
+    if (!_cache.find(lookup, answer)) {
+        answer.first = _read(function, kclass, subclass, key, enabled, answer.second);
+        _cache.store(lookup, answer);
+    }
+    value = answer.second;
+    return answer.first;
+}
+
+bool CTFTPKeyValueProvisioner::_read(const char* function, const std::string& kclass, const std::string& subclass,
+                                     const std::string& key, bool enabled, std::string& value)
 {
     try {
         auto transaction = _session.beginTransaction(CDBConstants::READ_ONLY_ACCESS);
@@ -63,7 +77,7 @@ bool CTFTPKeyValueProvisioner::_lookup(const char* function, const std::string& 
         transaction->commit();
         return found;
     } catch (const osk::CException& e) {
-        throw failure(function, osk::CMessage(e.printableError()), "CTFTPKeyValueProvisioner::_lookup");
+        throw failure(function, osk::CMessage(e.printableError()), "CTFTPKeyValueProvisioner::_read");
     }
 }
 

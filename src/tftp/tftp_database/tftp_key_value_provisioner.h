@@ -1,8 +1,13 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "oodb/db_base_session.h"
+#include "standard/expiring_cache.h"
 #include "tftp/tftp_interfaces/i_tftp_provisioner.h"
 
 class CDBStatementFileReader;
@@ -34,12 +39,19 @@ class CDBStatementFileReader;
 // prepared by the provider within that transaction. Lookups run on the
 // thread that evaluates (the engine's) and are not meant for two threads at
 // once.
+//
+// Answers are kept for a while (osk::CExpiringCache, lifetime and capacity
+// as configured): a record found and a record missing alike, by class,
+// subclass, key and enabled flag, so the three functions share them. A
+// change in the table therefore reaches requests at the latest after the
+// lifetime; a failed lookup is not kept.
 class CTFTPKeyValueProvisioner : public CITFTPProvisioner {
 public:
     // Throws osk::CException when statements lacks the named statement.
     // database and statements must outlive the provisioner.
     CTFTPKeyValueProvisioner(const osk::CStringMap& config, CDBController& database,
-                             const CDBStatementFileReader& statements);
+                             const CDBStatementFileReader& statements, std::chrono::microseconds cacheTime,
+                             size_t cacheEntries);
 
     std::string name() const override { return "database key/value table"; }
 
@@ -54,12 +66,25 @@ public:
     // The name of the statement the lookups use.
     static constexpr const char* statementName = "keyvalue.class_subclass_key_enabled";
 
+    // Forgets every kept answer.
+    void forget() { _cache.clear(); }
+    size_t kept() const { return _cache.size(); }
+
 private:
     // The value of the record with this enabled flag; false when there is
     // none. function names the expression function in error messages.
     bool _lookup(const char* function, const std::string& kclass, const std::string& subclass,
                  const std::string& key, bool enabled, std::string& value);
+    // The same from the database, past the cache.
+    bool _read(const char* function, const std::string& kclass, const std::string& subclass,
+               const std::string& key, bool enabled, std::string& value);
+
+    // Class, subclass, key, enabled.
+    using lookup_t = std::tuple<std::string, std::string, std::string, bool>;
+    // Found, value.
+    using answer_t = std::pair<bool, std::string>;
 
     CDBBaseSession _session;
     std::string _sql;
+    osk::CExpiringCache<lookup_t, answer_t> _cache;
 };

@@ -14,6 +14,7 @@
 
 class CITFTPProvisioner;
 class CITFTPServicePart;
+class CITFTPStoredPolicies;
 class CTFTPConfigNames;
 
 // The master controller of the TFTP daemon as consoles and plug-ins see it:
@@ -56,4 +57,10 @@ public:
     // The service part named name (partName()) that the controller holds,
     // or null: how consoles reach the service's database.
     virtual CITFTPServicePart* servicePart(const std::string& name) const = 0;
+    // The stored policies of device accounts that $PROV.POLICY() reads,
+    // installed and withdrawn by the service's database like the
+    // provisioner. Not owned; null while no database is open, and the
+    // policy functions then report that no policies are available.
+    virtual void storedPolicies(CITFTPStoredPolicies* policies) = 0;
+    virtual CITFTPStoredPolicies* storedPolicies() const = 0;
 };

@@ -5,6 +5,7 @@
 
 #include "extended/exception.h"
 #include "extended/message.h"
+#include "tftp/tftp_interfaces/i_tftp_stored_policies.h"
 #include "tftp/tftp_interfaces/tftp_error_code.h"
 
 // The engine's verdict on one request before any file is opened: which
@@ -18,6 +19,12 @@ struct CTFTPAdmission {
     bool preprocessed = false;
     bool accessAllowed = false;
     bool overwriteAllowed = false;
+    // The account and stored policies the decisions read; null when the
+    // service has no stored policies (no database) or the request was
+    // refused before they were read.
+    CITFTPStoredPolicies::policies_ptr policies;
+    // The account name, also when no stored policies were read.
+    std::string account;
 
     // A refusal: the error packet and the log line (debug unless said).
     CTFTPErrorCode error = CTFTPErrorCode::no_error;

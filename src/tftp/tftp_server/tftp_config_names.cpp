@@ -85,7 +85,7 @@ const osk::CConfigKey kTFTPKeys[] = {
      "69", osk::CConfigKey::afterRestart, osk::CConfigRule::range(0, 65535)},
     {"provisioner.account.name",
      "string - An expression that produces an account name for use by the provisioner.",
-     nullptr, osk::CConfigKey::afterRestart, osk::CConfigRule::text()},
+     nullptr, osk::CConfigKey::afterRestart, osk::CConfigRule::evaluated()},
     {"tftp.fdm.db.docsis_defs", "string - An alternate directory for locating docsis definition files.",
      nullptr, osk::CConfigKey::afterRestart, osk::CConfigRule::text()},
     {"tftp.fdm.db.templates", "string - An alternate directory for locating template files.",

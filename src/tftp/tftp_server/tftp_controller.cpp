@@ -103,7 +103,15 @@ void CTFTPController::syslog(uint32_t severity, const osk::CMessage& message, in
 
 std::string CTFTPController::type() const { return tftpControllerType; }
 
-void CTFTPController::init(bool serve)
+int CTFTPController::init()
+{
+    _init(true);
+    return 0;
+}
+
+void CTFTPController::initDryRun() { _init(false); }
+
+void CTFTPController::_init(bool serve)
 {
     CTFTPConfigNames::addLegacyTranslations(*_config);
     if (serve) initSockets();
@@ -389,6 +397,13 @@ CITFTPServicePart* CTFTPController::servicePart(const std::string& name) const
     for (CITFTPServicePart* part : _serviceParts)
         if (part->partName() == name) return part;
     return nullptr;
+}
+
+void CTFTPController::storedPolicies(CITFTPStoredPolicies* policies)
+{
+    // Handed over like the provisioner, while the engine does not run.
+    _storedPolicies = policies;
+    if (_server) _server->storedPolicies(policies);
 }
 
 void CTFTPController::udpPublisher(const CIUDPPublisherFactory::publisher_ptr& publisher)

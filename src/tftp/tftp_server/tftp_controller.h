@@ -52,13 +52,14 @@ public:
     // queued in varDir()/merge.conf), log, message translations and server
     // index, private key, plug-ins (loaded, the service parts opened, then
     // run), query responses, descriptor managers,
-    // open-file limit, engine, privileges.
+    // open-file limit, engine, privileges. Returns 0.
     // Throws on any failure, after stopping what it had started.
-    // Without serve it prepares a dry run of admission: the plug-ins are
-    // loaded and opened but none runs (no console listens), no socket is
-    // bound, no key file is written, root and privileges stay as they are;
-    // daemon() must not be called.
-    void init(bool serve = true);
+    int init() override;
+    // Prepares a dry run of admission instead: the plug-ins are loaded and
+    // opened but none runs (no console listens), no socket is bound, no key
+    // file is written, root and privileges stay as they are; daemon() must
+    // not be called. Throws as init().
+    void initDryRun();
     // The daemon thread's body: runs the engine until stop(), then cleanup().
     int daemon() override;
     // Stops the engine and waits until daemon() has cleaned up. Safe to call
@@ -87,6 +88,8 @@ public:
     void provisioner(CITFTPProvisioner* provisioner) override;
     CITFTPProvisioner* provisioner() const override { return _provisioner; }
     CITFTPServicePart* servicePart(const std::string& name) const override;
+    void storedPolicies(CITFTPStoredPolicies* policies) override;
+    CITFTPStoredPolicies* storedPolicies() const override { return _storedPolicies; }
     // The service's configuration; every call through it holds its lock.
     osk::CConfigPtr config() const override { return _config; }
     CTFTPServer* server() const { return _server.get(); }
@@ -111,6 +114,8 @@ public:
     bool logs(uint32_t severity) const { return (severity & _logLevels.load()) != 0; }
 
 private:
+    // The start sequence of init() (serve) and initDryRun() (not serve).
+    void _init(bool serve);
     void _readLogLevels();
     void _loadPlugins(bool run);
     void _closeServiceParts();
@@ -154,6 +159,7 @@ private:
     mutable osk::CNRMutex _udpLock;
     CIUDPPublisherFactory::publisher_ptr _udpPublisher;
     CITFTPProvisioner* _provisioner = nullptr;
+    CITFTPStoredPolicies* _storedPolicies = nullptr;
     std::atomic<uint32_t> _logLevels;
     std::atomic<bool> _running{false};
     bool _handleSignals = true;

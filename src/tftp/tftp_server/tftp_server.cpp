@@ -176,6 +176,7 @@ void CTFTPServer::_readConfig()
         case CTFTPServerConfig::accessExpression: policy->parseAccess(text); break;
         case CTFTPServerConfig::overwriteExpression: policy->parseOverwrite(text); break;
         case CTFTPServerConfig::preProcessorExpression: policy->parsePreProcessor(text); break;
+        case CTFTPServerConfig::accountExpression: policy->parseAccount(text); break;
         }
     };
     {
@@ -183,6 +184,7 @@ void CTFTPServer::_readConfig()
         _config.read(*config, parse);
     }
     policy->provisioner(_controller->provisioner());
+    policy->storedPolicies(_controller->storedPolicies());
     _policy = std::move(policy);
     _negotiator.limits(_config.limits());
     for (const CTFTPLogNote& note : _config.notes()) _log(note.severity, note.message);
@@ -191,6 +193,11 @@ void CTFTPServer::_readConfig()
 void CTFTPServer::provisioner(CITFTPProvisioner* provisioner)
 {
     if (_policy) _policy->provisioner(provisioner);
+}
+
+void CTFTPServer::storedPolicies(CITFTPStoredPolicies* policies)
+{
+    if (_policy) _policy->storedPolicies(policies);
 }
 
 void CTFTPServer::init()
@@ -320,6 +327,21 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
     state.protocol = protocol;
     state.dstEndpoint = req.dst();
     out.managerName = manager->managerName();
+
+    // The account's stored policies take part in every decision below, the
+    // virtual root included.
+    try {
+        out.policies = _policy->selectAccount(statePtr);
+        out.account = _policy->accountName();
+    } catch (const std::exception& e) {
+        return refuse(CTFTPErrorCode::access_denied, kAuthorizationFailed,
+                      msg(kRefusedEvaluating)
+                          .pushs(client())
+                          .pushs(_operation(state))
+                          .pushs(req.file())
+                          .pushs(CTFTPConfigNames::provisionerAccountName())
+                          .pushs(printable(e)));
+    }
 
     std::string root;
     if (manager->usesVirtualRoot()) {

@@ -139,6 +139,8 @@ public:
     // Hands the request expressions another provisioner (null: none). Only
     // while the engine does not run: its thread evaluates them.
     void provisioner(CITFTPProvisioner* provisioner);
+    // The same for the stored policies of device accounts.
+    void storedPolicies(CITFTPStoredPolicies* policies);
     // True when requests arrive on the transfer socket (transfer port 69).
     bool frontendDisabled() const { return _frontendDisabled; }
     // A copy of the state of the transfer of a client (engine lock held by

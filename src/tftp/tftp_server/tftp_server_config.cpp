@@ -17,6 +17,7 @@ const char* const kBadVirtualRoot = "Cannot parse the virtual root path (virtual
 const char* const kBadAccess = "Cannot parse the 'allow_access' key.";
 const char* const kBadOverwrite = "Cannot parse the 'allow_overwrite' key.";
 const char* const kBadPreProcessor = "Cannot parse the 'preprocessor' key.";
+const char* const kBadAccount = "Cannot parse the 'provisioner.account.name' key.";
 const char* const kPurgingPartials = "Partial uploads will be automatically purged.";
 
 [[noreturn]] void fail(const char* reason)
@@ -52,6 +53,7 @@ void CTFTPServerConfig::_take(const osk::CConfigValues& values)
     _accessAllow = values.text(Names::allowAccess());
     _overwriteAllow = values.text(Names::allowOverwrite());
     _preProcessor = values.text(Names::preProcessor());
+    _accountName = values.text(Names::provisionerAccountName());
     _limits = CTFTPOptionLimits(values);
     _maxRetransmits = values.ulong(Names::maxRetransmits());
     _deletePartialUploads = values.flag(Names::deletePartialUploads());
@@ -73,6 +75,7 @@ void CTFTPServerConfig::read(const osk::CStringMap& config, const expression_par
     parseOrFail(parse, overwriteExpression, next._overwriteAllow, kBadOverwrite);
     if (!next._preProcessor.empty())
         parseOrFail(parse, preProcessorExpression, next._preProcessor, kBadPreProcessor);
+    if (!next._accountName.empty()) parseOrFail(parse, accountExpression, next._accountName, kBadAccount);
 
     if (next._deletePartialUploads)
         next._notes.push_back(CTFTPLogNote{osk::CException::info, osk::CMessage(kPurgingPartials, kModule)});

@@ -18,12 +18,14 @@
 // maximum stays as configured and negotiation applies the bounds as they are.
 class CTFTPServerConfig {
 public:
-    // The four expressions of the engine.
+    // The expressions of the engine: the four decisions and the account
+    // whose stored policies the others read.
     enum expression_kind {
         virtualRootExpression = 0,
         accessExpression = 1,
         overwriteExpression = 2,
         preProcessorExpression = 3,
+        accountExpression = 4,
     };
     // Parses one expression text for its owner (the engine keeps the parsed
     // form); throws any exception when the text does not parse.
@@ -34,7 +36,8 @@ public:
 
     // Reads every engine key of config with the catalogue's default. Each expression
     // text is handed to parse (when given); an empty pre-processor text is
-    // not parsed, it means that requests are not pre-processed. Throws
+    // not parsed, it means that requests are not pre-processed, and an empty
+    // account text means that requests have no account. Throws
     // "Cannot read configuration file." with the reason; on a throw this
     // object keeps its previous values.
     void read(const osk::CStringMap& config, const expression_parser& parse = expression_parser());
@@ -45,6 +48,7 @@ public:
     const std::string& overwriteAllow() const { return _overwriteAllow; }
     const std::string& preProcessor() const { return _preProcessor; }
     bool preProcess() const { return !_preProcessor.empty(); }
+    const std::string& accountName() const { return _accountName; }
 
     // Timeouts (microseconds), block sizes and the three option flags.
     const CTFTPOptionLimits& limits() const { return _limits; }
@@ -68,6 +72,7 @@ private:
     std::string _accessAllow;
     std::string _overwriteAllow;
     std::string _preProcessor;
+    std::string _accountName;
     CTFTPOptionLimits _limits;
     unsigned long _maxRetransmits;
     bool _deletePartialUploads;

@@ -8,41 +8,24 @@
 #include <functional>
 #include <string>
 
-#include "extended/config.h"
-#include "fb_test_database.h"
-#include "oodb/db_base_session.h"
-#include "oodb/db_controller.h"
+#include <chrono>
+#include <thread>
+
 #include "oodb/db_statement_file_reader.h"
-#include "support/temp_dir.h"
+#include "service_database_fixture.h"
 #include "tftp/tftp_base/tftp_eval.h"
-#include "tftp/tftp_database/tftp_database.h"
-#include "unit/extended/host_fixture.h"
-#include "unit/extended/test_controller.h"
 
 namespace {
 
-const std::string kDbDir = ZELVO_DB_DIR;
 const std::string kHostile = "1; DROP TABLE osk_keyvalues";
 
 bool unknown(const osk::CVariant& value) { return value.type().type() == osk::CVariantType::t_unknown; }
 
-class KeyValueProvisionerTest : public ::testing::Test {
+class KeyValueProvisionerTest : public ServiceDatabaseTest {
 protected:
     void SetUp() override
     {
-        fbtest::lockDirectory();
-        config.set_string("system.db.name", "service");
-        config.set_string("system.db.path", dir.path());
-        config.set_string("system.db.versions_path", kDbDir + "/db_versions");
-        config.set_string("system.db.statements.file", kDbDir + "/statements.spec");
-        config.set_string("system.db.table_groups.file", kDbDir + "/table_groups.spec");
-        osk::CConfigPtr hostConfig(new osk::CConfig("", "", ""));
-        hostConfig->set_string("system.plugins", "zelvo_firebird_provider");
-        host.config(hostConfig);
-        host.libDir(host_test::buildDir());
-        host.loadPlugins(hostConfig);
-        database.open(config, host, [](uint32_t, const osk::CMessage&) {});
-        ASSERT_NE(nullptr, database.provisioner());
+        ServiceDatabaseTest::SetUp();
         evaluator.provisioner(database.provisioner());
 
         put("device", "map", "10.0.0.1", "modem-a.cfg", true);
@@ -56,20 +39,16 @@ protected:
     void TearDown() override
     {
         evaluator.provisioner(nullptr);
-        database.close();
-        host.unloadPlugins();
+        ServiceDatabaseTest::TearDown();
     }
 
     void put(const std::string& kclass, const std::string& subclass, const std::string& key,
              const std::string& value, bool enabled)
     {
-        CDBBaseSession session(config, database.database());
-        auto transaction = session.beginTransaction(CDBConstants::READ_WRITE_ACCESS);
         ++lastKey;
-        transaction->execute("INSERT INTO osk_keyvalues (PK, OID, KCLASS, SUBCLASS, KKEY, KVALUE, ENABLED) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?)",
-                             {lastKey, lastKey, kclass, subclass, key, value, std::string(enabled ? "TRUE" : "FALSE")});
-        transaction->commit();
+        execute("INSERT INTO osk_keyvalues (PK, OID, KCLASS, SUBCLASS, KKEY, KVALUE, ENABLED) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?)",
+                {lastKey, lastKey, kclass, subclass, key, value, std::string(enabled ? "TRUE" : "FALSE")});
     }
     int64_t rowCount()
     {
@@ -97,10 +76,6 @@ protected:
         return std::string();
     }
 
-    test_support::TempDir dir;
-    osk::CStringMap config;
-    zelvo_test::CTestController host;
-    CTFTPDatabase database;
     CTFTPEval evaluator;
     int64_t lastKey = 1000;
 };
@@ -176,13 +151,54 @@ TEST_F(KeyValueProvisionerTest, AStatementFileWithoutTheLookupStatementIsRefused
 {
     CDBStatementFileReader empty;
     try {
-        CTFTPKeyValueProvisioner provisioner(config, database.database(), empty);
+        CTFTPKeyValueProvisioner provisioner(config, database.database(), empty, std::chrono::seconds(5), 10);
         FAIL() << "no error";
     } catch (const osk::CException& e) {
         EXPECT_EQ("The key/value lookups need the statement 'keyvalue.class_subclass_key_enabled' in the statement "
                   "file.",
                   e.whatMsg().formatted());
     }
+}
+
+TEST_F(KeyValueProvisionerTest, AnswersAreKeptForTheCacheTimeThenReadAgain)
+{
+    using namespace std::chrono_literals;
+    CTFTPKeyValueProvisioner kept(config, database.database(), database.statements(), 1h, 100);
+    CTFTPKeyValueProvisioner brief(config, database.database(), database.statements(), 300ms, 100);
+    CTFTPKeyValueProvisioner uncached(config, database.database(), database.statements(), 0s, 100);
+    const auto value = [](CTFTPKeyValueProvisioner& provisioner, const std::string& key) {
+        osk::CMultiVariant results;
+        provisioner.keyValue("device", "map", key, results);
+        return results.top().type().type() == osk::CVariantType::t_unknown ? std::string("(unknown)")
+                                                                           : results.top().string();
+    };
+    for (auto* provisioner : {&kept, &brief, &uncached}) {
+        EXPECT_EQ("modem-a.cfg", value(*provisioner, "10.0.0.1"));
+        EXPECT_EQ("(unknown)", value(*provisioner, "10.0.0.7"));
+    }
+    execute("UPDATE osk_keyvalues SET KVALUE = 'modem-new.cfg' WHERE KKEY = '10.0.0.1'");
+    put("device", "map", "10.0.0.7", "appeared.cfg", true);
+
+    // Found and missing answers alike stay as they were while kept.
+    EXPECT_EQ("modem-a.cfg", value(kept, "10.0.0.1"));
+    EXPECT_EQ("(unknown)", value(kept, "10.0.0.7"));
+    EXPECT_EQ(2u, kept.kept());
+    EXPECT_EQ("modem-new.cfg", value(uncached, "10.0.0.1"));
+    EXPECT_EQ("appeared.cfg", value(uncached, "10.0.0.7"));
+    EXPECT_EQ(0u, uncached.kept());
+
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ("modem-new.cfg", value(brief, "10.0.0.1"));
+    EXPECT_EQ("appeared.cfg", value(brief, "10.0.0.7"));
+    kept.forget();
+    EXPECT_EQ("modem-new.cfg", value(kept, "10.0.0.1"));
+
+    // The three functions share what is kept: the existence test answers
+    // from the same lookup.
+    osk::CMultiVariant results;
+    execute("DELETE FROM osk_keyvalues WHERE KKEY = '10.0.0.1'");
+    kept.keyValueExists("device", "map", "10.0.0.1", "true", results);
+    EXPECT_TRUE(results.top().boolean());
 }
 
 TEST_F(KeyValueProvisionerTest, ClosingTheDatabaseWithdrawsTheProvisioner)

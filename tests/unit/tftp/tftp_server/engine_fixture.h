@@ -31,6 +31,7 @@
 #include "standard/guard.h"
 #include "support/loopback_udp_client.h"
 #include "support/temp_dir.h"
+#include "support/test_fd_manager.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
 #include "tftp/tftp_server/tftp_controller.h"
 #include "tftp/tftp_server/state_event.h"
@@ -68,29 +69,10 @@ public:
     bool complete = false;
 };
 
-inline osk::CException fileError(const char* what, int err)
-{
-    osk::CException e = OSK_EXCEPTION(osk::CMessage(what), osk::CMessage(std::strerror(err)), "CTestManager", "test");
-    e.err_code(err);
-    return e;
-}
-
-class CTestManager : public CITFTPFDManager {
+class CTestManager : public test_support::CTestFDManagerBase {
 public:
     // Serves the virtual file system vfs ("file" is the local one).
-    explicit CTestManager(std::string vfs = "file") : _vfs(std::move(vfs)) {}
-    std::string managerName() const override { return "test files"; }
-    void initManager() override {}
-    void shutdownManager() override {}
-    std::vector<std::string> virtualFileSystems() const override { return {_vfs}; }
-    bool usesVirtualRoot() const override { return true; }
-    bool usesPreProcessor() const override { return true; }
-    bool usesAccessControl() const override { return true; }
-    bool usesOverwriteControl() const override { return true; }
-    void setPathCreation(bool) override {}
-    bool pathCreation() const override { return false; }
-    void setUploadPerms(uint16_t) override {}
-    uint16_t uploadPerms() const override { return 0644; }
+    explicit CTestManager(std::string vfs = "file") : CTestFDManagerBase("test files", std::move(vfs)) {}
     CIDescriptor* openFile(CState& state) override
     {
         ++opened;
@@ -100,28 +82,27 @@ public:
         }
         if (state.transmitting) {
             const int fd = ::open(state.fqpn.c_str(), O_RDONLY);
-            if (fd < 0) throw fileError("Cannot open file.", errno);
+            if (fd < 0) throw failure("Cannot open file.", errno);
             return new CFileDescriptor(fd);
         }
-        if (!state.canOverwrite && ::access(state.fqpn.c_str(), F_OK) == 0) throw fileError("Exists.", EEXIST);
+        if (!state.canOverwrite && ::access(state.fqpn.c_str(), F_OK) == 0) throw failure("Exists.", EEXIST);
         const int fd = ::open((state.fqpn + ".part").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0) throw fileError("Cannot open file.", errno);
+        if (fd < 0) throw failure("Cannot open file.", errno);
         return new CFileDescriptor(fd, state.fqpn, state.blksize);
     }
-    void closeFile(CIDescriptor* descriptor) override { delete descriptor; }
     size_t writeBlock(CIDescriptor* d, osk::CFileOffset offset, const char* data, size_t count) override
     {
         auto* file = static_cast<CFileDescriptor*>(d);
-        if (failWrites) throw fileError("Cannot write.", failWrites);
+        if (failWrites) throw failure("Cannot write.", failWrites);
         const ssize_t n = ::pwrite(file->fd, data, count, offset);
-        if (n < 0) throw fileError("Cannot write.", errno);
+        if (n < 0) throw failure("Cannot write.", errno);
         if (count < file->blksize) file->complete = true;
         return static_cast<size_t>(n);
     }
     size_t readBlock(char* buffer, osk::CFileOffset offset, size_t count, CIDescriptor* d) override
     {
         const ssize_t n = ::pread(static_cast<CFileDescriptor*>(d)->fd, buffer, count, offset);
-        if (n < 0) throw fileError("Cannot read.", errno);
+        if (n < 0) throw failure("Cannot read.", errno);
         return static_cast<size_t>(n);
     }
     osk::CFileOffset fileSize(CIDescriptor* d) override
@@ -129,13 +110,6 @@ public:
         struct stat info;
         ::fstat(static_cast<CFileDescriptor*>(d)->fd, &info);
         return info.st_size;
-    }
-    size_t fdCount() const override { return 0; }
-    void normaliseName(const osk::CEndpoint&, const std::string&, std::string& name) override
-    {
-        if (name.find("..") != std::string::npos) throw fileError("Invalid name.", EACCES);
-        while (!name.empty() && name[0] == '/') name.erase(0, 1);
-        name = "/" + name;
     }
 
     // Files opened so far (read by the test thread after the engine stopped
@@ -151,25 +125,15 @@ public:
     }
 
 private:
-    std::string _vfs;
     mutable std::mutex _namesLock;
     std::vector<std::string> _openedNames;
 };
 
 // Creates one CTestManager for a virtual file system and keeps a pointer to
 // it for the test (the controller owns it).
-class CTestFactory : public CITFTPFDManagerFactory {
+class CTestFactory : public test_support::CTestFDManagerFactory<CTestManager> {
 public:
-    explicit CTestFactory(std::string vfs = "file") : _vfs(std::move(vfs)) {}
-    osk::CGeneralPtr<CITFTPFDManager> createFDManager(CITFTPController*) override
-    {
-        manager = new CTestManager(_vfs);
-        return osk::CGeneralPtr<CITFTPFDManager>(manager);
-    }
-    CTestManager* manager = nullptr;
-
-private:
-    std::string _vfs;
+    explicit CTestFactory(std::string vfs = "file") : CTestFDManagerFactory(std::move(vfs)) {}
 };
 
 // ---- a raw UDP client ------------------------------------------------------
@@ -221,6 +185,7 @@ protected:
         _controller->addFDManagerFactory(&_factory);
         for (CITFTPFDManagerFactory* extra : _extraFactories) _controller->addFDManagerFactory(extra);
         if (_udp) _controller->udpPublisher(_udp);
+        _controller->storedPolicies(_storedPolicies);
         std::map<std::string, std::string> all = {
             {"tftp.virtual_root", _root},      {"tftp.access.allow", "true"}, {"tftp.overwrite.allow", "false"},
             {"tftp.engine.listen_on", "127.0.0.1"}, {"tftp.engine.port", "0"},   {"tftp.timeout", "1s"},
@@ -300,6 +265,8 @@ protected:
     test_support::TempDir _var;
     CTestFactory _factory;
     CIUDPPublisherFactory::publisher_ptr _udp;
+    // The stored policies the engine starts with (null: none).
+    CITFTPStoredPolicies* _storedPolicies = nullptr;
     std::unique_ptr<CTFTPController> _controller;
     std::thread _thread;
     uint16_t _requestPort = 0;

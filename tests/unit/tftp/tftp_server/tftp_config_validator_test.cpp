@@ -108,6 +108,21 @@ TEST_F(TFTPConfigValidatorTest, ExpressionsMustParseAndBeClosed)
     EXPECT_EQ("'[1 + 2' is not a complete expression: it must begin with '[' and end with ']'.",
               refusal("tftp.preprocessor", "[1 + 2"));
     EXPECT_FALSE(accepted("tftp.preprocessor", "1 + 2]"));
+    // The account name is an expression too, or a fixed name.
+    EXPECT_TRUE(accepted("provisioner.account.name", "[$SRC.IP()]"));
+    EXPECT_TRUE(accepted("provisioner.account.name", "lab-modem"));
+    EXPECT_EQ("The expression does not parse: Mismatched parentheses.",
+              refusal("provisioner.account.name", "[$SRC.IP(]"));
+}
+
+TEST_F(TFTPConfigValidatorTest, TheDatabaseCacheKeepsAnswersUpToAnHourAndAMillionOfThem)
+{
+    EXPECT_TRUE(accepted("system.db.cache.time", "0"));
+    EXPECT_TRUE(accepted("system.db.cache.time", "250ms"));
+    EXPECT_TRUE(accepted("system.db.cache.time", "3600s"));
+    EXPECT_EQ("3601s is outside the range 0s to 3600s.", refusal("system.db.cache.time", "3601s"));
+    EXPECT_TRUE(accepted("system.db.cache.entries", "1000000"));
+    EXPECT_EQ("0 is outside the range 1 to 1000000.", refusal("system.db.cache.entries", "0"));
 }
 
 TEST_F(TFTPConfigValidatorTest, DecisionsAreBooleanLiteralsOrExpressions)

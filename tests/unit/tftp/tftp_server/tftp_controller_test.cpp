@@ -222,7 +222,12 @@ protected:
     }
     osk::CException startFailure(bool serving = true)
     {
-        return host_test::thrown([&] { controller.init(serving); });
+        return host_test::thrown([&] {
+            if (serving)
+                controller.init();
+            else
+                controller.initDryRun();
+        });
     }
 
     TempDir root;
@@ -299,6 +304,17 @@ TEST_F(TFTPControllerTest, HostsTheDescriptorManagerAndTheConsoleAndStopsThem)
     EXPECT_THROW(late.connect("127.0.0.1", static_cast<uint16_t>(std::stoul(port))), osk::CException);
 }
 
+TEST_F(TFTPControllerTest, StartedAsAMasterControllerItRunsTheServicesOwnStart)
+{
+    osk::CMasterController& master = controller;
+    EXPECT_EQ(0, master.init());
+    ASSERT_NE(nullptr, controller.server());
+    EXPECT_EQ(1u, controller.fdManagers().count("file"));
+    EXPECT_NE(0u, requestPort());
+    controller.cleanup();
+    EXPECT_TRUE(controller.fdManagers().empty());
+}
+
 TEST_F(TFTPControllerTest, ServicePartsOpenOnceThePluginsAreLoadedAndCloseBeforeTheyAreUnloaded)
 {
     std::vector<std::string> events;
@@ -319,7 +335,7 @@ TEST_F(TFTPControllerTest, ADryRunOpensNoServicePart)
     std::vector<std::string> events;
     CRecordingPart part("part", events);
     controller.addServicePart(&part);
-    controller.init(false);
+    controller.initDryRun();
     EXPECT_TRUE(events.empty());
     controller.cleanup();
     EXPECT_EQ((std::vector<std::string>{"close part"}), events);
@@ -343,7 +359,7 @@ TEST_F(TFTPControllerTest, LaterManagerWinsAContestedNameWithOneWarning)
 {
     CClaimingFactory factory;
     controller.addFDManagerFactory(&factory);
-    controller.init(false);
+    controller.initDryRun();
     ASSERT_NE(nullptr, factory.created);
     EXPECT_EQ(1u, controller.logged("Multiple descriptor managers are registered for virtual filesystem /'file'."));
     EXPECT_EQ(1u, controller.logged("Multiple descriptor managers are registered"));
@@ -449,7 +465,7 @@ TEST_F(TFTPControllerTest, LocalManagerGetsThePartialUploadSettingAndClearsCrash
     std::ofstream(kept) << "partial";
     std::ofstream(var / "uploads.journal") << "+" << orphan << "\n+" << kept << "\n-" << kept << "\n";
     set("tftp.upload.delete_partial", "false");
-    controller.init(false);
+    controller.initDryRun();
     ASSERT_EQ(1u, controller.fdManagers().count("file"));
     EXPECT_FALSE(controller.fdManagers().at("file")->deletePartialUploads());
     EXPECT_FALSE(host_test::exists(orphan));
@@ -463,7 +479,7 @@ TEST_F(TFTPControllerTest, LocalManagerGetsThePartialUploadSettingAndClearsCrash
     defaults.config()->set_string("tftp.virtual_root", root.path());
     defaults.config()->set_string("system.plugins", "zelvo_local_fs");
     defaults.config()->set_string("system.log.levels", "error");
-    defaults.init(false);
+    defaults.initDryRun();
     ASSERT_EQ(1u, defaults.fdManagers().count("file"));
     EXPECT_TRUE(defaults.fdManagers().at("file")->deletePartialUploads());
     defaults.cleanup();
@@ -512,7 +528,7 @@ TEST_F(TFTPControllerTest, ADryRunAppliesQueuedUpdatesWithoutTouchingTheFiles)
     const std::string file = var / "zelvo.conf";
     controller.config()->fqpn(file);
     std::ofstream(var / "merge.conf") << "set system.index=3\n";
-    controller.init(false);
+    controller.initDryRun();
     EXPECT_EQ(3, controller.serverIndex());
     EXPECT_TRUE(host_test::exists(var / "merge.conf"));
     EXPECT_FALSE(host_test::exists(file));
@@ -523,7 +539,7 @@ TEST_F(TFTPControllerTest, MessageTranslationsNamedByTheConfigurationAreLoadedAt
     std::ofstream(var / "messages.txt") << "id=1\nen_US=The %1 daemon is starting.\nde_DE=Der Dienst %1 startet.\n";
     set("system.msg.file", "messages.txt");
     set("system.msg.locale", "de_DE");
-    controller.init(false);
+    controller.initDryRun();
     EXPECT_EQ("Der Dienst %1 startet.", controller.msgStore().tr("The %1 daemon is starting.", "de_DE"));
 }
 

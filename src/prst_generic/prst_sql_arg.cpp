@@ -1,0 +1,3 @@
+#include "prst_generic/prst_sql_arg.h"
+
+CPrstClassSpec CPrstSQLArg::_makeSpec() { return CPrstClassSpec("CPrstSQLArg", "", "osk_sql_arg", false); }
