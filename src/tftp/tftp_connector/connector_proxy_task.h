@@ -14,6 +14,7 @@
 #include "prst_generic/prst_context.h"
 #include "prst_generic/prst_device_access_control.h"
 #include "prst_generic/prst_role.h"
+#include "prst_generic/prst_sql_query.h"
 #include "prst_generic/prst_user_account.h"
 #include "rconsole_base/i_direct_reply_proxy.h"
 #include "rconsole_base/text_command.h"
@@ -59,6 +60,11 @@ struct CConnectorClassTraits<CPrstUserAccount> {
 
 template <>
 struct CConnectorClassTraits<CPrstRole> {
+    static constexpr bool superUserOnly = true;
+};
+
+template <>
+struct CConnectorClassTraits<CPrstSQLQuery> {
     static constexpr bool superUserOnly = true;
 };
 

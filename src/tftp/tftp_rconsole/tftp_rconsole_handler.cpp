@@ -179,6 +179,8 @@ CTFTPRConsoleHandler::CTFTPRConsoleHandler(osk::CMasterController* controller, i
     // words either.
     _setObjectHandlers<CPrstUserAccount>("user_account", "");
     _setObjectHandlers<CPrstRole>("user_role", "");
+    // Stored queries are written by administrators only.
+    _setChangeWords<CPrstSQLQuery>("sql_query");
     _setHandler(kDisableEncryption, &CTFTPRConsoleHandler::handleDisableEncryption);
     _setHandler(kStats, &CTFTPRConsoleHandler::handleStats);
 }
@@ -204,6 +206,14 @@ void CTFTPRConsoleHandler::_setObjectWords(const std::vector<std::string>& names
         for (const std::string& name : names) _setHandler(words.prefix + name, handlers[words.op]);
         for (const std::string& name : shortNames) _setHandler(words.shortPrefix + name, handlers[words.op]);
     }
+}
+
+template <class T>
+void CTFTPRConsoleHandler::_setChangeWords(const std::string& name)
+{
+    _setHandler("insert_" + name, &CTFTPRConsoleHandler::handleObject<T, opInsert>);
+    _setHandler("update_" + name, &CTFTPRConsoleHandler::handleObject<T, opUpdate>);
+    _setHandler("delete_" + name, &CTFTPRConsoleHandler::handleObject<T, opDelete>);
 }
 
 template <class T>

@@ -132,6 +132,9 @@ private:
     // The same with several names and short names for the class.
     template <class T>
     void _setObjectWords(const std::vector<std::string>& names, const std::vector<std::string>& shortNames);
+    // Registers insert, update and delete only, without short forms.
+    template <class T>
+    void _setChangeWords(const std::string& name);
     // Registers select and select next only.
     template <class T>
     void _setSelectWords(const std::string& name, const std::string& shortName);
