@@ -228,6 +228,9 @@ def test_named_login(d):
 def test_user_session(d):
     h.check(login_fails(d.port, "wrong-password", "alice"), "client: a wrong password closes the connection")
     h.check(login_fails(d.port, "whatever", "nobody-here"), "client: an unknown user closes the connection")
+    h.check(login_fails(d.port, "whatever", "bell\a-name")
+            and logged(d, "Cannot determine access rights for user '<non-printable characters>'."),
+            "client: a name with a control character is not written to the log")
     u0 = Session(d.port, ALICE_PASSWORD[:7], "alice", version=0)
     _, _, code, _ = records(u0("info"))
     h.check(code == "ack", "client: version 0 login with the first 7 bytes")
