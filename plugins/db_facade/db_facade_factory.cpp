@@ -16,14 +16,27 @@ namespace dbfacade {
 
 using M = CTFTPConnectorMessages;
 
-CTFTPDatabase& CDBFacadeFactory::openDatabase(CITFTPController& controller)
+namespace {
+
+// The service's database part when it is open, else null.
+CTFTPDatabase* openPart(CITFTPController& controller)
 {
     auto* database = dynamic_cast<CTFTPDatabase*>(controller.servicePart("database"));
-    if (!database || !database->isOpen())
+    return database && database->isOpen() ? database : nullptr;
+}
+
+} // namespace
+
+CTFTPDatabase& CDBFacadeFactory::openDatabase(CITFTPController& controller)
+{
+    CTFTPDatabase* database = openPart(controller);
+    if (!database)
         throw OSK_EXCEPTION(osk::CMessage(M::noSession, M::module), osk::CMessage(M::noDatabase, M::module),
                             "CDBFacadeFactory::openDatabase", M::module);
     return *database;
 }
+
+bool CDBFacadeFactory::hasDatabase(CITFTPController& controller) { return openPart(controller) != nullptr; }
 
 std::unique_ptr<CDBBaseSession> CDBFacadeFactory::createConsoleSession(CITFTPController& controller,
                                                                        const osk::CStringMap& config)

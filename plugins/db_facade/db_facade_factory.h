@@ -17,13 +17,14 @@ namespace dbfacade {
 // a database made before the account was built in gets it then.
 class CDBFacadeFactory : public CIDBFacadeFactory {
 public:
+    bool hasDatabase(CITFTPController& controller) override;
     std::unique_ptr<CDBBaseSession> createConsoleSession(CITFTPController& controller,
                                                          const osk::CStringMap& config) override;
     const CDBStatementFileReader& statements(CITFTPController& controller) override;
 
     // The service's open database; throws "Cannot retrieve database
     // session." when there is none.
-    static CTFTPDatabase& openDatabase(CITFTPController& controller);
+    CTFTPDatabase& openDatabase(CITFTPController& controller);
 
 private:
     void _ensureAdministrator(CDBBaseSession& session, const CDBStatementFileReader& statements);

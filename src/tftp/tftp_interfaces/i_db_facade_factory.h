@@ -18,6 +18,8 @@ public:
 
     virtual ~CIDBFacadeFactory() = default;
 
+    // True when the service has an open database that consoles can reach.
+    virtual bool hasDatabase(CITFTPController& controller) = 0;
     // A new session of one console on the service's open database,
     // configured from config. Throws "Cannot retrieve database session."
     // when the service has no open database.

@@ -36,6 +36,7 @@
 #include "tftp/tftp_connector/connector_proxy_task.h"
 #include "tftp/tftp_database/prst_tftp_policy.h"
 #include "tftp/tftp_base/tftp_eval.h"
+#include "tftp/tftp_interfaces/i_db_facade_factory.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_server/tftp_config_names.h"
 #include "tftp/tftp_server/tftp_config_validator.h"
@@ -293,8 +294,10 @@ void CTFTPRConsoleHandler::_administratorLogin()
 {
     // With consoles reaching the database, the administrator's account
     // there adds its domains and locale; the administrators' domain with
-    // every right comes in any case.
-    const bool consulted = CConnectorProxyTask::databaseFacade(*controller()) != nullptr;
+    // every right comes in any case. A facade without an open database
+    // (none configured) must not lock the administrator out.
+    CIDBFacadeFactory* facade = CConnectorProxyTask::databaseFacade(*controller());
+    const bool consulted = facade && facade->hasDatabase(*tftpController());
     if (consulted) {
         osk::CTableRights rights;
         std::vector<osk::CDomainID> createRights;
