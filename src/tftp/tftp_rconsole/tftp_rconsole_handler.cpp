@@ -283,7 +283,8 @@ bool CTFTPRConsoleHandler::_authorized(osk::CHexStore& challenge, osk::CHexStore
     if (!CRConsoleLogin::verify(sent, received, streamCipher())) return false;
 
     _setAccessToken(rights, createRights);
-    _setLocale(locale);
+    // An account without a locale keeps the default one.
+    if (!locale.empty()) _setLocale(locale);
     controller()->syslog(osk::CException::audit,
                          osk::CMessage(kLoggedInWithRights, kModule).pushs(account).pushs(_token.string()));
     _setUser(account);
@@ -319,7 +320,7 @@ std::string CTFTPRConsoleHandler::_accountPassword(const std::string& account, c
     try {
         // An account that never had a password cannot log in until one is set.
         if (!stored.empty()) {
-            const std::string password = decryptPassword(osk::CHexStore(stored, kPasswordSeparator, 16));
+            const std::string password = decryptPassword(osk::CHexStore(stored, kPasswordSeparator));
             if (!password.empty()) return password;
         }
     } catch (const osk::CException&) {
