@@ -66,7 +66,7 @@ public:
 protected:
     void _prepare() override
     {
-        this->_checkAttributes(T::createTransient(this->_context())->attributes(), CKeyedAttributes<T>::name);
+        this->_checkAttributes(knownAttributes(*T::createTransient(this->_context())), CKeyedAttributes<T>::name);
     }
     void _change(T& object) override
     {

@@ -1,6 +1,7 @@
 #include "rconsole_database/cmd_dump_raw.h"
 
 #include "extended/exception.h"
+#include "prst_generic/prst_device_account.h"
 #include "prst_generic/prst_domain.h"
 #include "prst_generic/prst_domain_group.h"
 #include "prst_generic/prst_key_value.h"
@@ -38,7 +39,7 @@ CTextCommand CCmdDumpRaw::_run()
     if (_kind == contextIndependent) {
         _section<CPrstDomainGroup>("# domain groups\n", "insert_domain_group");
         _section<CPrstDomain>("# domains\n", "insert_domain");
-        _emptySection("# device accounts\n");
+        _section<CPrstDeviceAccount>("# device accounts\n", "insert_device_account");
         _section<CPrstKeyValue>("# key-values\n", "insert_keyvalue");
     } else {
         _section<CPrstTFTPPolicy>("# policies \n", "insert_policy");
@@ -65,10 +66,4 @@ void CCmdDumpRaw::_section(const char* header, const char* command)
         }
     }
     if (!any) _reply.raw(kRecordEnd, false);
-}
-
-void CCmdDumpRaw::_emptySection(const char* header)
-{
-    _reply.raw(header, false);
-    _reply.raw(kRecordEnd, false);
 }

@@ -38,9 +38,6 @@ protected:
 private:
     template <class T>
     void _section(const char* header, const char* command);
-    // A section of a class this service does not keep yet: its header and
-    // "-".
-    void _emptySection(const char* header);
 
     dump_kind _kind;
     CIDirectReplyProxy& _reply;

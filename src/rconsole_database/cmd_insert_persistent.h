@@ -3,6 +3,7 @@
 #include "prst_generic/prst_transaction.h"
 #include "rconsole_database/cmd_sql_operation.h"
 #include "rconsole_database/keyed_attributes.h"
+#include "rconsole_database/readable_object.h"
 #include "security/domain_memberships.h"
 
 // One new object of class T from the request's attributes (its text form),
@@ -25,8 +26,9 @@ protected:
         _endOpenTransaction();
         CPrstTransaction transaction(_context());
         auto object = T::createTransient(_context());
-        _checkAttributes(object->attributes(), CKeyedAttributes<T>::name);
-        if (!_args().attributes().defined("domains")) object->memberships(_findCreateRights());
+        _checkAttributes(knownAttributes(*object), CKeyedAttributes<T>::name);
+        if constexpr (isSecuredClass<T>)
+            if (!_args().attributes().defined("domains")) object->memberships(_findCreateRights());
         object->attributes(_args().attributes());
         object->commit();
         transaction.commit();

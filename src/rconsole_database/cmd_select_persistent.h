@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "prst_generic/security_strategy.h"
+#include "rconsole_database/readable_object.h"
 #include "rconsole_base/i_direct_reply_proxy.h"
 #include "rconsole_database/cmd_sql_operation.h"
 #include "rconsole_database/console_query.h"
@@ -44,8 +44,7 @@ protected:
     void _sendPage()
     {
         for (auto& object : _query.nextPage(_context())) {
-            const CSecurityStrategy<T> secured(std::move(object), _token());
-            if (!_reply.cooked(secured->attributes())) break;
+            if (!_reply.cooked(readableAttributes<T>(std::move(object), _token()))) break;
         }
         _leaveRead(_policy);
     }

@@ -5,7 +5,12 @@
 #include <new>
 
 #include "extended/exception.h"
+#include "prst_generic/prst_format.h"
+#include "prst_generic/prst_query_template.h"
+#include "prst_generic/prst_sql_query.h"
+#include "prst_generic/security_strategy.h"
 #include "rconsole_database/rconsole_database_messages.h"
+#include "standard/string_util.h"
 #include "security/access_rights.h"
 
 using M = CRConsoleDatabaseMessages;
@@ -68,21 +73,60 @@ CTextCommand CCmdSQLOperation::outcome(const result_t& result)
 
 std::string CCmdSQLOperation::_getWhere(bool required) const
 {
-    const std::string condition = _arguments.where();
-    if (condition.empty() && _arguments.query()) {
-        // No stored queries exist in this database yet: every name and
-        // every OID names none.
-        const std::string& query = *_arguments.query();
-        if (isDecimal(query))
-            throw OSK_EXCEPTION(osk::CMessage(M::queryOidNotFound, M::module).pushs(query),
-                                osk::CMessage(M::objectMissing, M::module), "CCmdSQLOperation::_getWhere", M::module);
-        throw OSK_EXCEPTION(osk::CMessage(M::queryNotFound, M::module).pushs(query),
-                            osk::CMessage(M::noAccessOrMissing, M::module), "CCmdSQLOperation::_getWhere", M::module);
-    }
+    const std::string condition =
+        _arguments.where().empty() && _arguments.query() ? _storedCondition(*_arguments.query()) : _arguments.where();
     if (required && condition.empty())
         throw OSK_EXCEPTION(osk::CMessage(M::cannotExecute, M::module).pushs(_classSpec.formalName()),
                             osk::CMessage(M::emptyWhere, M::module), "CCmdSQLOperation::_getWhere", M::module);
     return CSQLOperationArgs::securedWhere(condition, _classSpec, _sessionToken, osk::CAccessRights::read);
+}
+
+std::string CCmdSQLOperation::_storedCondition(const std::string& name) const
+{
+    if (name.empty())
+        throw OSK_EXCEPTION(osk::CMessage(M::cannotProcessQuery, M::module), osk::CMessage(M::noQueryName, M::module),
+                            "CCmdSQLOperation::_storedCondition", M::module);
+    // The query is read in the command's own transaction.
+    _openRead();
+    const bool byOid = isDecimal(name);
+    const osk::CMessage notFound(byOid ? M::queryOidNotFound : M::queryNotFound, M::module);
+    CPrstSQLQuery::ptr_t query;
+    if (byOid) {
+        query = CPrstSQLQuery::find(_prstContext, std::stoll(name));
+        if (!query)
+            throw OSK_EXCEPTION(osk::CMessage(notFound).pushs(name), osk::CMessage(M::objectMissing, M::module),
+                                "CCmdSQLOperation::_storedCondition", M::module);
+    } else {
+        auto found = CPrstSQLQuery::fastSelectRec(_prstContext, CPrstSQLQuery::kByNameStatement, {name}, 2);
+        if (found.size() > 1)
+            throw OSK_EXCEPTION(osk::CMessage(M::ambiguousQuery, M::module).pushs(name),
+                                osk::CMessage(M::foundMany, M::module).pushs(name).push(uint64_t(found.size())),
+                                "CCmdSQLOperation::_storedCondition", M::module);
+        if (!found.empty()) query = std::move(found.front());
+    }
+    std::string whereTemplate;
+    std::string arguments;
+    bool readable = false;
+    if (query) {
+        try {
+            const CSecurityStrategy<CPrstSQLQuery> secured(std::move(query), _sessionToken);
+            whereTemplate = secured->whereTemplate();
+            arguments = secured->args();
+            readable = true;
+        } catch (const osk::CException&) {
+            // A query the session may not read is one it cannot find.
+        }
+    }
+    if (!readable)
+        throw OSK_EXCEPTION(osk::CMessage(notFound).pushs(name), osk::CMessage(M::noAccessOrMissing, M::module),
+                            "CCmdSQLOperation::_storedCondition", M::module);
+    std::vector<CPrstQueryTemplate::CArgument> typed;
+    for (const std::string& item : osk::CStringUtil::split(arguments)) {
+        const size_t colon = item.find(':');
+        typed.push_back({item.substr(0, colon), colon == std::string::npos ? std::string() : item.substr(colon + 1)});
+    }
+    static const CPrstFormat format;
+    return CPrstQueryTemplate(format, whereTemplate, typed).fill(_request);
 }
 
 void CCmdSQLOperation::_endOpenTransaction()
@@ -91,7 +135,7 @@ void CCmdSQLOperation::_endOpenTransaction()
     _prstContext.rollback();
 }
 
-void CCmdSQLOperation::_openRead()
+void CCmdSQLOperation::_openRead() const
 {
     _queryTimeOut.finish();
     if (_prstContext.inTransaction() && _prstContext.transaction().isActiveTransaction()) return;

@@ -58,7 +58,7 @@ protected:
     void _endOpenTransaction();
     // The open read transaction of the console's selects, begun when none
     // is open (or the time-out has committed it).
-    void _openRead();
+    void _openRead() const;
     // After a page: commits, or arms the time-out on the open transaction.
     void _leaveRead(const CSelectTransactionPolicy& policy);
 
@@ -72,6 +72,10 @@ protected:
     std::vector<int64_t> _matchingOids(const std::string& condition) const;
     // "T.PK IN (?,...)" over oids.
     static std::string _oidList(const std::vector<int64_t>& oids, size_t from, size_t count, CDBValues& values);
+
+    // The condition of the stored SQL query named by its decimal OID or its
+    // name, its WHERE template filled from the request.
+    std::string _storedCondition(const std::string& name) const;
 
     [[noreturn]] void _fail(const char* what, const std::string& why) const;
 

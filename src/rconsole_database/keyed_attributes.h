@@ -1,5 +1,11 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "prst_generic/prst_device_account.h"
+#include "prst_generic/prst_user_account.h"
+#include "standard/string_map.h"
 #include "tftp/tftp_database/prst_tftp_policy.h"
 
 // The keyed text attribute of a class, if any: an attribute that a session
@@ -15,3 +21,30 @@ template <>
 struct CKeyedAttributes<CPrstTFTPPolicy> {
     static constexpr const char* name = "data";
 };
+
+// Attributes a request may set that an object's text form does not show:
+// an account's additions to and removals from its access list.
+template <class T>
+struct CWriteOnlyAttributes {
+    static std::vector<std::string> names() { return {}; }
+};
+
+template <>
+struct CWriteOnlyAttributes<CPrstDeviceAccount> {
+    static std::vector<std::string> names() { return {"acl+", "acl-"}; }
+};
+
+template <>
+struct CWriteOnlyAttributes<CPrstUserAccount> {
+    static std::vector<std::string> names() { return CWriteOnlyAttributes<CPrstDeviceAccount>::names(); }
+};
+
+// The attribute names a request may give for objects of class T: those of
+// object's text form and the write-only ones.
+template <class T>
+osk::CStringMap knownAttributes(const T& object)
+{
+    osk::CStringMap known = object.attributes();
+    for (const std::string& name : CWriteOnlyAttributes<T>::names()) known.set_string(name, "");
+    return known;
+}

@@ -13,6 +13,8 @@ struct CRConsoleDatabaseMessages {
     static constexpr const char* queryOidNotFound = "Unable to find query object with oid = %1.";
     static constexpr const char* noAccessOrMissing = "You have no right to access the object or it doesn't exist.";
     static constexpr const char* objectMissing = "Object doesn't exist.";
+    static constexpr const char* ambiguousQuery = "Ambiguous query object name '%1'.";
+    static constexpr const char* foundMany = "Found %2 objects with this name.";
     static constexpr const char* invalidArgument = "Invalid value '%2' for argument '%1'.";
     static constexpr const char* notPositive = "Argument '%1' must be a whole number above 0, not '%2'.";
     static constexpr const char* badSortOrder = "Argument 'sort_order' must be 'asc' or 'desc', not '%1'.";

@@ -86,8 +86,12 @@ CSQLOperationArgs::CSQLOperationArgs(const osk::CStringMap& request, const osk::
     if (!_pagerType.empty() && _pagerType != "db" && _pagerType != "pk")
         _refuse(osk::CMessage(M::badPagerType, M::module).pushs(_pagerType).formatted());
     _pager = request.get_string(kPager, std::string());
+    // "args" holds a stored query's values only beside "query"; otherwise it
+    // is an attribute (the argument list of a stored query itself).
+    const bool queryArgs = request.defined(kQuery);
     for (const auto& entry : request)
-        if (!isArgument(entry.first)) _attributes.string_insert(entry.first, entry.second);
+        if (!isArgument(entry.first) || (entry.first == kArgs && !queryArgs))
+            _attributes.string_insert(entry.first, entry.second);
 }
 
 bool CSQLOperationArgs::isArgument(const std::string& key)

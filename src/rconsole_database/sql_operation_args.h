@@ -25,7 +25,8 @@
 //   sort_order     "asc" or "desc"
 //   pager_type     "db" or "pk"
 //   pager          the name under which a console keeps a paged query
-//   args           comma-separated arguments of a stored query
+//   args           comma-separated arguments of a stored query (beside
+//                  "query"; without it "args" is an attribute)
 // Every other entry of the request (but "code") is an attribute of the
 // object to insert or of the objects to update.
 //

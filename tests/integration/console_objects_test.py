@@ -381,7 +381,7 @@ def test_disconnect_mid_select(d):
 
 
 def test_without_database():
-    d = h.Daemon("no-database", encryption=False).start()
+    d = h.Daemon("no-database", encryption=False, plugins=h.DEFAULT_PLUGINS + ",zelvo_db_facade").start()
     try:
         c = Client(d)
         _, code, message = final(c("sp"))

@@ -94,7 +94,7 @@ done
 if [ "$reply" = "pong" ]; then pass "daemon answers query_ping with pong"; else
     fail "daemon did not start"; cat "$WORK/daemon.out" "$WORK/daemon.err"; exit 1; fi
 
-if grep -q "Loaded 4 plugins: Local File System, Remote Console, UDP Event Publisher, Firebird Database Provider." "$WORK/daemon.out" "$WORK/daemon.err"; then
+if grep -q "Loaded 5 plugins: Local File System, Remote Console, UDP Event Publisher, Firebird Database Provider, Database Facade." "$WORK/daemon.out" "$WORK/daemon.err"; then
     pass "the example plug-ins loaded from the build tree"
 else
     fail "plug-in report missing"; cat "$WORK/daemon.out" "$WORK/daemon.err"

@@ -31,7 +31,7 @@ import time
 import daemon_harness as h
 
 PROBE = DB_DIR = None
-PLUGINS = "zelvo_local_fs,tftp_rconsole,zelvo_firebird_provider"
+PLUGINS = "zelvo_local_fs,tftp_rconsole,zelvo_firebird_provider,zelvo_db_facade"
 # Creating the schema takes a while under the sanitizers on a busy machine.
 START_SECONDS = 180
 # The embedded engine leaves its memory to the process exit.

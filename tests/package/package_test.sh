@@ -29,7 +29,7 @@ has() { grep -qE "$1" "$work/contents"; }
 check "the daemon in sbin, the console in bin" has ' \./usr/sbin/zelvo-tftpd$' 
 check "the console in bin" has ' \./usr/bin/zelvo-console$'
 check "the library and every plug-in in lib/zelvo" bash -c "
-  for f in libtftp_rconsole.so libtftp_rconsole.so.0 libzelvo_local_fs.so libzelvo_udp_publisher.so libzelvo_firebird_provider.so; do
+  for f in libtftp_rconsole.so libtftp_rconsole.so.0 libzelvo_local_fs.so libzelvo_udp_publisher.so libzelvo_firebird_provider.so libzelvo_db_facade.so; do
     grep -qE \" \\./usr/lib/zelvo/\$f\$\" '$work/contents' || { echo missing \$f; exit 1; }; done"
 check "no test plug-in is shipped" bash -c "! grep -E 'test_plugin|not_a_plugin' '$work/contents'"
 check "the database scripts and statement files in share/zelvo" bash -c "

@@ -1,17 +1,19 @@
 #include "tftp/tftp_connector/connector_proxy_task.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "extended/config.h"
 #include "extended/config_names.h"
 #include "extended/config_values.h"
 #include "extended/exception.h"
 #include "security/access_rights.h"
+#include "tftp/tftp_connector/cmd_find_login_credentials.h"
 #include "security/domain_id.h"
 #include "security/rights_thrower.h"
 #include "security/security_exception.h"
 #include "tftp/tftp_database/prst_tftp_initializer.h"
-#include "tftp/tftp_database/tftp_database.h"
+#include "tftp/tftp_interfaces/i_db_facade_factory.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 
 using M = CTFTPConnectorMessages;
@@ -20,13 +22,13 @@ const char* const CConnectorProxyTask::taskLabel = "connector-proxy-task";
 
 namespace {
 
-CTFTPDatabase* openDatabase(CITFTPController* controller)
+CIDBFacadeFactory& facadeOf(CITFTPController* controller)
 {
-    auto* database = controller ? dynamic_cast<CTFTPDatabase*>(controller->servicePart("database")) : nullptr;
-    if (!database || !database->isOpen())
-        throw OSK_EXCEPTION(osk::CMessage(M::noSession, M::module), osk::CMessage(M::noDatabase, M::module),
+    CIDBFacadeFactory* facade = controller ? CConnectorProxyTask::databaseFacade(*controller) : nullptr;
+    if (!facade)
+        throw OSK_EXCEPTION(osk::CMessage(M::noSession, M::module), osk::CMessage(M::noFacade, M::module),
                             "CConnectorProxyTask::CConnectorProxyTask", M::module);
-    return database;
+    return *facade;
 }
 
 osk::CStringMap configSnapshot(const osk::CMasterController& controller)
@@ -39,7 +41,7 @@ osk::CStringMap configSnapshot(const osk::CMasterController& controller)
 } // namespace
 
 CConnectorProxyTask::CConnectorProxyTask(CITFTPController* controller)
-    : osk::CCommandQueueTask<>(controller, taskLabel, 1), _database(openDatabase(controller))
+    : osk::CCommandQueueTask<>(controller, taskLabel, 1), _facade(facadeOf(controller))
 {
     const osk::CStringMap config = configSnapshot(*controller);
     const osk::CConfigValues values(config, osk::CConfigNames::framework());
@@ -47,12 +49,20 @@ CConnectorProxyTask::CConnectorProxyTask(CITFTPController* controller)
     _policy.forceCommitAfterSelect = values.flag(osk::CConfigNames::forceCommitAfterSelect());
     _policy.commitTimeOut = ACE_Time_Value(static_cast<time_t>(values.ulong(osk::CConfigNames::commitTimeOut())));
 
-    _session = std::make_unique<CDBBaseSession>(config, _database->database());
-    CPrstTFTPInitializer(*_session, _database->statements(), _factory).initialize();
-    _context = _factory.createContext(*_session, _database->statements(), osk::CUserAccessToken());
+    _session = _facade.createConsoleSession(*controller, config);
+    const CDBStatementFileReader& statements = _facade.statements(*controller);
+    CPrstTFTPInitializer(*_session, statements, _factory).initialize();
+    _context = _factory.createContext(*_session, statements, osk::CUserAccessToken());
     _timeOutManager = std::make_unique<CDBTimeOutMgr>(controller);
     _timeOutManager->run();
     _timeOut = std::make_unique<CPrstQueryTimeOut>(controller, *_timeOutManager, *this);
+}
+
+CIDBFacadeFactory* CConnectorProxyTask::databaseFacade(const osk::CMasterController& controller)
+{
+    for (CPlugin* plugin : controller.findPluginTypes(CIDBFacadeFactory::interfaceName()))
+        if (auto* facade = dynamic_cast<CIDBFacadeFactory*>(plugin)) return facade;
+    return nullptr;
 }
 
 CConnectorProxyTask::~CConnectorProxyTask()
@@ -124,6 +134,33 @@ void CConnectorProxyTask::requireSuperUser(const osk::CUserAccessToken& token)
     if (token.tableRights().find(osk::CDomainID::superUsersID()) != nullptr) return;
     throw osk::CSecurityException(osk::CMessage(M::privileged, M::module), osk::CMessage(M::needSuperUser, M::module),
                                   "CConnectorProxyTask::requireSuperUser", M::module, __FILE__, __LINE__);
+}
+
+void CConnectorProxyTask::findLoginCredentials(const std::string& user, osk::CTableRights& tableRights,
+                                               std::vector<osk::CDomainID>& createRights, std::string& locale,
+                                               std::string& password) const
+{
+    osk::CCapabilities capabilities;
+    CCmdFindLoginCredentials::result_t result(controller(), &capabilities);
+    sendCommand(osk::CAsyncCommandPtr(osk::CTrackedFactory::create<CCmdFindLoginCredentials>(*_context, user, result)));
+    result.wait();
+    if (!result.success()) {
+        // The cause goes to the log; the console learns nothing of it.
+        osk::CExceptionFacade& facade = controller()->exceptionFacade();
+        if (const auto cause = result.exceptionFacade().outer()) {
+            cause->record(facade);
+            facade.log();
+        }
+        const bool printable =
+            std::all_of(user.begin(), user.end(), [](unsigned char c) { return std::isprint(c) != 0; });
+        throw OSK_EXCEPTION(
+            osk::CMessage(M::noAccessRights, M::module).pushs(printable ? user : M::nonPrintable),
+            osk::CMessage(M::noCredentials, M::module), "CConnectorProxyTask::findLoginCredentials", M::module);
+    }
+    tableRights = capabilities.tableRights();
+    createRights = capabilities.createRights();
+    locale = capabilities.locale();
+    password = capabilities.password();
 }
 
 CTextCommand CConnectorProxyTask::rawDumpContextIndependent(CIDirectReplyProxy& reply,

@@ -4,12 +4,18 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "extended/command_queue_task.h"
 #include "oodb/db_base_session.h"
 #include "oodb_persistence/db_time_out_mgr.h"
 #include "oodb_persistence/prst_query_time_out.h"
+#include "prst_generic/prst_capability.h"
 #include "prst_generic/prst_context.h"
+#include "prst_generic/prst_device_access_control.h"
+#include "prst_generic/prst_role.h"
+#include "prst_generic/prst_sql_query.h"
+#include "prst_generic/prst_user_account.h"
 #include "rconsole_base/i_direct_reply_proxy.h"
 #include "rconsole_base/text_command.h"
 #include "rconsole_database/cmd_change_persistent.h"
@@ -26,14 +32,40 @@
 #include "tftp/tftp_database/prst_tftp_meta_abstract_factory.h"
 #include "tftp/tftp_database/tftp_format_type.h"
 
+class CIDBFacadeFactory;
 class CITFTPController;
-class CTFTPDatabase;
 
 // Whether only members of the administrators' domain may insert, update and
 // delete objects of class T (the classes that hand out rights).
 template <class T>
 struct CConnectorClassTraits {
     static constexpr bool superUserOnly = false;
+};
+
+template <>
+struct CConnectorClassTraits<CPrstDeviceAccessControl> {
+    static constexpr bool superUserOnly = true;
+};
+
+template <>
+struct CConnectorClassTraits<CPrstCapability> {
+    static constexpr bool superUserOnly = true;
+};
+
+// Console users and their roles decide what every console may do.
+template <>
+struct CConnectorClassTraits<CPrstUserAccount> {
+    static constexpr bool superUserOnly = true;
+};
+
+template <>
+struct CConnectorClassTraits<CPrstRole> {
+    static constexpr bool superUserOnly = true;
+};
+
+template <>
+struct CConnectorClassTraits<CPrstSQLQuery> {
+    static constexpr bool superUserOnly = true;
 };
 
 // The task through which one console connection reaches the service's
@@ -57,8 +89,8 @@ class CConnectorProxyTask : public osk::CCommandQueueTask<> {
 public:
     static const char* const taskLabel;
 
-    // Throws "Cannot retrieve database session." when the service has no
-    // open database.
+    // Throws "Cannot retrieve database session." when no database facade
+    // plug-in is loaded or the service has no open database.
     explicit CConnectorProxyTask(CITFTPController* controller);
     ~CConnectorProxyTask() override;
 
@@ -96,6 +128,14 @@ public:
         return _change<T, CCmdDeletePersistent<T>>(token, request);
     }
 
+    // The login look-up of user (see CLoginCredentials): its rights per
+    // domain, its domains for new objects, its locale and its stored
+    // (enciphered) password text. Throws "Cannot determine access rights
+    // for user '%1'." when the account cannot be used.
+    void findLoginCredentials(const std::string& user, osk::CTableRights& tableRights,
+                              std::vector<osk::CDomainID>& createRights, std::string& locale,
+                              std::string& password) const;
+
     // The raw dumps; both need the administrators' domain with read.
     CTextCommand rawDumpContextIndependent(CIDirectReplyProxy& reply, const osk::CUserAccessToken& token,
                                            const osk::CStringMap& request);
@@ -122,6 +162,10 @@ public:
     // Throws the security error "Unable to execute privileged command."
     // unless the token holds the administrators' domain.
     static void requireSuperUser(const osk::CUserAccessToken& token);
+
+    // The first loaded database facade plug-in, or null: consoles reach the
+    // database only through one.
+    static CIDBFacadeFactory* databaseFacade(const osk::CMasterController& controller);
 
 protected:
     int _daemon() override;
@@ -182,7 +226,7 @@ private:
     CTextCommand _dump(int kind, CIDirectReplyProxy& reply, const osk::CUserAccessToken& token,
                        const osk::CStringMap& request);
 
-    CTFTPDatabase* _database;
+    CIDBFacadeFactory& _facade;
     std::unique_ptr<CDBBaseSession> _session;
     CPrstTFTPMetaAbstractFactory _factory;
     osk::CTrackedPtr<CPrstTFTPContext> _context;

@@ -6,25 +6,37 @@
 #include <cerrno>
 #include <cstring>
 #include <set>
+#include <type_traits>
 #include <vector>
 
 #include "extended/async_log.h"
 #include "extended/config.h"
 #include "extended/config_values.h"
 #include "extended/master_controller.h"
+#include "rconsole_base/rconsole_login.h"
+#include "security/access_id.h"
 #include "security/access_rights.h"
 #include "security/domain_id.h"
 #include "security/rights_thrower.h"
 #include "security/table_rights_entry.h"
 #include "standard/ip_address.h"
 #include "exp_eval/expression.h"
+#include "prst_generic/prst_capability.h"
+#include "prst_generic/prst_device_access_control.h"
+#include "prst_generic/prst_device_account.h"
 #include "prst_generic/prst_domain.h"
 #include "prst_generic/prst_domain_group.h"
 #include "prst_generic/prst_key_value.h"
+#include "prst_generic/prst_role.h"
+#include "prst_generic/prst_sql_query.h"
+#include "prst_generic/prst_sql_query_group.h"
+#include "prst_generic/prst_user_account.h"
+#include "security/security_constants.h"
 #include "standard/tracked_factory.h"
 #include "tftp/tftp_connector/connector_proxy_task.h"
 #include "tftp/tftp_database/prst_tftp_policy.h"
 #include "tftp/tftp_base/tftp_eval.h"
+#include "tftp/tftp_interfaces/i_db_facade_factory.h"
 #include "tftp/tftp_interfaces/i_tftp_controller.h"
 #include "tftp/tftp_server/tftp_config_names.h"
 #include "tftp/tftp_server/tftp_config_validator.h"
@@ -53,6 +65,12 @@ const char* const kCannotWriteConfig = "Cannot write to the configuration file. 
 const char* const kStoredForRestart = "Stored. These keys take effect after a restart: %1.";
 const char* const kRecordEnd = "-\n";
 const char* const kProxyFailed = "Failed to start the proxy task.";
+const char* const kLoggedInWithRights = "User '%1' logged in with rights '%2'.";
+const char* const kLoggedIn = "User '%1' logged in.";
+const char* const kCannotLogin = "Cannot login using account '%1'.";
+const char* const kResetPassword = "The password for this account must be reset.";
+// Stored passwords are hexadecimal pairs joined by this.
+const char* const kPasswordSeparator = "-";
 
 // Command words.
 const char* const kHelp = "help";
@@ -98,6 +116,8 @@ const CObjectOpWords kObjectOps[] = {
 const char* const kNumeric = "numeric";
 const char* const kFormat = "format";
 const char* const kLocale = "locale";
+// A user account's password, given in clear and stored enciphered.
+const char* const kPass = "pass";
 
 // Keys that a console may not set: the password has its own command, the
 // process's root and identity are fixed at start, and the directory code is
@@ -148,9 +168,20 @@ CTFTPRConsoleHandler::CTFTPRConsoleHandler(osk::CMasterController* controller, i
     _setHandler(kDump, &CTFTPRConsoleHandler::handleDump);
     _setObjectHandlers<CPrstDomain>("domain", "d");
     _setObjectHandlers<CPrstDomainGroup>("domain_group", "dg");
+    _setObjectWords<CPrstDeviceAccount>({"account", "device_account"}, {"a", "da"});
+    _setObjectHandlers<CPrstDeviceAccessControl>("access_control", "ac");
+    _setObjectHandlers<CPrstCapability>("capability", "c");
     _setObjectHandlers<CPrstTFTPPolicy>("policy", "p");
+    _setSelectWords<CPrstSQLQuery>("sql_query", "sq");
+    _setSelectWords<CPrstSQLQueryGroup>("sql_query_group", "sqg");
     // Key values have no short words; their insert word replays dumps.
     _setObjectHandlers<CPrstKeyValue>("keyvalue", "");
+    // Console users and their roles (administrators only) have no short
+    // words either.
+    _setObjectHandlers<CPrstUserAccount>("user_account", "");
+    _setObjectHandlers<CPrstRole>("user_role", "");
+    // Stored queries are written by administrators only.
+    _setChangeWords<CPrstSQLQuery>("sql_query");
     _setHandler(kDisableEncryption, &CTFTPRConsoleHandler::handleDisableEncryption);
     _setHandler(kStats, &CTFTPRConsoleHandler::handleStats);
 }
@@ -160,14 +191,42 @@ CTFTPRConsoleHandler::~CTFTPRConsoleHandler() { _shutdownProxy(); }
 template <class T>
 void CTFTPRConsoleHandler::_setObjectHandlers(const std::string& name, const std::string& shortName)
 {
+    _setObjectWords<T>({name}, shortName.empty() ? std::vector<std::string>() : std::vector<std::string>{shortName});
+}
+
+template <class T>
+void CTFTPRConsoleHandler::_setObjectWords(const std::vector<std::string>& names,
+                                           const std::vector<std::string>& shortNames)
+{
     const handler_t handlers[] = {
         &CTFTPRConsoleHandler::handleObject<T, opSelect>, &CTFTPRConsoleHandler::handleObject<T, opSelectNext>,
         &CTFTPRConsoleHandler::handleObject<T, opCount>,  &CTFTPRConsoleHandler::handleObject<T, opInsert>,
         &CTFTPRConsoleHandler::handleObject<T, opUpdate>, &CTFTPRConsoleHandler::handleObject<T, opDelete>,
     };
     for (const CObjectOpWords& words : kObjectOps) {
-        _setHandler(words.prefix + name, handlers[words.op]);
-        if (!shortName.empty()) _setHandler(words.shortPrefix + shortName, handlers[words.op]);
+        for (const std::string& name : names) _setHandler(words.prefix + name, handlers[words.op]);
+        for (const std::string& name : shortNames) _setHandler(words.shortPrefix + name, handlers[words.op]);
+    }
+}
+
+template <class T>
+void CTFTPRConsoleHandler::_setChangeWords(const std::string& name)
+{
+    _setHandler("insert_" + name, &CTFTPRConsoleHandler::handleObject<T, opInsert>);
+    _setHandler("update_" + name, &CTFTPRConsoleHandler::handleObject<T, opUpdate>);
+    _setHandler("delete_" + name, &CTFTPRConsoleHandler::handleObject<T, opDelete>);
+}
+
+template <class T>
+void CTFTPRConsoleHandler::_setSelectWords(const std::string& name, const std::string& shortName)
+{
+    for (const CObjectOpWords& words : kObjectOps) {
+        handler_t handler = nullptr;
+        if (words.op == opSelect) handler = &CTFTPRConsoleHandler::handleObject<T, opSelect>;
+        if (words.op == opSelectNext) handler = &CTFTPRConsoleHandler::handleObject<T, opSelectNext>;
+        if (!handler) continue;
+        _setHandler(words.prefix + name, handler);
+        _setHandler(words.shortPrefix + shortName, handler);
     }
 }
 
@@ -199,10 +258,83 @@ void CTFTPRConsoleHandler::_throwIfNotAdmin() const
 
 bool CTFTPRConsoleHandler::_authorized(osk::CHexStore& challenge, osk::CHexStore& response)
 {
-    if (!CRConsoleHandler::_authorized(challenge, response)) return false;
+    if (CRConsoleHandler::_authorized(challenge, response)) {
+        _administratorLogin();
+        return true;
+    }
+    // Without an exchange (or without a whole one) there is no name to try.
+    if (challenge.size() != CRConsoleLogin::blockLength || response.size() != CRConsoleLogin::blockLength)
+        return false;
+    rconsole_auth_protocol sent {};
+    rconsole_auth_protocol received {};
+    std::memcpy(&sent, challenge.buffer(), sizeof(sent));
+    std::memcpy(&received, response.buffer(), sizeof(received));
+    const std::string account = CRConsoleLogin::accountName(received);
+    // An empty name is the administrator, whose password did not match.
+    if (account.empty()) return false;
+
+    osk::CTableRights rights;
+    std::vector<osk::CDomainID> createRights;
+    std::string locale;
+    std::string stored;
+    proxyTask()->findLoginCredentials(account, rights, createRights, locale, stored);
+    const std::string password = _accountPassword(account, stored);
+    CRConsoleLogin::keyCipher(password, received, streamCipher());
+    if (!CRConsoleLogin::verify(sent, received, streamCipher())) return false;
+
+    _setAccessToken(rights, createRights);
+    // An account without a locale keeps the default one.
+    if (!locale.empty()) _setLocale(locale);
+    controller()->syslog(osk::CException::audit,
+                         osk::CMessage(kLoggedInWithRights, kModule).pushs(account).pushs(_token.string()));
+    _setUser(account);
+    return true;
+}
+
+void CTFTPRConsoleHandler::_administratorLogin()
+{
+    // With consoles reaching the database, the administrator's account
+    // there adds its domains and locale; the administrators' domain with
+    // every right comes in any case. A facade without an open database
+    // (none configured) must not lock the administrator out.
+    CIDBFacadeFactory* facade = CConnectorProxyTask::databaseFacade(*controller());
+    const bool consulted = facade && facade->hasDatabase(*tftpController());
+    if (consulted) {
+        osk::CTableRights rights;
+        std::vector<osk::CDomainID> createRights;
+        std::string locale;
+        std::string stored;
+        proxyTask()->findLoginCredentials(osk::CAccessID::superUserName(), rights, createRights, locale, stored);
+        _setAccessToken(rights, createRights);
+        if (!locale.empty()) _setLocale(locale);
+    }
     _token.grantAccess(osk::CDomainID::superUsersID(), osk::CTableRightsEntry::anyTable,
                        osk::CAccessRights(osk::CAccessRights::all));
-    return true;
+    if (consulted)
+        controller()->syslog(osk::CException::audit,
+                             osk::CMessage(kLoggedIn, kModule).pushs(osk::CAccessID::superUserName()));
+}
+
+std::string CTFTPRConsoleHandler::_accountPassword(const std::string& account, const std::string& stored) const
+{
+    try {
+        // An account that never had a password cannot log in until one is set.
+        if (!stored.empty()) {
+            const std::string password = decryptPassword(osk::CHexStore(stored, kPasswordSeparator));
+            if (!password.empty()) return password;
+        }
+    } catch (const osk::CException&) {
+    }
+    throw OSK_EXCEPTION(osk::CMessage(kCannotLogin, kModule).pushs(account), osk::CMessage(kResetPassword, kModule),
+                        "CTFTPRConsoleHandler::_authorized", kModule);
+}
+
+void CTFTPRConsoleHandler::_setAccessToken(const osk::CTableRights& rights,
+                                           const std::vector<osk::CDomainID>& createRights)
+{
+    _token = osk::CUserAccessToken();
+    _token.tableRights(rights);
+    _token.createRights(createRights);
 }
 
 bool CTFTPRConsoleHandler::onConnect()
@@ -643,7 +775,9 @@ void CTFTPRConsoleHandler::handleObject(CRConsoleHandler* handler, osk::CStringM
     CTFTPRConsoleHandler* me = self(handler);
     try {
         const osk::CUserAccessToken token = me->_token;
-        const osk::CStringMap request = me->_objectRequest(args);
+        osk::CStringMap request = me->_objectRequest(args);
+        if (std::is_same<T, CPrstUserAccount>::value && (Op == opInsert || Op == opUpdate))
+            me->_encipherPassword(request);
         CConnectorProxyTask* proxy = me->proxyTask();
         switch (Op) {
         case opSelect: me->reply(proxy->select<T>(*me, token, request), true); break;
@@ -657,6 +791,15 @@ void CTFTPRConsoleHandler::handleObject(CRConsoleHandler* handler, osk::CStringM
     } catch (const osk::CException& e) {
         me->_nakMinimal(e);
     }
+}
+
+void CTFTPRConsoleHandler::_encipherPassword(osk::CStringMap& request) const
+{
+    // The placeholder a select shows keeps the stored password.
+    if (!request.defined(kPass)) return;
+    const std::string clear = request.get_string(kPass, "");
+    if (clear == osk::CSecurityConstants::passwordPlaceholder()) return;
+    request.set_string(kPass, encryptPassword(clear).string());
 }
 
 void CTFTPRConsoleHandler::handleDisableEncryption(CRConsoleHandler* handler, osk::CStringMap&)

@@ -2,9 +2,12 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "rconsole_base/i_direct_reply_proxy.h"
 #include "rconsole_base/rconsole_handler.h"
+#include "security/domain_id.h"
+#include "security/table_rights.h"
 #include "security/user_access_token.h"
 #include "tftp/tftp_database/tftp_format_type.h"
 #include "tftp/tftp_interfaces/i_tftp_event_subscriber.h"
@@ -55,6 +58,8 @@ public:
     // A copy of the session's token.
     osk::CUserAccessToken _accessToken() const { return _token; }
     void _setAccessToken(const osk::CUserAccessToken& token) { _token = token; }
+    // The session token made of a login's rights and create rights.
+    void _setAccessToken(const osk::CTableRights& rights, const std::vector<osk::CDomainID>& createRights);
 
     // The service's commands.
     static void handleHelp(CRConsoleHandler* handler, osk::CStringMap& args);
@@ -86,7 +91,8 @@ protected:
     void _throwIfNotAdmin() const override;
     // The administrator login of the base; a successful one (or any
     // connection when encryption is off) gets full rights in the
-    // administrators' domain.
+    // administrators' domain. A response that names an account logs in
+    // with that account's password and rights from the database.
     bool _authorized(osk::CHexStore& challenge, osk::CHexStore& response) override;
     bool onConnect() override;
     // Ends the event subscription of a watching connection.
@@ -101,6 +107,11 @@ private:
     // The same with the facade's minimal message.
     void _nakMinimal(const osk::CException& e);
     void _nak(const std::string& message);
+    // The administrator's token (and locale, when the database is consulted).
+    void _administratorLogin();
+    // The clear password of account from its stored text; throws "Cannot
+    // login using account '%1'." when it cannot be read.
+    std::string _accountPassword(const std::string& account, const std::string& stored) const;
     void _subscription(osk::CStringMap& args, bool subscribe);
     // The checks of set_properties: every value by its key's rule (as the
     // service's start checks them), then a literal virtual root against the
@@ -118,6 +129,18 @@ private:
     // (empty: none).
     template <class T>
     void _setObjectHandlers(const std::string& name, const std::string& shortName);
+    // The same with several names and short names for the class.
+    template <class T>
+    void _setObjectWords(const std::vector<std::string>& names, const std::vector<std::string>& shortNames);
+    // Registers insert, update and delete only, without short forms.
+    template <class T>
+    void _setChangeWords(const std::string& name);
+    // Registers select and select next only.
+    template <class T>
+    void _setSelectWords(const std::string& name, const std::string& shortName);
+    // Replaces a clear "pass" of a user account's request by its
+    // enciphered text (the form the login deciphers).
+    void _encipherPassword(osk::CStringMap& request) const;
     // The request of an object command: the arguments without the command
     // words.
     osk::CStringMap _objectRequest(const osk::CStringMap& args) const;

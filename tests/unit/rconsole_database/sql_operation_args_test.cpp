@@ -70,7 +70,7 @@ TEST(SQLOperationArgsTest, GivenArgumentsAreRead)
 {
     const CSQLOperationArgs args(
         request("where=T.NAME = 'x'\ncount=7\ndepth=2\nbulk=3\nsort_property=name\nsort_column=PK\n"
-                "sort_order=desc\npager_type=db\nargs=1,2\n"),
+                "sort_order=desc\npager_type=db\n"),
         administrator());
     EXPECT_EQ("T.NAME = 'x'", args.where());
     EXPECT_EQ(7, args.count());
@@ -93,6 +93,17 @@ TEST(SQLOperationArgsTest, QueryRules)
     EXPECT_EQ("No query name specified (query=X).", refusal("query=   \n"));
     const CSQLOperationArgs args(request("query=x17\n"), administrator());
     EXPECT_EQ("x17", *args.query());
+}
+
+TEST(SQLOperationArgsTest, ArgsAreAStoredQuerysValuesOnlyBesideQuery)
+{
+    const CSQLOperationArgs values(request("query=by-class\nargs=docsis,1\n"), administrator());
+    EXPECT_TRUE(values.attributes().empty());
+    // Without a query it is the argument list of a stored query being
+    // written.
+    const CSQLOperationArgs attribute(request("name=by-class\nargs=aclass:string\n"), administrator());
+    EXPECT_EQ("aclass:string", attribute.attributes().get_string("args"));
+    EXPECT_EQ(2u, attribute.attributes().size());
 }
 
 TEST(SQLOperationArgsTest, WrongTypedArgumentsAreRefused)

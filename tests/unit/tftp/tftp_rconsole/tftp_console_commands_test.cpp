@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <chrono>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -276,6 +277,32 @@ TEST_F(TFTPConsoleCommandsTest, HelpListsEveryWordInByteOrder)
     const osk::CStringMap info = bodyOf(c->command("info\n\n"));
     EXPECT_TRUE(info.defined("name"));
     EXPECT_TRUE(info.defined("version"));
+}
+
+TEST_F(TFTPConsoleCommandsTest, HelpListsTheObjectWordsOfEveryClass)
+{
+    start();
+    auto c = console();
+    ASSERT_TRUE(c);
+    std::set<std::string> words;
+    std::istringstream lines(CRConsoleReplyReader::body(c->command("help\n\n")));
+    for (std::string line; std::getline(lines, line);) words.insert(line);
+    // Device accounts answer to two names and two short forms.
+    for (const char* op : {"insert_", "delete_", "update_", "select_", "select_next_", "count_"})
+        for (const char* name : {"account", "device_account", "access_control", "capability", "user_account",
+                                 "user_role"})
+            EXPECT_EQ(1u, words.count(op + std::string(name))) << op << name;
+    for (const char* expected : {"ia", "ida", "da", "dda", "ua", "uda", "sa", "sda", "snxa", "snxda", "ca", "cda",
+                                 "iac", "dac", "uac", "sac", "snxac", "cac", "ic", "dc", "uc", "sc", "snxc", "cc"})
+        EXPECT_EQ(1u, words.count(expected)) << expected;
+    // Stored queries: everybody selects, administrators write; their
+    // groups are only selected.
+    for (const char* expected : {"select_sql_query", "ssq", "select_next_sql_query", "snxsq", "select_sql_query_group",
+                                 "ssqg", "select_next_sql_query_group", "snxsqg", "insert_sql_query",
+                                 "update_sql_query", "delete_sql_query"})
+        EXPECT_EQ(1u, words.count(expected)) << expected;
+    for (const char* absent : {"count_sql_query", "isq", "insert_sql_query_group", "count_sql_query_group"})
+        EXPECT_EQ(0u, words.count(absent)) << absent;
 }
 
 TEST_F(TFTPConsoleCommandsTest, GetPropertiesReturnsTheConfiguration)
