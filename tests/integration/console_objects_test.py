@@ -10,7 +10,8 @@ and an independent clear-text client written here.
   leave nothing half-written and the session goes on.
 - Paging: 1,000 policies listed 50 a page under two pager names at once;
   count; a page size above rconsole.max_select_count is capped; an insert
-  makes open pages stale.
+  makes open pages stale; two consoles page and write at once, and each
+  console's pages go on untouched by the other's writes.
 - dump of the populated database replayed with zelvo-console -f into a
   second daemon on a fresh database reproduces every object.
 - A console that disconnects in the middle of a select releases its
@@ -362,6 +363,33 @@ def test_dump_replay(d, c):
 
 # ------------------------------------------------------------ disconnect
 
+def test_two_consoles(d):
+    """One console pages through the policies while the other inserts and
+    updates between every two pages; then the other way round."""
+    where = "where=T.NAME STARTING WITH 'pol-'\nsort_property=name"
+    expected = ["pol-%04d" % i for i in range(POLICIES)]
+    a, b = Client(d), Client(d)
+    for reader, writer, tag in ((a, b, "a"), (b, a, "b")):
+        found, code, message = reader.objects("sp\ncount=50\npager=two\n" + where)
+        walked = names(found)
+        written = 0
+        while code == "ack" and found:
+            _, inserted, _ = final(writer("ip\nname=two-%s-%03d" % (tag, written)))
+            entries, updated, _ = final(writer("up\nwhere=T.NAME = 'pol-%04d'\ndescription=edited by %s"
+                                               % (written, tag)))
+            written += inserted == "ack" and updated == "ack" and entries.get("count") == "1"
+            found, code, message = reader.objects("snxp\npager=two")
+            walked += names(found)
+        h.check(code == "ack" and walked == expected,
+                "console %s pages while the other writes: every policy once, in order" % tag,
+                "%d names, %s" % (len(walked), message))
+        h.check(written == POLICIES // 50 and count(reader, "cp", "T.NAME STARTING WITH 'two-%s-'" % tag) == written,
+                "... and every write of the other console between its pages went through", "%d writes" % written)
+    final(a("dp\nwhere=T.NAME STARTING WITH 'two-'"))
+    a.close()
+    b.close()
+
+
 def test_disconnect_mid_select(d):
     base = d.settled()
     c = h.Raw(d.port)
@@ -408,6 +436,7 @@ def main():
         test_refusals(c)
         test_paging(c)
         test_commit_time_out(d, c)
+        test_two_consoles(d)
         test_console_output(d)
         test_dump_replay(d, c)
         c.close()
