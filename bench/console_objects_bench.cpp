@@ -5,12 +5,21 @@
 // the database holding kPolicies policies (objects per second).
 //
 // The daemon is started by bench/console_objects, which names its console
-// port in ZELVO_BENCH_CONSOLE_PORT; without it every benchmark is skipped.
+// port in ZELVO_BENCH_CONSOLE_PORT (without it every benchmark is skipped)
+// and its process in ZELVO_BENCH_DAEMON_PID: the daemon's CPU time per
+// iteration is reported beside the round trip, because the console's own
+// CPU time is next to nothing and a loaded machine moves wall times a lot.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -23,6 +32,7 @@ namespace {
 constexpr int kPolicies = 10000;
 constexpr int kPageSize = 50;
 const char* const kPortVariable = "ZELVO_BENCH_CONSOLE_PORT";
+const char* const kPidVariable = "ZELVO_BENCH_DAEMON_PID";
 // Names of the policies the benchmarks make, apart from the daemon's own.
 const std::string kListed = "bench-";
 const std::string kInserted = "bench-insert-";
@@ -33,6 +43,38 @@ size_t occurrences(const std::string& text, const std::string& what)
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++count;
     return count;
 }
+
+// User and system time of the daemon so far, from /proc; 0 without its pid.
+double daemonCpuSeconds()
+{
+    const char* pid = ::getenv(kPidVariable);
+    if (!pid) return 0;
+    std::ifstream stat(std::string("/proc/") + pid + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The fields after the command name, which is in parentheses and may hold spaces.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i >= 14) ticks += std::stod(field);   // utime (14) and stime (15)
+    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// Reports the daemon's CPU time per iteration of the benchmark it is made in.
+class CDaemonCpu {
+public:
+    explicit CDaemonCpu(benchmark::State& state) : _state(state), _started(daemonCpuSeconds()) {}
+    ~CDaemonCpu()
+    {
+        if (_state.iterations() == 0 || !::getenv(kPidVariable)) return;
+        _state.counters["daemon_cpu_ms"] =
+            (daemonCpuSeconds() - _started) * 1000 / static_cast<double>(_state.iterations());
+    }
+
+private:
+    benchmark::State& _state;
+    const double _started;
+};
 
 // The logged-in console, shared by the benchmarks; the database holds
 // kPolicies policies named kListed + a number before the first one runs.
@@ -110,11 +152,19 @@ private:
 
     // Inserts the listed policies that are missing, one command set each
     // (a second run on the same daemon finds them all there).
+    // The time it took goes to standard error: inserts into a table that
+    // grows from empty, beside BM_InsertPolicy's into the full one.
     void fill()
     {
-        for (int i = static_cast<int>(countPolicies(kListed + "0")); i < kPolicies; ++i)
+        const int first = static_cast<int>(countPolicies(kListed + "0"));
+        const auto started = std::chrono::steady_clock::now();
+        for (int i = first; i < kPolicies; ++i)
             command("insert_policy\nname=" + kListed + std::to_string(100000 + i).substr(1) +
                     "\ndata=boot=policy-" + std::to_string(i) + ".cfg\ndescription=listed by the benchmark");
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+        if (first < kPolicies)
+            std::fprintf(stderr, "filled %d policies in %.1f s (%.2f ms each)\n", kPolicies - first, took.count(),
+                         took.count() * 1000 / (kPolicies - first));
     }
 
     CRConsoleClient _client;
@@ -135,6 +185,7 @@ void BM_SelectPolicyPage(benchmark::State& state)
     if (!c) return;
     const std::string select = "select_policy\ncount=" + std::to_string(kPageSize) + "\nwhere=T.NAME STARTING WITH '" +
                                kListed + "0'" + (state.range(0) ? "\nsort_property=name" : "");
+    CDaemonCpu cpu(state);
     for (auto _ : state) {
         const std::string reply = c->command(select);
         if (occurrences(reply, "\nname=") + (reply.compare(0, 5, "name=") == 0) != kPageSize) {
@@ -151,8 +202,11 @@ void BM_InsertPolicy(benchmark::State& state)
     CBenchConsole* c = console(state);
     if (!c) return;
     int n = 0;
-    for (auto _ : state)
-        c->command("insert_policy\nname=" + kInserted + std::to_string(++n) + "\ndata=boot=inserted.cfg");
+    {
+        CDaemonCpu cpu(state);
+        for (auto _ : state)
+            c->command("insert_policy\nname=" + kInserted + std::to_string(++n) + "\ndata=boot=inserted.cfg");
+    }
     // Timing ended with the loop.
     c->command("delete_policy\nwhere=T.NAME STARTING WITH '" + kInserted + "'");
 }
@@ -163,6 +217,7 @@ void BM_DumpPolicies(benchmark::State& state)
     CBenchConsole* c = console(state);
     if (!c) return;
     size_t policies = 0;
+    CDaemonCpu cpu(state);
     for (auto _ : state) {
         policies = c->dumpPolicies();
         if (policies < kPolicies) {
