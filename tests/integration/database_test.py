@@ -228,81 +228,106 @@ def server_binary():
     return None
 
 
-def test_two_daemons_on_one_server():
+def skip_without_server(what):
+    """The server binary, or None after saying why the part is skipped."""
     binary = server_binary()
     if binary is None:
-        print("SKIP: two daemons on one Firebird server: no server binary (install firebird3.0-server for "
-              "/usr/sbin/firebird, or name one in ZELVO_FIREBIRD_SERVER)")
-        return
-    # The server of the steps in docs/database.md.
-    home = os.path.join(h.WORK, "fbserver")
-    data = os.path.join(home, "data")
-    os.makedirs(os.path.join(home, "lock"))
-    os.makedirs(data)
-    port = h.free_port()
-    with open(os.path.join(home, "firebird.conf"), "w") as conf:
-        conf.write("RemoteServicePort = %d\nRemoteBindAddress = 127.0.0.1\nSecurityDatabase = %s/security3.fdb\n"
-                   "AuthServer = Srp\nUserManager = Srp\n" % (port, home))
-    server_env = dict(os.environ, FIREBIRD=home, FIREBIRD_LOCK=os.path.join(home, "lock"))
-    subprocess.run(["isql-fb", "-q", "-user", "SYSDBA"], input=("CREATE DATABASE '%s/security3.fdb';" % home).encode(),
-                   env=server_env, capture_output=True, timeout=60)
-    subprocess.run(["isql-fb", "-q", "-user", "SYSDBA", home + "/security3.fdb"],
-                   input=b"CREATE USER SYSDBA PASSWORD 'secret'; COMMIT;", env=server_env, capture_output=True,
-                   timeout=60)
-    server_log = open(os.path.join(home, "server.log"), "wb")
-    server = subprocess.Popen([binary], env=server_env, stdout=server_log, stderr=server_log)
+        print("SKIP: %s: no server binary (install firebird3.0-server for /usr/sbin/firebird, or name one in "
+              "ZELVO_FIREBIRD_SERVER)" % what)
+    return binary
 
-    def listening():
+
+class PrivateServer:
+    """The server of the steps in docs/database.md, on loopback, for the
+    daemons of one test: its own configuration, security database and port.
+    A context manager; stopped on leaving."""
+
+    def __init__(self, binary):
+        self.home = os.path.join(h.WORK, "fbserver")
+        self.data = os.path.join(self.home, "data")
+        os.makedirs(os.path.join(self.home, "lock"))
+        os.makedirs(self.data)
+        self.port = h.free_port()
+        with open(os.path.join(self.home, "firebird.conf"), "w") as conf:
+            conf.write("RemoteServicePort = %d\nRemoteBindAddress = 127.0.0.1\nSecurityDatabase = %s/security3.fdb\n"
+                       "AuthServer = Srp\nUserManager = Srp\n" % (self.port, self.home))
+        env = dict(os.environ, FIREBIRD=self.home, FIREBIRD_LOCK=os.path.join(self.home, "lock"))
+        subprocess.run(["isql-fb", "-q", "-user", "SYSDBA"],
+                       input=("CREATE DATABASE '%s/security3.fdb';" % self.home).encode(), env=env,
+                       capture_output=True, timeout=60)
+        subprocess.run(["isql-fb", "-q", "-user", "SYSDBA", self.home + "/security3.fdb"],
+                       input=b"CREATE USER SYSDBA PASSWORD 'secret'; COMMIT;", env=env, capture_output=True,
+                       timeout=60)
+        self.log = open(os.path.join(self.home, "server.log"), "wb")
+        self.proc = subprocess.Popen([binary], env=env, stdout=self.log, stderr=self.log)
+
+    def listening(self):
         try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
             return True
         except OSError:
             return False
-    daemons = []
-    try:
-        if not h.check(h.wait_for(listening, 30), "the private Firebird server listens"):
-            return
-        keys = ("system.db.hostname=127.0.0.1/%d\nsystem.db.path=%s\nsystem.db.user=SYSDBA\n"
-                "system.db.password=secret\n" % (port, data))
-        first = daemon("server-a", keys + "system.index=1\n")
-        second = daemon("server-b", keys + "system.index=2\n")
-        daemons = [first, second]
-        expected = "Opened the database '127.0.0.1/%d:%s/zelvo.fdb' (database server 127.0.0.1/%d) " \
-                   "at schema version 1." % (port, data, port)
-        first.start(START_SECONDS)
-        h.check(expected in first.log_text(), "the first daemon creates the database on the server",
-                first.log_text()[-2000:])
-        second.start(START_SECONDS)
-        h.check(expected in second.log_text(), "the second daemon opens it at the same version",
-                second.log_text()[-2000:])
-        h.check(tftp_get(tftp_port(first), "hello.txt") is not None
-                and tftp_get(tftp_port(second), "hello.txt") is not None, "both daemons serve")
 
-        env = dict(os.environ)
-        put = subprocess.run([PROBE, first.conf, "put", "greeting", "written with the first daemon's settings"],
-                             cwd=first.dir, capture_output=True, timeout=120, env=env)
-        h.check(put.returncode == 0, "a record is written through the first daemon's database",
-                put.stderr.decode(errors="replace"))
-        get = subprocess.run([PROBE, second.conf, "get", "greeting"], cwd=second.dir, capture_output=True,
-                             timeout=120, env=env)
-        h.check(get.returncode == 0 and get.stdout.decode().strip() == "written with the first daemon's settings",
-                "it is read through the second daemon's", (get.stdout + get.stderr).decode(errors="replace"))
-        remote = "127.0.0.1/%d:%s/zelvo.fdb" % (port, data)
-        h.check(scalar(remote, "SELECT COUNT(*) FROM osk_domains", ["-password", "secret"]) == 2,
-                "the second daemon loaded no initial data again")
-        for d in (second, first):
-            d.stop("a daemon on the server stops cleanly")
-    finally:
-        for d in daemons:
-            if d.proc is not None:
-                d.stop()
-        server.terminate()
+    def keys(self):
+        """The configuration keys that put a daemon's database on this server."""
+        return ("system.db.hostname=127.0.0.1/%d\nsystem.db.path=%s\nsystem.db.user=SYSDBA\n"
+                "system.db.password=secret\n" % (self.port, self.data))
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.proc.terminate()
         try:
-            server.wait(30)
+            self.proc.wait(30)
         except subprocess.TimeoutExpired:
-            server.kill()
-            server.wait()
-        server_log.close()
+            self.proc.kill()
+            self.proc.wait()
+        self.log.close()
+
+
+def test_two_daemons_on_one_server():
+    binary = skip_without_server("two daemons on one Firebird server")
+    if binary is None:
+        return
+    with PrivateServer(binary) as server:
+        daemons = []
+        try:
+            if not h.check(h.wait_for(server.listening, 30), "the private Firebird server listens"):
+                return
+            port, data = server.port, server.data
+            first = daemon("server-a", server.keys() + "system.index=1\n")
+            second = daemon("server-b", server.keys() + "system.index=2\n")
+            daemons = [first, second]
+            expected = "Opened the database '127.0.0.1/%d:%s/zelvo.fdb' (database server 127.0.0.1/%d) " \
+                       "at schema version 1." % (port, data, port)
+            first.start(START_SECONDS)
+            h.check(expected in first.log_text(), "the first daemon creates the database on the server",
+                    first.log_text()[-2000:])
+            second.start(START_SECONDS)
+            h.check(expected in second.log_text(), "the second daemon opens it at the same version",
+                    second.log_text()[-2000:])
+            h.check(tftp_get(tftp_port(first), "hello.txt") is not None
+                    and tftp_get(tftp_port(second), "hello.txt") is not None, "both daemons serve")
+
+            env = dict(os.environ)
+            put = subprocess.run([PROBE, first.conf, "put", "greeting", "written with the first daemon's settings"],
+                                 cwd=first.dir, capture_output=True, timeout=120, env=env)
+            h.check(put.returncode == 0, "a record is written through the first daemon's database",
+                    put.stderr.decode(errors="replace"))
+            get = subprocess.run([PROBE, second.conf, "get", "greeting"], cwd=second.dir, capture_output=True,
+                                 timeout=120, env=env)
+            h.check(get.returncode == 0 and get.stdout.decode().strip() == "written with the first daemon's settings",
+                    "it is read through the second daemon's", (get.stdout + get.stderr).decode(errors="replace"))
+            remote = "127.0.0.1/%d:%s/zelvo.fdb" % (port, data)
+            h.check(scalar(remote, "SELECT COUNT(*) FROM osk_domains", ["-password", "secret"]) == 2,
+                    "the second daemon loaded no initial data again")
+            for d in (second, first):
+                d.stop("a daemon on the server stops cleanly")
+        finally:
+            for d in daemons:
+                if d.proc is not None:
+                    d.stop()
 
 
 def main():

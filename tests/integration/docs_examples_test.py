@@ -16,7 +16,12 @@ untagged and are not run. Each sh block runs on its own:
   (tftp.virtual_root);
 - it passes when it exits with status 0.
 
-Usage: docs_examples_test.py DAEMON CONSOLE PLUGIN_DIR DOCS_DIR
+Blocks tagged ```sh db run the same way against a daemon on a fresh embedded
+database made from DB_DIR; when such a block names OTHER_PORT, a second
+daemon on another fresh database is started beside it and OTHER_PORT is its
+rconsole.port.
+
+Usage: docs_examples_test.py DAEMON CONSOLE PLUGIN_DIR DOCS_DIR DB_DIR
 """
 import glob
 import os
@@ -26,13 +31,26 @@ import time
 
 import daemon_harness as h
 
+# The database test switches leak checks off for every daemon it starts; here
+# only the daemons on a database go without them (see with_database).
+_asan_options = os.environ.get("ASAN_OPTIONS")
+import database_test as dbt  # noqa: E402
+if _asan_options is None:
+    os.environ.pop("ASAN_OPTIONS", None)
+else:
+    os.environ["ASAN_OPTIONS"] = _asan_options
+
 # Documents that must keep runnable examples: losing them all (a renamed
 # tag, a broken extractor) fails the test instead of passing it vacuously.
 REQUIRED = {"console.md", "operations.md"}
+# Examples that need a database, so that losing that tag fails too.
+REQUIRED_WITH_DATABASE = {"console.md"}
+RUN_TAGS = ("sh", "sh db")
 
 
 def sh_blocks(path):
-    """The ```sh blocks of a Markdown file as (first line number, text)."""
+    """The ```sh and ```sh db blocks of a Markdown file as (first line number,
+    tag, text)."""
     blocks, inside, tag, body, start = [], False, "", [], 0
     with open(path) as doc:
         for number, line in enumerate(doc, 1):
@@ -41,8 +59,8 @@ def sh_blocks(path):
                 if not inside:
                     inside, tag, body, start = True, stripped[3:].strip(), [], number + 1
                 else:
-                    if tag == "sh":
-                        blocks.append((start, "".join(body)))
+                    if tag in RUN_TAGS:
+                        blocks.append((start, tag, "".join(body)))
                     inside = False
             elif inside:
                 body.append(line)
@@ -57,8 +75,31 @@ def conf_value(conf, key):
     return ""
 
 
-def run_block(name, line, text, index):
-    daemon = h.Daemon("%s-%d" % (name.replace(".", "-"), line), extra="tftp.access.allow=true\n").start()
+def with_database(name):
+    """A started daemon on a fresh embedded database (the engine leaves its
+    memory to the process exit, so leak checks are off for it)."""
+    daemon = h.Daemon(name, extra=dbt.db_keys(), plugins=dbt.PLUGINS)
+    saved = os.environ.get("ASAN_OPTIONS")
+    os.environ["ASAN_OPTIONS"] = "detect_leaks=0:abort_on_error=1"
+    try:
+        return daemon.start(dbt.START_SECONDS)
+    finally:
+        if saved is None:
+            os.environ.pop("ASAN_OPTIONS", None)
+        else:
+            os.environ["ASAN_OPTIONS"] = saved
+
+
+def run_block(name, line, tag, text, index):
+    directory = "%s-%d" % (name.replace(".", "-"), line)
+    daemons = []
+    if tag == "sh db":
+        daemons.append(with_database(directory))
+        if "OTHER_PORT" in text:
+            daemons.append(with_database(directory + "-other"))
+    else:
+        daemons.append(h.Daemon(directory, extra="tftp.access.allow=true\n").start())
+    daemon = daemons[0]
     scratch = os.path.join(daemon.dir, "scratch")
     os.makedirs(scratch)
     env = dict(os.environ)
@@ -70,6 +111,8 @@ def run_block(name, line, text, index):
         "CONF": daemon.conf,
         "ROOT": conf_value(daemon.conf, "tftp.virtual_root"),
     })
+    if len(daemons) > 1:
+        env["OTHER_PORT"] = str(daemons[1].port)
     label = "%s:%d (example %d)" % (name, line, index)
     try:
         done = subprocess.run(["bash", "-e", "-o", "pipefail", "-c", text], cwd=scratch, env=env,
@@ -78,21 +121,28 @@ def run_block(name, line, text, index):
         h.check(done.returncode == 0, label + " runs", "exit %d\n%s\n%s" % (done.returncode, text, output[-3000:]))
     except subprocess.TimeoutExpired:
         h.check(False, label + " runs", "timed out\n" + text)
-    daemon.stop(label + ": the daemon stops cleanly")
+    for d in daemons:
+        d.stop(label + ": the daemon stops cleanly")
 
 
 def main():
     started = time.monotonic()
     h.setup("zelvo-docs-")
     docs = os.path.realpath(sys.argv[4])
+    dbt.DB_DIR = os.path.realpath(sys.argv[5])
+    # The embedded engine's lock files stay inside the test's directory.
+    os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
     found = {}
     for path in sorted(glob.glob(os.path.join(docs, "*.md"))):
         found[os.path.basename(path)] = sh_blocks(path)
     for name in sorted(REQUIRED):
         h.check(len(found.get(name, [])) > 0, "%s has runnable examples" % name)
+    for name in sorted(REQUIRED_WITH_DATABASE):
+        h.check(any(tag == "sh db" for _, tag, _ in found.get(name, [])),
+                "%s has runnable examples on a database" % name)
     for name, blocks in found.items():
-        for index, (line, text) in enumerate(blocks, 1):
-            run_block(name, line, text, index)
+        for index, (line, tag, text) in enumerate(blocks, 1):
+            run_block(name, line, tag, text, index)
     return h.finish(started)
 
 
