@@ -126,21 +126,7 @@ def login_fails(port, password, user="", version=1):
         s.close()
 
 
-def records(reply):
-    """The streamed records of a reply (dicts), the final entries, code and message."""
-    found, current, code, message = [], {}, None, ""
-    for line in reply.decode().split("\n"):
-        if line == "-":
-            found.append(current)
-            current = {}
-        elif line.startswith("code="):
-            code = line[5:]
-        elif line.startswith("message="):
-            message = line[8:]
-        elif "=" in line:
-            key, value = line.split("=", 1)
-            current[key] = value
-    return found, current, code, message
+records = h.reply_records
 
 
 def names(found):

@@ -39,19 +39,7 @@ POLICIES = 1000
 
 def records(reply):
     """The streamed records of a reply (dicts) and its code and message."""
-    lines = reply.decode().split("\n")
-    found, current, code, message = [], {}, None, ""
-    for line in lines:
-        if line == "-":
-            found.append(current)
-            current = {}
-        elif line.startswith("code="):
-            code = line[5:]
-        elif line.startswith("message="):
-            message = line[8:]
-        elif "=" in line:
-            key, value = line.split("=", 1)
-            current[key] = value
+    found, _, code, message = h.reply_records(reply)
     return found, code, message
 
 

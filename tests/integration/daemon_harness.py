@@ -23,6 +23,24 @@ REPLY_END = re.compile(rb"(?:^|\n)code=[^\n]*\n(?:message=[^\n]*\n)?\n$")
 DEFAULT_PLUGINS = "zelvo_local_fs,tftp_rconsole"
 
 
+def reply_records(reply):
+    """A console reply split up: the streamed records (dicts, each ended by a
+    "-" line), the entries after the last record, the code and the message."""
+    found, current, code, message = [], {}, None, ""
+    for line in reply.decode().split("\n"):
+        if line == "-":
+            found.append(current)
+            current = {}
+        elif line.startswith("code="):
+            code = line[5:]
+        elif line.startswith("message="):
+            message = line[8:]
+        elif "=" in line:
+            key, value = line.split("=", 1)
+            current[key] = value
+    return found, current, code, message
+
+
 def setup(prefix):
     """Reads DAEMON CONSOLE PLUGIN_DIR from the command line, makes the work directory."""
     global DAEMON, CONSOLE, PLUGIN_DIR, WORK
