@@ -482,12 +482,17 @@ void CMasterController::readConfig(const CConfigPtr& configuration)
 {
     errno = 0;
     if (configuration->read(std::string())) {
-        for (const std::string& path : configuration->removeInterruptedWrites())
-            syslog(CException::info, CMessage(kRemovedInterruptedWrite, kModule).pushs(path));
+        removeInterruptedConfigWrites(configuration);
         return;
     }
     const int error = errno != 0 ? errno : ENOENT;
     throw systemFailure(CMessage(kCannotReadConfig), error, "CMasterController::readConfig");
+}
+
+void CMasterController::removeInterruptedConfigWrites(const CConfigPtr& configuration)
+{
+    for (const std::string& path : configuration->removeInterruptedWrites())
+        syslog(CException::info, CMessage(kRemovedInterruptedWrite, kModule).pushs(path));
 }
 
 // ---------------------------------------------------------------- plug-ins

@@ -86,8 +86,13 @@ public:
     virtual CConfigPtr config() const;
     void config(const CConfigPtr& configuration);
 
-    // Reads the configuration's file (its fqpn()); throws when it cannot.
+    // Reads the configuration's file (its fqpn()) and removes what crashed
+    // writes left beside it; throws when it cannot read it.
     virtual void readConfig(const CConfigPtr& configuration);
+    // Removes the temporaries of configuration writes that a crash
+    // interrupted (CConfig::removeInterruptedWrites()) and logs each one.
+    // Only a serving daemon calls it: a dry run changes no file.
+    void removeInterruptedConfigWrites(const CConfigPtr& configuration);
 
     // The logging front end, the "async-log" task; null until startLog().
     virtual CAsyncLog* log() const;

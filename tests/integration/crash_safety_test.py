@@ -24,6 +24,7 @@ Without --part every part runs. --long repeats each part many times (by
 hand); the default is a short run for the test suite.
 """
 import argparse
+import fcntl
 import os
 import random
 import re
@@ -281,7 +282,21 @@ def test_config(rounds):
         os.chown(d.conf, 65534, 65534)
     info = os.stat(d.conf)
     owner = (info.st_uid, info.st_gid)
-    d.start()
+    # A kill lands between naming a temporary and renaming it only rarely, so
+    # the start's clean-up is also shown on planted files: an orphan goes, a
+    # temporary whose writer still holds its lock stays.
+    directory = os.path.dirname(d.conf)
+    orphan = os.path.join(directory, "." + CONFIG_NAME + ".write-orphan")
+    held = os.path.join(directory, "." + CONFIG_NAME + ".write-inwork")
+    for path in (orphan, held):
+        with open(path, "w") as planted:
+            planted.write("system.index=9\n")
+    with open(held) as writer:
+        fcntl.flock(writer, fcntl.LOCK_EX)
+        d.start()
+        h.check(not os.path.exists(orphan), "config: the start removes an interrupted write's temporary")
+        h.check(os.path.exists(held), "config: the start keeps a temporary whose writer holds its lock")
+    os.unlink(held)
     for n in range(rounds):
         config_round(d, n, owner)
     d.stop("config: the daemon stops cleanly after the last restart")

@@ -119,6 +119,9 @@ void CTFTPController::_init(bool serve)
         throw OSK_EXCEPTION(osk::CMessage(kCannotReadConfig, kModule),
                             osk::CMessage(kCannotOpenConfig, kModule).pushs(_configPath), "CTFTPController::init",
                             kModule);
+    // A write of the file that a crash cut short leaves its temporary
+    // beside it; the next serving start clears it.
+    if (serve) removeInterruptedConfigWrites(_config);
     // Updates queued in the storage path join the configuration before
     // anything reads it. A dry run applies them without writing the file or
     // consuming the update file.
