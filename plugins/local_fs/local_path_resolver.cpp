@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string_view>
 
 #include "extended/exception.h"
 
@@ -73,11 +74,11 @@ std::string joinComponents(const std::vector<std::string>& parts, size_t count)
     return joined;
 }
 
-bool isSuspicious(const std::string& component)
+bool isSuspicious(std::string_view component)
 {
-    if (component.find_first_not_of('.') == std::string::npos) return true;
+    if (component.find_first_not_of('.') == std::string_view::npos) return true;
     if (component.front() == ' ' || component.back() == ' ') return true;
-    return component.find_first_of(kSuspiciousChars) != std::string::npos;
+    return component.find_first_of(kSuspiciousChars) != std::string_view::npos;
 }
 
 enum { openat2Unknown = 0, openat2Present = 1, openat2Missing = 2 };
@@ -118,23 +119,30 @@ std::string CLocalPathResolver::normaliseName(const std::string& requested, bool
     const char* const context = "CLocalPathResolver::normaliseName";
     if (requested.empty()) throw CLocalFileError::make(kInvalidName, requested, kEmptyName, context, EINVAL);
     if (requested.size() >= PATH_MAX) throw CLocalFileError::make(kInvalidName, requested, kNameTooLong, context, ENAMETOOLONG);
-    std::string name = requested;
-    for (char& c : name) {
+    for (const char c : requested) {
         const unsigned char byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f) throw CLocalFileError::make(kInvalidName, requested, kControlChars, context, EINVAL);
-        // Many boot loaders and devices write DOS-style paths.
-        if (c == '\\') c = '/';
     }
-    std::vector<std::string> kept;
-    for (const std::string& part : splitComponents(name)) {
-        if (part == ".") continue;
+    // No list of parts: every request's name comes through here. Many boot
+    // loaders and devices write DOS-style paths, so a backslash separates
+    // like a slash.
+    std::string normal;
+    normal.reserve(requested.size());
+    size_t start = 0;
+    while (start < requested.size()) {
+        size_t end = start;
+        while (end < requested.size() && requested[end] != '/' && requested[end] != '\\') ++end;
+        const std::string_view part(requested.data() + start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".") continue;
         if (part == "..") throw CLocalFileError::make(kInvalidName, requested, kParentDir, context, EACCES);
         if (part.size() > NAME_MAX) throw CLocalFileError::make(kInvalidName, requested, kNameTooLong, context, ENAMETOOLONG);
         if (massage && isSuspicious(part)) throw CLocalFileError::make(kInvalidName, requested, kSuspicious, context, EACCES);
-        kept.push_back(part);
+        if (!normal.empty()) normal += '/';
+        normal.append(part);
     }
-    if (kept.empty()) throw CLocalFileError::make(kInvalidName, requested, kNoFileName, context, EINVAL);
-    return joinComponents(kept, kept.size());
+    if (normal.empty()) throw CLocalFileError::make(kInvalidName, requested, kNoFileName, context, EINVAL);
+    return normal;
 }
 
 mode_t CLocalPathResolver::dirPermsFor(mode_t filePerms)

@@ -151,16 +151,4 @@ ACE_INET_Addr CEndpoint::ace_addr() const
     return address;
 }
 
-bool CEndpoint::operator==(const CEndpoint& other) const
-{
-    return _address == other._address && _port == other._port && _scopeId == other._scopeId;
-}
-
-bool CEndpoint::operator<(const CEndpoint& other) const
-{
-    if (_address != other._address) return _address < other._address;
-    if (_port != other._port) return _port < other._port;
-    return _scopeId < other._scopeId;
-}
-
 } // namespace osk

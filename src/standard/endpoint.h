@@ -60,9 +60,20 @@ public:
     ACE_INET_Addr ace_addr() const;
 
     // Ordered by address, then port, then scope id.
-    bool operator==(const CEndpoint& other) const;
+    // Inline like the address comparison: transfer tables are keyed by
+    // endpoint.
+    bool operator==(const CEndpoint& other) const
+    {
+        return _port == other._port && _scopeId == other._scopeId && _address == other._address;
+    }
     bool operator!=(const CEndpoint& other) const { return !(*this == other); }
-    bool operator<(const CEndpoint& other) const;
+    bool operator<(const CEndpoint& other) const
+    {
+        const int byAddress = _address.compare(other._address);
+        if (byAddress != 0) return byAddress < 0;
+        if (_port != other._port) return _port < other._port;
+        return _scopeId < other._scopeId;
+    }
     bool operator>(const CEndpoint& other) const { return other < *this; }
 
 private:

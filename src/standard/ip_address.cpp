@@ -345,17 +345,6 @@ CIPAddress CIPAddress::maskFromPrefixLen(uint8_t type, unsigned bits)
     return (~mask).createPrefix(bits);
 }
 
-bool CIPAddress::operator==(const CIPAddress& other) const
-{
-    return _type == other._type && std::memcmp(_bytes.data(), other._bytes.data(), raw_len()) == 0;
-}
-
-bool CIPAddress::operator<(const CIPAddress& other) const
-{
-    if (_type != other._type) return _type < other._type;
-    return std::memcmp(_bytes.data(), other._bytes.data(), raw_len()) < 0;
-}
-
 void CIPAddress::_checkKnown(const char* context) const
 {
     if (!isValid())

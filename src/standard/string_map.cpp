@@ -50,18 +50,6 @@ std::string formatted(const char* format, ...)
 bool isTrueText(const std::string& value) { return value == "true" || value == "TRUE" || value == "True"; }
 } // namespace
 
-bool CStringMap::CKeyLess::operator()(const std::string& left, const std::string& right) const
-{
-    if (!ignoreCase) return left < right;
-    const size_t common = left.size() < right.size() ? left.size() : right.size();
-    for (size_t i = 0; i < common; ++i) {
-        const int l = std::toupper(static_cast<unsigned char>(left[i]));
-        const int r = std::toupper(static_cast<unsigned char>(right[i]));
-        if (l != r) return l < r;
-    }
-    return left.size() < right.size();
-}
-
 CStringMap::CStringMap(bool ignoreCase) : _entries(CKeyLess{ignoreCase}) {}
 
 CStringMap::CStringMap(const std::string& text, const char* separator, char escape, bool ignoreCase)

@@ -17,11 +17,24 @@ namespace osk {
 // Not synchronised: a shared map is guarded by its owner.
 class CStringMap : public CObject {
 public:
-    // Key order: bytewise, or comparing toupper() of each character when
-    // case is ignored; a proper prefix sorts first either way.
+    // Key order: bytewise, or comparing the upper case of each ASCII letter
+    // when case is ignored (the "C" locale's toupper(), which the service
+    // never changes); a proper prefix sorts first either way. Inline: every
+    // configuration read of a request walks the tree with it.
     struct CKeyLess {
         bool ignoreCase = false;
-        bool operator()(const std::string& left, const std::string& right) const;
+        bool operator()(const std::string& left, const std::string& right) const
+        {
+            if (!ignoreCase) return left < right;
+            const size_t common = left.size() < right.size() ? left.size() : right.size();
+            for (size_t i = 0; i < common; ++i) {
+                const unsigned char l = upper(static_cast<unsigned char>(left[i]));
+                const unsigned char r = upper(static_cast<unsigned char>(right[i]));
+                if (l != r) return l < r;
+            }
+            return left.size() < right.size();
+        }
+        static unsigned char upper(unsigned char c) { return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c; }
     };
     using map_t = std::multimap<std::string, std::string, CKeyLess>;
     using iterator = map_t::iterator;

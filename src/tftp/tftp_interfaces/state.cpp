@@ -111,16 +111,6 @@ CState::transfer_state CState::state_string(const std::string& text)
     return invalid_state;
 }
 
-osk::CTimeval CState::dueTime() const
-{
-    return state == need_ack || state == need_data ? deadline() : activityTime;
-}
-
-osk::CTimeval CState::deadline() const
-{
-    return activityTime + osk::CTimeval::fromUsec(static_cast<int64_t>(timeout_usec));
-}
-
 void CState::fields(std::vector<std::pair<std::string, std::string>>& out) const
 {
     out.emplace_back("id", std::to_string(transferID));

@@ -79,11 +79,15 @@ public:
     void timeout_sec(uint64_t seconds) { timeout_usec = seconds * 1000000; }
     // activityTime + timeout_usec: when a transfer waiting for its client
     // gives up waiting.
-    osk::CTimeval deadline() const;
+    osk::CTimeval deadline() const
+    {
+        return activityTime + osk::CTimeval::fromUsec(static_cast<int64_t>(timeout_usec));
+    }
     // When the engine is next to service the transfer: the deadline while it
     // waits for its client (need_ack, need_data); its last activity, which
-    // has passed, when it has something to send or is over.
-    osk::CTimeval dueTime() const;
+    // has passed, when it has something to send or is over. Inline: the
+    // engine's queue orders transfers by it.
+    osk::CTimeval dueTime() const { return state == need_ack || state == need_data ? deadline() : activityTime; }
 
     // The transfer's keys ("id", "fd", "block", "tsize", "offset", "blksize",
     // "windowsize", "timeout", "port", "eof", "overwrite", "start_time", "ip", "file",

@@ -63,6 +63,9 @@ CITFTPStoredPolicies::policies_ptr CTFTPPolicy::selectAccount(const CStatePtr& s
 
 std::string CTFTPPolicy::virtualRoot(const CStatePtr& state)
 {
+    // A literal evaluates to its own text: no evaluation for it on every
+    // request.
+    if (_virtualRoot.isLiteral()) return _virtualRoot.text();
     const osk::CVariant root = _virtualRoot.value(state);
     if (root.type().type() != osk::CVariantType::t_string)
         throw OSK_EXCEPTION(osk::CMessage(kTypeMismatch, kModule), osk::CMessage(kNotString, kModule),
@@ -85,9 +88,9 @@ bool CTFTPPolicy::overwriteAllowed(const CStatePtr& state) { return _decide(_ove
 // spellings so "true" in the configuration means what it says.
 bool CTFTPPolicy::_decide(CTFTPExpression& rule, const CStatePtr& state)
 {
+    if (rule.isLiteral()) return booleanLiteral(rule.text());
     const osk::CVariant result = rule.value(state);
     if (result.type().type() == osk::CVariantType::t_boolean) return result.boolean();
-    if (rule.isLiteral()) return booleanLiteral(result.string());
     throw OSK_EXCEPTION(osk::CMessage(kTypeMismatch, kModule), osk::CMessage(kNotBoolean, kModule),
                         "CTFTPPolicy::_decide", kModule);
 }
