@@ -217,12 +217,73 @@ def prst_format():
     ]
 
 
+# The classes of fuzz/object_commands_fuzz.cpp, in its order.
+OBJECT_CLASSES = ["policy", "domain", "domain_group", "device_account", "user_account", "access_control",
+                  "capability", "user_role", "keyvalue", "sql_query", "sql_query_group"]
+
+
+def object_commands():
+    def command(class_name, text, reader=False, attributes=True, unpacked=False):
+        choice = OBJECT_CLASSES.index(class_name) | (0x10 if reader else 0) | (0x20 if attributes else 0)
+        return bytes([choice | (0x40 if unpacked else 0)]) + b(text)
+
+    return [
+        command("policy", "name=P\ndescription=d\ncode=ack\npager=a\n"),
+        command("policy", "where=T.NAME = 'x'\ncount=7\ndepth=2\nbulk=3\nsort_property=name\nsort_column=PK\n"
+                "sort_order=desc\npager_type=db\n"),
+        command("sql_query", "query=by-class\nargs=docsis,1\n", attributes=False),
+        command("sql_query", "name=by-class\nargs=aclass:string\nwhere_template=T.CLASS = ?\n"),
+        command("policy", "where=T.PK=1\nquery=x17\n"),
+        command("policy", "count=abc\nbulk=99999999999999999999\nsort_order=up\npager_type=rows\n"),
+        command("policy", "join=JOIN osk_domains D ON D.PK = T.PK\n"),
+        command("policy", "where=(T.NAME = 'a' OR T.NAME = 'b') AND T.PK > 3\n", reader=True),
+        command("policy", "where=1=1) OR (1=1\n", reader=True),
+        command("policy", "where=T.PK = 1; DELETE FROM tftp_policy\n"),
+        command("policy", "where=T.NAME = ')(;--/*'\n", reader=True),
+        command("policy", "where=T.NAME = 'O''Brien)'\n", reader=True),
+        command("policy", "where=T.PK IN (SELECT PK FROM osk_accounts WHERE PASS LIKE 'a%')\n", reader=True),
+        command("policy", "where=T.SELECTED = 1 AND T.NAME = 'select'\n", reader=True),
+        command("policy", "name=Boot\ndescription=boot files\ndata=file=boot.img\n"),
+        command("policy", "name=U\ndata tftp.root=/srv/b\n-data old\nenabled=false\n", unpacked=True),
+        command("policy", "description=after\ndata=k=w\n", unpacked=True),
+        command("domain", "name=Field\ndescription=devices in the field\npriority=5\n"),
+        command("domain_group", "name=G\ndescription=g\n"),
+        command("user_role", "name=Lab Operators\ncapabilities=policy:read\n"),
+        command("user_account", "name=alice\npass=secret\nlocale=en_US\nacl=Lab Operators\nacl+=x\n"),
+        command("device_account", "name=modem-1\nclass=docsis\nacl=Field\nacl-=Field\n"),
+        command("capability", "target_class=policy\nrights=read\nno_such_attribute=1\n"),
+        command("access_control", "where=T.PK > 0\nbulk=10\n"),
+        command("keyvalue", "class=replay\nsubclass=s\nkey=k\nvalue=v\noid=12\nmod_time=Thu Jan  1 00:00:00 1970\n"),
+        command("sql_query_group", "sort_property=name\nsort_order=ASC\ncount= 12 \n", attributes=False),
+    ]
+
+
+def policy_text():
+    def policy(text, stored=None, format_text="", unpacked=False, as_text=True):
+        choice = (1 if unpacked else 0) | (2 if stored is not None else 0) | (4 if as_text else 0)
+        return bytes([choice]) + chunk(format_text) + chunk(stored or "") + b(text)
+
+    return [
+        policy("name=Packed\ndescription=one entry\nenabled=false\n", stored="tftp.root=/srv/a\n"),
+        policy("name=P\ndata=a=1\n", stored="a=1\nb=2\n\n", as_text=False),
+        policy("name=Unpacked\ndata tftp.root=/srv/b\ndata tftp.blksize=1428\n", format_text="UNPACKED"),
+        policy("description=after\ndata=k=w\n", stored="k=v\n", unpacked=True),
+        policy("-data drop\ndata change=4\ndata new=5\n", stored="keep=1\ndrop=2\nchange=3\n",
+               format_text="unpacked"),
+        policy("data k=one\n", stored="k=a\nk=b\nother=c\n", unpacked=True, as_text=False),
+        policy("name=Five Policy\ndata=k=five\ndomains=Policy Five\n", format_text="Packed"),
+        policy("oid=17\nmod_time=Sun Sep  9 01:46:40 2001\nenabled=yes\n", format_text="bogus"),
+        policy("datax=1\ndata =2\n-data\n", stored="=v\nk\n", unpacked=True),
+    ]
+
+
 def main():
     for name, make in [("string_map", string_map), ("config_file", config_file), ("spec_file", spec_file),
                        ("statement_file", statement_file), ("table_group_file", table_group_file),
                        ("expression", expression), ("tftp_request", tftp_request),
                        ("tftp_transfer", tftp_transfer), ("console_commands", console_commands),
-                       ("console_login", console_login), ("prst_format", prst_format)]:
+                       ("console_login", console_login), ("prst_format", prst_format),
+                       ("object_commands", object_commands), ("policy_text", policy_text)]:
         write(name, make())
 
 

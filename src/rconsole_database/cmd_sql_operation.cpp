@@ -9,6 +9,7 @@
 #include "prst_generic/prst_query_template.h"
 #include "prst_generic/prst_sql_query.h"
 #include "prst_generic/security_strategy.h"
+#include "rconsole_database/keyed_attributes.h"
 #include "rconsole_database/rconsole_database_messages.h"
 #include "standard/string_util.h"
 #include "security/access_rights.h"
@@ -151,14 +152,9 @@ void CCmdSQLOperation::_leaveRead(const CSelectTransactionPolicy& policy)
 
 void CCmdSQLOperation::_checkAttributes(const osk::CStringMap& known, const char* keyed) const
 {
-    const std::string name = keyed ? keyed : "";
-    for (const auto& entry : _arguments.attributes()) {
-        const std::string& key = entry.first;
-        if (known.defined(key)) continue;
-        if (keyed && (key == name || key.rfind(name + " ", 0) == 0 || key.rfind("-" + name + " ", 0) == 0)) continue;
+    if (const auto key = unknownAttribute(_arguments.attributes(), known, keyed))
         _fail(M::cannotExecute,
-              osk::CMessage(M::unknownAttribute, M::module).pushs(key).pushs(_classSpec.formalName()).formatted());
-    }
+              osk::CMessage(M::unknownAttribute, M::module).pushs(*key).pushs(_classSpec.formalName()).formatted());
 }
 
 std::vector<int64_t> CCmdSQLOperation::_matchingOids(const std::string& condition) const

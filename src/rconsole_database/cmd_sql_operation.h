@@ -62,10 +62,8 @@ protected:
     // After a page: commits, or arms the time-out on the open transaction.
     void _leaveRead(const CSelectTransactionPolicy& policy);
 
-    // Refuses an attribute that objects of the class do not have: known
-    // are the keys of a new object's text form and, for a class with a
-    // keyed attribute (keyed not null, see CKeyedAttributes), that name
-    // alone, "<keyed> <key>" and "-<keyed> <key>".
+    // Refuses an attribute that objects of the class do not have (see
+    // unknownAttribute in keyed_attributes.h).
     void _checkAttributes(const osk::CStringMap& known, const char* keyed) const;
 
     // The OIDs of every object of the class that condition selects.

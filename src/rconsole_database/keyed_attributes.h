@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,4 +48,21 @@ osk::CStringMap knownAttributes(const T& object)
     osk::CStringMap known = object.attributes();
     for (const std::string& name : CWriteOnlyAttributes<T>::names()) known.set_string(name, "");
     return known;
+}
+
+// The first of a request's attributes that objects of a class do not have,
+// or none: known are the keys of a new object's text form (see
+// knownAttributes) and, for a class with a keyed attribute (keyed not null),
+// that name alone, "<keyed> <key>" and "-<keyed> <key>".
+inline std::optional<std::string> unknownAttribute(const osk::CStringMap& attributes, const osk::CStringMap& known,
+                                                   const char* keyed)
+{
+    const std::string name = keyed ? keyed : "";
+    for (const auto& entry : attributes) {
+        const std::string& key = entry.first;
+        if (known.defined(key)) continue;
+        if (keyed && (key == name || key.rfind(name + " ", 0) == 0 || key.rfind("-" + name + " ", 0) == 0)) continue;
+        return key;
+    }
+    return std::nullopt;
 }

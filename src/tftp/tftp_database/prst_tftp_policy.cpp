@@ -64,16 +64,23 @@ void CPrstTFTPPolicy::_set(const osk::CStringMap& map)
         return;
     }
     osk::CStringMap entries = dataEntries();
+    // An entry the text sets takes the values the text gives it in place of
+    // all it had: stored data may hold a key more than once, and the text
+    // this session writes shows each of them, so that text read back gives
+    // the same entries.
+    osk::CStringMap set;
     bool changed = false;
     for (const auto& entry : map) {
         const std::string& key = entry.first;
         if (key.compare(0, kSetPrefix.size(), kSetPrefix) == 0 && key.size() > kSetPrefix.size()) {
-            entries.set_string(key.substr(kSetPrefix.size() + 1), entry.second);
+            set.string_insert(key.substr(kSetPrefix.size() + 1), entry.second);
             changed = true;
         } else if (key.compare(0, kRemovePrefix.size(), kRemovePrefix) == 0 && key.size() > kRemovePrefix.size()) {
             entries.erase(key.substr(kRemovePrefix.size() + 1));
             changed = true;
         }
     }
+    for (const auto& entry : set) entries.erase(entry.first);
+    for (const auto& entry : set) entries.string_insert(entry.first, entry.second);
     if (changed) data(entries.string());
 }

@@ -187,6 +187,27 @@ TEST_F(PrstTFTPPolicyTest, AnUnpackedUpdateMergesAndRemovesEntries)
     EXPECT_EQ(3u, entries.size());
 }
 
+// Found by fuzz_policy_text: stored data that holds a key twice showed both
+// values unpacked, but setting the key replaced only the first, and the
+// text written back lost the second.
+TEST_F(PrstTFTPPolicyTest, AnUnpackedEntryReplacesEveryStoredValueOfItsKey)
+{
+    CPrstTransaction transaction(*unpacked);
+    auto policy = CPrstTFTPPolicy::createTransient(*unpacked);
+    policy->data("k=a\nk=b\nother=c\n");
+    const osk::CStringMap shown = policy->attributes();
+    EXPECT_EQ(2u, shown.count("data k"));
+    auto copy = CPrstTFTPPolicy::createTransient(*unpacked);
+    copy->attributes(shown);
+    EXPECT_EQ(shown.string(), copy->attributes().string());
+
+    policy->string("data k=one\n");
+    const osk::CStringMap entries = policy->dataEntries();
+    EXPECT_EQ(1u, entries.count("k"));
+    EXPECT_EQ("one", entries.get_string("k"));
+    EXPECT_EQ("c", entries.get_string("other"));
+}
+
 TEST_F(PrstTFTPPolicyTest, MembershipsSelectTheDomainsPoliciesAndGoWithThePolicy)
 {
     const int64_t lab = domain("Policy Lab");
