@@ -53,7 +53,8 @@ TEST_F(PrstDomainTest, TypeTextIsDeviceOrRoleAndAnythingElseIsRefused)
     EXPECT_EQ(osk::CDomainID::user_role, CPrstDomain::typeFromText("user_role"));
     CPrstTransaction transaction(admin);
     auto domain = CPrstDomain::createTransient(admin);
-    EXPECT_EQ(0u, failure([&] { domain->string("type=printer\n"); }).find("Illegal domain type 'printer'. / "));
+    const std::string refused = failure([&] { domain->string("type=printer\n"); });
+    EXPECT_EQ(0u, refused.find("Illegal domain type 'printer'. / ")) << refused;
 }
 
 TEST_F(PrstDomainTest, AGroupNameThatNamesNoGroupIsRefused)
@@ -99,8 +100,8 @@ TEST_F(PrstDomainTest, InsertLoadUpdateAndDeleteThroughTheDatabase)
               scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_domains'", {oid}));
     CPrstTransaction transaction(admin);
     EXPECT_EQ(nullptr, CPrstDomain::find(admin, oid));
-    EXPECT_EQ(0u, failure([&] { CPrstDomain::load(admin, oid); })
-                      .find("You have no right to access the object or it doesn't exist. / "));
+    const std::string refused = failure([&] { CPrstDomain::load(admin, oid); });
+    EXPECT_EQ(0u, refused.find("You have no right to access the object or it doesn't exist. / ")) << refused;
 }
 
 TEST_F(PrstDomainTest, TheWellKnownDomainsLoadByNameAndType)

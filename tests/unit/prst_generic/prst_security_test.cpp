@@ -90,8 +90,8 @@ TEST_F(PrstSecurityTest, ReadOnlyUsersCannotCommitAndNothingIsWritten)
         auto record = CPrstKeyValue::load(*user, inFive);
         record->value("changed");
         EXPECT_TRUE(raises([&] { record->commit(); },
-                           "Cannot commit record " + std::to_string(inFive) + " of class keyvalue.",
-                           "Access denied.", "prst_generic"));
+                           "Cannot commit record " + std::to_string(inFive) + " of class keyvalue.", "Access denied.",
+                           "prst_generic"));
         transaction.commit();
     }
     EXPECT_EQ("5", storedValue(inFive));

@@ -97,15 +97,15 @@ TEST_F(TFTPEvalTest, FileAndOptions)
     EXPECT_EQ("cm/modem.cfg", eval("$FILE.NAME()").string());
     EXPECT_TRUE(eval("$FILE.NAME(\"cm/other.cfg\")").boolean());
     EXPECT_EQ("cm/other.cfg", state->reqFile);
-    EXPECT_TRUE(raisesBase([&] { eval("$FILE.NAME(1, 2)"); }, "Cannot execute function $FILE.NAME().",
-                       "Too many arguments."));
+    EXPECT_TRUE(
+        raisesBase([&] { eval("$FILE.NAME(1, 2)"); }, "Cannot execute function $FILE.NAME().", "Too many arguments."));
     EXPECT_EQ("/srv/tftp/cm/modem.cfg", eval("$FILE.FQPN()").string());
-    EXPECT_TRUE(raisesBase([&] { eval("$FILE.FQPN(1)"); }, "Cannot execute function $FILE.FQPN().",
-                       "Too many arguments."));
+    EXPECT_TRUE(
+        raisesBase([&] { eval("$FILE.FQPN(1)"); }, "Cannot execute function $FILE.FQPN().", "Too many arguments."));
     EXPECT_EQ(12345, eval("$FILE.SIZE()").integer());
     EXPECT_EQ(12345, eval("$TSIZE()").integer());
     EXPECT_TRUE(raisesBase([&] { eval("$TSIZE(1)"); }, "Cannot execute function $FILE.SIZE()($TSIZE().",
-                       "Too many arguments."));
+                           "Too many arguments."));
     EXPECT_EQ(1468, eval("$BLKSIZE()").integer());
     EXPECT_EQ(2, eval("$TIMEOUT()").integer());
     state->timeout_usec = 0;
@@ -131,7 +131,7 @@ TEST_F(TFTPEvalTest, ModeAndDirection)
 TEST_F(TFTPEvalTest, PoliciesAndAccount)
 {
     EXPECT_TRUE(raisesBase([&] { eval("$PROV.POLICY(\"x\")"); }, "Cannot execute function $PROV.POLICY().",
-                       "No policies are available."));
+                           "No policies are available."));
     osk::CStringMap policies;
     policies.string_insert("speed", "10M");
     policies.string_insert("class", "gold");
@@ -143,10 +143,10 @@ TEST_F(TFTPEvalTest, PoliciesAndAccount)
     EXPECT_EQ("last", eval("$PROV.POLICY(\"missing\", \"first\", \"last\")").string());
     EXPECT_EQ(T::t_unknown, eval("$PROV.POLICY(\"missing\")").type().type());
     EXPECT_TRUE(raisesBase([&] { eval("$PROV.POLICY()"); }, "Cannot execute function $PROV.POLICY().",
-                       "Not enough arguments."));
+                           "Not enough arguments."));
     EXPECT_EQ("snmp;speed=10M;nothing=;extra", eval("$PROV.SNMP_POLICY(\"snmp\", \"speed\", \"nothing\", \"extra\")").string());
     EXPECT_TRUE(raisesBase([&] { eval("$PROV.SNMP_POLICY(1, 2)"); }, "Cannot execute function $PROV.SNMP_POLICY().",
-                       "Not enough arguments."));
+                           "Not enough arguments."));
 }
 
 // The policy functions report what they set at debug level exactly while
@@ -197,13 +197,13 @@ TEST(TFTPEvalDebugTest, PolicyDebugFollowsTheLogLevels)
 TEST_F(TFTPEvalTest, DatabaseFunctions)
 {
     EXPECT_TRUE(raisesBase([&] { eval("$DB.KEYVALUE(1, 2)"); }, "Cannot execute function $DB.KEYVALUE().",
-                       "Not enough arguments."));
+                           "Not enough arguments."));
     EXPECT_TRUE(raisesBase([&] { eval("$DB.KEYVALUE(1, 2, 3)"); }, "Cannot execute function $DB.KEYVALUE().",
-                       "No database provider is loaded."));
+                           "No database provider is loaded."));
     EXPECT_TRUE(raisesBase([&] { eval("$DB.KEYVALUE.EXISTS(1, 2, 3, 4)"); },
-                       "Cannot execute function $DB.KEYVALUE.EXISTS().", "No database provider is loaded."));
+                           "Cannot execute function $DB.KEYVALUE.EXISTS().", "No database provider is loaded."));
     EXPECT_TRUE(raisesBase([&] { eval("$DB.KEYVALUE.MANAGED_RANGE(1, 2, 3, 4, 5, 6)"); },
-                       "Cannot execute function $DB.KEYVALUE.MANAGED_RANGE().", "Too many arguments."));
+                           "Cannot execute function $DB.KEYVALUE.MANAGED_RANGE().", "Too many arguments."));
     CRecordingProvisioner db;
     evaluator.provisioner(&db);
     EXPECT_EQ("kv:t,10.0.0.1,x", eval("$DB.KEYVALUE(\"t\", 10.0.0.1, \"x\")").string());
@@ -217,8 +217,8 @@ TEST_F(TFTPEvalTest, NoStateIsAnError)
 {
     CTFTPEval empty;
     CVariant result;
-    EXPECT_TRUE(raisesBase([&] { empty.execute(result, empty.parse("$SRC.IP()")); }, "Cannot execute function $SRC.IP().",
-                       "No transfer is being decided."));
+    EXPECT_TRUE(raisesBase([&] { empty.execute(result, empty.parse("$SRC.IP()")); },
+                           "Cannot execute function $SRC.IP().", "No transfer is being decided."));
     // The built-in functions are there too.
     empty.execute(result, empty.parse("$UCASE(\"x\")"));
     EXPECT_EQ("X", result.string());

@@ -52,9 +52,9 @@ TEST_F(PrstTFTPObjectEventTest, TypesAreTheEventTypeNames)
     EXPECT_EQ(osk::CAppEvent::modify, CPrstObjectEvent::typeOf("modify"));
     CPrstTransaction transaction(admin);
     auto record = CPrstKeyValue::createTransient(admin);
-    const std::string refused =
-        failure([&] { CPrstTFTPObjectEvent(0, "change", CPrstTFTPObjectEvent::classPackage(), 1, *record); });
-    EXPECT_EQ(" / 'change' is not an event type (add, del, modify or control).", refused.substr(refused.find(" / ")));
+    EXPECT_TRUE(raises([&] { CPrstTFTPObjectEvent(0, "change", CPrstTFTPObjectEvent::classPackage(), 1, *record); },
+                       "Cannot record the change of a persistent object.",
+                       "'change' is not an event type (add, del, modify or control).", "prst_generic"));
 }
 
 } // namespace

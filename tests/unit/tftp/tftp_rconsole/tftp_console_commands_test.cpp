@@ -24,16 +24,16 @@
 #include <vector>
 
 #include "rconsole_base/rconsole_acceptor.h"
-#include "security/rights_thrower.h"
 #include "security/domain_id.h"
+#include "security/rights_thrower.h"
 #include "standard/guard.h"
+#include "support/loopback_udp_client.h"
+#include "support/test_fd_manager.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
 #include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
 #include "tftp/tftp_server/tftp_controller.h"
 #include "tftp/tftp_server/tftp_server.h"
 #include "tftp/tftp_server/udp_frontend.h"
-#include "support/loopback_udp_client.h"
-#include "support/test_fd_manager.h"
 #include "unit/rconsole_base/console_test_support.h"
 
 using zelvo_test::CRawConsole;
