@@ -25,37 +25,14 @@ import os
 import socket
 import sys
 import time
-import warnings
 
 import daemon_harness as h
 import database_test as dbt
-
-with warnings.catch_warnings():
-    warnings.simplefilter("ignore")
-    try:
-        from cryptography.hazmat.decrepit.ciphers.algorithms import Blowfish
-    except ImportError:
-        from cryptography.hazmat.primitives.ciphers.algorithms import Blowfish
-    from cryptography.hazmat.primitives.ciphers import Cipher, modes
 
 ADMIN_PASSWORD = "Adm1n-Pass"
 ALICE_PASSWORD = "lab-secret-42"
 LOG_LEVELS = "system.log.levels=info,warning,error,audit\n"
 PLUGINS_WITHOUT_FACADE = dbt.PLUGINS.replace(",zelvo_db_facade", "")
-
-
-def blowfish(key, data, mode):
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")
-        encryptor = Cipher(Blowfish(key), mode).encryptor()
-    return encryptor.update(data) + encryptor.finalize()
-
-
-def blowfish_decrypt(key, data):
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")
-        decryptor = Cipher(Blowfish(key), modes.ECB()).decryptor()
-    return decryptor.update(data) + decryptor.finalize()
 
 
 class Session:
@@ -76,7 +53,7 @@ class Session:
         block[:len(name)] = name
         block[254] = version
         self.key = password.encode()[:7 if version == 0 else 75]
-        block[256:] = blowfish(self.key, bytes(challenge[256:]), modes.CBC(bytes(8)))
+        block[256:] = h.blowfish(self.key, bytes(challenge[256:]), chained=True)
         self.sock.sendall(bytes(block))
         if greet:
             self.greeting = self._reply()
@@ -99,12 +76,12 @@ class Session:
                 return text
             self.sock.settimeout(max(0.1, end - time.monotonic()))
             chunk = self._recv_exactly(8)
-            self.buffer += blowfish_decrypt(self.key, chunk)
+            self.buffer += h.blowfish(self.key, chunk, decrypt=True)
 
     def __call__(self, text):
         data = text.encode() + b"\n\n"
         data += b"\0" * (-len(data) % 8)
-        self.sock.sendall(b"".join(blowfish(self.key, data[i:i + 8], modes.ECB()) for i in range(0, len(data), 8)))
+        self.sock.sendall(b"".join(h.blowfish(self.key, data[i:i + 8]) for i in range(0, len(data), 8)))
         return self._reply()
 
     def close(self):
@@ -135,10 +112,7 @@ def names(found):
 
 def daemon(name, plugins):
     d = h.Daemon(name, encryption=True, extra=dbt.db_keys(), plugins=plugins)
-    with open(d.conf) as conf:
-        text = conf.read()
-    with open(d.conf, "w") as conf:
-        conf.write(text.replace("system.log.levels=error\n", LOG_LEVELS))
+    d.replace("system.log.levels=error\n", LOG_LEVELS)
     # admin_password rewrites the file, which must stay private.
     os.chmod(d.conf, 0o600)
     return d

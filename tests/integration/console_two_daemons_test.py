@@ -45,7 +45,7 @@ def contents(name):
 def curl(d, name):
     """The bytes curl downloads from the daemon, or its complaint."""
     done = subprocess.run(["curl", "--silent", "--show-error", "--max-time", "10",
-                           "tftp://127.0.0.1:%d/%s" % (db.tftp_port(d), name), "--output", "-"],
+                           "tftp://127.0.0.1:%d/%s" % (d.tftp_port, name), "--output", "-"],
                           capture_output=True, timeout=30)
     return done.stdout if done.returncode == 0 else "curl exit %d: %s" % (done.returncode, done.stderr.decode())
 

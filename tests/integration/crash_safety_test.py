@@ -29,7 +29,6 @@ import os
 import random
 import re
 import signal
-import socket
 import stat
 import subprocess
 import sys
@@ -99,11 +98,6 @@ def curl_upload(port, source, name, blksize):
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def tftp_port(d):
-    with open(d.conf) as conf:
-        return int(re.search(r"^tftp\.engine\.port=(\d+)$", conf.read(), re.M).group(1))
-
-
 def wait_for_share(root, sizes, share, clients, seconds):
     """Waits until a temporary holds share of its upload (by size on disk),
     or every client has ended, or seconds have passed; what happened."""
@@ -136,7 +130,7 @@ def upload_round(d, round_number, src):
             f.write(old[name])
         with open(os.path.join(src, name), "wb") as f:
             f.write(new[name])
-    port = tftp_port(d)
+    port = d.tftp_port
     clients = [curl_upload(port, os.path.join(src, name), name, rng.choice([512, 1024, 1468])) for name in names]
     if rng.random() < 0.8:
         moment = wait_for_share(root, sizes, rng.random(), clients, 60)
@@ -222,8 +216,7 @@ def writing_config(d):
 
 def config_round(d, round_number, owner):
     rng = random.Random(1000 + round_number)
-    with open(d.conf) as conf:
-        old_text = conf.read()
+    old_text = d.config_text()
     old = parse_config(old_text)
     changes = {key: "r%d-%s" % (round_number, random_value(rng, rng.randrange(2000, 16000)))
                for key in rng.sample(FREE_KEYS, rng.randrange(6, len(FREE_KEYS) + 1))}
@@ -248,8 +241,7 @@ def config_round(d, round_number, owner):
     c.close()
     count("config: killed " + moment)
 
-    with open(d.conf) as conf:
-        text = conf.read()
+    text = d.config_text()
     found = parse_config(text)
     outcome = "old" if found == old and text == old_text else "new" if found == new else None
     h.check(outcome is not None, "config round %d: the file reads as the old or the new configuration"
@@ -307,19 +299,9 @@ def test_config(rounds):
 
 
 def db_daemon():
-    db = args.db_dir
-    d = h.Daemon("database", encryption=False, plugins=DB_PLUGINS,
-                 extra="system.db.name=zelvo\n"
-                       "system.db.versions_path=%(db)s/db_versions\n"
-                       "system.db.statements.file=%(db)s/statements.spec\n"
-                       "system.db.table_groups.file=%(db)s/table_groups.spec\n"
-                       "system.db.user_sql_queries.file=%(db)s/user_sql_queries.spec\n"
-                       "system.db.user_sql_query_groups.file=%(db)s/user_sql_query_groups.spec\n" % {"db": db})
+    d = h.Daemon("database", encryption=False, plugins=DB_PLUGINS, extra=h.db_keys(args.db_dir))
     # The message that the database is open is informational.
-    with open(d.conf) as conf:
-        text = conf.read()
-    with open(d.conf, "w") as conf:
-        conf.write(text.replace("system.log.levels=error\n", "system.log.levels=info,error\n"))
+    d.replace("system.log.levels=error\n", "system.log.levels=info,error\n")
     return d
 
 

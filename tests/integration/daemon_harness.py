@@ -10,10 +10,12 @@ import os
 import re
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import warnings
 
 DAEMON = CONSOLE = PLUGIN_DIR = WORK = None
 failures = []
@@ -21,6 +23,16 @@ failures = []
 GREETING = re.compile(rb"^Connected to .+ on .*\. Use <exit> to disconnect\.\n\n$")
 REPLY_END = re.compile(rb"(?:^|\n)code=[^\n]*\n(?:message=[^\n]*\n)?\n$")
 DEFAULT_PLUGINS = "zelvo_local_fs,tftp_rconsole"
+
+
+def key_values(text):
+    """The key=value lines of a text as a dict (the reply code among them)."""
+    values = {}
+    for line in text.split("\n"):
+        key, sep, value = line.partition("=")
+        if sep:
+            values[key] = value
+    return values
 
 
 def reply_records(reply):
@@ -67,6 +79,24 @@ def check(condition, name, detail=""):
     return condition
 
 
+def blowfish(key, data, chained=False, decrypt=False):
+    """data enciphered (or deciphered) with Blowfish under key, in ECB mode or chained (CBC from a zero
+    vector); None without python3-cryptography."""
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        try:
+            from cryptography.hazmat.primitives.ciphers import Cipher, modes
+            try:
+                from cryptography.hazmat.decrepit.ciphers.algorithms import Blowfish
+            except ImportError:
+                from cryptography.hazmat.primitives.ciphers.algorithms import Blowfish
+        except ImportError:
+            return None
+        cipher = Cipher(Blowfish(key), modes.CBC(bytes(8)) if chained else modes.ECB())
+        work = cipher.decryptor() if decrypt else cipher.encryptor()
+    return work.update(data) + work.finalize()
+
+
 def free_port(kind=socket.SOCK_STREAM):
     with socket.socket(socket.AF_INET, kind) as s:
         s.bind(("127.0.0.1", 0))
@@ -90,6 +120,18 @@ def wait_for(predicate, seconds):
     return predicate()
 
 
+def db_keys(db_dir, extra=""):
+    """The configuration keys of the service's database on the shipped db/ files, all requests allowed."""
+    return ("system.db.name=zelvo\n"
+            "system.db.versions_path=%(db)s/db_versions\n"
+            "system.db.statements.file=%(db)s/statements.spec\n"
+            "system.db.table_groups.file=%(db)s/table_groups.spec\n"
+            "system.db.user_sql_queries.file=%(db)s/user_sql_queries.spec\n"
+            "system.db.user_sql_query_groups.file=%(db)s/user_sql_query_groups.spec\n"
+            "tftp.access.allow=true\n%(extra)s"
+            % {"db": db_dir, "extra": extra})
+
+
 class Daemon:
     """zelvo-tftpd with the console plug-in, configured in its own directory."""
 
@@ -97,6 +139,7 @@ class Daemon:
         self.dir = os.path.join(WORK, name)
         os.makedirs(os.path.join(self.dir, "root"), exist_ok=True)
         self.port = free_port()
+        self.tftp_port = free_port(socket.SOCK_DGRAM)
         self.conf = os.path.join(self.dir, "zelvo-tftpd.conf")
         with open(self.conf, "w") as conf:
             conf.write(
@@ -111,7 +154,7 @@ class Daemon:
                 "rconsole.encryption=%s\n"
                 "rconsole.private_key_path=%s\n"
                 "system.log.levels=error\n%s"
-                % (self.dir, free_port(socket.SOCK_DGRAM), self.dir, PLUGIN_DIR, plugins, self.port,
+                % (self.dir, self.tftp_port, self.dir, PLUGIN_DIR, plugins, self.port,
                    "true" if encryption else "false", self.dir, extra))
         self.proc = None
 
@@ -137,6 +180,18 @@ class Daemon:
 
     def append(self, text):
         with open(self.conf, "a") as conf:
+            conf.write(text)
+
+    def config_text(self):
+        with open(self.conf) as conf:
+            return conf.read()
+
+    def replace(self, old, new):
+        """Replaces a piece of the configuration file's text (a regular expression of whole lines when old is
+        one)."""
+        text = self.config_text()
+        text = old.sub(new, text) if isinstance(old, re.Pattern) else text.replace(old, new)
+        with open(self.conf, "w") as conf:
             conf.write(text)
 
     def log_text(self):
@@ -186,6 +241,47 @@ def console(daemon, *args, password=None, stdin=None, port=None, timeout=60):
     done = subprocess.run(command, input=stdin, stdin=None if stdin is not None else subprocess.DEVNULL,
                           capture_output=True, env=env, timeout=timeout)
     return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
+
+
+def command(daemon, text, clear=True, password=None):
+    """One command set through zelvo-console: (exit code, key=value map, stdout, stderr)."""
+    code, out, err = console(daemon, *((["--clear"] if clear else []) + ["-c", text]), password=password)
+    return code, key_values(out), out, err
+
+
+def nak_of(result):
+    """The message of a refused command set run by command(), or None."""
+    code, _, _, err = result
+    return err.strip()[len("nak: "):] if code == 1 and err.startswith("nak: ") else None
+
+
+def curl(daemon, name, target, *extra):
+    """curl's exit code for a transfer of name from (to, with -T) the daemon; the body goes to target."""
+    return subprocess.run(["curl", "--max-time", "20", "-s", "-o", target] + list(extra)
+                          + ["tftp://127.0.0.1:%d/%s" % (daemon.tftp_port, name)],
+                          capture_output=True, timeout=40).returncode
+
+
+def tftp_get(port, name, source="127.0.0.1"):
+    """Downloads name (512-byte blocks) from a source address; the bytes, or "timeout", or the error packet
+    as "error CODE TEXT"."""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+        s.bind((source, 0))
+        s.settimeout(5)
+        s.sendto(struct.pack("!H", 1) + name.encode() + b"\0octet\0", ("127.0.0.1", port))
+        data = b""
+        while True:
+            try:
+                packet, peer = s.recvfrom(1024)
+            except socket.timeout:
+                return "timeout"
+            opcode, block = struct.unpack("!HH", packet[:4])
+            if opcode == 5:
+                return "error %d %s" % (block, packet[4:-1].decode(errors="replace"))
+            data += packet[4:]
+            s.sendto(struct.pack("!HH", 4, block), peer)
+            if len(packet) - 4 < 512:
+                return data
 
 
 class Raw:

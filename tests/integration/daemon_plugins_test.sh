@@ -8,7 +8,7 @@ set -uo pipefail
 DAEMON=$(realpath "$1")
 CONSOLE=$(realpath "$2")
 SRC=$(realpath "$3")
-PY=/usr/bin/python3
+. "$SRC/tests/integration/daemon_harness.sh"
 # The embedded database engine leaves its memory to the process exit.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 export FIREBIRD_LOCK=
@@ -17,31 +17,12 @@ FIREBIRD_LOCK=$WORK/lock
 ROOT=$WORK/root
 VAR=$WORK/var
 mkdir -p "$ROOT" "$VAR"
-failures=0
-DPID=
 
 cleanup() {
     if [ -n "$DPID" ] && kill -0 "$DPID" 2>/dev/null; then kill -KILL "$DPID" 2>/dev/null; fi
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-
-pass() { echo "PASS: $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-free_port() { # udp|tcp
-    $PY -c 'import socket,sys; t=socket.SOCK_DGRAM if sys.argv[1]=="udp" else socket.SOCK_STREAM
-s=socket.socket(socket.AF_INET, t); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' "$1"
-}
-ping_daemon() { # port -> prints the answer to query_ping, empty when none
-    $PY - "$1" <<'PYEOF'
-import socket, sys
-s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.settimeout(0.2)
-s.sendto(b"query_ping", ("127.0.0.1", int(sys.argv[1])))
-try: print(s.recvfrom(100)[0].decode())
-except Exception: print("")
-PYEOF
-}
 
 PORT=$(free_port udp)
 CPORT=$(free_port tcp)
@@ -84,15 +65,7 @@ expect_refusal "plug-in directory without the plug-ins" "s|^system.plugins=|syst
 # ---- the daemon with both plug-ins ----
 "$DAEMON" --config "$WORK/zelvo-tftpd.conf" --foreground > "$WORK/daemon.out" 2> "$WORK/daemon.err" &
 DPID=$!
-reply=
-for _ in $(seq 100); do
-    reply=$(ping_daemon "$PORT")
-    [ "$reply" = "pong" ] && break
-    kill -0 "$DPID" 2>/dev/null || break
-    sleep 0.2
-done
-if [ "$reply" = "pong" ]; then pass "daemon answers query_ping with pong"; else
-    fail "daemon did not start"; cat "$WORK/daemon.out" "$WORK/daemon.err"; exit 1; fi
+wait_for_daemon "$PORT" 100 "$WORK/daemon.out" "$WORK/daemon.err"
 
 if grep -q "Loaded 5 plugins: Local File System, Remote Console, UDP Event Publisher, Firebird Database Provider, Database Facade." "$WORK/daemon.out" "$WORK/daemon.err"; then
     pass "the example plug-ins loaded from the build tree"
@@ -135,13 +108,7 @@ else
 fi
 
 # ---- clean stop ----
-kill -TERM "$DPID"
-for _ in $(seq 100); do kill -0 "$DPID" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$DPID" 2>/dev/null; then fail "daemon still running 10 s after SIGTERM"; else
-    wait "$DPID"; rc=$?
-    if [ $rc -eq 0 ]; then pass "clean stop on SIGTERM"; else fail "daemon exit status $rc after SIGTERM"; fi
-fi
-DPID=
+stop_daemon 10
 if grep -q "The zelvo-tftpd daemon has shut down." "$WORK/daemon.out" "$WORK/daemon.err"; then
     pass "shut-down logged"
 else

@@ -23,7 +23,6 @@ import random
 import shutil
 import socket
 import stat
-import struct
 import subprocess
 import sys
 import time
@@ -39,23 +38,13 @@ os.environ["ASAN_OPTIONS"] = "detect_leaks=0:abort_on_error=1"
 
 
 def db_keys(extra=""):
-    return ("system.db.name=zelvo\n"
-            "system.db.versions_path=%(db)s/db_versions\n"
-            "system.db.statements.file=%(db)s/statements.spec\n"
-            "system.db.table_groups.file=%(db)s/table_groups.spec\n"
-            "system.db.user_sql_queries.file=%(db)s/user_sql_queries.spec\n"
-            "system.db.user_sql_query_groups.file=%(db)s/user_sql_query_groups.spec\n"
-            "tftp.access.allow=true\n%(extra)s"
-            % {"db": DB_DIR, "extra": extra})
+    return h.db_keys(DB_DIR, extra)
 
 
 def daemon(name, extra=""):
     d = h.Daemon(name, encryption=False, extra=db_keys(extra), plugins=PLUGINS)
     # The database's messages are informational.
-    with open(d.conf) as conf:
-        text = conf.read()
-    with open(d.conf, "w") as conf:
-        conf.write(text.replace("system.log.levels=error\n", "system.log.levels=info,warning,error\n"))
+    d.replace("system.log.levels=error\n", "system.log.levels=info,warning,error\n")
     with open(os.path.join(d.dir, "root", "hello.txt"), "w") as f:
         f.write("hello from the root\n")
     return d
@@ -78,34 +67,6 @@ def scalar(database, sql, credentials=()):
         return int(out[out.index(next(w for w in out if w.startswith("==="))) + 1])
     except (StopIteration, ValueError, IndexError):
         return None
-
-
-def tftp_get(port, name):
-    """One small file over TFTP (512-byte blocks); its bytes, or None."""
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        s.settimeout(5)
-        s.sendto(struct.pack("!H", 1) + name.encode() + b"\0octet\0", ("127.0.0.1", port))
-        data = b""
-        while True:
-            try:
-                packet, peer = s.recvfrom(1024)
-            except socket.timeout:
-                return None
-            opcode, block = struct.unpack("!HH", packet[:4])
-            if opcode != 3:
-                return None
-            data += packet[4:]
-            s.sendto(struct.pack("!HH", 4, block), peer)
-            if len(packet) - 4 < 512:
-                return data
-
-
-def tftp_port(d):
-    with open(d.conf) as conf:
-        for line in conf:
-            if line.startswith("tftp.engine.port="):
-                return int(line.split("=", 1)[1])
-    return 0
 
 
 def refused(d, name, expected, preexec=None, env=None):
@@ -137,7 +98,7 @@ def test_embedded():
     h.check("Opened the database '%s' (embedded engine) at schema version 1." % database_file(d) in log
             or "Opened the database 'zelvo.fdb' (embedded engine) at schema version 1." in log,
             "a new database is created at the required version and the log says so", log[-2000:])
-    h.check(tftp_get(tftp_port(d), "hello.txt") == b"hello from the root\n", "the daemon serves with its database")
+    h.check(h.tftp_get(d.tftp_port, "hello.txt") == b"hello from the root\n", "the daemon serves with its database")
     d.stop("the daemon with a database stops cleanly")
     db = database_file(d)
     h.check(scalar(db, "SELECT NUMBER FROM SCHEMA_VERSION") == 1, "the schema version recorded is 1")
@@ -307,8 +268,8 @@ def test_two_daemons_on_one_server():
             second.start(START_SECONDS)
             h.check(expected in second.log_text(), "the second daemon opens it at the same version",
                     second.log_text()[-2000:])
-            h.check(tftp_get(tftp_port(first), "hello.txt") is not None
-                    and tftp_get(tftp_port(second), "hello.txt") is not None, "both daemons serve")
+            h.check(all(h.tftp_get(d.tftp_port, "hello.txt") == b"hello from the root\n" for d in daemons),
+                    "both daemons serve")
 
             env = dict(os.environ)
             put = subprocess.run([PROBE, first.conf, "put", "greeting", "written with the first daemon's settings"],

@@ -10,12 +10,11 @@ import os
 import re
 import socket
 import struct
-import subprocess
 import sys
 import time
 
 import daemon_harness as harness
-from daemon_harness import Daemon, Raw, check, console, free_port, wait_for
+from daemon_harness import Daemon, Raw, check, command, curl, free_port, nak_of, wait_for
 
 harness.setup("zelvo-events-it-")
 WORK = harness.WORK
@@ -24,36 +23,9 @@ NO_PUBLISHER = "The publisher plugin is not loaded"
 BIG_BLOCKS = 2000
 
 
-def command(d, text):
-    """One command set through zelvo-console (clear mode): (exit code, key=value map, stdout, stderr)."""
-    code, out, err = console(d, "--clear", "-c", text)
-    values = {}
-    for line in out.split("\n"):
-        key, sep, value = line.partition("=")
-        if sep:
-            values[key] = value
-    return code, values, out, err
-
-
 def named(event, name):
     """True for the events of a request for name (curl sends it with a leading '/')."""
     return event.get("req_file", "").lstrip("/") == name
-
-
-def nak_of(result):
-    code, _, _, err = result
-    return err.strip()[len("nak: "):] if code == 1 and err.startswith("nak: ") else None
-
-
-def tftp_port(d):
-    with open(d.conf) as conf:
-        return int(re.search(r"^tftp\.engine\.port=(\d+)$", conf.read(), re.M).group(1))
-
-
-def curl(d, name, target):
-    done = subprocess.run(["curl", "--max-time", "10", "-s", "-o", target,
-                           "tftp://127.0.0.1:%d/%s" % (tftp_port(d), name)], capture_output=True, timeout=30)
-    return done.returncode
 
 
 class Listener:
@@ -157,7 +129,7 @@ class SlowClient:
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.sock.bind(("127.0.0.1", 0))
         self.sock.settimeout(10)
-        self.sock.sendto(b"\x00\x01" + name.encode() + b"\x00octet\x00blksize\x00512\x00", ("127.0.0.1", tftp_port(d)))
+        self.sock.sendto(b"\x00\x01" + name.encode() + b"\x00octet\x00blksize\x00512\x00", ("127.0.0.1", d.tftp_port))
         packet, self.server = self.sock.recvfrom(65536)
         self.first = packet
         if packet[:2] == b"\x00\x06":   # OACK: acknowledge block 0 to get block 1
@@ -240,45 +212,11 @@ def test_abort(d, listener):
         watcher.close()
 
 
-# ------------------------------------------------------ plug-ins, properties
+# -------------------------------------------------------------------- plug-ins
 
 def plugins_of(d):
     result = command(d, "get_plugins")
     return result[0], {k: v for k, v in result[1].items() if k != "code"}
-
-
-def properties(d):
-    result = command(d, "get_properties")
-    return result[1] if result[0] == 0 else {}
-
-
-def test_properties(d):
-    before = properties(d)
-    check(before.get("tftp.virtual_root") == d.root and before.get("tftp.timeout") == "2s",
-          "get_properties shows the configured root and timeout", repr(before)[:500])
-    plain = os.path.join(d.root, "small.bin")
-    result = command(d, "set_properties\ntftp.virtual_root=%s\ntftp.timeout=9s" % plain)
-    check(nak_of(result) == "The virtual root path '%s' does not reference a directory." % plain,
-          "set_properties: a plain file as virtual root naks", repr(result))
-    after = properties(d)
-    check(after.get("tftp.virtual_root") == d.root and after.get("tftp.timeout") == "2s",
-          "set_properties: nothing of the refused set is stored", repr(after)[:500])
-    result = command(d, "set_properties\ntftp.virtual_root=%s" % os.path.join(d.root, "missing"))
-    check(nak_of(result) is not None and nak_of(result).startswith("Cannot verify the virtual root path."),
-          "set_properties: a missing virtual root naks", repr(result))
-
-    result = command(d, "set_properties\nrconsole.password=secret\nsystem.priv.uid=0\ntftp.timeout=3s\n"
-                        "tftp.max_retransmits=7")
-    check(result[0] == 0, "set_properties with protected keys is acked", repr(result))
-    after = properties(d)
-    with open(d.conf) as conf:
-        stored = conf.read()
-    check(after.get("tftp.timeout") == "3s" and after.get("tftp.max_retransmits") == "7"
-          and "rconsole.password" not in after and "system.priv.uid" not in after
-          and "rconsole.password" not in stored and "system.priv.uid" not in stored
-          and re.search(r"^tftp\.timeout=3s$", stored, re.M) is not None,
-          "set_properties: rconsole.password and system.priv.uid ignored, the rest stored and written",
-          repr(after)[:500] + "\n" + stored)
 
 
 def make_daemon():
@@ -305,19 +243,13 @@ def main():
             listener = Listener()
             test_subscribe(d, listener)
             test_abort(d, listener)
-            test_properties(d)
         finally:
             d.stop("daemon with the publisher stops cleanly")
 
-        # Again without the publisher; the stored change must have survived.
-        with open(d.conf) as conf:
-            text = conf.read()
-        with open(d.conf, "w") as conf:
-            conf.write(re.sub(r"^system\.plugins=.*$", "system.plugins=zelvo_local_fs,tftp_rconsole", text,
-                              flags=re.M))
+        # Again without the publisher.
+        d.replace(re.compile(r"^system\.plugins=.*$", re.M), "system.plugins=zelvo_local_fs,tftp_rconsole")
         d.start()
         try:
-            check(properties(d).get("tftp.timeout") == "3s", "restart: the changed tftp.timeout survived")
             code, plugins = plugins_of(d)
             check(code == 0 and set(plugins) == {"Local File System", "Remote Console"},
                   "restart: get_plugins lists the two loaded plug-ins", repr(plugins))

@@ -12,8 +12,6 @@ the running daemon holds the database.
 Usage: key_value_decisions_test.py DAEMON CONSOLE PLUGIN_DIR DB_DIR
 """
 import os
-import socket
-import struct
 import subprocess
 import sys
 import time
@@ -34,27 +32,6 @@ ROWS = [
 ]
 
 
-def get_from(source, port, name):
-    """Downloads name from source address; the bytes, or the error text."""
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        s.bind((source, 0))
-        s.settimeout(5)
-        s.sendto(struct.pack("!H", 1) + name.encode() + b"\0octet\0", ("127.0.0.1", port))
-        data = b""
-        while True:
-            try:
-                packet, peer = s.recvfrom(1024)
-            except socket.timeout:
-                return "timeout"
-            opcode, block = struct.unpack("!HH", packet[:4])
-            if opcode == 5:
-                return "error %d %s" % (block, packet[4:-1].decode(errors="replace"))
-            data += packet[4:]
-            s.sendto(struct.pack("!HH", 4, block), peer)
-            if len(packet) - 4 < 512:
-                return data
-
-
 def explain(d, client, name):
     done = subprocess.run([h.DAEMON, "--config", d.conf, "--explain", client, "rrq", name], cwd=d.dir,
                           capture_output=True, timeout=db.START_SECONDS)
@@ -71,10 +48,7 @@ def main():
             "the worked example of docs/database.md has the configuration lines tested here")
     os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
     d = db.daemon("keyvalue", EXAMPLE)
-    with open(d.conf) as conf:
-        text = conf.read()
-    with open(d.conf, "w") as conf:
-        conf.write(text.replace("tftp.access.allow=true\n", ""))
+    d.replace("tftp.access.allow=true\n", "")
     for name in ("modem-a.cfg", "modem-b.cfg", "modem.cfg"):
         with open(os.path.join(d.dir, "root", name), "w") as f:
             f.write("contents of %s\n" % name)
@@ -91,13 +65,13 @@ def main():
             "the rows are written into the stopped database", out)
 
     d.start(db.START_SECONDS)
-    port = db.tftp_port(d)
-    got = get_from("127.0.0.1", port, "modem.cfg")
+    port = d.tftp_port
+    got = h.tftp_get(port, "modem.cfg")
     h.check(got == b"contents of modem-a.cfg\n", "the allowed device gets its own file for modem.cfg", repr(got))
-    got = get_from("127.0.0.2", port, "modem.cfg")
+    got = h.tftp_get(port, "modem.cfg", "127.0.0.2")
     h.check(isinstance(got, str) and got.startswith("error 2"), "the device with a disabled record is refused",
             repr(got))
-    got = get_from("127.0.0.1", port, "modem.cfg")
+    got = h.tftp_get(port, "modem.cfg")
     h.check(got == b"contents of modem-a.cfg\n", "the daemon goes on serving after a refusal", repr(got))
     # The running daemon holds the embedded database: the explanation goes
     # on without it and says so.

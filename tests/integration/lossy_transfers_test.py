@@ -96,9 +96,7 @@ def main():
         with open(sources[i], "wb") as f:
             f.write(content(1000 + i))
     d.start()
-    with open(d.conf) as conf:
-        server_port = int([l for l in conf if l.startswith("tftp.engine.port=")][0].split("=")[1])
-    relay = LossyRelay(server_port, quick=0.15).start()
+    relay = LossyRelay(d.tftp_port, quick=0.15).start()
 
     jobs = []
     with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:
@@ -170,9 +168,7 @@ def duplicated_acknowledgements(work):
         with open(os.path.join(root, "w%d.bin" % i), "wb") as f:
             f.write(content(500 + i))
     d.start()
-    with open(d.conf) as conf:
-        server_port = int([l for l in conf if l.startswith("tftp.engine.port=")][0].split("=")[1])
-    relay = LossyRelay(server_port, loss=0.0, duplicate=0.0, reorder=0.0, duplicate_acks=1.0).start()
+    relay = LossyRelay(d.tftp_port, loss=0.0, duplicate=0.0, reorder=0.0, duplicate_acks=1.0).start()
     codes = [download("atftp-window", relay.port, "w%d.bin" % i, os.path.join(work, "w%d.got" % i), work)
              for i in range(3)]
     relay.stop()

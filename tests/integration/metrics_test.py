@@ -18,7 +18,7 @@ import time
 import urllib.request
 
 import daemon_harness as harness
-from daemon_harness import Daemon, check, console, free_port, wait_for
+from daemon_harness import Daemon, check, console, curl, free_port, key_values, wait_for
 
 harness.setup("zelvo-metrics-it-")
 WORK = harness.WORK
@@ -26,11 +26,6 @@ WITH_EXPORTER = "zelvo_local_fs,tftp_rconsole,zelvo_prometheus_exporter"
 SETTINGS = "tftp.access.allow=true\ntftp.overwrite.allow=true\ntftp.timeout=2s\nprometheus.port=%d\n"
 SAMPLE = re.compile(r'^([a-z_]+)(?:\{([^}]*)\})? ([0-9.e+-]+)$')
 OUTCOMES = ("success", "timeout", "max_rx", "refused", "aborted", "error")
-
-
-def tftp_port(d):
-    with open(d.conf) as conf:
-        return int(re.search(r"^tftp\.engine\.port=(\d+)$", conf.read(), re.M).group(1))
 
 
 def scrape(port):
@@ -55,12 +50,7 @@ def metric(samples, name, **labels):
 
 
 def stats_map(text):
-    values = {}
-    for line in text.split("\n"):
-        key, sep, value = line.partition("=")
-        if sep and key != "code":
-            values[key] = value
-    return values
+    return {key: value for key, value in key_values(text).items() if key != "code"}
 
 
 def console_stats(d):
@@ -71,20 +61,15 @@ def console_stats(d):
 def query_stats(d):
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
         s.settimeout(5)
-        s.sendto(b"query_stats", ("127.0.0.1", tftp_port(d)))
+        s.sendto(b"query_stats", ("127.0.0.1", d.tftp_port))
         return stats_map(s.recv(65536).decode())
-
-
-def curl(d, name, target, *extra):
-    return subprocess.run(["curl", "--max-time", "20", "-s", "-o", target] + list(extra)
-                          + ["tftp://127.0.0.1:%d/%s" % (tftp_port(d), name)], capture_output=True, timeout=40).returncode
 
 
 def raw_abort(d, name):
     """Asks for name, takes the first block and answers it with an error packet: the client gives up."""
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
         s.settimeout(5)
-        s.sendto(b"\x00\x01" + name.encode() + b"\x00octet\x00", ("127.0.0.1", tftp_port(d)))
+        s.sendto(b"\x00\x01" + name.encode() + b"\x00octet\x00", ("127.0.0.1", d.tftp_port))
         data, server = s.recvfrom(65536)
         opcode, block = struct.unpack("!HH", data[:4])
         s.sendto(struct.pack("!HH", 5, 0) + b"stop\x00", server)
@@ -107,11 +92,11 @@ def known_mix(d):
     for i in range(5):
         ok &= curl(d, "f%d.bin" % i, os.path.join(out, "c%d" % i)) == 0
     for i in (5, 6):
-        ok &= subprocess.run(["tftp", "127.0.0.1", str(tftp_port(d)), "-m", "binary", "-c", "get", "f%d.bin" % i,
+        ok &= subprocess.run(["tftp", "127.0.0.1", str(d.tftp_port), "-m", "binary", "-c", "get", "f%d.bin" % i,
                               os.path.join(out, "h%d" % i)], capture_output=True, timeout=60).returncode == 0
     for i in (7, 8):
         ok &= subprocess.run(["atftp", "-g", "-r", "f%d.bin" % i, "-l", os.path.join(out, "a%d" % i),
-                              "--option", "blksize 1024", "127.0.0.1", str(tftp_port(d))],
+                              "--option", "blksize 1024", "127.0.0.1", str(d.tftp_port)],
                              capture_output=True, timeout=60).returncode == 0
     upload = os.path.join(WORK, "up.bin")
     with open(upload, "wb") as f:

@@ -28,8 +28,7 @@ def check_config(text):
 
 def test_check_config():
     good = h.Daemon("checked")
-    with open(good.conf) as conf:
-        text = conf.read()
+    text = good.config_text()
     code, out = check_config("# a comment line\n" + text + "tftp.access.allow=[ip_addr() == '10.0.0.1']\n")
     h.check(code == 0 and out.endswith(": configuration OK\n"), "check-config: a usable file passes", out)
 
@@ -57,10 +56,8 @@ def test_check_config():
 def test_notify_and_log_rotation():
     d = h.Daemon("service")
     log = os.path.join(d.dir, "zelvo.log")
-    with open(d.conf) as conf:
-        text = conf.read().replace("system.log.levels=error\n", "system.log.levels=info,error\n")
-    with open(d.conf, "w") as conf:
-        conf.write(text + "system.log.targets=file\nsystem.log.target.file=%s\n" % log)
+    d.replace("system.log.levels=error\n", "system.log.levels=info,error\n")
+    d.append("system.log.targets=file\nsystem.log.target.file=%s\n" % log)
     notify = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
     notify_path = os.path.join(d.dir, "notify.sock")
     notify.bind(notify_path)

@@ -7,37 +7,14 @@ Turning console encryption off waits for a restart and says so.
 
 Usage: settings_test.py DAEMON CONSOLE PLUGIN_DIR
 """
-import os
 import sys
 import time
 
 import daemon_harness as harness
-from daemon_harness import Daemon, check, console
+from daemon_harness import Daemon, check, command, nak_of
 
 harness.setup("zelvo-settings-it-")
 ADMIN_DEFAULT = " "
-
-
-def command(d, text, clear=True):
-    """One command set: (exit code, key=value map, stdout, stderr)."""
-    args = ["--clear"] if clear else []
-    code, out, err = console(d, *(args + ["-c", text]), password=None if clear else ADMIN_DEFAULT)
-    values = {}
-    for line in out.split("\n"):
-        key, sep, value = line.partition("=")
-        if sep:
-            values[key] = value
-    return code, values, out, err
-
-
-def nak_of(result):
-    code, _, _, err = result
-    return err.strip()[len("nak: "):] if code == 1 and err.startswith("nak: ") else None
-
-
-def stored(d):
-    with open(d.conf) as conf:
-        return conf.read()
 
 
 def test_hostile_values(d):
@@ -55,7 +32,7 @@ def test_hostile_values(d):
         ("tftp.engine.port=70000", "tftp.engine.port"),
         ("tftp.no_such_key=1", "tftp.no_such_key"),
     ]
-    file_before = stored(d)
+    file_before = d.config_text()
     running_before = command(d, "get_properties")[1]
     for line, key in hostile:
         result = command(d, "set_properties\ntftp.max_retransmits=9\n" + line)
@@ -63,28 +40,32 @@ def test_hostile_values(d):
         check(nak is not None and ("'%s'" % key) in nak, "set_properties %s: nak names %s" % (line, key),
               repr(result))
         running = command(d, "get_properties")[1]
-        check(stored(d) == file_before and running == running_before,
+        check(d.config_text() == file_before and running == running_before,
               "set_properties %s: nothing of the set stored or in force" % line,
-              repr(running)[:300] + "\n" + stored(d))
+              repr(running)[:300] + "\n" + d.config_text())
     # A good set after all of them is still taken.
     result = command(d, "set_properties\ntftp.max_retransmits=9\ntftp.access.allow=[$SRC.IP() == 127.0.0.1]")
-    check(result[0] == 0 and "tftp.max_retransmits=9" in stored(d), "set_properties: a good set is stored",
+    check(result[0] == 0 and "tftp.max_retransmits=9" in d.config_text(), "set_properties: a good set is stored",
           repr(result))
 
 
 def test_encryption_off_waits_for_restart(d):
-    result = command(d, "set_properties\nrconsole.encryption=false", clear=False)
+    def enciphered(text):
+        return command(d, text, clear=False, password=ADMIN_DEFAULT)
+    result = enciphered("set_properties\nrconsole.encryption=false")
     check(result[0] == 0 and "Stored. These keys take effect after a restart: rconsole.encryption." in result[3],
           "set_properties rconsole.encryption=false: stored for a restart, and said so", repr(result))
-    check("rconsole.encryption=false" in stored(d), "rconsole.encryption=false: written to the file", stored(d))
-    running = command(d, "get_properties", clear=False)
+    check("rconsole.encryption=false" in d.config_text(), "rconsole.encryption=false: written to the file",
+          d.config_text())
+    running = enciphered("get_properties")
     check(running[0] == 0 and running[1].get("rconsole.encryption") == "true",
           "rconsole.encryption=false: the running console still enciphers", repr(running))
     check(command(d, "info")[0] != 0, "rconsole.encryption=false: a clear console is still refused")
     # Another change in the meantime keeps the stored value.
-    result = command(d, "set_properties\ntftp.max_retransmits=6", clear=False)
-    check(result[0] == 0 and "rconsole.encryption=false" in stored(d) and "tftp.max_retransmits=6" in stored(d),
-          "rconsole.encryption=false: kept in the file across later changes", stored(d))
+    result = enciphered("set_properties\ntftp.max_retransmits=6")
+    stored = d.config_text()
+    check(result[0] == 0 and "rconsole.encryption=false" in stored and "tftp.max_retransmits=6" in stored,
+          "rconsole.encryption=false: kept in the file across later changes", stored)
 
 
 def main():

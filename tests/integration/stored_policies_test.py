@@ -27,7 +27,7 @@ import time
 
 import daemon_harness as h
 import database_test as db
-from key_value_decisions_test import get_from, explain
+from key_value_decisions_test import explain
 
 PROBE = None
 CACHE_SECONDS = 1
@@ -129,16 +129,13 @@ def main():
     os.environ["FIREBIRD"] = classic_root()
     os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
     d = db.daemon("policies", CONFIG)
-    with open(d.conf) as conf:
-        text = conf.read()
-    with open(d.conf, "w") as conf:
-        conf.write(text.replace("tftp.access.allow=true\n", ""))
+    d.replace("tftp.access.allow=true\n", "")
     for name in FILES:
         with open(os.path.join(d.dir, "root", name), "w") as f:
             f.write("contents of %s\n" % name)
 
     d.start(db.START_SECONDS)
-    port = db.tftp_port(d)
+    port = d.tftp_port
     code, out = probe_sql(d, *rows())
     if not h.check(code == 0, "the rows are written while the daemon serves", out):
         d.stop()
@@ -146,31 +143,31 @@ def main():
     # The rows are new: no answer about them was kept before they were written.
 
     def gets(source, name):
-        return lambda: get_from(source, port, "modem.cfg") == ("contents of %s\n" % name).encode()
-    got = get_from("127.0.0.1", port, "modem.cfg")
+        return lambda: h.tftp_get(port, "modem.cfg", source) == ("contents of %s\n" % name).encode()
+    got = h.tftp_get(port, "modem.cfg", "127.0.0.1")
     h.check(got == b"contents of gold.cfg\n", "the policy of the higher-priority domain wins (gold over base)",
             repr(got))
-    got = get_from("127.0.0.2", port, "modem.cfg")
+    got = h.tftp_get(port, "modem.cfg", "127.0.0.2")
     h.check(got == b"contents of base.cfg\n", "an account of the lower domain only gets its policy", repr(got))
-    got = get_from("127.0.0.3", port, "modem.cfg")
+    got = h.tftp_get(port, "modem.cfg", "127.0.0.3")
     h.check(got == b"contents of modem.cfg\n", "a disabled account takes no part: the requested file", repr(got))
-    got = get_from("127.0.0.4", port, "modem.cfg")
+    got = h.tftp_get(port, "modem.cfg", "127.0.0.4")
     h.check(got == b"contents of modem.cfg\n", "a disabled policy takes no part: the requested file", repr(got))
 
     # Key/value row decides access: "yes" now, "no" after the change.
-    got = get_from("127.0.0.2", port, "base.cfg")
+    got = h.tftp_get(port, "base.cfg", "127.0.0.2")
     h.check(got == b"contents of base.cfg\n", "the client is allowed while its row says yes", repr(got))
     code, out = probe_sql(d, "UPDATE osk_keyvalues SET KVALUE = 'no' WHERE KCLASS = 'tftp' AND KKEY = '127.0.0.2'")
     changed = time.monotonic()
     h.check(code == 0, "the access row is changed while the daemon serves", out)
 
     def refused():
-        got = get_from("127.0.0.2", port, "base.cfg")
+        got = h.tftp_get(port, "base.cfg", "127.0.0.2")
         return isinstance(got, str) and got.startswith("error 2")
     took = until(refused, CACHE_SECONDS + SLACK_SECONDS)
     h.check(took is not None, "the client is refused once its row says no, without a restart, within the cache time",
             "still served %.1f s after the change" % (time.monotonic() - changed))
-    got = get_from("127.0.0.1", port, "modem.cfg")
+    got = h.tftp_get(port, "modem.cfg", "127.0.0.1")
     h.check(got == b"contents of gold.cfg\n", "the other clients go on being served", repr(got))
 
     # Stored policies changed while serving.

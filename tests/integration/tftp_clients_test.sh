@@ -3,13 +3,11 @@
 set -uo pipefail
 DAEMON=$(realpath "$1")
 SRC=$(realpath "$2")
-PY=/usr/bin/python3
+. "$SRC/daemon_harness.sh"
 WORK=$(mktemp -d /tmp/zelvo-it-XXXXXX)
 ROOT=$WORK/root
 OUT=$WORK/out
 mkdir -p "$ROOT/sub" "$OUT"
-failures=0
-DPID=
 
 cleanup() {
     if [ -n "$DPID" ] && kill -0 "$DPID" 2>/dev/null; then kill -KILL "$DPID" 2>/dev/null; fi
@@ -17,16 +15,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-pass() { echo "PASS: $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 check_same() { # name expected actual
     if cmp -s "$2" "$3"; then pass "$1"; else fail "$1 ($(stat -c %s "$3" 2>/dev/null || echo missing) bytes)"; fi
 }
 
-free_port() {
-    $PY -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-PORT=$(free_port)
+PORT=$(free_port udp)
 
 # Files to serve.
 head -c 100000 /dev/urandom > "$ROOT/random.bin"
@@ -55,20 +48,7 @@ CONF
 
 "$DAEMON" --config "$WORK/zelvo-tftpd.conf" --foreground 2> "$WORK/daemon.log" &
 DPID=$!
-for _ in $(seq 50); do
-    reply=$($PY - "$PORT" <<'PYEOF'
-import socket, sys
-s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.settimeout(0.2)
-s.sendto(b"query_ping", ("127.0.0.1", int(sys.argv[1])))
-try: print(s.recvfrom(100)[0].decode())
-except Exception: print("")
-PYEOF
-)
-    [ "$reply" = "pong" ] && break
-    sleep 0.2
-done
-if [ "$reply" = "pong" ]; then pass "daemon answers query_ping with pong"; else
-    fail "daemon did not start"; cat "$WORK/daemon.log"; exit 1; fi
+wait_for_daemon "$PORT" 50 "$WORK/daemon.log"
 
 URL=tftp://127.0.0.1:$PORT
 C="curl -s --max-time 60"
@@ -170,13 +150,7 @@ else
 fi
 
 # ---- clean stop ----
-kill -TERM "$DPID"
-for _ in $(seq 50); do kill -0 "$DPID" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$DPID" 2>/dev/null; then fail "daemon still running 5 s after SIGTERM"; else
-    wait "$DPID"; rc=$?
-    if [ $rc -eq 0 ]; then pass "clean stop on SIGTERM"; else fail "daemon exit status $rc after SIGTERM"; fi
-fi
-DPID=
+stop_daemon 5
 if grep -q "ERROR: AddressSanitizer\|runtime error" "$WORK/daemon.log"; then
     fail "sanitizer report"; cat "$WORK/daemon.log"
 fi

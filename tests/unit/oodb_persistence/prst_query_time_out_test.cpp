@@ -20,6 +20,7 @@
 #include "support/temp_dir.h"
 #include "unit/extended/test_commands.h"
 #include "unit/extended/test_controller.h"
+#include "unit/oodb/oodb_expect.h"
 #include "unit/plugins/firebird_provider/fb_test_database.h"
 
 namespace {
@@ -228,13 +229,8 @@ TEST_F(QueryTimeOutTest, ManagerThatDoesNotRunIsAFailure)
     onOwner([&] {
         _transaction = _session->beginTransaction(CDBConstants::READ_ONLY_ACCESS);
         CPrstQueryTimeOut timeOut(&_controller, idle, _owner);
-        try {
-            timeOut.start(kShort, *_transaction);
-            ADD_FAILURE() << "armed on a manager that does not run";
-        } catch (const osk::CException& e) {
-            EXPECT_EQ(e.whatMsg().formatted(), "Failed to initialize timeout manager.");
-            EXPECT_EQ(e.whyMsg().formatted(), "The timeout manager is not running.");
-        }
+        EXPECT_TRUE(raisesPersistence([&] { timeOut.start(kShort, *_transaction); },
+                                      "Failed to initialize timeout manager.", "The timeout manager is not running."));
         EXPECT_FALSE(timeOut.armed());
     });
     EXPECT_FALSE(idle.cancel(1)) << "a manager that does not run has no timer to cancel";

@@ -108,14 +108,8 @@ TEST_F(LoginCredentialsTest, AUserWithoutDomainsGetsNoRights)
 
 TEST_F(LoginCredentialsTest, AnUnknownUserFails)
 {
-    try {
-        lookUp("login-nobody-at-all");
-        FAIL() << "an unknown user was found";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Login failure for user 'login-nobody-at-all'.", e.whatMsg().formatted());
-        EXPECT_EQ("No such user account.", e.whyMsg().formatted());
-        EXPECT_EQ("prst_generic", e.module());
-    }
+    EXPECT_TRUE(raises([&] { lookUp("login-nobody-at-all"); }, "Login failure for user 'login-nobody-at-all'.",
+                       "No such user account.", "prst_generic"));
     EXPECT_FALSE(admin.inTransaction());
 }
 

@@ -25,30 +25,9 @@ protected:
         south = domain("Acct South");
         east = domain("Acct East");
     }
-    int64_t insert(const std::string& text)
-    {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto account = CPrstDeviceAccount::createTransient(admin);
-            account->string(text);
-            account->commit();
-            oid = account->oid();
-        });
-        return oid;
-    }
-    void update(int64_t oid, const std::string& text)
-    {
-        committed(admin, [&] {
-            auto account = CPrstDeviceAccount::load(admin, oid);
-            account->string(text);
-            account->commit();
-        });
-    }
-    std::string loadedText(int64_t oid)
-    {
-        CPrstTransaction transaction(admin);
-        return CPrstDeviceAccount::load(admin, oid)->string();
-    }
+    int64_t insert(const std::string& text) { return insertText<CPrstDeviceAccount>(admin, text); }
+    void update(int64_t oid, const std::string& text) { updateText<CPrstDeviceAccount>(admin, oid, text); }
+    std::string loadedText(int64_t oid) { return PrstAccountTest::loadedText<CPrstDeviceAccount>(oid); }
     std::set<int64_t> controls(int64_t oid) { return controlDomains("osk_access_control", oid); }
 
     int64_t north = -1, south = -1, east = -1;
@@ -170,17 +149,7 @@ protected:
         role("Acct Role Two", "capabilities=keyvalue:read\n");
         plain = domain("Acct Plain");
     }
-    int64_t insert(const std::string& text)
-    {
-        int64_t oid = -1;
-        committed(admin, [&] {
-            auto account = CPrstUserAccount::createTransient(admin);
-            account->string(text);
-            account->commit();
-            oid = account->oid();
-        });
-        return oid;
-    }
+    int64_t insert(const std::string& text) { return insertText<CPrstUserAccount>(admin, text); }
     CPrstUserAccount::ptr_t load(int64_t oid) { return CPrstUserAccount::load(admin, oid); }
     int64_t roleDomain(const std::string& name) { return domain(name); }
 

@@ -17,6 +17,7 @@
 #include "prst_generic/prst_transaction.h"
 #include "support/temp_dir.h"
 #include "unit/plugins/firebird_provider/fb_test_database.h"
+#include "unit/security/expect_failure.h"
 
 namespace prsttest {
 
@@ -124,6 +125,16 @@ protected:
             oid = object->oid();
         });
         return oid;
+    }
+    // The object of oid set from text and committed by context.
+    template <class Object>
+    void updateText(CPrstContext& context, int64_t oid, const std::string& text)
+    {
+        committed(context, [&] {
+            auto object = Object::load(context, oid);
+            object->string(text);
+            object->commit();
+        });
     }
     // The text form of the object of oid, loaded by the administrator.
     template <class Object>

@@ -23,31 +23,66 @@ protected:
     CPrstFormat _format;
 };
 
-TEST_F(PrstFormatTest, SingleQuotesAreDoubledInEveryResult)
+TEST_F(PrstFormatTest, EveryTypeFormatsItsValues)
 {
-    EXPECT_EQ("O''Brien", format("O'Brien", "string"));
-    EXPECT_EQ("''''", format("''", "any"));
-    EXPECT_EQ("it''s,a,list", format("it's,a,list", "boot_proto"));
-    EXPECT_EQ("AA''BB", format("AA'BB", "hex_store"));
+    struct Row {
+        const char* value;
+        const char* type;
+        const char* expected;
+    };
+    const Row rows[] = {
+        // Single quotes are doubled in every result.
+        {"O'Brien", "string", "O''Brien"},
+        {"''", "any", "''''"},
+        {"it's,a,list", "boot_proto", "it''s,a,list"},
+        {"AA'BB", "hex_store", "AA''BB"},
+        // Numbers are checked item by item and passed on unchanged.
+        {"1,2,3", "long", "1,2,3"},
+        {"-9223372036854775808", "long", "-9223372036854775808"},
+        {" 7,+8", "integer", " 7,+8"},
+        {"-32768,32767", "short", "-32768,32767"},
+        {"65535", "unsigned_short", "65535"},
+        {"18446744073709551615", "unsigned_long", "18446744073709551615"},
+        {"1.5e3,-2", "double", "1.5e3,-2"},
+        {"0.25", "float", "0.25"},
+        {"3.14", "numeric", "3.14"},
+        {"0,17", "domain_id", "0,17"},
+        {"4", "domain_group_id", "4"},
+        {"-1", "access_id", "-1"},
+        // Whole-value types are never cut into a list; were rights cut at
+        // ",", each word would give its own mask.
+        {"a,b", "string", "a,b"},
+        {"x,,y", "object", "x,,y"},
+        {"[1,2]", "expression", "[1,2]"},
+        {"", "any", ""},
+        {"read,write", "access_rights", "3"},
+        // Access rights become their decimal bit mask.
+        {"all", "access_rights", "15"},
+        {"r,x", "access_rights", "5"},
+        {"none", "access_rights", "0"},
+        {"CREATE", "access_rights", "8"},
+        // Booleans become one or zero.
+        {"true", "bool", "1"},
+        {"false", "bool", "0"},
+        {"true,false,true", "bool", "1,0,1"},
+        // Dates become signed seconds since the epoch.
+        {"Thu Jan  1 00:00:00 1970", "date", "0"},
+        {"Wed Dec 31 23:59:59 1969", "time", "-1"},
+        {"Sun Sep  9 01:46:40 2001,Fri Jan  2 00:00:00 1970", "time_stamp", "1000000000,86400"},
+        // Addresses take their fixed-width form.
+        {"10.1.2.3", "ip", "010.001.002.003"},
+        {"127.0.0.1,255.255.255.255", "ip", "127.000.000.001,255.255.255.255"},
+        {"2001:db8::1", "ip", "2001:0db8:0000:0000:0000:0000:0000:0001"},
+        // Byte strings are checked and passed on; text types keep their text.
+        {"0A-FF-10", "hex_store", "0A-FF-10"},
+        {"pxe", "boot_proto", "pxe"},
+        {"a b\tc", "string", "a b\tc"},
+        {"$SRC.IP()", "expression", "$SRC.IP()"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.expected, format(row.value, row.type)) << row.type << " " << row.value;
 }
 
-TEST_F(PrstFormatTest, NumbersAreCheckedItemByItemAndPassedOnUnchanged)
-{
-    EXPECT_EQ("1,2,3", format("1,2,3", "long"));
-    EXPECT_EQ("-9223372036854775808", format("-9223372036854775808", "long"));
-    EXPECT_EQ(" 7,+8", format(" 7,+8", "integer"));
-    EXPECT_EQ("-32768,32767", format("-32768,32767", "short"));
-    EXPECT_EQ("65535", format("65535", "unsigned_short"));
-    EXPECT_EQ("18446744073709551615", format("18446744073709551615", "unsigned_long"));
-    EXPECT_EQ("1.5e3,-2", format("1.5e3,-2", "double"));
-    EXPECT_EQ("0.25", format("0.25", "float"));
-    EXPECT_EQ("3.14", format("3.14", "numeric"));
-    EXPECT_EQ("0,17", format("0,17", "domain_id"));
-    EXPECT_EQ("4", format("4", "domain_group_id"));
-    EXPECT_EQ("-1", format("-1", "access_id"));
-}
-
-TEST_F(PrstFormatTest, ANumberThatDoesNotFitRaisesTheConversionsOwnError)
+TEST_F(PrstFormatTest, ValuesThatDoNotFitTheirTypeRaiseTheConversionsOwnError)
 {
     EXPECT_TRUE(refused("abc", "long", "Cannot deserialize number 'abc' from text.", "Value 'abc' is not a valid number.",
                         "standard"));
@@ -66,70 +101,16 @@ TEST_F(PrstFormatTest, ANumberThatDoesNotFitRaisesTheConversionsOwnError)
                         "Value '1e39' overflows 32 bits.", "standard"));
     EXPECT_TRUE(refused("2.5", "long", "Cannot deserialize number '2.5' from text.",
                         "Value '2.5' is not a valid number.", "standard"));
-}
-
-TEST_F(PrstFormatTest, WholeValueTypesAreNeverCutIntoAList)
-{
-    EXPECT_EQ("a,b", format("a,b", "string"));
-    EXPECT_EQ("x,,y", format("x,,y", "object"));
-    EXPECT_EQ("[1,2]", format("[1,2]", "expression"));
-    EXPECT_EQ("", format("", "any"));
-    // Were rights cut at ",", each word would give its own mask.
-    EXPECT_EQ("3", format("read,write", "access_rights"));
-}
-
-TEST_F(PrstFormatTest, AccessRightsBecomeTheirDecimalBitMask)
-{
-    EXPECT_EQ("15", format("all", "access_rights"));
-    EXPECT_EQ("5", format("r,x", "access_rights"));
-    EXPECT_EQ("0", format("none", "access_rights"));
-    EXPECT_EQ("8", format("CREATE", "access_rights"));
-}
-
-TEST_F(PrstFormatTest, BooleansBecomeOneOrZero)
-{
-    EXPECT_EQ("1", format("true", "bool"));
-    EXPECT_EQ("0", format("false", "bool"));
-    EXPECT_EQ("1,0,1", format("true,false,true", "bool"));
-}
-
-TEST_F(PrstFormatTest, ABooleanOtherThanTrueOrFalseDoesNotTranslate)
-{
+    // A boolean other than true or false does not translate.
     EXPECT_TRUE(refused("yes", "bool", "Unable to translate value 'yes' to required type 'bool'.", "Illegal value."));
     EXPECT_TRUE(refused("true,1", "bool", "Unable to translate value '1' to required type 'bool'.", "Illegal value."));
     EXPECT_TRUE(refused("", "bool", "Unable to translate value '' to required type 'bool'.", "Illegal value."));
-}
-
-TEST_F(PrstFormatTest, DatesBecomeSignedSecondsSinceTheEpoch)
-{
-    EXPECT_EQ("0", format("Thu Jan  1 00:00:00 1970", "date"));
-    EXPECT_EQ("-1", format("Wed Dec 31 23:59:59 1969", "time"));
-    EXPECT_EQ("1000000000,86400", format("Sun Sep  9 01:46:40 2001,Fri Jan  2 00:00:00 1970", "time_stamp"));
     EXPECT_TRUE(refused("yesterday", "date", "Cannot convert text 'yesterday' to a time value.",
                         "Text is not a date of the form 'Thu Jan  1 00:00:00 1970'.", "standard"));
-}
-
-TEST_F(PrstFormatTest, AddressesTakeTheirFixedWidthForm)
-{
-    EXPECT_EQ("010.001.002.003", format("10.1.2.3", "ip"));
-    EXPECT_EQ("127.000.000.001,255.255.255.255", format("127.0.0.1,255.255.255.255", "ip"));
-    EXPECT_EQ("2001:0db8:0000:0000:0000:0000:0000:0001", format("2001:db8::1", "ip"));
     EXPECT_TRUE(refused("10.1.2", "ip", "Cannot create an ip address.", "Text '10.1.2' is not a valid IP address.",
                         "standard"));
-}
-
-TEST_F(PrstFormatTest, ByteStringsAreCheckedAndPassedOn)
-{
-    EXPECT_EQ("0A-FF-10", format("0A-FF-10", "hex_store"));
     EXPECT_TRUE(refused("0A-ZZ", "hex_store", "Cannot convert character to nybble.",
                         "Invalid hexadecimal character 'Z'.", "standard"));
-}
-
-TEST_F(PrstFormatTest, TextTypesKeepTheirText)
-{
-    EXPECT_EQ("pxe", format("pxe", "boot_proto"));
-    EXPECT_EQ("a b\tc", format("a b\tc", "string"));
-    EXPECT_EQ("$SRC.IP()", format("$SRC.IP()", "expression"));
 }
 
 TEST_F(PrstFormatTest, TypesWithoutAFormatterAreRefusedWithTheAvailableTypes)

@@ -1,10 +1,12 @@
 // The initializer: classes reachable through the factory by class and
-// formal name, record layouts that match the shipped tables.
+// formal name (the account, role and query classes among them, in the order
+// of the class list), record layouts that match the shipped tables.
 #include "prst_generic/prst_generic_initializer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "prst_database_fixture.h"
 #include "prst_generic/prst_domain.h"
@@ -63,12 +65,8 @@ TEST_F(PrstGenericInitializerTest, TheFactoryMakesAndLoadsObjectsByClassName)
     auto fresh = factory.createTransient("CPrstKeyValue", admin);
     EXPECT_FALSE(fresh->existing());
     EXPECT_EQ("keyvalue", fresh->classSpec().formalName());
-    try {
-        factory.createTransient("CPrstNothing", admin);
-        FAIL() << "an unknown class was made";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot create an object of class 'CPrstNothing'.", e.whatMsg().formatted());
-    }
+    const std::string refused = failure([&] { factory.createTransient("CPrstNothing", admin); });
+    EXPECT_EQ(0u, refused.find("Cannot create an object of class 'CPrstNothing'. / ")) << refused;
 }
 
 TEST_F(PrstGenericInitializerTest, AttributesMapToTheirSqlColumns)
@@ -82,6 +80,46 @@ TEST_F(PrstGenericInitializerTest, AttributesMapToTheirSqlColumns)
     EXPECT_EQ("T.KKEY", keyValue.attrToColumn("key"));
     EXPECT_EQ("T.KVALUE", keyValue.attrToColumn("value"));
     EXPECT_EQ("T.subclass", keyValue.attrToColumn("subclass"));
+}
+
+TEST_F(PrstGenericInitializerTest, EveryListedClassButThePolicyIsRegisteredInListOrder)
+{
+    std::vector<std::string> listed;
+    for (const std::string& name : CPrstGenericInitializer::classNames())
+        if (name != "CPrstTFTPPolicy") listed.push_back(name);
+    const std::vector<std::string>& registered = factory.classNames();
+    ASSERT_GE(registered.size(), listed.size());
+    EXPECT_EQ(listed, std::vector<std::string>(registered.begin(), registered.begin() + listed.size()));
+    for (const char* auxiliary : {"CPrstSQLArg", "CPrstSQLTarget", "CPrstIPAddress"})
+        EXPECT_TRUE(factory.exists(auxiliary)) << auxiliary;
+}
+
+TEST_F(PrstGenericInitializerTest, FormalNamesOfAccountsRolesAndQueriesLeadToTheClasses)
+{
+    EXPECT_EQ("CPrstDeviceAccount", factory.classOfFormalName("account"));
+    EXPECT_EQ("CPrstUserAccount", factory.classOfFormalName("user_account"));
+    EXPECT_EQ("CPrstDeviceAccessControl", factory.classOfFormalName("access_control"));
+    EXPECT_EQ("CPrstUserAccessControl", factory.classOfFormalName("user_access_control"));
+    EXPECT_EQ("CPrstRole", factory.classOfFormalName("user_role"));
+    EXPECT_EQ("CPrstCapability", factory.classOfFormalName("capability"));
+    EXPECT_EQ("CPrstSQLQuery", factory.classOfFormalName("sql_query"));
+    EXPECT_EQ("CPrstSNMPQueryGroup", factory.classOfFormalName("snmp_query_group"));
+    EXPECT_EQ("T.ACLASS", factory.spec("CPrstDeviceAccount").attrToColumn("class"));
+}
+
+TEST_F(PrstGenericInitializerTest, AUserAccountIsMadeAndLoadedByClassName)
+{
+    int64_t oid = -1;
+    committed(admin, [&] {
+        auto account = factory.createTransient("CPrstUserAccount", admin);
+        account->string("name=factory-user\npass=secret\n");
+        account->commit();
+        oid = account->oid();
+    });
+    CPrstTransaction transaction(admin);
+    auto loaded = factory.load("CPrstUserAccount", admin, oid);
+    EXPECT_EQ("factory-user", loaded->attributes().get_string("name"));
+    EXPECT_EQ("**********", loaded->attributes().get_string("pass"));
 }
 
 } // namespace

@@ -51,11 +51,7 @@ TEST_F(PrstKeyValueTest, InsertLoadUpdateAndDeleteThroughTheDatabase)
         EXPECT_EQ(stored, found->string());
         EXPECT_EQ(nullptr, CPrstKeyValue::find(admin, "kv-db", "map", "b"));
     }
-    committed(admin, [&] {
-        auto record = CPrstKeyValue::load(admin, oid);
-        record->string("value=second\nenabled=false\n");
-        record->commit();
-    });
+    updateText<CPrstKeyValue>(admin, oid, "value=second\nenabled=false\n");
     EXPECT_EQ("second", field(loadedText(oid), "value"));
     EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_keyvalues WHERE OID = ? AND ENABLED", {oid}));
     committed(admin, [&] { CPrstKeyValue::load(admin, oid)->deletePersistent(); });
@@ -86,11 +82,7 @@ TEST_F(PrstKeyValueTest, DomainsSetByNameAreKeptAcrossAReload)
                         {oid, std::to_string(red) + "_osk_keyvalues"}));
 
     // Replacing the domains replaces the rows.
-    committed(admin, [&] {
-        auto record = CPrstKeyValue::load(admin, oid);
-        record->string("domains=Blue\n");
-        record->commit();
-    });
+    updateText<CPrstKeyValue>(admin, oid, "domains=Blue\n");
     EXPECT_EQ("Administrators,Blue", field(loadedText(oid), "domains"));
     EXPECT_EQ(2,
               scalar("SELECT COUNT(*) FROM osk_domain_id WHERE SRC_PK = ? AND SRC_TABLE LIKE '%osk_keyvalues'", {oid}));
@@ -98,11 +90,7 @@ TEST_F(PrstKeyValueTest, DomainsSetByNameAreKeptAcrossAReload)
     // Numeric serialization reads and writes domain ids.
     admin.serializeNumeric(true);
     EXPECT_EQ("0," + std::to_string(blue), field(loadedText(oid), "domains"));
-    committed(admin, [&] {
-        auto record = CPrstKeyValue::load(admin, oid);
-        record->string("domains=" + std::to_string(red) + "\n");
-        record->commit();
-    });
+    updateText<CPrstKeyValue>(admin, oid, "domains=" + std::to_string(red) + "\n");
     admin.serializeNumeric(false);
     EXPECT_EQ("Administrators,Red", field(loadedText(oid), "domains"));
 }
@@ -114,14 +102,9 @@ TEST_F(PrstKeyValueTest, AnUnknownDomainNameIsRefusedAndNothingChanges)
     {
         CPrstTransaction transaction(admin);
         auto record = CPrstKeyValue::load(admin, oid);
-        try {
-            record->string("domains=Red,Nowhere\n");
-            FAIL() << "an unknown domain was taken";
-        } catch (const osk::CException& e) {
-            EXPECT_EQ("Cannot serialize secured object from text.", e.whatMsg().formatted());
-            EXPECT_EQ("Domain 'Nowhere' does not exist.", e.whyMsg().formatted());
-            EXPECT_EQ("prst_generic", e.module());
-        }
+        EXPECT_TRUE(raises([&] { record->string("domains=Red,Nowhere\n"); },
+                           "Cannot serialize secured object from text.", "Domain 'Nowhere' does not exist.",
+                           "prst_generic"));
         EXPECT_EQ("Administrators,Red", field(record->string(), "domains"));
     }
     EXPECT_EQ("Administrators,Red", field(loadedText(oid), "domains"));

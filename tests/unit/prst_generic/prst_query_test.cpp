@@ -74,11 +74,7 @@ TEST_F(PrstQueryTest, SqlQueryRoundTripsWithItsArgumentsTargetsAndGroups)
 TEST_F(PrstQueryTest, RewritingArgumentsReplacesTheRowsAndDeletingRemovesThem)
 {
     const int64_t oid = insert<CPrstSQLQuery>("name=q-rewrite\nargs=A:long,B:string\ntarget_classes=account\n");
-    committed(admin, [&] {
-        auto query = CPrstSQLQuery::load(admin, oid);
-        query->string("args=C:bool\n");
-        query->commit();
-    });
+    updateText<CPrstSQLQuery>(admin, oid, "args=C:bool\n");
     EXPECT_EQ("C:bool", field(loadedText<CPrstSQLQuery>(oid), "args"));
     EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_sql_arg WHERE NAME IN ('A', 'B')"));
     committed(admin, [&] { CPrstSQLQuery::load(admin, oid)->deletePersistent(); });

@@ -32,19 +32,7 @@ protected:
         transaction->commit();
         return rows;
     }
-    std::string loadedText(int64_t oid)
-    {
-        CPrstTransaction transaction(admin);
-        return CPrstRole::load(admin, oid)->string();
-    }
-    void update(int64_t oid, const std::string& text)
-    {
-        committed(admin, [&] {
-            auto role = CPrstRole::load(admin, oid);
-            role->string(text);
-            role->commit();
-        });
-    }
+    std::string loadedText(int64_t oid) { return PrstAccountTest::loadedText<CPrstRole>(oid); }
 };
 
 TEST_F(PrstRoleTest, ANewRoleMakesItsRoleDomainAndRoundTrips)
@@ -75,7 +63,7 @@ TEST_F(PrstRoleTest, CapabilitiesTextRewritesTheRowsExactly)
 {
     const int64_t oid = role("Role Rewritten", "capabilities=policy:read/keyvalue:write/account:read\n");
     const int64_t domainOid = domain("Role Rewritten");
-    update(oid, "capabilities=keyvalue:read,write/user_role:read/domain:write\n");
+    updateText<CPrstRole>(admin, oid, "capabilities=keyvalue:read,write/user_role:read/domain:write\n");
     EXPECT_EQ((std::map<std::string, std::string>{
                   {"domain", "read,write"}, {"keyvalue", "read,write"}, {"user_role", "read"}}),
               capabilityRows(domainOid));

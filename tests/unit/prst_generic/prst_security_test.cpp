@@ -89,15 +89,9 @@ TEST_F(PrstSecurityTest, ReadOnlyUsersCannotCommitAndNothingIsWritten)
         CPrstTransaction transaction(*user);
         auto record = CPrstKeyValue::load(*user, inFive);
         record->value("changed");
-        try {
-            record->commit();
-            FAIL() << "a read-only user committed";
-        } catch (const osk::CException& e) {
-            EXPECT_EQ("Cannot commit record " + std::to_string(inFive) + " of class keyvalue.",
-                      e.whatMsg().formatted());
-            EXPECT_EQ("Access denied.", e.whyMsg().formatted());
-            EXPECT_EQ("prst_generic", e.module());
-        }
+        EXPECT_TRUE(raises([&] { record->commit(); },
+                           "Cannot commit record " + std::to_string(inFive) + " of class keyvalue.", "Access denied.",
+                           "prst_generic"));
         transaction.commit();
     }
     EXPECT_EQ("5", storedValue(inFive));
@@ -152,13 +146,8 @@ TEST_F(PrstSecurityTest, TheStrategyRefusesToReadWhatTheSessionMayNotRead)
     EXPECT_TRUE(readable.accessResult().has(osk::CAccessRights::read));
 
     CSecurityStrategy<CPrstKeyValue> hidden(CPrstKeyValue::load(admin, inSix), token);
-    try {
-        (void)hidden->key();
-        FAIL() << "an object of another domain was read";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Unable to read object " + std::to_string(inSix) + " of type keyvalue.", e.whatMsg().formatted());
-        EXPECT_EQ("Access denied.", e.whyMsg().formatted());
-    }
+    EXPECT_EQ("Unable to read object " + std::to_string(inSix) + " of type keyvalue. / Access denied.",
+              failure([&] { (void)hidden->key(); }));
     // A new object is its creator's to read.
     CSecurityStrategy<CPrstKeyValue> fresh(CPrstKeyValue::createTransient(admin), token);
     EXPECT_NO_THROW((void)fresh->key());

@@ -52,12 +52,9 @@ TEST_F(PrstTFTPObjectEventTest, TypesAreTheEventTypeNames)
     EXPECT_EQ(osk::CAppEvent::modify, CPrstObjectEvent::typeOf("modify"));
     CPrstTransaction transaction(admin);
     auto record = CPrstKeyValue::createTransient(admin);
-    try {
-        CPrstTFTPObjectEvent event(0, "change", CPrstTFTPObjectEvent::classPackage(), 1, *record);
-        FAIL() << "an unknown type was taken";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("'change' is not an event type (add, del, modify or control).", e.whyMsg().formatted());
-    }
+    EXPECT_TRUE(raises([&] { CPrstTFTPObjectEvent(0, "change", CPrstTFTPObjectEvent::classPackage(), 1, *record); },
+                       "Cannot record the change of a persistent object.",
+                       "'change' is not an event type (add, del, modify or control).", "prst_generic"));
 }
 
 } // namespace

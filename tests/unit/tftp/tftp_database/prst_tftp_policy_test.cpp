@@ -149,14 +149,9 @@ TEST_F(PrstTFTPPolicyTest, AnUnpackedSessionRefusesPackedDataAndChangesNothing)
         CPrstTransaction transaction(*unpacked);
         auto policy = CPrstTFTPPolicy::load(*unpacked, oid);
         const std::string text = policy->string();
-        try {
-            policy->string("description=after\ndata=k=w\n");
-            FAIL() << "packed data was taken in an unpacked session";
-        } catch (const osk::CException& e) {
-            EXPECT_EQ("Cannot set policy record from text.", e.whatMsg().formatted());
-            EXPECT_EQ("Packed format is not supported in an unpacked session.", e.whyMsg().formatted());
-            EXPECT_EQ("tftp_database", e.module());
-        }
+        EXPECT_TRUE(raises([&] { policy->string("description=after\ndata=k=w\n"); },
+                           "Cannot set policy record from text.",
+                           "Packed format is not supported in an unpacked session.", "tftp_database"));
         EXPECT_EQ(text, policy->string());
         policy->commit();
         transaction.commit();
@@ -173,11 +168,7 @@ TEST_F(PrstTFTPPolicyTest, AnUnpackedUpdateMergesAndRemovesEntries)
         policy->data("keep=1\ndrop=2\nchange=3\n");
         policy->commit();
     });
-    committed(*unpacked, [&] {
-        auto policy = CPrstTFTPPolicy::load(*unpacked, oid);
-        policy->string("-data drop\ndata change=4\ndata new=5\n");
-        policy->commit();
-    });
+    updateText<CPrstTFTPPolicy>(*unpacked, oid, "-data drop\ndata change=4\ndata new=5\n");
     osk::CStringMap entries;
     entries.set(storedData(oid));
     EXPECT_EQ("1", entries.get_string("keep"));
@@ -264,11 +255,7 @@ TEST_F(PrstTFTPPolicyTest, AUserOfOneDomainReadsItsPoliciesAndWritesOnlyWithTheR
     osk::CUserAccessToken writer = reader;
     writer.grantAccess(osk::CDomainID(five), "policy", osk::CAccessRights(osk::CAccessRights::write));
     user->token(writer);
-    committed(*user, [&] {
-        auto policy = CPrstTFTPPolicy::load(*user, mine);
-        policy->string("data=k=changed\n");
-        policy->commit();
-    });
+    updateText<CPrstTFTPPolicy>(*user, mine, "data=k=changed\n");
     EXPECT_EQ("k=changed", storedData(mine));
 }
 

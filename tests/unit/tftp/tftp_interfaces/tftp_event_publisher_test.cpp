@@ -17,6 +17,7 @@
 #include "tftp/tftp_server/state_event.h"
 #include "unit/extended/test_commands.h"
 #include "unit/extended/test_controller.h"
+#include "unit/security/expect_failure.h"
 
 namespace {
 
@@ -186,24 +187,15 @@ protected:
 TEST_F(EventPublisherTest, RegisteringTwiceFromOneThreadIsRefusedAndKeepsTheFirst)
 {
     CRecordingSubscriber other(task.get());
-    std::string what;
-    std::string why;
-    std::string module;
+    ::testing::AssertionResult refused = ::testing::AssertionFailure() << "not run";
     uint32_t thread = 0;
     onTaskThread(*task, [&] {
         thread = CTFTPEventPublisher::callingThread();
         publisher.registerSubscriber(subscriber.get());
-        try {
-            publisher.registerSubscriber(&other);
-        } catch (const osk::CException& e) {
-            what = e.whatMsg().formatted();
-            why = e.whyMsg().formatted();
-            module = e.module();
-        }
+        refused = raises([&] { publisher.registerSubscriber(&other); }, "Failed to register for application events.",
+                         "This thread is already registered.", "tftp_interfaces");
     });
-    EXPECT_EQ("Failed to register for application events.", what);
-    EXPECT_EQ("This thread is already registered.", why);
-    EXPECT_EQ("tftp_interfaces", module);
+    EXPECT_TRUE(refused);
     EXPECT_EQ(1u, publisher.subscriberCount());
     EXPECT_EQ(subscriber.get(), publisher.subscriber(thread));
 }

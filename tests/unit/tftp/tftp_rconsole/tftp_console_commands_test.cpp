@@ -24,15 +24,16 @@
 #include <vector>
 
 #include "rconsole_base/rconsole_acceptor.h"
-#include "security/rights_thrower.h"
 #include "security/domain_id.h"
+#include "security/rights_thrower.h"
 #include "standard/guard.h"
+#include "support/loopback_udp_client.h"
+#include "support/test_fd_manager.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
 #include "tftp/tftp_rconsole/tftp_rconsole_handler.h"
 #include "tftp/tftp_server/tftp_controller.h"
 #include "tftp/tftp_server/tftp_server.h"
 #include "tftp/tftp_server/udp_frontend.h"
-#include "support/loopback_udp_client.h"
 #include "unit/rconsole_base/console_test_support.h"
 
 using zelvo_test::CRawConsole;
@@ -48,29 +49,19 @@ public:
     int fd;
 };
 
-class CFilesManager : public CITFTPFDManager {
+class CFilesManager : public test_support::CTestFDManagerBase {
 public:
-    std::string managerName() const override { return "files"; }
-    void initManager() override {}
-    void shutdownManager() override {}
+    explicit CFilesManager(const std::string&) : CTestFDManagerBase("files", "file") {}
     // Two names for one manager: fd_count must count it once.
     std::vector<std::string> virtualFileSystems() const override { return {"file", "alias"}; }
-    bool usesVirtualRoot() const override { return true; }
     bool usesPreProcessor() const override { return false; }
-    bool usesAccessControl() const override { return true; }
     bool usesOverwriteControl() const override { return false; }
     void setPathCreation(bool on) override { createPaths = on; }
     bool pathCreation() const override { return createPaths; }
-    void setUploadPerms(uint16_t) override {}
-    uint16_t uploadPerms() const override { return 0644; }
     CIDescriptor* openFile(CState& state) override
     {
         const int fd = ::open(state.fqpn.c_str(), O_RDONLY);
-        if (fd < 0) {
-            osk::CException e = OSK_EXCEPTION(osk::CMessage("Cannot open."), osk::CMessage(), "CFilesManager", "test");
-            e.err_code(errno);
-            throw e;
-        }
+        if (fd < 0) throw failure("Cannot open.", errno);
         ++open;
         return new CFileDescriptor(fd);
     }
@@ -92,24 +83,9 @@ public:
         return info.st_size;
     }
     size_t fdCount() const override { return static_cast<size_t>(open.load()); }
-    void normaliseName(const osk::CEndpoint&, const std::string&, std::string& name) override
-    {
-        while (!name.empty() && name[0] == '/') name.erase(0, 1);
-        name = "/" + name;
-    }
 
     std::atomic<int> open{0};
     std::atomic<bool> createPaths{false};
-};
-
-class CFilesFactory : public CITFTPFDManagerFactory {
-public:
-    osk::CGeneralPtr<CITFTPFDManager> createFDManager(CITFTPController*) override
-    {
-        manager = new CFilesManager;
-        return osk::CGeneralPtr<CITFTPFDManager>(manager);
-    }
-    CFilesManager* manager = nullptr;
 };
 
 // ---- a publisher that records what the console asks of it -------------------------
@@ -192,6 +168,7 @@ protected:
     }
     void TearDown() override
     {
+        c.reset();
         if (acceptor) acceptor->shutdown();
         acceptor.reset();
         if (controller) {
@@ -228,6 +205,14 @@ protected:
         consolePort = static_cast<uint16_t>(std::strtoul(value.c_str(), nullptr, 10));
     }
 
+    // Starts the service and connects c to its console.
+    void open(bool withPublisher = true)
+    {
+        ASSERT_NO_FATAL_FAILURE(start(withPublisher));
+        c = console();
+        ASSERT_TRUE(c);
+    }
+
     std::unique_ptr<CRawConsole> console()
     {
         std::unique_ptr<CRawConsole> c(new CRawConsole);
@@ -236,6 +221,12 @@ protected:
     }
 
     void writeFile(const std::string& name, size_t size) { std::ofstream(root + "/" + name) << std::string(size, 'x'); }
+    static std::string fileText(const std::string& path)
+    {
+        std::stringstream text;
+        text << std::ifstream(path).rdbuf();
+        return text.str();
+    }
 
     // The id of the client's running transfer (0 when none).
     uint64_t transferOf(const CClient& client)
@@ -247,46 +238,36 @@ protected:
 
     std::string dir;
     std::string root;
-    CFilesFactory factory;
+    test_support::CTestFDManagerFactory<CFilesManager> factory{""};
     CFakePublisher* publisher = nullptr;
     std::unique_ptr<CTFTPController> controller;
     std::unique_ptr<CAcceptor> acceptor;
     std::thread engine;
+    std::unique_ptr<CRawConsole> c;
     uint16_t requestPort = 0;
     uint16_t consolePort = 0;
 };
 
 } // namespace
 
-TEST_F(TFTPConsoleCommandsTest, HelpListsEveryWordInByteOrder)
+TEST_F(TFTPConsoleCommandsTest, HelpListsEveryWordInByteOrderWithTheObjectWordsOfEveryClass)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     const std::string reply = c->command("help\n\n");
     EXPECT_EQ("ack", codeOf(reply));
-    std::vector<std::string> words;
-    std::istringstream lines(CRConsoleReplyReader::body(reply));
-    for (std::string line; std::getline(lines, line);) words.push_back(line);
+    std::vector<std::string> lines;
+    std::istringstream body(CRConsoleReplyReader::body(reply));
+    for (std::string line; std::getline(body, line);) lines.push_back(line);
+    EXPECT_TRUE(std::is_sorted(lines.begin(), lines.end()));
+    const std::set<std::string> words(lines.begin(), lines.end());
     for (const char* expected : {"abort", "archive_count", "clear_archive", "disable_encryption", "fd_count",
                                  "get_plugins", "get_properties", "get_session", "help", "info", "set_properties",
                                  "set_session", "stats", "subscribe", "subscribe_udp", "unsubscribe",
                                  "unsubscribe_udp", "unwatch", "watch"})
-        EXPECT_NE(std::find(words.begin(), words.end(), expected), words.end()) << expected;
-    EXPECT_TRUE(std::is_sorted(words.begin(), words.end()));
+        EXPECT_EQ(1u, words.count(expected)) << expected;
     const osk::CStringMap info = bodyOf(c->command("info\n\n"));
     EXPECT_TRUE(info.defined("name"));
     EXPECT_TRUE(info.defined("version"));
-}
-
-TEST_F(TFTPConsoleCommandsTest, HelpListsTheObjectWordsOfEveryClass)
-{
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
-    std::set<std::string> words;
-    std::istringstream lines(CRConsoleReplyReader::body(c->command("help\n\n")));
-    for (std::string line; std::getline(lines, line);) words.insert(line);
     // Device accounts answer to two names and two short forms.
     for (const char* op : {"insert_", "delete_", "update_", "select_", "select_next_", "count_"})
         for (const char* name : {"account", "device_account", "access_control", "capability", "user_account",
@@ -307,9 +288,7 @@ TEST_F(TFTPConsoleCommandsTest, HelpListsTheObjectWordsOfEveryClass)
 
 TEST_F(TFTPConsoleCommandsTest, GetPropertiesReturnsTheConfiguration)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     const std::string reply = c->command("get_properties\n\n");
     EXPECT_EQ("ack", codeOf(reply));
     EXPECT_EQ(root, bodyOf(reply).get_string("tftp.virtual_root", ""));
@@ -318,9 +297,7 @@ TEST_F(TFTPConsoleCommandsTest, GetPropertiesReturnsTheConfiguration)
 
 TEST_F(TFTPConsoleCommandsTest, SetPropertiesChecksRootAndPoliciesAndStoresNothingOnANak)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     writeFile("plain", 1);
     const std::string plain = root + "/plain";
     std::string reply = c->command("set_properties\ntftp.virtual_root=" + plain + "\ntftp.max_retransmits=9\n\n");
@@ -345,9 +322,7 @@ TEST_F(TFTPConsoleCommandsTest, SetPropertiesChecksRootAndPoliciesAndStoresNothi
 
 TEST_F(TFTPConsoleCommandsTest, SetPropertiesRefusesValuesTheServiceCannotUseNamingTheKey)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     const std::pair<const char*, const char*> refused[] = {
         {"tftp.virtual_root=/", "tftp.virtual_root"},
         // A legacy name is checked as the key it stands for.
@@ -378,19 +353,15 @@ TEST_F(TFTPConsoleCommandsTest, SetPropertiesRefusesValuesTheServiceCannotUseNam
 
 TEST_F(TFTPConsoleCommandsTest, TurningEncryptionOffWaitsForARestartAndSaysSo)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     osk::CConfigPtr config = controller->config();
     config->set_string("rconsole.encryption", "true");
     std::string reply = c->command("set_properties\nrconsole.encryption=false\n\n");
     EXPECT_EQ("ack", codeOf(reply)) << reply;
     EXPECT_EQ("Stored. These keys take effect after a restart: rconsole.encryption.", messageOf(reply));
     EXPECT_EQ("true", config->get_string("rconsole.encryption", ""));
-    std::ifstream written(dir + "/zelvo.conf");
-    std::stringstream text;
-    text << written.rdbuf();
-    EXPECT_NE(std::string::npos, text.str().find("rconsole.encryption=false")) << text.str();
+    const std::string written = fileText(dir + "/zelvo.conf");
+    EXPECT_NE(std::string::npos, written.find("rconsole.encryption=false")) << written;
 
     // Turning it on again applies at once and drops the waiting change.
     reply = c->command("set_properties\nrconsole.encryption=true\n\n");
@@ -401,9 +372,7 @@ TEST_F(TFTPConsoleCommandsTest, TurningEncryptionOffWaitsForARestartAndSaysSo)
 
 TEST_F(TFTPConsoleCommandsTest, SetPropertiesIgnoresProtectedKeysAndWritesTheRest)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     const std::string reply = c->command(
         "set_properties\nrconsole.password=stolen\nsystem.priv.uid=0\nsystem.priv.chroot_path=/\n"
         "tftp.max_retransmits=9\ntftp.upload.create_paths=true\ntftp.virtual_root=" +
@@ -419,18 +388,14 @@ TEST_F(TFTPConsoleCommandsTest, SetPropertiesIgnoresProtectedKeysAndWritesTheRes
     EXPECT_FALSE(config->defined("system.priv.chroot_path"));
     EXPECT_FALSE(config->defined("set_properties"));
     EXPECT_TRUE(factory.manager->createPaths.load());
-    std::ifstream written(dir + "/zelvo.conf");
-    std::stringstream text;
-    text << written.rdbuf();
-    EXPECT_NE(std::string::npos, text.str().find("tftp.max_retransmits=9"));
-    EXPECT_EQ(std::string::npos, text.str().find("stolen"));
+    const std::string written = fileText(dir + "/zelvo.conf");
+    EXPECT_NE(std::string::npos, written.find("tftp.max_retransmits=9"));
+    EXPECT_EQ(std::string::npos, written.find("stolen"));
 }
 
 TEST_F(TFTPConsoleCommandsTest, SetPropertiesTellsWhichStoredKeysWaitForARestart)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     // Keys read again at each use: stored and in force, nothing to say. The
     // log now writes warnings to a file, so the new levels apply at once.
     const std::string log = dir + "/zelvo.log";
@@ -448,10 +413,7 @@ TEST_F(TFTPConsoleCommandsTest, SetPropertiesTellsWhichStoredKeysWaitForARestart
     std::string written;
     for (int attempt = 0; attempt < 100 && written.find(notice) == std::string::npos; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        std::ifstream file(log);
-        std::stringstream text;
-        text << file.rdbuf();
-        written = text.str();
+        written = fileText(log);
     }
     EXPECT_NE(std::string::npos, written.find("[warning]")) << written;
     EXPECT_NE(std::string::npos, written.find(notice)) << written;
@@ -459,9 +421,7 @@ TEST_F(TFTPConsoleCommandsTest, SetPropertiesTellsWhichStoredKeysWaitForARestart
 
 TEST_F(TFTPConsoleCommandsTest, PublisherCommandsNeedThePlugin)
 {
-    start(false);
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open(false));
     for (const char* command : {"subscribe\nport=9000\n\n", "unsubscribe\nport=9000\n\n", "archive_count\n\n",
                                 "clear_archive\n\n"}) {
         const std::string reply = c->command(command);
@@ -472,9 +432,7 @@ TEST_F(TFTPConsoleCommandsTest, PublisherCommandsNeedThePlugin)
 
 TEST_F(TFTPConsoleCommandsTest, SubscribePassesEndpointTagAndClass)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     std::string reply = c->command("subscribe\n\n");
     EXPECT_EQ("Subscription requires a 'port=' setting.", messageOf(reply));
     reply = c->command("unsubscribe_udp\nendpoint=10.0.0.1\n\n");
@@ -503,9 +461,7 @@ TEST_F(TFTPConsoleCommandsTest, SubscribePassesEndpointTagAndClass)
 
 TEST_F(TFTPConsoleCommandsTest, AbortEndsARunningTransferWithAnErrorPacket)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     std::string reply = c->command("abort\n\n");
     EXPECT_EQ("nak", codeOf(reply));
     EXPECT_EQ("No transfer id specified.", messageOf(reply));
@@ -536,9 +492,7 @@ TEST_F(TFTPConsoleCommandsTest, AbortEndsARunningTransferWithAnErrorPacket)
 
 TEST_F(TFTPConsoleCommandsTest, StatsAndTheStatsQueryTellTheSameCounts)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     writeFile("s.bin", 5000);
     CClient aborted, refused;
     std::string packet;
@@ -574,9 +528,7 @@ TEST_F(TFTPConsoleCommandsTest, StatsAndTheStatsQueryTellTheSameCounts)
 TEST_F(TFTPConsoleCommandsTest, NonAdministratorsGetTheSecurityText)
 {
     CSeamHandler::nonAdmin = true;
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     std::string expected;
     try {
         osk::CRightsThrower(osk::CDomainID::superUsersID(), osk::CUserAccessToken(), osk::CAccessRights::write);
@@ -617,9 +569,7 @@ TEST_F(TFTPConsoleCommandsTest, DisableEncryptionAcksEncipheredThenSpeaksClear)
 
 TEST_F(TFTPConsoleCommandsTest, SessionSettingsStartAtTheirDefaultsAndChange)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     osk::CStringMap session = bodyOf(c->command("get_session\n\n"));
     EXPECT_EQ("false", session.get_string("numeric", ""));
     EXPECT_EQ("packed", session.get_string("format", ""));
@@ -651,10 +601,8 @@ TEST_F(TFTPConsoleCommandsTest, SessionSettingsStartAtTheirDefaultsAndChange)
 
 TEST_F(TFTPConsoleCommandsTest, SessionLocaleMustBeOneOfTheMessageLocales)
 {
-    start();
+    ASSERT_NO_FATAL_FAILURE(open());
     controller->msgStore().setLocales("en_US, de_DE");
-    auto c = console();
-    ASSERT_TRUE(c);
     const std::string known = c->command("set_session\nlocale=de_DE\n\n");
     EXPECT_EQ("ack", codeOf(known));
     EXPECT_EQ("", messageOf(known));
@@ -671,9 +619,7 @@ TEST_F(TFTPConsoleCommandsTest, SessionLocaleMustBeOneOfTheMessageLocales)
 
 TEST_F(TFTPConsoleCommandsTest, WatchStreamsTransferEventsUntilUnwatch)
 {
-    start();
-    auto c = console();
-    ASSERT_TRUE(c);
+    ASSERT_NO_FATAL_FAILURE(open());
     EXPECT_EQ("ack", codeOf(c->command("watch\n\n")));
     EXPECT_EQ("nak", codeOf(c->command("watch\n\n"))); // one subscription per connection
 

@@ -27,6 +27,16 @@ const ::testing::Environment* const hostAce = ::testing::AddGlobalTestEnvironmen
 
 using CConsolePlugin = CRConsole<CTFTPRConsoleHandler>;
 
+// The plug-in on a test controller of the TFTP service.
+class TFTPRConsolePluginRun : public ::testing::Test {
+protected:
+    void SetUp() override { plugin.controller(&controller); }
+    void clear() { controller.config()->set_bool("rconsole.encryption", false); }
+
+    CConsoleTestController controller{"tftp"};
+    CConsolePlugin plugin;
+};
+
 TEST(TFTPRConsolePlugin, EntryPointsAreExportedUnmangled)
 {
     void* self = ::dlopen(nullptr, RTLD_NOW);
@@ -81,14 +91,11 @@ TEST(TFTPRConsolePlugin, InterfaceMatchingTrimsOnlyThePluginsOwnPieces)
     EXPECT_FALSE(plugin.conformsToInterface("CPlugin"));
 }
 
-TEST(TFTPRConsolePlugin, ShutdownWithoutRunAndTwiceDoesNothing)
+TEST_F(TFTPRConsolePluginRun, ShutdownWithoutRunAndTwiceDoesNothing)
 {
-    CConsoleTestController controller("tftp");
-    CConsolePlugin plugin;
-    plugin.controller(&controller);
     plugin.shutdownPlugin();
     EXPECT_EQ(plugin.acceptor(), nullptr);
-    controller.config()->set_bool("rconsole.encryption", false);
+    clear();
     ASSERT_EQ(plugin.runPlugin(), 0);
     EXPECT_NE(plugin.acceptor(), nullptr);
     plugin.shutdownPlugin();
@@ -97,13 +104,10 @@ TEST(TFTPRConsolePlugin, ShutdownWithoutRunAndTwiceDoesNothing)
     EXPECT_EQ(plugin.acceptor(), nullptr);
 }
 
-TEST(TFTPRConsolePlugin, NoOpenableEndpointMakesRunReturnTwo)
+TEST_F(TFTPRConsolePluginRun, NoOpenableEndpointMakesRunReturnTwo)
 {
-    CConsoleTestController controller("tftp");
     // TEST-NET addresses are not on this host.
     controller.config()->set_string("rconsole.listen_on", "192.0.2.1:0,not-an-endpoint");
-    CConsolePlugin plugin;
-    plugin.controller(&controller);
     EXPECT_EQ(plugin.runPlugin(), 2);
     EXPECT_EQ(controller.countContaining("The remote console failed to listen on '192.0.2.1:0'."), 1u);
     EXPECT_EQ(controller.countContaining("The remote console failed to listen on 'not-an-endpoint'."), 1u);
@@ -111,13 +115,10 @@ TEST(TFTPRConsolePlugin, NoOpenableEndpointMakesRunReturnTwo)
     EXPECT_EQ(plugin.acceptor(), nullptr);
 }
 
-TEST(TFTPRConsolePlugin, ListensOnEveryEndpointAndPublishesTheFirstPort)
+TEST_F(TFTPRConsolePluginRun, ListensOnEveryEndpointAndPublishesTheFirstPort)
 {
-    CConsoleTestController controller("tftp");
     controller.config()->set_string("rconsole.listen_on", "127.0.0.1, 192.0.2.1:0,127.0.0.1:0");
-    controller.config()->set_bool("rconsole.encryption", false);
-    CConsolePlugin plugin;
-    plugin.controller(&controller);
+    clear();
     ASSERT_EQ(plugin.runPlugin(), 0);
     const auto& endpoints = plugin.acceptor()->endpoints();
     ASSERT_EQ(endpoints.size(), 2u) << ::testing::PrintToString(controller.entries());
@@ -130,12 +131,9 @@ TEST(TFTPRConsolePlugin, ListensOnEveryEndpointAndPublishesTheFirstPort)
     plugin.shutdownPlugin();
 }
 
-TEST(TFTPRConsolePlugin, TFTPControllerGetsTheServiceGreeting)
+TEST_F(TFTPRConsolePluginRun, TFTPControllerGetsTheServiceGreeting)
 {
-    CConsoleTestController controller("tftp");
-    controller.config()->set_bool("rconsole.encryption", false);
-    CConsolePlugin plugin;
-    plugin.controller(&controller);
+    clear();
     ASSERT_EQ(plugin.runPlugin(), 0);
     {
         CRawConsole console;
@@ -154,11 +152,8 @@ TEST(TFTPRConsolePlugin, TFTPControllerGetsTheServiceGreeting)
     plugin.shutdownPlugin();
 }
 
-TEST(TFTPRConsolePlugin, EncipheredAdministratorHasFullRights)
+TEST_F(TFTPRConsolePluginRun, EncipheredAdministratorHasFullRights)
 {
-    CConsoleTestController controller("tftp");
-    CConsolePlugin plugin;
-    plugin.controller(&controller);
     ASSERT_EQ(plugin.runPlugin(), 0);
     {
         CRawConsole console;
@@ -187,13 +182,10 @@ TEST(TFTPRConsolePlugin, OtherControllersAreRefused)
     plugin.shutdownPlugin();
 }
 
-TEST(TFTPRConsolePlugin, ShutdownClosesLiveConsoles)
+TEST_F(TFTPRConsolePluginRun, ShutdownClosesLiveConsoles)
 {
     const size_t before = threadCount();
-    CConsoleTestController controller("tftp");
-    controller.config()->set_bool("rconsole.encryption", false);
-    CConsolePlugin plugin;
-    plugin.controller(&controller);
+    clear();
     ASSERT_EQ(plugin.runPlugin(), 0);
     std::vector<std::unique_ptr<CRawConsole>> consoles;
     for (int i = 0; i < 5; ++i) {
@@ -225,15 +217,12 @@ uint16_t freePort()
     return port;
 }
 
-TEST(TFTPRConsolePlugin, AddressWithoutPortTakesTheConfiguredPort)
+TEST_F(TFTPRConsolePluginRun, AddressWithoutPortTakesTheConfiguredPort)
 {
     const uint16_t configured = freePort();
     ASSERT_NE(configured, 0);
-    CConsoleTestController controller("tftp");
     controller.config()->set_string("rconsole.listen_on", "127.0.0.1,[::1]:0");
     controller.config()->set_uint16("rconsole.port", configured);
-    CConsolePlugin plugin;
-    plugin.controller(&controller);
     ASSERT_EQ(plugin.runPlugin(), 0);
     const auto& endpoints = plugin.acceptor()->endpoints();
     ASSERT_GE(endpoints.size(), 1u);
