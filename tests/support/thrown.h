@@ -31,4 +31,10 @@ inline std::string failureOf(const std::function<void()>& action)
     return failure.whatMsg().formatted() + " / " + failure.whyMsg().formatted();
 }
 
+// Checks that action throws an exception with exactly these texts.
+inline void expectError(const std::function<void()>& action, const std::string& what, const std::string& why)
+{
+    EXPECT_EQ(what + " / " + why, failureOf(action));
+}
+
 } // namespace test_support
