@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-
 #include "extended/exception.h"
+#include "support/temp_dir.h"
 #include "support/thrown.h"
 
 namespace {
@@ -18,13 +14,10 @@ using test_support::thrown;
 // sign is refused, "+" included, so "+5" cannot slip through as 5.
 TEST(ConfigNumberTest, UnsignedSettingsRefuseASign)
 {
-    char pattern[] = "/tmp/zelvo_config_number_XXXXXX";
-    ASSERT_NE(nullptr, ::mkdtemp(pattern));
-    const std::string file = std::string(pattern) + "/zelvo.conf";
-    std::ofstream(file) << "rconsole.port = +2000\nsystem.priv.uid=-0\ntftp.engine.port=\t69 \n";
-    osk::CConfig config("1.0", "test", file);
+    const test_support::TempDir dir;
+    test_support::writeFile(dir / "zelvo.conf", "rconsole.port = +2000\nsystem.priv.uid=-0\ntftp.engine.port=\t69 \n");
+    osk::CConfig config("1.0", "test", dir / "zelvo.conf");
     ASSERT_TRUE(config.read(""));
-    std::system(("rm -rf '" + std::string(pattern) + "'").c_str());
 
     EXPECT_EQ("Invalid format '+2000' appears signed.",
               thrown([&] { config.get_uint16("rconsole.port", uint16_t(0)); }).whyMsg().formatted());
