@@ -20,17 +20,11 @@
 // Helpers for the tests of the controller's plug-in host and process set-up.
 namespace host_test {
 
+using test_support::exists;
+using test_support::readFile;
 using test_support::TempDir;
 using test_support::thrown;
-
-using test_support::readFile;
 using test_support::writeFile;
-
-inline bool exists(const std::string& path)
-{
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
 
 // The build directory: the test program lives in <build>/tests. The plug-ins
 // the daemon loads are built here, beside libtftp_rconsole.so.
