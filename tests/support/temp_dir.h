@@ -53,6 +53,13 @@ private:
     std::string _path;
 };
 
+// Whether anything, a dangling link included, has this name.
+inline bool exists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
 inline void writeFile(const std::string& path, const std::string& content)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

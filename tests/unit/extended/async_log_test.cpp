@@ -14,9 +14,12 @@
 #include "extended/exception.h"
 #include "extended/exception_facade.h"
 #include "stdout_capture.h"
+#include "support/thrown.h"
 #include "test_controller.h"
 
 namespace {
+
+using test_support::thrown;
 
 using osk::CException;
 
@@ -113,12 +116,8 @@ TEST_F(LogFixture, ConfigurationIsLoggedAndBadTargetsAreDropped)
 
     // An unknown target name is thrown to the caller of refresh().
     controller.set("system.log.targets", "stdout,console");
-    try {
-        controller.log()->refresh();
-        FAIL();
-    } catch (const CException& e) {
-        EXPECT_EQ("Cannot create log target 'console'. (Unknown target name.)", e.printableError());
-    }
+    EXPECT_EQ("Cannot create log target 'console'. (Unknown target name.)",
+              thrown([&] { controller.log()->refresh(); }).printableError());
 }
 
 TEST_F(LogFixture, FirstTargetReceivesItsOwnConfiguringLine)

@@ -7,45 +7,33 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 #include "extended/exception.h"
+#include "support/temp_dir.h"
+#include "support/thrown.h"
 
 namespace {
 
+using test_support::thrown;
+
 using osk::CConfig;
 
-// A fresh directory under /tmp for each test, removed afterwards.
+// A fresh directory for each test, removed afterwards.
 class ConfigTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/zelvo_config_XXXXXX";
-        ASSERT_NE(nullptr, ::mkdtemp(pattern));
-        dir = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
-    std::string path(const std::string& name) const { return dir + "/" + name; }
+    std::string path(const std::string& name) const { return tmp / name; }
     void writeFile(const std::string& name, const std::string& text) const
     {
-        std::ofstream(path(name)) << text;
+        test_support::writeFile(path(name), text);
     }
-    std::string readFile(const std::string& name) const
-    {
-        std::ifstream in(path(name));
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string readFile(const std::string& name) const { return test_support::readFile(path(name)); }
     bool exists(const std::string& name) const { return ::access(path(name).c_str(), F_OK) == 0; }
     struct stat status(const std::string& name) const
     {
@@ -66,7 +54,8 @@ protected:
         return names;
     }
 
-    std::string dir;
+    test_support::TempDir tmp;
+    const std::string dir = tmp.path();
 };
 
 TEST_F(ConfigTest, ReadSkipsBlankLinesAndTrims)
@@ -459,15 +448,11 @@ TEST(ConfigNamesTest, ValidateRejectsFirstUnknownKeyInKeyOrder)
 {
     const osk::CConfigNames names;
     EXPECT_NO_THROW(names.validate(osk::CStringMap("system.db.name=x\nrconsole.port=1")));
-    try {
-        names.validate(osk::CStringMap("zzz=1\n# comment\nrconsole.port=1"));
-        FAIL() << "unknown keys accepted";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot validate configuration key '# comment'.", e.whatMsg().formatted());
-        EXPECT_EQ("Unrecognized key.", e.whyMsg().formatted());
-        EXPECT_EQ("CConfigNames::validate", e.context());
-        EXPECT_EQ("extended", e.module());
-    }
+    const osk::CException e = thrown([&] { names.validate(osk::CStringMap("zzz=1\n# comment\nrconsole.port=1")); });
+    EXPECT_EQ("Cannot validate configuration key '# comment'.", e.whatMsg().formatted());
+    EXPECT_EQ("Unrecognized key.", e.whyMsg().formatted());
+    EXPECT_EQ("CConfigNames::validate", e.context());
+    EXPECT_EQ("extended", e.module());
 }
 
 // A service registry adds its own keys.

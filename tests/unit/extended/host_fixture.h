@@ -14,22 +14,17 @@
 
 #include <gtest/gtest.h>
 
-#include "extended/exception.h"
 #include "support/temp_dir.h"
+#include "support/thrown.h"
 
 // Helpers for the tests of the controller's plug-in host and process set-up.
 namespace host_test {
 
-using test_support::TempDir;
-
+using test_support::exists;
 using test_support::readFile;
+using test_support::TempDir;
+using test_support::thrown;
 using test_support::writeFile;
-
-inline bool exists(const std::string& path)
-{
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
 
 // The build directory: the test program lives in <build>/tests. The plug-ins
 // the daemon loads are built here, beside libtftp_rconsole.so.
@@ -64,18 +59,6 @@ inline int inChild(const std::function<int()>& body)
     int status = 0;
     if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
-}
-
-// The exception action throws (a test failure when it throws none).
-inline osk::CException thrown(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const osk::CException& failure) {
-        return failure;
-    }
-    ADD_FAILURE() << "no osk::CException thrown";
-    return osk::CException();
 }
 
 } // namespace host_test

@@ -19,6 +19,7 @@
 #include "extended/wild_mat.h"
 #include "standard/sock_dgram.h"
 #include "stdout_capture.h"
+#include "support/thrown.h"
 
 namespace {
 
@@ -144,13 +145,9 @@ TEST_F(FileTargetTest, NameErrors)
               failureOf([&] { target.reconfigure("[LOG.PATH]"); }));
 
     target.reconfigure("/nonexistent-dir/zelvo.log");
-    try {
-        emit(target, CException::error, "x");
-        FAIL();
-    } catch (const CException& e) {
-        EXPECT_EQ("Cannot open log file '/nonexistent-dir/zelvo.log'.", e.whatMsg().formatted());
-        EXPECT_EQ(ENOENT, e.err_code());
-    }
+    const CException e = test_support::thrown([&] { emit(target, CException::error, "x"); });
+    EXPECT_EQ("Cannot open log file '/nonexistent-dir/zelvo.log'.", e.whatMsg().formatted());
+    EXPECT_EQ(ENOENT, e.err_code());
 }
 
 TEST_F(FileTargetTest, BracketedNameIsEvaluatedAtEachWrite)

@@ -3,9 +3,12 @@
 
 #include <thread>
 
+#include "support/thrown.h"
 #include "test_controller.h"
 
 namespace {
+
+using test_support::failureOf;
 
 using zelvo_test::CTestController;
 
@@ -77,13 +80,9 @@ TEST(MasterControllerTest, QueryResponsesNeedTheirPrefix)
 {
     CTestController controller;
     for (const char* bad : {"ping", "", "Query_x", "queryx", "configuration", " query_x"}) {
-        try {
-            controller.registerQueryResponse(bad, "x");
-            FAIL() << "registered '" << bad << "'";
-        } catch (const osk::CException& e) {
-            EXPECT_EQ(std::string("Failed to register query '") + bad + "'.", e.whatMsg().formatted());
-            EXPECT_EQ("A registered query must begin with 'query_' or 'config_'.", e.whyMsg().formatted());
-        }
+        EXPECT_EQ(std::string("Failed to register query '") + bad +
+                      "'. / A registered query must begin with 'query_' or 'config_'.",
+                  failureOf([&] { controller.registerQueryResponse(bad, "x"); }));
     }
     controller.registerQueryResponse("config_tftp", "port=69");
     controller.registerQueryResponse("query_ping", "pang");

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/thrown.h"
+
 namespace {
+
+using test_support::thrown;
 
 TEST(MessageTest, FillsPlaceholdersInOrder)
 {
@@ -54,12 +58,8 @@ TEST(ExceptionTest, SeverityMaskRoundTrip)
               osk::CException::severityMask("error, warning,info"));
     EXPECT_EQ(osk::CException::allSeverities, osk::CException::severityMask("*"));
     EXPECT_EQ(osk::CException::allSeverities, osk::CException::severityMask("all"));
-    try {
-        osk::CException::severityMask("error,loud");
-        FAIL();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot parse severity mask 'error,loud'. (Invalid value.)", e.printableError());
-    }
+    EXPECT_EQ("Cannot parse severity mask 'error,loud'. (Invalid value.)",
+              thrown([] { osk::CException::severityMask("error,loud"); }).printableError());
 }
 
 } // namespace

@@ -4,31 +4,29 @@
 
 #include <climits>
 #include <cstdlib>
-#include <fstream>
-#include <unistd.h>
 #include <vector>
 
 #include "extended/exception.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 class ReaderFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/zelvo_reader_XXXXXX";
-        ASSERT_NE(nullptr, ::mkdtemp(pattern));
-        // Messages name files by their canonical path.
-        char resolved[PATH_MAX];
-        ASSERT_NE(nullptr, ::realpath(pattern, resolved));
-        dir = resolved;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
     void writeFile(const std::string& name, const std::string& text) const
     {
-        std::ofstream(dir + "/" + name) << text;
+        test_support::writeFile(dir + "/" + name, text);
     }
-    std::string dir;
+    const test_support::TempDir tmp;
+    // Messages name files by their canonical path.
+    const std::string dir = canonical(tmp.path());
+
+private:
+    static std::string canonical(const std::string& path)
+    {
+        char resolved[PATH_MAX];
+        return ::realpath(path.c_str(), resolved) ? resolved : path;
+    }
 };
 
 struct Record {

@@ -7,9 +7,13 @@
 #include "ace_ext/general_reactor_types.h"
 #include "extended/shutdown_notifier.h"
 #include "extended/task_registry.h"
+#include "support/thrown.h"
 #include "test_controller.h"
 
 namespace {
+
+using test_support::failureOf;
+using test_support::thrown;
 
 TEST(TaskRegistryTest, RegistersEachThreadOnce)
 {
@@ -19,14 +23,8 @@ TEST(TaskRegistryTest, RegistersEachThreadOnce)
 
     registry.registerTask("alpha");
     EXPECT_EQ("alpha", registry.find(pthread_self()));
-    try {
-        registry.registerTask("beta");
-        FAIL() << "registered one thread twice";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Failed to register thread " + self + " with name beta in the task registry.",
-                  e.whatMsg().formatted());
-        EXPECT_EQ("Task already registered.", e.whyMsg().formatted());
-    }
+    EXPECT_EQ("Failed to register thread " + self + " with name beta in the task registry. / Task already registered.",
+              failureOf([&] { registry.registerTask("beta"); }));
     EXPECT_EQ("alpha", registry.find(pthread_self()));
 
     // Another thread sees this thread's name and registers under its own id.
@@ -41,13 +39,8 @@ TEST(TaskRegistryTest, RegistersEachThreadOnce)
 
     registry.deregisterTask();
     EXPECT_EQ("unregistered-task", registry.find(pthread_self()));
-    try {
-        registry.deregisterTask();
-        FAIL() << "de-registered an unknown thread";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Failed to de-register thread " + self + " from the task registry.", e.whatMsg().formatted());
-        EXPECT_EQ("Task not registered.", e.whyMsg().formatted());
-    }
+    EXPECT_EQ("Failed to de-register thread " + self + " from the task registry. / Task not registered.",
+              failureOf([&] { registry.deregisterTask(); }));
 }
 
 // Raises the signals at the process with the notifier registered on reactor.
@@ -96,12 +89,7 @@ TEST(ShutdownNotifierTest, WorksOnThePolicyReactor)
 TEST(ShutdownNotifierTest, RegisteringWithoutReactorThrows)
 {
     osk::CShutdownNotifier notifier(nullptr);
-    try {
-        notifier.registerSIGTERM();
-        FAIL() << "registered without a reactor";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Failed to register for SIGTERM.", e.whatMsg().formatted());
-    }
+    EXPECT_EQ("Failed to register for SIGTERM.", thrown([&] { notifier.registerSIGTERM(); }).whatMsg().formatted());
     EXPECT_FALSE(notifier.registered());
 }
 

@@ -8,10 +8,14 @@
 
 #include "extended/cmd_null.h"
 #include "extended/command_queue_task.h"
+#include "support/thrown.h"
 #include "test_commands.h"
 #include "test_controller.h"
 
 namespace {
+
+using test_support::failureOf;
+using test_support::thrown;
 
 using zelvo_test::CFnCommand;
 using zelvo_test::CTestController;
@@ -39,15 +43,11 @@ TEST(TaskTest, RunTwiceThrowsAndNullCommandProbesTheQueue)
     CTestController controller;
     Task task(&controller, "probe", 2);
     ASSERT_EQ(0, task.run());
-    try {
-        task.run();
-        FAIL() << "second run() did not throw";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Failed to start task.", e.whatMsg().formatted());
-        EXPECT_EQ("Task is already running.", e.whyMsg().formatted());
-        EXPECT_EQ("CTask::run", e.context());
-        EXPECT_EQ(osk::CException::error, e.severity());
-    }
+    const osk::CException e = thrown([&] { task.run(); });
+    EXPECT_EQ("Failed to start task.", e.whatMsg().formatted());
+    EXPECT_EQ("Task is already running.", e.whyMsg().formatted());
+    EXPECT_EQ("CTask::run", e.context());
+    EXPECT_EQ(osk::CException::error, e.severity());
     bool alive = false;
     osk::CAsyncResult<bool> result(&alive);
     task.sendCommand(osk::CAsyncCommandPtr(new osk::CCmdNull(result)));
@@ -95,15 +95,9 @@ TEST(TaskTest, ThreadsAreIndexedAndRegisteredUnderTheTaskName)
     EXPECT_LT(index, 2u);
 
     // The calling thread is none of the task's.
-    try {
-        task.myThreadIndex();
-        FAIL() << "myThreadIndex() found the test thread";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Failed to find index for thread " + std::to_string(static_cast<uint64_t>(pthread_self())) +
-                      " in task 'indexer'.",
-                  e.whatMsg().formatted());
-        EXPECT_EQ("No such index.", e.whyMsg().formatted());
-    }
+    EXPECT_EQ("Failed to find index for thread " + std::to_string(static_cast<uint64_t>(pthread_self())) +
+                  " in task 'indexer'. / No such index.",
+              failureOf([&] { task.myThreadIndex(); }));
     task.shutdown();
     EXPECT_EQ(0u, controller.taskRegistry()->size());
 }
@@ -131,12 +125,7 @@ TEST(TaskTest, TaskWithoutThreadsCannotStart)
 
 TEST(TaskTest, TaskNeedsAController)
 {
-    try {
-        Task task(nullptr, "orphan", 1);
-        FAIL() << "constructed without a controller";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Failed to create task 'orphan'.", e.whatMsg().formatted());
-    }
+    EXPECT_EQ("Failed to create task 'orphan'.", thrown([] { Task task(nullptr, "orphan", 1); }).whatMsg().formatted());
 }
 
 } // namespace

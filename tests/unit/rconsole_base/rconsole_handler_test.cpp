@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "unit/rconsole_base/console_fixture.h"
@@ -21,6 +22,23 @@ protected:
     }
 };
 
+// A clear console that has read the greeting, for each test.
+class ClearSessionTest : public ClearConsoleTest {
+protected:
+    void SetUp() override
+    {
+        ClearConsoleTest::SetUp();
+        console = clearConsole();
+        ASSERT_TRUE(console);
+    }
+    void TearDown() override
+    {
+        console.reset();
+        ClearConsoleTest::TearDown();
+    }
+    std::unique_ptr<CRawConsole> console;
+};
+
 TEST_F(ClearConsoleTest, GreetingThenInfoMapWithAck)
 {
     CRawConsole console;
@@ -30,10 +48,8 @@ TEST_F(ClearConsoleTest, GreetingThenInfoMapWithAck)
     EXPECT_GE(controller.waitForLog("Connect from 127.0.0.1:"), 1u);
 }
 
-TEST_F(ClearConsoleTest, UnknownWordsAndUpperCaseExitWordsAreUnrecognized)
+TEST_F(ClearSessionTest, UnknownWordsAndUpperCaseExitWordsAreUnrecognized)
 {
-    auto console = clearConsole();
-    ASSERT_TRUE(console);
     const std::string unrecognized = "code=nak\nmessage=Unrecognized command.\n\n";
     EXPECT_EQ(console->command("frobnicate\nkey=value\n\n"), unrecognized);
     EXPECT_EQ(controller.waitForLog("RConsole received unknown command 'frobnicate\\nkey=value\\n' from peer"),
@@ -45,20 +61,16 @@ TEST_F(ClearConsoleTest, UnknownWordsAndUpperCaseExitWordsAreUnrecognized)
     EXPECT_EQ(console->command("info\n\n"), infoReply());
 }
 
-TEST_F(ClearConsoleTest, BlankLineFirstIsNakThenRepeatsTheLastCommandSet)
+TEST_F(ClearSessionTest, BlankLineFirstIsNakThenRepeatsTheLastCommandSet)
 {
-    auto console = clearConsole();
-    ASSERT_TRUE(console);
     EXPECT_EQ(console->command("\n"), "code=nak\nmessage=No command specified.\n\n");
     EXPECT_EQ(console->command("echo\na=1\n\n"), "a=1\necho=\ncode=ack\n\n");
     EXPECT_EQ(console->command("\n"), "a=1\necho=\ncode=ack\n\n");
     EXPECT_EQ(console->command("\n"), "a=1\necho=\ncode=ack\n\n");
 }
 
-TEST_F(ClearConsoleTest, CarriageReturnLineEnds)
+TEST_F(ClearSessionTest, CarriageReturnLineEnds)
 {
-    auto console = clearConsole();
-    ASSERT_TRUE(console);
     // CR LF LF completes the set.
     EXPECT_EQ(console->command("echo\r\nb=2\r\r\n\n"), "b=2\necho=\ncode=ack\n\n");
     // CR LF CR LF does not: the second line is kept as an empty line.
@@ -77,10 +89,8 @@ TEST_F(ClearConsoleTest, ExitWordsCloseWithoutReply)
     }
 }
 
-TEST_F(ClearConsoleTest, PartialRepliesGoOutInWholeBlocks)
+TEST_F(ClearSessionTest, PartialRepliesGoOutInWholeBlocks)
 {
-    auto console = clearConsole();
-    ASSERT_TRUE(console);
     ASSERT_TRUE(console->send("partial\nsize=5\n\n"));
     EXPECT_EQ(console->recvRaw(0.3), "");
     ASSERT_TRUE(console->send("partial\nsize=21\n\n"));
@@ -89,56 +99,44 @@ TEST_F(ClearConsoleTest, PartialRepliesGoOutInWholeBlocks)
     EXPECT_EQ(console->command("echo\n\n"), "echo=\ncode=ack\n\n");
 }
 
-TEST_F(ClearConsoleTest, EmptyFinalReplyIsOneLineFeed)
+TEST_F(ClearSessionTest, EmptyFinalReplyIsOneLineFeed)
 {
-    auto console = clearConsole();
-    ASSERT_TRUE(console);
     ASSERT_TRUE(console->send("empty\n\n"));
     EXPECT_EQ(console->recvRaw(2), "\n");
     EXPECT_EQ(controller.waitForLog("The RConsole is ending a transmission with no data."), 1u);
 }
 
-TEST_F(ClearConsoleTest, FailingCommandIsNakWithItsErrorAndKeepsTheConnection)
+TEST_F(ClearSessionTest, FailingCommandIsNakWithItsErrorAndKeepsTheConnection)
 {
-    auto console = clearConsole();
-    ASSERT_TRUE(console);
     EXPECT_EQ(console->command("fail\n\n"), "code=nak\nmessage=Test command failed with reason. (Because.)\n\n");
     EXPECT_EQ(console->command("echo\n\n"), "echo=\ncode=ack\n\n");
 }
 
-TEST_F(ClearConsoleTest, HelpListsEveryWordInByteOrder)
+TEST_F(ClearSessionTest, HelpListsEveryWordInByteOrder)
 {
-    auto console = clearConsole();
-    ASSERT_TRUE(console);
     EXPECT_EQ(console->command("help\n\n"),
               "admin_password\ncount_memtrack\necho\nempty\nfail\nget_memtrack\nget_untracked\nhelp\ninfo\n"
               "partial\nsend3\nset_memtrack\ntotal_memtrack\ncode=ack\n\n");
 }
 
-TEST_F(ClearConsoleTest, NulBytesCutTheReceivedChunk)
+TEST_F(ClearSessionTest, NulBytesCutTheReceivedChunk)
 {
-    auto console = clearConsole();
-    ASSERT_TRUE(console);
     const std::string withNul("echo\na=1\0\n\n", 11);
     ASSERT_TRUE(console->send(withNul));
     EXPECT_EQ(console->recvRaw(0.3), "");
     EXPECT_EQ(console->command("\n\n"), "a=1\necho=\ncode=ack\n\n");
 }
 
-TEST_F(ClearConsoleTest, OverlongLineIsRefusedAndTheConnectionGoesOn)
+TEST_F(ClearSessionTest, OverlongLineIsRefusedAndTheConnectionGoesOn)
 {
-    auto console = clearConsole();
-    ASSERT_TRUE(console);
     const std::string megabyte(1024 * 1024, 'a');
     ASSERT_TRUE(console->send(megabyte));
     EXPECT_EQ(console->command("\n\n"), "code=nak\nmessage=Command set is too long.\n\n");
     EXPECT_EQ(console->command("echo\n\n"), "echo=\ncode=ack\n\n");
 }
 
-TEST_F(ClearConsoleTest, MemoryTrackingCommands)
+TEST_F(ClearSessionTest, MemoryTrackingCommands)
 {
-    auto console = clearConsole();
-    ASSERT_TRUE(console);
     EXPECT_EQ(console->command("set_memtrack=true\n\n"), "memtrack=true\ncode=ack\n\n");
     // A handler created now is registered on the acceptor's thread.
     auto second = clearConsole();

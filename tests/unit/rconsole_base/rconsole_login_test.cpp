@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
-#include <sstream>
 
+#include "support/temp_dir.h"
 #include "unit/rconsole_base/console_fixture.h"
 
 using namespace zelvo_test;
@@ -20,6 +19,12 @@ protected:
         if (!console.connect(port)) return "no connection";
         if (!console.login(password, version)) return "login not sent";
         return console.greeting();
+    }
+    // Connects and logs in; true when the service then closes the connection.
+    bool loginRefused(const std::string& password, uint8_t version = 1, const std::string& account = std::string())
+    {
+        CRawConsole console;
+        return console.connect(port) && console.login(password, version, account) && console.waitClosed();
     }
 };
 
@@ -80,13 +85,8 @@ TEST_F(EncipheredConsoleTest, StoredPasswordAndProtocolVersions)
         EXPECT_EQ(loginAndGreet(console, "abcdefgXYZ", 0), kGreeting);
         EXPECT_EQ(console.command("echo\n\n"), "echo=\ncode=ack\n\n");
     }
-    {
-        // Version 1 uses all ten.
-        CRawConsole console;
-        ASSERT_TRUE(console.connect(port));
-        ASSERT_TRUE(console.login("abcdefgXYZ", 1));
-        EXPECT_TRUE(console.waitClosed());
-    }
+    // Version 1 uses all ten.
+    EXPECT_TRUE(loginRefused("abcdefgXYZ", 1));
     EXPECT_GE(controller.waitForLog("Login failure from 127.0.0.1:"), 1u);
 }
 
@@ -95,10 +95,7 @@ TEST_F(EncipheredConsoleTest, MinimumVersionRefusesOlderConsoles)
     storePassword("abcdefghij");
     controller.config()->set_uint8("rconsole.min_client_version", 1);
     start(true);
-    CRawConsole old;
-    ASSERT_TRUE(old.connect(port));
-    ASSERT_TRUE(old.login("abcdefghij", 0));
-    EXPECT_TRUE(old.waitClosed());
+    EXPECT_TRUE(loginRefused("abcdefghij", 0));
     EXPECT_EQ(controller.waitForLog("using login protocol version 0. (The minimum required version is 1.)"),
               1u);
     CRawConsole current;
@@ -109,14 +106,8 @@ TEST_F(EncipheredConsoleTest, WrongPasswordAndNamedAccountClose)
 {
     storePassword("secret");
     start(true);
-    CRawConsole wrong;
-    ASSERT_TRUE(wrong.connect(port));
-    ASSERT_TRUE(wrong.login("Secret"));
-    EXPECT_TRUE(wrong.waitClosed());
-    CRawConsole named;
-    ASSERT_TRUE(named.connect(port));
-    ASSERT_TRUE(named.login("secret", 1, "someone"));
-    EXPECT_TRUE(named.waitClosed());
+    EXPECT_TRUE(loginRefused("Secret"));
+    EXPECT_TRUE(loginRefused("secret", 1, "someone"));
     // Both come from one address: one burst, logged at its first failure
     // and, when it ends (here: at shutdown), once with its count.
     EXPECT_EQ(controller.waitForLog("Login failure from 127.0.0.1:"), 1u);
@@ -134,16 +125,11 @@ TEST_F(EncipheredConsoleTest, AdminPasswordChangeTakesEffectAndIsWrittenBack)
         EXPECT_EQ(console.command("admin_password=n3w-Pass\n\n"), "code=ack\n\n");
     }
     EXPECT_EQ(controller.waitForLog("Admin password change succeeded by user 'Admin' from 127.0.0.1:"), 1u);
-    std::ifstream file(controller.dir() + "/zelvo.conf");
-    std::stringstream text;
-    text << file.rdbuf();
-    EXPECT_NE(text.str().find("rconsole.password="), std::string::npos);
-    EXPECT_EQ(text.str().find("n3w-Pass"), std::string::npos);
+    const std::string text = test_support::readFile(controller.dir() + "/zelvo.conf");
+    EXPECT_NE(text.find("rconsole.password="), std::string::npos);
+    EXPECT_EQ(text.find("n3w-Pass"), std::string::npos);
 
-    CRawConsole old;
-    ASSERT_TRUE(old.connect(port));
-    ASSERT_TRUE(old.login(" "));
-    EXPECT_TRUE(old.waitClosed());
+    EXPECT_TRUE(loginRefused(" "));
     CRawConsole renewed;
     EXPECT_EQ(loginAndGreet(renewed, "n3w-Pass"), kGreeting);
     // The command's lines never reach the log.
@@ -169,10 +155,7 @@ TEST_F(EncipheredConsoleTest, EmptyAdminPasswordIsRefusedAndChangesNothing)
     EXPECT_EQ(stored, controller.config()->get_string("rconsole.password", ""));
     EXPECT_EQ(controller.countContaining("Admin password change"), 0u);
     // Neither a single space nor anything else but the old password logs in.
-    CRawConsole space;
-    ASSERT_TRUE(space.connect(port));
-    ASSERT_TRUE(space.login(" "));
-    EXPECT_TRUE(space.waitClosed());
+    EXPECT_TRUE(loginRefused(" "));
     CRawConsole same;
     EXPECT_EQ(loginAndGreet(same, "secret"), kGreeting);
 }
@@ -230,10 +213,7 @@ TEST_F(EncipheredConsoleTest, UnreadableKeyFileRefusesTheConnection)
     start(true);
     // The challenge goes out before the handler needs the key; the login
     // that follows is refused.
-    CRawConsole console;
-    ASSERT_TRUE(console.connect(port));
-    ASSERT_TRUE(console.login(" "));
-    EXPECT_TRUE(console.waitClosed());
+    EXPECT_TRUE(loginRefused(" "));
     EXPECT_EQ(controller.countContaining("Connect from"), 0u);
 }
 

@@ -11,8 +11,13 @@
 #include <vector>
 
 #include "extended/exception.h"
+#include "support/temp_dir.h"
+#include "support/thrown.h"
+#include "unit/security/expect_failure.h"
 
 namespace {
+
+using test_support::thrown;
 
 // One 8-byte block: CBC from the all-zero initial vector enciphers a single
 // block exactly as the bare cipher (ECB) does.
@@ -188,33 +193,17 @@ TEST_F(BlowfishModeTest, UnknownModesLeaveDataUnchanged)
 TEST_F(BlowfishModeTest, BadLengthsAndKeysThrow)
 {
     uint8_t data[16] = {0};
-    for (size_t length : {size_t(0), size_t(7), size_t(9)}) {
-        try {
-            cipher.encrypt(data, length);
-            FAIL() << length;
-        } catch (const osk::CException& e) {
-            EXPECT_EQ("Cannot decipher blowfish buffer.", e.whatMsg().formatted());
-            EXPECT_EQ("Invalid buffer length.", e.whyMsg().formatted());
-            EXPECT_EQ("security", e.module());
-        }
-    }
+    for (size_t length : {size_t(0), size_t(7), size_t(9)})
+        EXPECT_TRUE(
+            raises([&] { cipher.encrypt(data, length); }, "Cannot decipher blowfish buffer.", "Invalid buffer length."))
+            << length;
     uint8_t out[16];
-    try {
-        cipher.decrypt(data, out, 12, osk::CBlowfish::modeCBC);
-        FAIL();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot decipher buffer.", e.whatMsg().formatted());
-        EXPECT_EQ("Invalid buffer length.", e.whyMsg().formatted());
-    }
+    EXPECT_TRUE(raises([&] { cipher.decrypt(data, out, 12, osk::CBlowfish::modeCBC); }, "Cannot decipher buffer.",
+                       "Invalid buffer length."));
     EXPECT_THROW(cipher.decrypt(data, 15), osk::CException);
-    try {
-        cipher.init(data, 0);
-        FAIL();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot decipher blowfish buffer.", e.whatMsg().formatted());
-        EXPECT_EQ("Invalid key length.", e.whyMsg().formatted());
-        EXPECT_EQ("CBlowfish::init", e.context());
-    }
+    const auto keyless = [&] { cipher.init(data, 0); };
+    EXPECT_TRUE(raises(keyless, "Cannot decipher blowfish buffer.", "Invalid key length."));
+    EXPECT_EQ("CBlowfish::init", thrown(keyless).context());
     EXPECT_THROW(cipher.init(osk::CHexStore()), osk::CException);
 }
 
@@ -245,18 +234,8 @@ TEST_F(BlowfishModeTest, StringsFillWholeBlocks)
 
 class BlowfishKeyFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/blowfish_keys_XXXXXX";
-        ASSERT_NE(nullptr, ::mkdtemp(pattern));
-        directory = pattern;
-    }
-    void TearDown() override
-    {
-        for (const char* name : {"key", "short", "other"}) ::unlink((directory + "/" + name).c_str());
-        ::rmdir(directory.c_str());
-    }
-    std::string directory;
+    test_support::TempDir tmp;
+    const std::string& directory = tmp.path();
 };
 
 TEST_F(BlowfishKeyFileTest, CreatesGroupReadableKeyOnceAndLoadsIt)
@@ -292,44 +271,26 @@ TEST_F(BlowfishKeyFileTest, CreatesGroupReadableKeyOnceAndLoadsIt)
 TEST_F(BlowfishKeyFileTest, LoadingFailuresThrow)
 {
     osk::CBlowfish cipher;
-    try {
-        cipher.init_from_file(directory, "missing", 16);
-        FAIL();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot open blowfish key file '" + directory + "/missing'.",
-                  e.whatMsg().formatted());
-        EXPECT_EQ("CBlowfish::init_from_file", e.context());
-    }
+    const osk::CException missing = thrown([&] { cipher.init_from_file(directory, "missing", 16); });
+    EXPECT_EQ("Cannot open blowfish key file '" + directory + "/missing'.", missing.whatMsg().formatted());
+    EXPECT_EQ("CBlowfish::init_from_file", missing.context());
     std::ofstream(directory + "/short") << "0123456789";
-    try {
-        cipher.init_from_file(directory, "short", 16);
-        FAIL();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot initialize blowfish cipher from key file '" + directory + "/short'.",
-                  e.whatMsg().formatted());
-        EXPECT_EQ("Key file is invalid.", e.whyMsg().formatted());
-    }
-    try {
-        cipher.init_from_file(directory, "short", 0);
-        FAIL();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot initialize blowfish cipher with key length 0.", e.whatMsg().formatted());
-        EXPECT_EQ("Key cannot be empty.", e.whyMsg().formatted());
-    }
+    EXPECT_TRUE(raises([&] { cipher.init_from_file(directory, "short", 16); },
+                       "Cannot initialize blowfish cipher from key file '" + directory + "/short'.",
+                       "Key file is invalid."));
+    EXPECT_TRUE(raises([&] { cipher.init_from_file(directory, "short", 0); },
+                       "Cannot initialize blowfish cipher with key length 0.", "Key cannot be empty."));
     EXPECT_NO_THROW(cipher.init_from_file(directory, "short", 10));
 }
 
 TEST_F(BlowfishKeyFileTest, UncreatableFileThrows)
 {
-    try {
-        osk::CBlowfish::create_key_file(directory + "/no/such/dir", "other");
-        FAIL();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Failed to create blowfish key file '" + directory + "/no/such/dir/other'.",
-                  e.whatMsg().formatted());
-        EXPECT_EQ("CBlowfish::create_key_file", e.context());
-        EXPECT_EQ("security", e.module());
-    }
+    const osk::CException failure = thrown(
+        [&] { osk::CBlowfish::create_key_file(directory + "/no/such/dir", "other"); });
+    EXPECT_EQ("Failed to create blowfish key file '" + directory + "/no/such/dir/other'.",
+              failure.whatMsg().formatted());
+    EXPECT_EQ("CBlowfish::create_key_file", failure.context());
+    EXPECT_EQ("security", failure.module());
 }
 
 } // namespace

@@ -6,8 +6,11 @@
 #include <utility>
 
 #include "extended/exception.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::thrown;
 
 osk::CHexStore bytesOf(const std::string& text)
 {
@@ -40,27 +43,19 @@ TEST(Base64Test, AllByteValuesRoundTrip)
 
 TEST(Base64Test, MalformedLengthThrows)
 {
-    try {
-        CBase64::decode("Zm9vY");
-        FAIL() << "length 5 was accepted";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot decode input 'Zm9vY' from base 64.", e.whatMsg().formatted());
-        EXPECT_EQ("Invalid length.", e.whyMsg().formatted());
-        EXPECT_EQ("CBase64::decode", e.context());
-    }
+    const osk::CException e = thrown([] { CBase64::decode("Zm9vY"); });
+    EXPECT_EQ("Cannot decode input 'Zm9vY' from base 64.", e.whatMsg().formatted());
+    EXPECT_EQ("Invalid length.", e.whyMsg().formatted());
+    EXPECT_EQ("CBase64::decode", e.context());
 }
 
 TEST(Base64Test, MalformedCharactersThrow)
 {
     for (const std::string& text : {std::string("Zm9*"), std::string("Zm 9"), std::string("Zm9\xC3", 4), std::string("Zm\0v", 4)}) {
-        try {
-            CBase64::decode(text);
-            FAIL() << "accepted " << text;
-        } catch (const osk::CException& e) {
-            EXPECT_EQ("Error decoding base 64.", e.whatMsg().formatted());
-            EXPECT_EQ("Invalid data.", e.whyMsg().formatted());
-            EXPECT_EQ("standard", e.module());
-        }
+        const osk::CException e = thrown([&] { CBase64::decode(text); });
+        EXPECT_EQ("Error decoding base 64.", e.whatMsg().formatted()) << text;
+        EXPECT_EQ("Invalid data.", e.whyMsg().formatted());
+        EXPECT_EQ("standard", e.module());
     }
 }
 

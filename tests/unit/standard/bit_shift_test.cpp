@@ -6,8 +6,12 @@
 
 #include "extended/exception.h"
 #include "standard/hex_store.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::failureOf;
+using test_support::thrown;
 
 std::string shifted(const char* hex, int bits, bool left)
 {
@@ -34,19 +38,10 @@ TEST(BitShiftTest, ShiftsAcrossByteBoundaries)
 TEST(BitShiftTest, NegativeCountThrows)
 {
     uint8_t byte = 1;
-    try {
-        osk::CBitShift::left(&byte, 1, -3);
-        FAIL();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot left shift by -3 bits.", e.whatMsg().formatted());
-        EXPECT_EQ("Negative shift is not supported.", e.whyMsg().formatted());
-    }
-    try {
-        osk::CBitShift::right(&byte, 1, -1);
-        FAIL();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot right shift by -1 bits.", e.whatMsg().formatted());
-    }
+    EXPECT_EQ("Cannot left shift by -3 bits. / Negative shift is not supported.",
+              failureOf([&] { osk::CBitShift::left(&byte, 1, -3); }));
+    EXPECT_EQ("Cannot right shift by -1 bits.",
+              thrown([&] { osk::CBitShift::right(&byte, 1, -1); }).whatMsg().formatted());
     EXPECT_EQ(1, byte);
 }
 

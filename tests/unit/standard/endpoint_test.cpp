@@ -6,8 +6,11 @@
 #include <arpa/inet.h>
 
 #include "extended/exception.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::thrown;
 
 using osk::CEndpoint;
 using osk::CIPAddress;
@@ -32,20 +35,10 @@ TEST(EndpointTest, MalformedTextIsRejected)
                              "::1:69",      "[::1]69",       "[::1]:",         "[::1:69",     "[10.0.0.1]:69",
                              ":69",         "10.0.0.1:0x45", "",               "[]:69",       "10.0.0.1:123456"};
     for (const char* text : invalid) {
-        try {
-            CEndpoint endpoint(text);
-            ADD_FAILURE() << "accepted " << text;
-        } catch (const osk::CException& e) {
-            const std::string what = e.whatMsg().formatted();
-            EXPECT_TRUE(what == "Cannot create an endpoint." || what == "Cannot create an ip address.") << what;
-        }
+        const std::string what = thrown([&] { CEndpoint endpoint(text); }).whatMsg().formatted();
+        EXPECT_TRUE(what == "Cannot create an endpoint." || what == "Cannot create an ip address.") << text;
     }
-    try {
-        CEndpoint endpoint("1.2.3:69");
-        ADD_FAILURE();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Text '1.2.3' is not a valid IP address.", e.whyMsg().formatted());
-    }
+    EXPECT_EQ("Text '1.2.3' is not a valid IP address.", thrown([] { CEndpoint("1.2.3:69"); }).whyMsg().formatted());
 }
 
 TEST(EndpointTest, SystemAndAceAddressesRoundTrip)

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/thrown.h"
 #include <thread>
 #include <vector>
 
 namespace {
+
+using test_support::failureOf;
 
 struct Counted {
     explicit Counted(int* liveCount) : live(liveCount) { ++*live; }
@@ -47,13 +50,7 @@ TEST(GeneralPtrTest, NonOwnerNeverDeletes)
 TEST(GeneralPtrTest, NullDereferenceThrowsFrameworkTexts)
 {
     osk::CMTPtr<Counted> empty;
-    try {
-        empty->value = 1;
-        FAIL() << "dereferencing null did not throw";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot dereference pointer.", e.whatMsg().formatted());
-        EXPECT_EQ("Pointee is null.", e.whyMsg().formatted());
-    }
+    EXPECT_EQ("Cannot dereference pointer. / Pointee is null.", failureOf([&] { empty->value = 1; }));
     EXPECT_THROW(*empty, osk::CException);
 }
 

@@ -5,8 +5,11 @@
 #include <string>
 
 #include "extended/exception.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::thrown;
 
 TEST(HexStoreTest, TextFormWithSeparators)
 {
@@ -41,15 +44,11 @@ TEST(HexStoreTest, ParsingIgnoresSeparatorCharactersAndCase)
 
 TEST(HexStoreTest, InvalidDigitThrowsWithCharacter)
 {
-    try {
-        osk::CHexStore store("0G");
-        FAIL() << "0G was accepted";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot convert character to nybble.", e.whatMsg().formatted());
-        EXPECT_EQ("Invalid hexadecimal character 'G'.", e.whyMsg().formatted());
-        EXPECT_EQ("CHexStore::_char2Nybble", e.context());
-        EXPECT_EQ("standard", e.module());
-    }
+    const osk::CException e = thrown([] { osk::CHexStore store("0G"); });
+    EXPECT_EQ("Cannot convert character to nybble.", e.whatMsg().formatted());
+    EXPECT_EQ("Invalid hexadecimal character 'G'.", e.whyMsg().formatted());
+    EXPECT_EQ("CHexStore::_char2Nybble", e.context());
+    EXPECT_EQ("standard", e.module());
     // A lone digit at the end cannot make a byte.
     EXPECT_THROW(osk::CHexStore("0A-F"), osk::CException);
     osk::CHexStore store("01");

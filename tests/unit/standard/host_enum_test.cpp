@@ -8,8 +8,11 @@
 
 #include "extended/exception.h"
 #include "standard/interface_enum.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::thrown;
 
 using osk::CHostEnum;
 using osk::CInterfaceEnum;
@@ -42,13 +45,9 @@ TEST(HostEnumTest, NumericTextAndFailures)
 {
     EXPECT_EQ(std::vector<CIPAddress>{CIPAddress("10.9.8.7")}, CHostEnum::enumerate("10.9.8.7"));
     EXPECT_EQ(std::vector<CIPAddress>{CIPAddress("2001:db8::5")}, CHostEnum::enumerate("2001:db8::5"));
-    try {
-        CHostEnum::enumerate("no-such-host.invalid");
-        ADD_FAILURE();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Cannot resolve host name no-such-host.invalid.", e.whatMsg().formatted());
-        EXPECT_FALSE(e.whyMsg().formatted().empty());
-    }
+    const osk::CException e = thrown([] { CHostEnum::enumerate("no-such-host.invalid"); });
+    EXPECT_EQ("Cannot resolve host name no-such-host.invalid.", e.whatMsg().formatted());
+    EXPECT_FALSE(e.whyMsg().formatted().empty());
     EXPECT_THROW(CHostEnum::enumerate(std::string("localhost\0x", 11)), osk::CException);
 }
 

@@ -13,8 +13,11 @@
 
 #include "extended/exception.h"
 #include "standard/interface_enum.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::thrown;
 
 using osk::CEndpoint;
 using osk::CIPAddress;
@@ -77,13 +80,9 @@ TEST(SockDgramTest, OpenFailuresAreReported)
     CSockDgram first;
     first.open(CEndpoint(CIPAddress("127.0.0.1"), 0));
     CSockDgram second;
-    try {
-        second.open(first.local_endpoint());
-        ADD_FAILURE() << "bound the same port twice";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Failed to open a datagram socket.", e.whatMsg().formatted());
-        EXPECT_EQ(EADDRINUSE, e.err_code());
-    }
+    const osk::CException e = thrown([&] { second.open(first.local_endpoint()); });
+    EXPECT_EQ("Failed to open a datagram socket.", e.whatMsg().formatted());
+    EXPECT_EQ(EADDRINUSE, e.err_code());
     EXPECT_FALSE(second.isOpen());
     EXPECT_THROW(second.open(CEndpoint()), osk::CException);
 }

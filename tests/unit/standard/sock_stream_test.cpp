@@ -14,8 +14,11 @@
 #include <vector>
 
 #include "extended/exception.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::thrown;
 
 using osk::CEndpoint;
 using osk::CIPAddress;
@@ -108,12 +111,7 @@ TEST_F(SockStreamTest, EchoThroughThinCalls)
 TEST_F(SockStreamTest, FailuresThrow)
 {
     CSockStream closed;
-    try {
-        closed.send_blocked("x", 1);
-        ADD_FAILURE();
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("Invalid handle.", e.whatMsg().formatted());
-    }
+    EXPECT_EQ("Invalid handle.", thrown([&] { closed.send_blocked("x", 1); }).whatMsg().formatted());
 
     std::thread closer([&] {
         ACE_SOCK_Stream peer;

@@ -5,8 +5,11 @@
 #include <limits>
 
 #include "extended/exception.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::thrown;
 
 using osk::CStringMap;
 
@@ -137,14 +140,10 @@ TEST(StringMapFormatTest, ShortHexEscapeThrows)
 {
     const CStringMap map;
     for (const std::string text : {"abc\\x4", "\\x"}) {
-        try {
-            map.formattedString(text);
-            FAIL() << "no exception for " << text;
-        } catch (const osk::CException& e) {
-            EXPECT_EQ("Cannot process control characters in text '" + text + "'.", e.whatMsg().formatted());
-            EXPECT_EQ("Insufficient digits for a hex escape sequence.", e.whyMsg().formatted());
-            EXPECT_EQ("CStringMap::formattedString", e.context());
-        }
+        const osk::CException e = thrown([&] { map.formattedString(text); });
+        EXPECT_EQ("Cannot process control characters in text '" + text + "'.", e.whatMsg().formatted());
+        EXPECT_EQ("Insufficient digits for a hex escape sequence.", e.whyMsg().formatted());
+        EXPECT_EQ("CStringMap::formattedString", e.context());
     }
     EXPECT_EQ("A", map.formattedString("\\x41"));
 }

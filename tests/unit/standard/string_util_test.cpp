@@ -41,42 +41,41 @@ TEST(StringUtilTest, TextOfBlanksOnlyTrimsToEmpty)
     }
 }
 
-TEST(StringUtilTest, SplitsACommaListIntoTrimmedItems)
+TEST(StringUtilTest, SplitsAtItsSeparatorsAndTrimsTheItems)
 {
-    EXPECT_EQ((items{"error", "warning", "info"}), CStringUtil::split("error, warning ,\tinfo"));
-    EXPECT_EQ((items{"one"}), CStringUtil::split("one"));
-    // Blanks inside an item stay.
-    EXPECT_EQ((items{"a b", "c"}), CStringUtil::split(" a b ,c"));
-}
-
-TEST(StringUtilTest, SplitDropsEmptyItemsByDefault)
-{
-    EXPECT_EQ(items{}, CStringUtil::split(""));
-    EXPECT_EQ(items{}, CStringUtil::split(" , ,\t"));
-    EXPECT_EQ((items{"a", "b"}), CStringUtil::split(",a,,b,"));
-    EXPECT_EQ((items{"a"}), CStringUtil::split("a,"));
-}
-
-TEST(StringUtilTest, SplitKeepsEmptyItemsWhenAsked)
-{
+    const auto drop = CStringUtil::dropEmpty;
     const auto keep = CStringUtil::keepEmpty;
-    EXPECT_EQ(items{""}, CStringUtil::split("", ",", CStringUtil::blanks, keep));
-    EXPECT_EQ((items{"a", ""}), CStringUtil::split("a,", ",", CStringUtil::blanks, keep));
-    EXPECT_EQ((items{"", "a", "", "b", ""}), CStringUtil::split(",a, ,b,", ",", CStringUtil::blanks, keep));
-}
-
-TEST(StringUtilTest, SplitTrimsTheGivenSet)
-{
-    const auto keep = CStringUtil::keepEmpty;
-    EXPECT_EQ((items{"\tA", "B"}), CStringUtil::split(" \tA ,B", ",", CStringUtil::spaces, keep));
-    EXPECT_EQ((items{" a ", " b"}), CStringUtil::split(" a , b", ",", "", keep));
-}
-
-TEST(StringUtilTest, SplitsAtAnyOfSeveralSeparators)
-{
-    EXPECT_EQ((items{"10.0.0.1", "[::1]:69", "127.0.0.1:70"}),
-              CStringUtil::split("10.0.0.1, [::1]:69;\t127.0.0.1:70 ", ",; \t"));
-    EXPECT_EQ((items{"a", "b", "c"}), CStringUtil::split("a/b:c", "/:"));
+    const struct {
+        std::string text;
+        const char* separators;
+        const char* trimmed;
+        CStringUtil::empty_items empty;
+        items expected;
+    } rows[] = {
+        {"error, warning ,\tinfo", ",", CStringUtil::blanks, drop, {"error", "warning", "info"}},
+        {"one", ",", CStringUtil::blanks, drop, {"one"}},
+        // Blanks inside an item stay.
+        {" a b ,c", ",", CStringUtil::blanks, drop, {"a b", "c"}},
+        // Empty items are dropped unless asked for.
+        {"", ",", CStringUtil::blanks, drop, {}},
+        {" , ,\t", ",", CStringUtil::blanks, drop, {}},
+        {",a,,b,", ",", CStringUtil::blanks, drop, {"a", "b"}},
+        {"a,", ",", CStringUtil::blanks, drop, {"a"}},
+        {"", ",", CStringUtil::blanks, keep, {""}},
+        {"a,", ",", CStringUtil::blanks, keep, {"a", ""}},
+        {",a, ,b,", ",", CStringUtil::blanks, keep, {"", "a", "", "b", ""}},
+        // Only the given set is trimmed.
+        {" \tA ,B", ",", CStringUtil::spaces, keep, {"\tA", "B"}},
+        {" a , b", ",", "", keep, {" a ", " b"}},
+        // Any of several separators splits.
+        {"a, [::1]:69;\tb:70 ", ",; \t", CStringUtil::blanks, drop, {"a", "[::1]:69", "b:70"}},
+        {"a/b:c", "/:", CStringUtil::blanks, drop, {"a", "b", "c"}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.expected, CStringUtil::split(row.text, row.separators, row.trimmed, row.empty))
+            << '"' << row.text << '"';
+    // The defaults: commas, blanks trimmed, empty items dropped.
+    EXPECT_EQ((items{"a", "b c"}), CStringUtil::split(" a,,\tb c ,"));
 }
 
 } // namespace

@@ -11,27 +11,17 @@
 
 #include "extended/exception.h"
 #include "standard/variant.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::expectError;
 
 using osk::CVariant;
 using osk::CVariantSubType;
 using osk::CVariantType;
 using T = CVariantType;
 using ST = CVariantSubType;
-
-// Runs f and checks that it throws osk::CException with the two texts.
-template <class F>
-void expectError(F f, const std::string& what, const std::string& why)
-{
-    try {
-        f();
-        ADD_FAILURE() << "no exception; expected: " << what;
-    } catch (const osk::CException& e) {
-        EXPECT_EQ(what, e.whatMsg().formatted());
-        EXPECT_EQ(why, e.whyMsg().formatted());
-    }
-}
 
 // Same type, same subtype and same value read from the slot of that type
 // (the accessors do not convert when the type matches).

@@ -10,24 +10,15 @@
 
 #include "extended/exception.h"
 #include "standard/multi_variant.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::expectError;
 
 using osk::CVariant;
 using T = osk::CVariantType;
 using ST = osk::CVariantSubType;
-
-template <class F>
-void expectError(F f, const std::string& what, const std::string& why)
-{
-    try {
-        f();
-        ADD_FAILURE() << "no exception; expected: " << why;
-    } catch (const osk::CException& e) {
-        EXPECT_EQ(what, e.whatMsg().formatted());
-        EXPECT_EQ(why, e.whyMsg().formatted());
-    }
-}
 
 CVariant ip(const char* text) { return CVariant(osk::CIPAddress(text)); }
 CVariant bytes(const char* text) { return CVariant(osk::CHexStore(text)); }

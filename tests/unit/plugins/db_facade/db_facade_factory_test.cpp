@@ -10,6 +10,7 @@
 #include "prst_generic/prst_transaction.h"
 #include "prst_generic/prst_user_account.h"
 #include "security/access_id.h"
+#include "support/thrown.h"
 #include "tftp/tftp_database/prst_tftp_initializer.h"
 #include "tftp/tftp_database/prst_tftp_meta_abstract_factory.h"
 #include "tftp/tftp_server/tftp_controller.h"
@@ -22,12 +23,7 @@ protected:
     // The text of the failure of createConsoleSession, what and why.
     std::string refusal()
     {
-        try {
-            facade.createConsoleSession(controller, config);
-        } catch (const osk::CException& e) {
-            return e.whatMsg().formatted() + " / " + e.whyMsg().formatted();
-        }
-        return "no failure";
+        return test_support::failureOf([&] { facade.createConsoleSession(controller, config); });
     }
     // The number of user accounts named Admin.
     int64_t administrators(CDBBaseSession& session)

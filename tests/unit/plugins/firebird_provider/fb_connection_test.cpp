@@ -1,6 +1,7 @@
 #include <ibase.h>
 
 #include "extended/exception.h"
+#include "support/thrown.h"
 #include "unit/plugins/firebird_provider/fb_test_database.h"
 
 namespace {
@@ -10,16 +11,10 @@ using fbprov::CFbConnector;
 using fbtest::FbDatabaseTest;
 using fbtest::settingsFor;
 
-// The what and why of the exception `open` throws for these settings.
+// The exception `open` throws for these settings.
 osk::CException openError(const CFbConnectionSettings& settings)
 {
-    try {
-        CFbConnector::open(settings);
-    } catch (const osk::CException& e) {
-        return e;
-    }
-    ADD_FAILURE() << "opening " << settings.databaseFile() << " did not fail";
-    return osk::CException();
+    return test_support::thrown([&] { CFbConnector::open(settings); });
 }
 
 TEST(FbConnectionSettings, BuildTheDatabaseFileAndConnectionStringFromTheConfiguration)

@@ -10,8 +10,12 @@
 #include "extended/exception.h"
 #include "fb_layer_fixture.h"
 #include "firebird_provider/fb_db_transaction.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::failureOf;
+using test_support::thrown;
 
 CDBTypeStringMap hostColumns()
 {
@@ -52,13 +56,9 @@ TEST_F(FbDBLayerTest, PluginRegistersTheFirebirdFactoryUnderItsInterface)
 TEST_F(FbDBLayerTest, UnregisteredImplementationIsRefusedByName)
 {
     CDBController other("other", 1, facade(), CDBConstants::codebaseImplementation);
-    try {
-        other.dbInit(osk::CStringMap());
-        FAIL() << "an implementation without a factory opened a database";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ(e.whatMsg().formatted(), "Unable to find a factory using database implementation 'Codebase DB'.");
-        EXPECT_EQ(e.whyMsg().formatted(), "Database implementation not initialized.");
-    }
+    EXPECT_EQ(failureOf([&] { other.dbInit(osk::CStringMap()); }),
+              "Unable to find a factory using database implementation 'Codebase DB'. / "
+              "Database implementation not initialized.");
     EXPECT_THROW(other.proxy(), osk::CException);
 }
 
@@ -211,13 +211,10 @@ TEST_F(FbDBLayerTest, ReadOnlyAccessModeRefusesEveryWrite)
 
     auto transaction = session().beginTransaction(CDBConstants::READ_ONLY_ACCESS);
     EXPECT_FALSE(transaction->writable());
-    try {
-        hosts.insert(*transaction, {{"NAME", std::string("refused")}});
-        FAIL() << "a read-only transaction inserted a row";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ(e.whatMsg().formatted(), "Failed to write table record.");
-        EXPECT_EQ(e.whyMsg().formatted(), "Access mode READ_ONLY_ACCESS does not allow writing.");
-    }
+    EXPECT_EQ(failureOf([&] {
+                  hosts.insert(*transaction, {{"NAME", std::string("refused")}});
+              }),
+              "Failed to write table record. / Access mode READ_ONLY_ACCESS does not allow writing.");
     EXPECT_THROW(hosts.update(*transaction, key, {{"NAME", std::string("refused")}}), osk::CException);
     EXPECT_THROW(hosts.remove(*transaction, key), osk::CException);
     EXPECT_THROW(hosts.selectForUpdate(*transaction, key), osk::CException);
@@ -265,12 +262,12 @@ TEST_F(FbDBLayerTest, ColumnOutsideTheDefinitionsIsRefused)
 {
     CDBTableInterface hosts = createdHosts();
     auto transaction = session().beginTransaction(CDBConstants::READ_WRITE_ACCESS);
-    try {
-        hosts.insert(*transaction, {{"NAME", std::string("x")}, {"NAME=? OR 1=1", std::string("y")}});
-        FAIL() << "an undefined column was written";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ(e.whyMsg().formatted(), "Table 'HOSTS' has no column 'NAME=? OR 1=1'.");
-    }
+    EXPECT_EQ(thrown([&] {
+                  hosts.insert(*transaction, {{"NAME", std::string("x")}, {"NAME=? OR 1=1", std::string("y")}});
+              })
+                  .whyMsg()
+                  .formatted(),
+              "Table 'HOSTS' has no column 'NAME=? OR 1=1'.");
     EXPECT_THROW(hosts.insert(*transaction, {{"PK", std::string("7")}}), osk::CException)
         << "a key must be an integer";
 }

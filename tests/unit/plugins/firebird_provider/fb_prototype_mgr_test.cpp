@@ -8,8 +8,11 @@
 #include "extended/exception.h"
 #include "fb_layer_fixture.h"
 #include "oodb/db_prototype_mgr.h"
+#include "support/thrown.h"
 
 namespace {
+
+using test_support::failureOf;
 
 class FbPrototypeMgrTest : public fbtest::FbLayerTest {
 protected:
@@ -48,16 +51,6 @@ protected:
 };
 
 // The what and why texts of what work throws.
-template <class Work>
-std::string failureOf(Work work)
-{
-    try {
-        work();
-    } catch (const osk::CException& e) {
-        return e.whatMsg().formatted() + " / " + e.whyMsg().formatted();
-    }
-    return "<nothing thrown>";
-}
 
 TEST_F(FbPrototypeMgrTest, ClonesHoldTheRowsOfASelectByColumnType)
 {

@@ -2,6 +2,7 @@
 
 #include "extended/exception.h"
 #include "firebird_provider/fb_sql_script.h"
+#include "support/thrown.h"
 
 namespace {
 
@@ -41,13 +42,11 @@ TEST(FbSqlScript, UnclosedQuotesAndCommentsNameTheFileAndLine)
     for (const std::string& script : {std::string("SELECT 1;\n\nINSERT INTO A VALUES ('open);"),
                                       std::string("SELECT 1;\n\nSELECT \"open FROM A;"),
                                       std::string("SELECT 1;\n\n/* open; SELECT 2;")}) {
-        try {
-            CFbSqlScript::split(script, "db_versions/2/a.sql");
-            ADD_FAILURE() << script;
-        } catch (const osk::CException& e) {
-            EXPECT_NE(std::string::npos, e.printableError().find("'db_versions/2/a.sql'")) << e.printableError();
-            EXPECT_NE(std::string::npos, e.printableError().find("starts at line 3 is not closed")) << e.printableError();
-        }
+        const std::string failure = test_support::thrown([&] {
+                                        CFbSqlScript::split(script, "db_versions/2/a.sql");
+                                    }).printableError();
+        EXPECT_NE(std::string::npos, failure.find("'db_versions/2/a.sql'")) << script;
+        EXPECT_NE(std::string::npos, failure.find("starts at line 3 is not closed")) << failure;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "extended/exception.h"
 #include "firebird_provider/fb_sequence.h"
+#include "support/thrown.h"
 #include "unit/plugins/firebird_provider/fb_test_database.h"
 
 namespace {
@@ -41,13 +42,7 @@ protected:
     // The exception a statement throws when run in a read-write transaction.
     osk::CException failure(const std::string& sql, const CFbValues& values)
     {
-        try {
-            run(sql, values);
-        } catch (const osk::CException& e) {
-            return e;
-        }
-        ADD_FAILURE() << sql << " did not fail";
-        return osk::CException();
+        return test_support::thrown([&] { run(sql, values); });
     }
 };
 
@@ -156,13 +151,11 @@ TEST_F(FbStatementTest, DatabaseErrorsAreExplainedWithTheStatementAndFirebirdsTe
 TEST_F(FbStatementTest, ReadOnlyTransactionsRefuseWrites)
 {
     CFbTransaction transaction(db(), CFbTransaction::readOnly);
-    try {
+    const osk::CException e = test_support::thrown([&] {
         insertPerson(transaction, {int64_t(1), std::string("a"), int32_t(1)});
-        FAIL() << "a read-only transaction accepted an insert";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ(isc_read_only_trans, e.err_code());
-        EXPECT_NE(std::string::npos, e.printableError().find("The transaction is read-only")) << e.printableError();
-    }
+    });
+    EXPECT_EQ(isc_read_only_trans, e.err_code());
+    EXPECT_NE(std::string::npos, e.printableError().find("The transaction is read-only")) << e.printableError();
     transaction.rollback();
     EXPECT_TRUE(names().empty());
 }

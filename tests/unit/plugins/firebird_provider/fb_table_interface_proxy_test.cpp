@@ -13,6 +13,7 @@
 #include "fb_layer_fixture.h"
 #include "oodb/db_accessor_i.h"
 #include "oodb/db_table_interface_proxy.h"
+#include "support/thrown.h"
 
 namespace {
 
@@ -44,12 +45,7 @@ private:
 // What createTransaction throws, as "what / why".
 std::string refusal(Proxy& proxy, int transType, CDBConstants::trans_access_mode mode)
 {
-    try {
-        proxy.createTransaction(transType, mode);
-    } catch (const osk::CException& e) {
-        return e.whatMsg().formatted() + " / " + e.whyMsg().formatted();
-    }
-    return "<accepted>";
+    return test_support::failureOf([&] { proxy.createTransaction(transType, mode); });
 }
 
 TEST_F(FbTableInterfaceProxyTest, ReadOnlyRequestKeepsAReadWriteTransaction)

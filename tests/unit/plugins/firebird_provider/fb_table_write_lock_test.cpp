@@ -16,6 +16,7 @@
 #include "fb_layer_fixture.h"
 #include "oodb/db_accessor_i.h"
 #include "oodb/db_table_interface_proxy.h"
+#include "support/thrown.h"
 
 // ThreadSanitizer's lock-order checker cannot follow the embedded engine:
 // the engine holds more locks at once than the checker has room for (the
@@ -168,13 +169,8 @@ TEST_F(FbTableWriteLockTest, EachThreadHasOneHandleCountedPerRegistration)
 
     CDBBaseSession otherSession(session().config(), controller());
     proxy();
-    try {
-        hosts().registerThread(otherSession);
-        FAIL() << "a thread registered with two sessions";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ(e.whatMsg().formatted(), "Failed to register a thread for table 'HOSTS'.");
-        EXPECT_EQ(e.whyMsg().formatted(), "The thread is registered with another session.");
-    }
+    EXPECT_EQ(test_support::failureOf([&] { hosts().registerThread(otherSession); }),
+              "Failed to register a thread for table 'HOSTS'. / The thread is registered with another session.");
 }
 
 TEST_F(FbTableWriteLockTest, LastReleaseRollsBackAndFreesTheWriteLock)

@@ -13,6 +13,7 @@
 
 #include "oodb/db_statement_file_reader.h"
 #include "service_database_fixture.h"
+#include "support/thrown.h"
 #include "tftp/tftp_base/tftp_eval.h"
 
 namespace {
@@ -150,14 +151,12 @@ TEST_F(KeyValueProvisionerTest, ManagedRangeTestsTheValueAgainstTheEnabledRecord
 TEST_F(KeyValueProvisionerTest, AStatementFileWithoutTheLookupStatementIsRefused)
 {
     CDBStatementFileReader empty;
-    try {
-        CTFTPKeyValueProvisioner provisioner(config, database.database(), empty, std::chrono::seconds(5), 10);
-        FAIL() << "no error";
-    } catch (const osk::CException& e) {
-        EXPECT_EQ("The key/value lookups need the statement 'keyvalue.class_subclass_key_enabled' in the statement "
-                  "file.",
-                  e.whatMsg().formatted());
-    }
+    EXPECT_EQ("The key/value lookups need the statement 'keyvalue.class_subclass_key_enabled' in the statement file.",
+              test_support::thrown([&] {
+                  CTFTPKeyValueProvisioner provisioner(config, database.database(), empty, std::chrono::seconds(5), 10);
+              })
+                  .whatMsg()
+                  .formatted());
 }
 
 TEST_F(KeyValueProvisionerTest, AnswersAreKeptForTheCacheTimeThenReadAgain)

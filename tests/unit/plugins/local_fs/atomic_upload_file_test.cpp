@@ -17,6 +17,7 @@ namespace {
 
 using localfs::CAtomicUploadFile;
 using localfs::CUniqueFd;
+using localfs_test::exists;
 using localfs_test::readFile;
 using localfs_test::ScopedFileSizeLimit;
 using localfs_test::ScopedUmask;
@@ -55,12 +56,6 @@ protected:
         return all;
     }
 
-    bool exists(const std::string& name) const
-    {
-        struct stat st;
-        return lstat((tmp / name).c_str(), &st) == 0;
-    }
-
     TempDir tmp;
     CUniqueFd dir;
     std::string oldContent;
@@ -76,7 +71,7 @@ TEST_F(AtomicUploadTest, NewFileAppearsUnderItsNameOnlyWhenCommitted)
     upload.write(4, "4567", 4);
     upload.write(4, "4567", 4); // a retransmitted block
     // Readers of the name find nothing until the upload is complete.
-    EXPECT_FALSE(exists("new.cfg"));
+    EXPECT_FALSE(exists(tmp / "new.cfg"));
     EXPECT_EQ(names(), std::set<std::string>{upload.tempName()});
     EXPECT_EQ("01234567", readFile(tmp / upload.tempName()));
     upload.commit();
@@ -165,7 +160,7 @@ TEST_F(AtomicUploadTest, DeletePartialDecidesWhetherAnAbortedUploadIsKeptUnderIt
         upload.abort();
     }
     // Kept for inspection, but never under the name a complete file has.
-    EXPECT_FALSE(exists("kept"));
+    EXPECT_FALSE(exists(tmp / "kept"));
     EXPECT_EQ("part", readFile(tmp / kept));
     EXPECT_EQ(mode_t(0644), modeOf(kept));
     {

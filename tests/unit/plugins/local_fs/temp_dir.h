@@ -21,9 +21,9 @@
 
 namespace localfs_test {
 
-using test_support::TempDir;
-
+using test_support::exists;
 using test_support::readFile;
+using test_support::TempDir;
 using test_support::writeFile;
 
 inline std::string readFd(int fd)

@@ -19,6 +19,7 @@ namespace {
 using localfs::CAtomicUploadFile;
 using localfs::CUniqueFd;
 using localfs::CUploadJournal;
+using localfs_test::exists;
 using localfs_test::readFile;
 using localfs_test::ScopedFileSizeLimit;
 using localfs_test::TempDir;
@@ -41,12 +42,6 @@ protected:
     }
 
     std::string journalText() const { return readFile(journalFile); }
-
-    bool exists(const std::string& path) const
-    {
-        struct stat st;
-        return lstat(path.c_str(), &st) == 0;
-    }
 
     TempDir root;
     TempDir storage;

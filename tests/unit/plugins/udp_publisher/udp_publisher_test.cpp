@@ -8,13 +8,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "standard/string_map.h"
+#include "support/temp_dir.h"
 #include "tftp/tftp_server/state_event.h"
 #include "udp_publisher/udp_publisher_plugin.h"
 #include "udp_publisher/udp_subscriber.h"
@@ -206,20 +205,18 @@ TEST(UDPPublisher, SubscribersFromAFileSkipBadLines)
 {
     zelvo_test::CTestController controller;
     CListener listener;
-    char pattern[] = "/tmp/zelvo-udp-XXXXXX";
-    const std::string dir = ::mkdtemp(pattern);
-    const std::string path = dir + "/subscribers";
-    std::ofstream(path) << "# monitoring\n\n" << listener.endpoint().string() << " tag=file\nbroken line\n";
+    const test_support::TempDir dir;
+    const std::string path = dir / "subscribers";
+    test_support::writeFile(path, "# monitoring\n\n" + listener.endpoint().string() + " tag=file\nbroken line\n");
     CUDPPublisher publisher(&controller, immediate());
     EXPECT_EQ(1u, publisher.loadSubscribers(path));
     EXPECT_EQ(1u, controller.countContaining("Skipping line 4 of the UDP subscriber file"));
-    EXPECT_EQ(0u, publisher.loadSubscribers(dir + "/missing"));
+    EXPECT_EQ(0u, publisher.loadSubscribers(dir / "missing"));
     EXPECT_EQ(1u, controller.countContaining("Cannot read the UDP subscriber file"));
     publisher.start();
     publisher.publish(transferEvent(8), 8);
     EXPECT_EQ(0u, listener.next().find("tag=file\n"));
     EXPECT_THROW(publisher.subscribe(osk::CEndpoint(), "", ""), osk::CException);
-    std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST(UDPPublisherPlugin, OffersTheFactoryInterface)
