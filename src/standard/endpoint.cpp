@@ -151,4 +151,20 @@ ACE_INET_Addr CEndpoint::ace_addr() const
     return address;
 }
 
+size_t CEndpointHash::operator()(const CEndpoint& endpoint) const
+{
+    // FNV-1a over the bytes that operator== compares.
+    uint64_t hash = 14695981039346656037ull;
+    const auto mix = [&hash](uint8_t byte) {
+        hash ^= byte;
+        hash *= 1099511628211ull;
+    };
+    const CIPAddress& address = endpoint.ip_address();
+    mix(address.type());
+    for (size_t i = 0; i < address.raw_len(); ++i) mix(address.raw_addr()[i]);
+    for (int shift = 0; shift < 16; shift += 8) mix(static_cast<uint8_t>(endpoint.hbo_port() >> shift));
+    for (int shift = 0; shift < 32; shift += 8) mix(static_cast<uint8_t>(endpoint.scope_id() >> shift));
+    return static_cast<size_t>(hash);
+}
+
 } // namespace osk

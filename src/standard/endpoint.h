@@ -83,4 +83,10 @@ private:
     uint32_t _flowInfo = 0;
 };
 
+// Hash of an endpoint for unordered containers: its address bytes, port
+// and scope, so that endpoints equal by operator== hash alike.
+struct CEndpointHash {
+    size_t operator()(const CEndpoint& endpoint) const;
+};
+
 } // namespace osk

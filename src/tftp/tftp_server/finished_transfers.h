@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <map>
+#include <unordered_map>
 
 #include "standard/endpoint.h"
 #include "standard/timeval.h"
@@ -21,7 +21,10 @@ class CFinishedTransfers {
 public:
     static constexpr size_t kDefaultCapacity = 4096;
 
-    explicit CFinishedTransfers(size_t capacity = kDefaultCapacity) : _capacity(capacity ? capacity : 1) {}
+    explicit CFinishedTransfers(size_t capacity = kDefaultCapacity) : _capacity(capacity ? capacity : 1)
+    {
+        _entries.reserve(_capacity + 1);
+    }
 
     // Remembers that the transfer of client ended now, as a download
     // (transmitting) or an upload; its client may send late packets until
@@ -42,7 +45,8 @@ private:
 
     size_t _capacity;
     uint64_t _generation = 0;
-    std::map<osk::CEndpoint, CEntry> _entries;
+    // Hashed: every finished transfer is remembered here.
+    std::unordered_map<osk::CEndpoint, CEntry, osk::CEndpointHash> _entries;
     // Endpoints in the order they were remembered, with the generation of
     // that remembering: an entry renewed since is not evicted by its old
     // place in the order.
