@@ -40,7 +40,16 @@ foreach(program zelvo-tftpd zelvo-console)
 endforeach()
 install(TARGETS zelvo-tftpd RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR})
 install(TARGETS zelvo-console RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-foreach(plugin zelvo_local_fs zelvo_udp_publisher zelvo_firebird_provider zelvo_db_facade)
+set(ZELVO_INSTALLED_PLUGINS zelvo_local_fs zelvo_udp_publisher zelvo_firebird_provider zelvo_db_facade)
+# The Prometheus exporter is built where prometheus-cpp is found (scripts/deps
+# installs it); the package then carries it, and dpkg-shlibdeps adds
+# prometheus-cpp's libraries to its dependencies.
+if(TARGET zelvo_prometheus_exporter)
+  list(APPEND ZELVO_INSTALLED_PLUGINS zelvo_prometheus_exporter)
+else()
+  message(WARNING "prometheus-cpp not found: the install and the package lack the Prometheus exporter plug-in")
+endif()
+foreach(plugin ${ZELVO_INSTALLED_PLUGINS})
   set_target_properties(${plugin} PROPERTIES INSTALL_RPATH "$ORIGIN")
   install(TARGETS ${plugin} LIBRARY DESTINATION ${ZELVO_INSTALL_LIBDIR})
 endforeach()

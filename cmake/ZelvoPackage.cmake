@@ -19,14 +19,14 @@ tsize, timeout and windowsize options) beneath a virtual root that, like\n\
 the access and overwrite rules, may be an expression evaluated per\n\
 request. An administrative console over TCP reads and changes the\n\
 configuration and the provisioning objects kept in an embedded Firebird\n\
-database.")
+database. Transfer counts are served to Prometheus by an optional plug-in.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zelvo.invalid/")
-# Libraries the programs link (ACE, fbclient, libedit, libsystemd, the C++
-# runtime) are found by dpkg-shlibdeps; the embedded Firebird engine is
+# Libraries the programs and plug-ins link (ACE, fbclient, libedit,
+# libsystemd, prometheus-cpp, the C++ runtime) are found by dpkg-shlibdeps; the embedded Firebird engine is
 # loaded by fbclient at run time and must be named; the maintainer scripts
 # need adduser and init-system-helpers.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <set>
 
 #include "extended/async_log.h"
@@ -75,6 +76,7 @@ const char* const kGidDone = "Group id for this process is now '%1'.";
 const char* const kUidDone = "User id for this process is now '%1'.";
 const char* const kGidFailed = "Failed to set group id '%1' while dropping privileges.";
 const char* const kUidFailed = "Failed to set user id '%1' while dropping privileges.";
+const char* const kHandOverFailed = "Cannot give '%1' to user id '%2', which this process assumes.";
 const char* const kNoSuchUser = "Cannot find the user '%1' named by '%2'.";
 const char* const kNoSuchGroup = "Cannot find the group '%1' named by '%2'.";
 const char* const kNoSuchEntry = "The system's user and group databases do not list it.";
@@ -792,6 +794,28 @@ CPrivilegeIds privilegeIds(const CConfig& configuration)
     return ids;
 }
 
+using CDirectoryStream = std::unique_ptr<DIR, int (*)(DIR*)>;
+
+// Gives what directory holds, and everything beneath, to uid (and gid,
+// unless it is -1) where root owns it. Symbolic links are changed
+// themselves, never followed.
+void handOverEntries(const std::string& directory, uid_t uid, gid_t gid)
+{
+    const CDirectoryStream dir(::opendir(directory.c_str()), ::closedir);
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        const std::string path = directory + "/" + name;
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0) continue;
+        if (info.st_uid == 0 && ::lchown(path.c_str(), uid, gid) != 0)
+            throw systemFailure(CMessage(kHandOverFailed).pushs(path).push(static_cast<uint32_t>(uid)), errno,
+                                "CMasterController::setPrivileges");
+        if (S_ISDIR(info.st_mode)) handOverEntries(path, uid, gid);
+    }
+}
+
 } // namespace
 
 void CMasterController::setPrivileges(const CConfigPtr& configuration)
@@ -800,6 +824,19 @@ void CMasterController::setPrivileges(const CConfigPtr& configuration)
     {
         CConfigGuard guard(configuration);
         ids = privilegeIds(*configuration);
+    }
+    // What the privileged start made in the storage directory (the private
+    // key, the embedded database and the engine's lock files kept there, the
+    // upload journal) must stay usable once the user changes. A storage
+    // directory that already belongs to that user is the service's own (the
+    // package makes it so): what root made in it goes to the user too.
+    // Anything else is left as it is.
+    if (ids.hasUid && ids.uid != 0 && ::geteuid() == 0) {
+        const std::string storage = varDir();
+        struct stat info;
+        if (::stat(storage.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ids.uid)
+            handOverEntries(storage, static_cast<uid_t>(ids.uid),
+                            ids.hasGid ? static_cast<gid_t>(ids.gid) : static_cast<gid_t>(-1));
     }
     // The group goes first: once the user id is dropped the group can no
     // longer be changed.
@@ -893,15 +930,36 @@ void CMasterController::deletePidFile()
 
 void CMasterController::initPrivateKey()
 {
+    const std::pair<std::string, std::string> location = _privateKeyLocation();
+    CGuard<CNRMutex> guard(_lock);
+    _loadPrivateKey(location);
+}
+
+CBlowfish CMasterController::passwordCipher()
+{
+    const std::pair<std::string, std::string> location = _privateKeyLocation();
+    CGuard<CNRMutex> guard(_lock);
+    if (location != _privateKeyFile) _loadPrivateKey(location);
+    return _passwordCipher;
+}
+
+std::pair<std::string, std::string> CMasterController::_privateKeyLocation()
+{
     const CConfigPtr configuration = config();
-    const std::string name =
-        configuration->get_string(CConfigNames::privateKeyFile(), CConfigNames::defaultPrivateKeyFile());
-    const std::string directory = configuration->get_string(CConfigNames::privateKeyPath(), varDir());
-    CBlowfish::create_key_file(directory, name);
-    // A key file that is there but short or unreadable fails the start
-    // here rather than every console login later.
+    CConfigGuard guard(configuration);
+    return {configuration->get_path(CConfigNames::privateKeyPath(), varDir()),
+            configuration->get_string(CConfigNames::privateKeyFile(), CConfigNames::defaultPrivateKeyFile())};
+}
+
+void CMasterController::_loadPrivateKey(const std::pair<std::string, std::string>& location)
+{
+    CBlowfish::create_key_file(location.first, location.second);
+    // A key file that is there but short or unreadable fails here (at a
+    // start: the start) and leaves the key kept before in place.
     CBlowfish cipher;
-    cipher.init_from_file(directory, name, CBlowfish::keyFileLength);
+    cipher.init_from_file(location.first, location.second, CBlowfish::keyFileLength);
+    _passwordCipher = cipher;
+    _privateKeyFile = location;
 }
 
 // Sockets need no library start on this platform; the calls keep ACE's

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "extended/config.h"
@@ -15,6 +16,7 @@
 #include "extended/message_store.h"
 #include "extended/plugin.h"
 #include "extended/task_registry.h"
+#include "security/blowfish.h"
 #include "standard/general_ptr.h"
 #include "standard/mr_event.h"
 #include "standard/multi_ptr.h"
@@ -200,10 +202,18 @@ public:
     void createPidFile(const std::string& path = std::string());
     // Removes the file createPidFile() wrote, if any.
     void deletePidFile();
-    // Creates the private key file ("rconsole.private_key_file" in
-    // "rconsole.private_key_path", default "private_key.bin" in varDir())
-    // when it is missing, and checks that it reads as a whole key.
+    // Reads the private key file ("rconsole.private_key_file" in
+    // "rconsole.private_key_path", default "private_key.bin" in varDir()),
+    // creating it when it is missing, and keeps the key. A start calls it
+    // while it is still privileged: logins after the privileges are dropped
+    // use the kept key and need no access to the file. Throws when the file
+    // cannot be made or does not read as a whole key.
     void initPrivateKey();
+    // A cipher keyed with the private key, which enciphers the stored console
+    // passwords. The kept key serves while the configuration names the file
+    // it came from; with none kept yet, or another file named, that file is
+    // read as initPrivateKey() reads it.
+    CBlowfish passwordCipher();
     // Socket library start and end (nothing to do on this platform beyond
     // ACE's bookkeeping).
     void initSockets();
@@ -228,8 +238,18 @@ private:
     void _unloadPlugin(CPlugin* plugin);
     // The plug-ins sorted by runPriority(), load order within one priority.
     CPlugin::plugin_list_t _pluginsByPriority() const;
+    // The directory and name of the private key file the configuration
+    // names now.
+    std::pair<std::string, std::string> _privateKeyLocation();
+    // Reads (creating it when missing) the key file at location into
+    // _passwordCipher; _lock held.
+    void _loadPrivateKey(const std::pair<std::string, std::string>& location);
 
     mutable CNRMutex _lock;
+    // The private key, and the file it was read from (empty names: none
+    // read yet); under _lock.
+    CBlowfish _passwordCipher;
+    std::pair<std::string, std::string> _privateKeyFile;
     CStringMap _info;
     CMREvent _shutdownComplete;
     std::string _binDir;

@@ -431,19 +431,10 @@ ssize_t CRConsoleHandler::_recvDeciphered(void* buffer, size_t length, const ACE
 
 bool CRConsoleHandler::_initPasswordCipher()
 {
+    // The controller keeps the key: it was read before the privileges were
+    // dropped, and the file may not be readable any more.
     try {
-        osk::CConfigPtr config = controller()->config();
-        std::string file;
-        std::string directory;
-        {
-            osk::CConfigGuard guard(config);
-            file = osk::CConfigValues(*config, keys()).text(osk::CConfigNames::privateKeyFile());
-            directory = config->get_path(osk::CConfigNames::privateKeyPath(), controller()->varDir());
-        }
-        // A first start has no key file yet: create one so that stored
-        // passwords have a key.
-        osk::CBlowfish::create_key_file(directory, file);
-        _passwordCipher.init_from_file(directory, file, osk::CBlowfish::keyFileLength);
+        _passwordCipher = controller()->passwordCipher();
         return true;
     } catch (const osk::CException& e) {
         _recordAndLog(e);

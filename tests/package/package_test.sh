@@ -29,7 +29,7 @@ has() { grep -qE "$1" "$work/contents"; }
 check "the daemon in sbin, the console in bin" has ' \./usr/sbin/zelvo-tftpd$' 
 check "the console in bin" has ' \./usr/bin/zelvo-console$'
 check "the library and every plug-in in lib/zelvo" bash -c "
-  for f in libtftp_rconsole.so libtftp_rconsole.so.0 libzelvo_local_fs.so libzelvo_udp_publisher.so libzelvo_firebird_provider.so libzelvo_db_facade.so; do
+  for f in libtftp_rconsole.so libtftp_rconsole.so.0 libzelvo_local_fs.so libzelvo_udp_publisher.so libzelvo_firebird_provider.so libzelvo_db_facade.so libzelvo_prometheus_exporter.so; do
     grep -qE \" \\./usr/lib/zelvo/\$f\$\" '$work/contents' || { echo missing \$f; exit 1; }; done"
 check "no test plug-in is shipped" bash -c "! grep -E 'test_plugin|not_a_plugin' '$work/contents'"
 check "the database scripts and statement files in share/zelvo" bash -c "
@@ -45,9 +45,14 @@ check "the programs find the library in lib/zelvo" bash -c "
   LD_LIBRARY_PATH= '$work/root/usr/sbin/zelvo-tftpd' --version | grep -q '^zelvo-tftpd '"
 check "the shipped configuration passes --check-config" \
   "$work/root/usr/sbin/zelvo-tftpd" --check-config --config "$work/root/etc/zelvo/zelvo-tftpd.conf"
+check "the shipped configuration with the Prometheus exporter added passes --check-config" bash -c "
+  sed 's/^system.plugins=.*/&,zelvo_prometheus_exporter/' '$work/root/etc/zelvo/zelvo-tftpd.conf' > '$work/with-exporter.conf' &&
+  grep -q '^system.plugins=.*,zelvo_prometheus_exporter\$' '$work/with-exporter.conf' &&
+  '$work/root/usr/sbin/zelvo-tftpd' --check-config --config '$work/with-exporter.conf'"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in 'libace-[0-9.]+' libfbclient2 firebird3.0-server-core adduser libsystemd0 libedit2 init-system-helpers; do
+for dep in 'libace-[0-9.]+' libfbclient2 firebird3.0-server-core adduser libsystemd0 libedit2 init-system-helpers \
+           'libprometheus-cpp-core[0-9.]+' 'libprometheus-cpp-pull[0-9.]+'; do
   check "depends on $dep" grep -qE "(^|, )$dep( |,|$)" <<<"$depends"
 done
 check "conffiles: the configuration and the logrotate snippet" bash -c "

@@ -189,6 +189,75 @@ TEST_F(ProcessSetupTest, PrivateKeyDefaultsToItsFileInTheVariableDataDirectoryAn
     EXPECT_EQ("0123456789", host_test::readFile(tmp / "short.bin"));
 }
 
+// One block enciphered by a copy of the cipher (the copy is spent).
+uint64_t enciphered(osk::CBlowfish cipher)
+{
+    uint64_t block = 0x0123456789abcdefULL;
+    cipher.encrypt(&block, sizeof(block));
+    return block;
+}
+
+osk::CBlowfish keyedWith(const std::string& key)
+{
+    osk::CBlowfish cipher;
+    cipher.init(key.data(), key.size());
+    return cipher;
+}
+
+TEST_F(ProcessSetupTest, PasswordCipherUsesTheKeyReadAtTheStartWithoutTheFile)
+{
+    config->set_string("rconsole.private_key_path", tmp.path());
+    controller.initPrivateKey();
+    const std::string key = host_test::readFile(tmp / "private_key.bin");
+    // The file gone (or unreadable, after the privileges are dropped): the
+    // kept key still serves, and no new key replaces it.
+    ASSERT_EQ(0, unlink((tmp / "private_key.bin").c_str()));
+    EXPECT_EQ(enciphered(keyedWith(key)), enciphered(controller.passwordCipher()));
+    EXPECT_FALSE(host_test::exists(tmp / "private_key.bin"));
+}
+
+TEST_F(ProcessSetupTest, PasswordCipherReadsTheNamedFileOnFirstUseAndWhenAnotherIsNamed)
+{
+    // A controller that never started reads (and makes) the key on first use.
+    config->set_string("rconsole.private_key_path", tmp.path());
+    const uint64_t first = enciphered(controller.passwordCipher());
+    const std::string key = host_test::readFile(tmp / "private_key.bin");
+    EXPECT_EQ(enciphered(keyedWith(key)), first);
+
+    const std::string other(1024, 'k');
+    host_test::writeFile(tmp / "other.bin", other);
+    config->set_string("rconsole.private_key_file", "other.bin");
+    EXPECT_EQ(enciphered(keyedWith(other)), enciphered(controller.passwordCipher()));
+
+    // A named file that is no key is refused, and the key kept so far stays.
+    host_test::writeFile(tmp / "short.bin", "0123456789");
+    config->set_string("rconsole.private_key_file", "short.bin");
+    host_test::thrown([&] { controller.passwordCipher(); });
+    host_test::thrown([&] { controller.initPrivateKey(); });
+    config->set_string("rconsole.private_key_file", "other.bin");
+    EXPECT_EQ(enciphered(keyedWith(other)), enciphered(controller.passwordCipher()));
+}
+
+TEST_F(ProcessSetupTest, PasswordCipherServesAfterThePrivilegesAreDroppedInAChildProcess)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "dropping privileges needs root";
+    config->set_string("rconsole.private_key_path", tmp.path());
+    controller.initPrivateKey();
+    const uint64_t expected = enciphered(keyedWith(host_test::readFile(tmp / "private_key.bin")));
+    ASSERT_EQ(0, chmod((tmp / "private_key.bin").c_str(), 0600));
+    config->set_string("system.priv.gid", "65534");
+    config->set_string("system.priv.uid", "65534");
+    EXPECT_EQ(0, host_test::inChild([&] {
+                  controller.setPrivileges(config);
+                  if (access((tmp / "private_key.bin").c_str(), R_OK) == 0) return 1;
+                  try {
+                      return enciphered(controller.passwordCipher()) == expected ? 0 : 2;
+                  } catch (const osk::CException&) {
+                      return 3;
+                  }
+              }));
+}
+
 // ------------------------------------------------------- shared server key
 
 TEST_F(ProcessSetupTest, SharedServerKeyWithoutConfigurationIsTheBuiltInOneAndSaysSo)
@@ -320,6 +389,50 @@ TEST_F(ProcessSetupTest, NamedUserBringsItsOwnGroupUnlessAGroupIsNamedInAChildPr
                   controller.setPrivileges(config);
                   return getgid() == nobodyGid ? 0 : 1;
               }));
+}
+
+TEST_F(ProcessSetupTest, WhatRootMadeInTheUsersStorageDirectoryGoesToTheUserInAChildProcess)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "dropping privileges needs root";
+    const std::string storage = tmp / "storage";
+    ASSERT_EQ(0, mkdir(storage.c_str(), 0750));
+    ASSERT_EQ(0, mkdir((storage + "/lock").c_str(), 0770));
+    host_test::writeFile(storage + "/zelvo.fdb", "db");
+    host_test::writeFile(storage + "/lock/fb_lock", "lock");
+    host_test::writeFile(tmp / "outside", "not the service's");
+    ASSERT_EQ(0, symlink((tmp / "outside").c_str(), (storage + "/link").c_str()));
+    host_test::writeFile(storage + "/someone_elses", "kept");
+    ASSERT_EQ(0, chown((storage + "/someone_elses").c_str(), 1, 1));
+    controller.varDir(storage);
+    config->set_string("system.priv.gid", "65534");
+    config->set_string("system.priv.uid", "65534");
+    const auto owner = [](const std::string& path) {
+        struct stat info;
+        return lstat(path.c_str(), &info) == 0 ? std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid)
+                                               : std::string("missing");
+    };
+
+    // A storage directory of root's is not the service's own: nothing moves.
+    EXPECT_EQ(0, host_test::inChild([&] {
+                  controller.setPrivileges(config);
+                  return 0;
+              }));
+    EXPECT_EQ("0:0", owner(storage + "/zelvo.fdb"));
+
+    ASSERT_EQ(0, chown(storage.c_str(), 65534, 65534));
+    ASSERT_EQ(0, chmod(tmp.path().c_str(), 0755));  // the user reaches its directory
+    EXPECT_EQ(0, host_test::inChild([&] {
+                  controller.setPrivileges(config);
+                  // The dropped process can open what the start made.
+                  return access((storage + "/lock/fb_lock").c_str(), R_OK | W_OK) == 0 ? 0 : 1;
+              }));
+    EXPECT_EQ("65534:65534", owner(storage + "/zelvo.fdb"));
+    EXPECT_EQ("65534:65534", owner(storage + "/lock"));
+    EXPECT_EQ("65534:65534", owner(storage + "/lock/fb_lock"));
+    // A link is changed itself, what it points to stays root's.
+    EXPECT_EQ("65534:65534", owner(storage + "/link"));
+    EXPECT_EQ("0:0", owner(tmp / "outside"));
+    EXPECT_EQ("1:1", owner(storage + "/someone_elses"));
 }
 
 TEST_F(ProcessSetupTest, PrivilegesCannotBeRegainedInAChildProcess)

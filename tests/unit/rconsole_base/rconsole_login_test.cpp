@@ -90,6 +90,26 @@ TEST_F(EncipheredConsoleTest, StoredPasswordAndProtocolVersions)
     EXPECT_GE(controller.waitForLog("Login failure from 127.0.0.1:"), 1u);
 }
 
+TEST_F(EncipheredConsoleTest, LoginsUseTheKeyTheControllerKeepsNotTheFile)
+{
+    storePassword("abcdefghij");
+    controller.initPrivateKey();
+    start(true);
+    // The file changed under the running service (as good as unreadable,
+    // as it is after the privileges are dropped): logins do not read it, the
+    // stored password still deciphers with the kept key.
+    const std::string file = controller.dir() + "/private_key.bin";
+    {
+        std::ofstream other(file, std::ios::binary | std::ios::trunc);
+        other << std::string(osk::CBlowfish::keyFileLength, 'x');
+    }
+    for (int login = 0; login < 2; ++login) {
+        CRawConsole console;
+        EXPECT_EQ(loginAndGreet(console, "abcdefghij", 1), kGreeting);
+    }
+    EXPECT_EQ(controller.countContaining("Login failure"), 0u);
+}
+
 TEST_F(EncipheredConsoleTest, MinimumVersionRefusesOlderConsoles)
 {
     storePassword("abcdefghij");
