@@ -64,7 +64,7 @@ def test_serving_user(d, user):
 
 
 def test_download(d):
-    h.check(dbt.tftp_get(dbt.tftp_port(d), "hello.txt") == b"served after the privilege drop\n",
+    h.check(h.tftp_get(d.tftp_port, "hello.txt") == b"served after the privilege drop\n",
             "a file is served after the privilege drop")
 
 
@@ -91,7 +91,7 @@ def test_upload(d, user):
     with open(upload, "wb") as f:
         f.write(os.urandom(20000))
     done = subprocess.run(["curl", "--max-time", "20", "-sS", "-T", upload,
-                           "tftp://127.0.0.1:%d/uploaded.bin" % dbt.tftp_port(d)], capture_output=True, timeout=40)
+                           "tftp://127.0.0.1:%d/uploaded.bin" % d.tftp_port], capture_output=True, timeout=40)
     stored = os.path.join(d.dir, "root", "uploaded.bin")
     h.check(done.returncode == 0 and os.path.exists(stored)
             and open(stored, "rb").read() == open(upload, "rb").read(),
