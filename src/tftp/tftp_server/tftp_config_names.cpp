@@ -14,6 +14,9 @@ constexpr int64_t kMaxTimeoutUsec = 255000000;
 constexpr int64_t kMaxBlocksize = 65464;
 // RFC 7440 windows hold 1 to 65535 blocks.
 constexpr int64_t kMaxWindowsize = 65535;
+// Polling longer than a millisecond would only burn a core: a wake-up costs
+// far less.
+constexpr int64_t kMaxBusyPollUsec = 1000;
 
 // The TFTP keys in registration order: name, the description consoles show,
 // default, when a change takes effect.
@@ -83,6 +86,13 @@ const osk::CConfigKey kTFTPKeys[] = {
      "", osk::CConfigKey::afterRestart, osk::CConfigRule::text()},
     {"tftp.engine.port", "int - The default daemon port to use if one is not specified.",
      "69", osk::CConfigKey::afterRestart, osk::CConfigRule::range(0, 65535)},
+    // Long enough for a client on the same network to answer a block, short
+    // enough that a fruitless poll costs less than the wake-up it tries to
+    // save.
+    {"tftp.engine.busy_poll",
+     "duration - How long the engine keeps polling for the next packet of its transfers before it sleeps, while "
+     "clients answer that fast; 0 turns polling off. The default is 50us.",
+     "50us", osk::CConfigKey::afterRestart, osk::CConfigRule::usec(0, kMaxBusyPollUsec)},
     {"provisioner.account.name",
      "string - An expression that produces an account name for use by the provisioner.",
      nullptr, osk::CConfigKey::afterRestart, osk::CConfigRule::evaluated()},

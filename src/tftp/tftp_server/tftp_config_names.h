@@ -59,6 +59,7 @@ public:
     static std::string uploadPerms() { return "tftp.upload.permissions"; }
     static std::string daemonListenOn() { return "tftp.engine.listen_on"; }
     static std::string defaultDaemonPort() { return "tftp.engine.port"; }
+    static std::string busyPoll() { return "tftp.engine.busy_poll"; }
     static std::string provisionerAccountName() { return "provisioner.account.name"; }
     static std::string docsisDefs() { return "tftp.fdm.db.docsis_defs"; }
     static std::string templates() { return "tftp.fdm.db.templates"; }

@@ -187,6 +187,7 @@ void CTFTPServer::_readConfig()
     policy->storedPolicies(_controller->storedPolicies());
     _policy = std::move(policy);
     _negotiator.limits(_config.limits());
+    _pollBudget = CPollBudget(static_cast<int64_t>(_config.busyPollUsec()));
     for (const CTFTPLogNote& note : _config.notes()) _log(note.severity, note.message);
 }
 
@@ -927,11 +928,15 @@ bool CTFTPServer::processError(CTFTPPacket& packet, CState& state)
 void CTFTPServer::servicePacket(osk::CSockDgram& sock)
 {
     osk::CGuard<osk::CNRMutex> guard(_lock);
+    if (_dryAt != osk::CTimeval()) {
+        _pollBudget.waited((osk::CTimeval::now() - _dryAt).usec());
+        _dryAt = osk::CTimeval();
+    }
     for (int round = 0; round < kReadBurst; ++round) {
         osk::CEndpoint from;
-        unsigned char* raw = _packet->raw_pkt();
-        const ssize_t received = sock.recv(raw, _packet->raw_len(), from, MSG_DONTWAIT);
+        const ssize_t received = _receive(sock, from);
         if (received <= 0) return;
+        unsigned char* raw = _packet->raw_pkt();
         // Texts that reach the buffer's end stop at the bytes received.
         if (static_cast<size_t>(received) < _packet->raw_len()) raw[received] = 0;
         from = CTFTPIO::canonical(from);
@@ -972,6 +977,25 @@ void CTFTPServer::servicePacket(osk::CSockDgram& sock)
         if (state->state == CState::send_error) _serviceSafely(*state);
         _queue.update(*state);
     }
+}
+
+ssize_t CTFTPServer::_receive(osk::CSockDgram& sock, osk::CEndpoint& from)
+{
+    unsigned char* raw = _packet->raw_pkt();
+    ssize_t received = sock.recv(raw, _packet->raw_len(), from, MSG_DONTWAIT);
+    if (received > 0) return received;
+    const osk::CTimeval dry = osk::CTimeval::now();
+    if (_pollBudget.usec() > 0 && (received == 0 || errno == EAGAIN || errno == EWOULDBLOCK)) {
+        // Timers and the other sockets wait at most the budget meanwhile.
+        const osk::CTimeval until = dry + osk::CTimeval::fromUsec(_pollBudget.usec());
+        do {
+            received = sock.recv(raw, _packet->raw_len(), from, MSG_DONTWAIT);
+            if (received > 0) return received;
+        } while (osk::CTimeval::now() < until);
+        _pollBudget.missed();
+    }
+    _dryAt = dry;
+    return received;
 }
 
 // ---- scheduling -------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include "tftp/tftp_interfaces/transfer_statistics.h"
 #include "tftp/tftp_server/conn_req.h"
 #include "tftp/tftp_server/finished_transfers.h"
+#include "tftp/tftp_server/poll_budget.h"
 #include "tftp/tftp_server/state_queue.h"
 #include "tftp/tftp_server/tftp_admission.h"
 #include "tftp/tftp_server/tftp_option_negotiator.h"
@@ -127,6 +128,9 @@ public:
     // Number of active transfers; a transfer stops counting as soon as it
     // ends or is replaced.
     size_t streamCount() const { return _active; }
+    // How long the engine now polls its transfer socket before it sleeps,
+    // in microseconds (engine lock held).
+    int64_t pollBudgetUsec() const { return _pollBudget.usec(); }
     // Datagrams on the transfer socket that belonged to no transfer's
     // progress and were dropped (engine lock held by the caller).
     uint64_t ignoredPackets() const { return _ignoredPackets; }
@@ -203,6 +207,10 @@ private:
     // something to send (or finished) is due at once.
     bool _due(const CState& state, const osk::CTimeval& now) const;
     osk::CSockDgram& _transferSock();
+    // The next datagram of a transfer socket into _packet: what is queued,
+    // or, when nothing is, what comes while the poll budget lasts. 0 or less
+    // when the socket stays dry.
+    ssize_t _receive(osk::CSockDgram& sock, osk::CEndpoint& from);
     static std::string _operation(const CState& state);
     // The name the statistics count a transfer under: the virtual file
     // system it named, or the local one.
@@ -246,6 +254,10 @@ private:
     std::map<osk::CIPAddress, size_t> _activeByAddress;
     CFinishedTransfers _finished;
     uint64_t _ignoredPackets = 0;
+    // Engine thread only: the polling of the transfer socket and when it
+    // last ran dry (zero while it has not).
+    CPollBudget _pollBudget;
+    osk::CTimeval _dryAt;
 
     std::atomic<bool> _paused{false};
     bool _frontendDisabled = false;

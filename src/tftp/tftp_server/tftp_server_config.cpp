@@ -58,6 +58,7 @@ void CTFTPServerConfig::_take(const osk::CConfigValues& values)
     _maxRetransmits = values.ulong(Names::maxRetransmits());
     _deletePartialUploads = values.flag(Names::deletePartialUploads());
     _allowNonRootedVFS = values.flag(Names::allowNonRootedVFS());
+    _busyPollUsec = values.usec(Names::busyPoll());
     _timeoutText = values.text(Names::tftpTimeout());
     _maxRetransmitsText = values.text(Names::maxRetransmits());
 }

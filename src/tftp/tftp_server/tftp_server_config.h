@@ -55,6 +55,9 @@ public:
     unsigned long maxRetransmits() const { return _maxRetransmits; }
     bool deletePartialUploads() const { return _deletePartialUploads; }
     bool allowNonRootedVFS() const { return _allowNonRootedVFS; }
+    // The longest the engine polls its transfer socket before it sleeps
+    // (microseconds; 0: it never polls).
+    unsigned long busyPollUsec() const { return _busyPollUsec; }
 
     // The configured texts of the timeout and retransmission limit, as
     // written in the configuration, for the engine's start message.
@@ -77,6 +80,7 @@ private:
     unsigned long _maxRetransmits;
     bool _deletePartialUploads;
     bool _allowNonRootedVFS;
+    unsigned long _busyPollUsec;
     std::string _timeoutText;
     std::string _maxRetransmitsText;
     std::vector<CTFTPLogNote> _notes;

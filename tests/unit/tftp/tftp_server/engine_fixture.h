@@ -254,6 +254,11 @@ protected:
         osk::CGuard<osk::CNRMutex> guard(_controller->server()->engineLock());
         return _controller->server()->ignoredPackets();
     }
+    int64_t pollBudget()
+    {
+        osk::CGuard<osk::CNRMutex> guard(_controller->server()->engineLock());
+        return _controller->server()->pollBudgetUsec();
+    }
     size_t active()
     {
         osk::CGuard<osk::CNRMutex> guard(_controller->server()->engineLock());

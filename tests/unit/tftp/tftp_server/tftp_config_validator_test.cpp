@@ -48,6 +48,9 @@ TEST_F(TFTPConfigValidatorTest, NumbersMustBeWholeAndInRange)
     EXPECT_FALSE(accepted("tftp.max_windowsize", "0"));
     EXPECT_FALSE(accepted("tftp.max_windowsize", "65536"));
     EXPECT_TRUE(accepted("tftp.max_windowsize", "65535"));
+    EXPECT_TRUE(accepted("tftp.engine.busy_poll", "0"));
+    EXPECT_TRUE(accepted("tftp.engine.busy_poll", "1ms"));
+    EXPECT_FALSE(accepted("tftp.engine.busy_poll", "1001us"));
     EXPECT_TRUE(accepted("tftp.allow_windowsize_option", "false"));
     EXPECT_TRUE(accepted("tftp.upload.permissions", "432"));
     EXPECT_FALSE(accepted("tftp.upload.permissions", "2048"));

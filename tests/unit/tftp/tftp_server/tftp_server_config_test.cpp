@@ -128,6 +128,7 @@ TEST(TFTPServerConfigTest, DefaultsOfAbsentKeys)
     EXPECT_TRUE(config.limits().allow_tsize_option);
     EXPECT_TRUE(config.limits().allow_windowsize_option);
     EXPECT_EQ(64u, config.limits().max_windowsize);
+    EXPECT_EQ(50u, config.busyPollUsec());
     EXPECT_EQ("3s", config.timeoutText());
     EXPECT_EQ("5", config.maxRetransmitsText());
     ASSERT_EQ(1u, config.notes().size());
@@ -143,7 +144,8 @@ TEST(TFTPServerConfigTest, ConfiguredValuesAreRead)
                          "tftp.upload.delete_partial=false\ntftp.fdm.allow_non_rooted_vfs=true\n"
                          "tftp.allow_blocksize_option=false\ntftp.allow_timeout_option=False\n"
                          "tftp.allow_tsize_option=no\ntftp.virtual_root.enforce=whatever\n"
-                         "tftp.allow_windowsize_option=false\ntftp.max_windowsize=16\n"));
+                         "tftp.allow_windowsize_option=false\ntftp.max_windowsize=16\n"
+                         "tftp.engine.busy_poll=0\n"));
     EXPECT_EQ(500000u, config.limits().timeout_usec);
     EXPECT_EQ(2000000u, config.limits().min_timeout_usec);
     EXPECT_EQ(90000000u, config.limits().max_timeout_usec);
@@ -157,6 +159,7 @@ TEST(TFTPServerConfigTest, ConfiguredValuesAreRead)
     EXPECT_FALSE(config.limits().allow_tsize_option);
     EXPECT_FALSE(config.limits().allow_windowsize_option);
     EXPECT_EQ(16u, config.limits().max_windowsize);
+    EXPECT_EQ(0u, config.busyPollUsec());
     EXPECT_EQ("500ms", config.timeoutText());
     EXPECT_EQ("9", config.maxRetransmitsText());
     EXPECT_TRUE(config.notes().empty());
@@ -251,7 +254,7 @@ TEST(TFTPConfigNamesTest, CatalogueHoldsEveryKeyWithItsDescription)
 {
     const CTFTPConfigNames names;
     const osk::CConfigNames framework;
-    EXPECT_EQ(framework.size() + 32u, names.size());
+    EXPECT_EQ(framework.size() + 33u, names.size());
     EXPECT_EQ(30, names.dbValueDefaultSchemaVersionNumber());
 
     const std::vector<std::string> accessors = {
@@ -271,8 +274,9 @@ TEST(TFTPConfigNamesTest, CatalogueHoldsEveryKeyWithItsDescription)
         CTFTPConfigNames::templates(),          CTFTPConfigNames::vfsNames(),
         CTFTPConfigNames::pluginsPath(),        CTFTPConfigNames::maxConnectionsPerClient(),
         CTFTPConfigNames::allowWindowsizeOption(), CTFTPConfigNames::maxWindowsize(),
+        CTFTPConfigNames::busyPoll(),
     };
-    EXPECT_EQ(32u, std::set<std::string>(accessors.begin(), accessors.end()).size());
+    EXPECT_EQ(33u, std::set<std::string>(accessors.begin(), accessors.end()).size());
     for (const auto& key : accessors) {
         EXPECT_TRUE(names.nameExists(key)) << key;
         EXPECT_FALSE(framework.nameExists(key)) << key;

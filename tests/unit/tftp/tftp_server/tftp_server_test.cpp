@@ -63,6 +63,36 @@ TEST_F(TFTPServerTest, DownloadIgnoresDuplicateAndWrongAcks)
     EXPECT_FALSE(client.recv(packet, 200));
 }
 
+// The engine polls for the next packet while clients answer within the
+// limit and stops polling once they do not.
+TEST_F(TFTPServerTest, PollingFollowsHowFastClientsAnswer)
+{
+    const size_t blocks = 30;
+    writeFile("f.bin", pattern(blocks * 512 - 1));
+    start({{"tftp.engine.busy_poll", "1ms"}});
+    EXPECT_EQ(0, pollBudget());
+    auto fetch = [this, blocks](int pauseMs) {
+        CClient client;
+        client.send(_requestPort, request(1, "f.bin"));
+        Bytes packet;
+        uint16_t port = 0;
+        for (uint16_t block = 1; block <= blocks; ++block) {
+            ASSERT_TRUE(client.recv(packet, 2000, &port)) << block;
+            ASSERT_EQ(block, blockOf(packet));
+            if (pauseMs) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            client.send(port, ack(block));
+        }
+        ASSERT_TRUE(waitGone(client, 2000));
+    };
+    // A prompt client answers within a millisecond at least now and then,
+    // even on a loaded machine: the engine polls after its transfer.
+    for (int attempt = 0; attempt < 10 && pollBudget() == 0; ++attempt) fetch(0);
+    EXPECT_GT(pollBudget(), 0);
+    // A client that takes 3 ms per block turns polling off within a few.
+    fetch(3);
+    EXPECT_EQ(0, pollBudget());
+}
+
 TEST_F(TFTPServerTest, FileOfWholeBlocksEndsWithEmptyBlock)
 {
     writeFile("whole.bin", pattern(1024));
