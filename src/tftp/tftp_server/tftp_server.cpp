@@ -3,6 +3,7 @@
 #include <ace/Reactor.h>
 #include <ace/Thread.h>
 #include <ace/Time_Value.h>
+#include <sched.h>
 #include <cerrno>
 #include <iostream>
 #include <new>
@@ -987,10 +988,14 @@ ssize_t CTFTPServer::_receive(osk::CSockDgram& sock, osk::CEndpoint& from)
     const osk::CTimeval dry = osk::CTimeval::now();
     if (_pollBudget.usec() > 0 && (received == 0 || errno == EAGAIN || errno == EWOULDBLOCK)) {
         // Timers and the other sockets wait at most the budget meanwhile.
+        // Each fruitless read yields the processor: where clients run on the
+        // same machine (or anything else wants the processor), polling must
+        // not keep them from answering.
         const osk::CTimeval until = dry + osk::CTimeval::fromUsec(_pollBudget.usec());
         do {
             received = sock.recv(raw, _packet->raw_len(), from, MSG_DONTWAIT);
             if (received > 0) return received;
+            ::sched_yield();
         } while (osk::CTimeval::now() < until);
         _pollBudget.missed();
     }
