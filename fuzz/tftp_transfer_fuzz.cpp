@@ -56,6 +56,8 @@ public:
             {"tftp.engine.port", "0"},            {"tftp.timeout", "30s"},
             {"tftp.max_timeout", "60s"},          {"tftp.max_retransmits", "5"},
             {"system.storage.path", _var.path()}, {"system.log.levels", "error"},
+            // Every input runs dry several times: polling would only wait.
+            {"tftp.engine.busy_poll", "0"},
         };
         for (const auto& key : keys) _controller.config()->set_string(key.first, key.second);
         _controller.init();
