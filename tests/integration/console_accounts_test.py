@@ -287,9 +287,7 @@ def test_without_facade():
 
 def main():
     started = time.monotonic()
-    dbt.DB_DIR = os.path.realpath(sys.argv[4])
-    h.setup("zelvo-accounts-")
-    os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
+    dbt.setup("zelvo-accounts-", 4)
     d = daemon("accounts", dbt.PLUGINS)
     d.start(dbt.START_SECONDS)
     try:

@@ -403,9 +403,7 @@ def test_without_database():
 
 def main():
     started = time.monotonic()
-    dbt.DB_DIR = os.path.realpath(sys.argv[4])
-    h.setup("zelvo-objects-")
-    os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
+    dbt.setup("zelvo-objects-", 4)
     d = dbt.daemon("objects", SETTINGS)
     d.start(dbt.START_SECONDS)
     try:

@@ -30,6 +30,17 @@ import time
 import daemon_harness as h
 
 PROBE = DB_DIR = None
+
+
+def setup(prefix, db_dir_argument):
+    """The set-up of a test that runs daemons on the embedded engine: the
+    work directory (h.setup), DB_DIR (the folder of the database files) from
+    the command line argument of that index, and the engine's lock files
+    inside the work directory."""
+    global DB_DIR
+    h.setup(prefix)
+    DB_DIR = os.path.realpath(sys.argv[db_dir_argument])
+    os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
 PLUGINS = "zelvo_local_fs,tftp_rconsole,zelvo_firebird_provider,zelvo_db_facade"
 # Creating the schema takes a while under the sanitizers on a busy machine.
 START_SECONDS = 180
@@ -292,12 +303,10 @@ def test_two_daemons_on_one_server():
 
 
 def main():
-    global PROBE, DB_DIR
+    global PROBE
     started = time.monotonic()
-    PROBE, DB_DIR = os.path.realpath(sys.argv[4]), os.path.realpath(sys.argv[5])
-    h.setup("zelvo-database-")
-    # The embedded engine's lock files stay inside the test's directory.
-    os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
+    PROBE = os.path.realpath(sys.argv[4])
+    setup("zelvo-database-", 5)
     made = test_embedded()
     test_backup_and_restore(made)
     test_refusals(database_file(made))

@@ -127,11 +127,8 @@ def run_block(name, line, tag, text, index):
 
 def main():
     started = time.monotonic()
-    h.setup("zelvo-docs-")
+    dbt.setup("zelvo-docs-", 5)
     docs = os.path.realpath(sys.argv[4])
-    dbt.DB_DIR = os.path.realpath(sys.argv[5])
-    # The embedded engine's lock files stay inside the test's directory.
-    os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
     found = {}
     for path in sorted(glob.glob(os.path.join(docs, "*.md"))):
         found[os.path.basename(path)] = sh_blocks(path)

@@ -40,13 +40,11 @@ def explain(d, client, name):
 
 def main():
     started = time.monotonic()
-    db.DB_DIR = os.path.realpath(sys.argv[4])
-    h.setup("zelvo-keyvalue-")
+    db.setup("zelvo-keyvalue-", 4)
     with open(os.path.join(db.DB_DIR, "..", "docs", "database.md")) as doc:
         documented = doc.read()
     h.check(all(line in documented.splitlines() for line in EXAMPLE.splitlines()),
             "the worked example of docs/database.md has the configuration lines tested here")
-    os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
     d = db.daemon("keyvalue", EXAMPLE)
     d.replace("tftp.access.allow=true\n", "")
     for name in ("modem-a.cfg", "modem-b.cfg", "modem.cfg"):

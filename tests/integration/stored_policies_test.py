@@ -124,10 +124,8 @@ def main():
     global PROBE
     started = time.monotonic()
     PROBE = os.path.realpath(sys.argv[4])
-    db.DB_DIR = os.path.realpath(sys.argv[5])
-    h.setup("zelvo-stored-policies-")
+    db.setup("zelvo-stored-policies-", 5)
     os.environ["FIREBIRD"] = classic_root()
-    os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
     d = db.daemon("policies", CONFIG)
     d.replace("tftp.access.allow=true\n", "")
     for name in FILES:
