@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include "prst_generic/prst_generic_messages.h"
+#include "prst_generic/prst_role.h"
 #include "standard/string_util.h"
 
 using M = CPrstGenericMessages;
@@ -116,4 +117,18 @@ void CPrstDomain::_afterLoad()
 {
     CPersistentSecuredObject<CPrstDomain>::_afterLoad();
     _lookUpGroupNames();
+}
+
+void CPrstDomain::_beforeDelete()
+{
+    CPersistentSecuredObject<CPrstDomain>::_beforeDelete();
+    for (const auto& role : CPrstRole::selectByDomain(context(), domainID())) role->deletePersistent();
+    const CDBValues id{oid()};
+    CDBTransaction& transaction = context().transaction();
+    transaction.execute("DELETE FROM osk_domain_mships_links WHERE DEST_ATTR_REF IN "
+                        "(SELECT OID FROM osk_domain_id WHERE DOMAIN_ID = ?)",
+                        id);
+    transaction.execute("DELETE FROM osk_domain_id WHERE DOMAIN_ID = ?", id);
+    transaction.execute("DELETE FROM osk_access_control WHERE DOMAIN_ID = ?", id);
+    transaction.execute("DELETE FROM osk_user_access_control WHERE DOMAIN_ID = ?", id);
 }

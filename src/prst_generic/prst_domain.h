@@ -51,6 +51,10 @@ protected:
     void _set(const osk::CStringMap& map) override;
     void _beforeWrite() override;
     void _afterLoad() override;
+    // Nothing may go on naming a domain that is gone: the objects that
+    // belong to it leave it, the accounts given it lose it, and the roles
+    // whose domain it is go with it, their capabilities included.
+    void _beforeDelete() override;
 
 private:
     void _lookUpGroupNames();

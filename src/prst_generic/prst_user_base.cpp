@@ -172,6 +172,7 @@ void CPrstUserBase::deletePersistent()
 {
     if (!_existing) return;
     _checkWrite();
+    _beforeDelete();
     for (CPrstRelation* relation : _relations) relation->beforeDelete();
     _context.transaction().execute("DELETE FROM " + classSpec().table() + " WHERE PK = ?", {_oid});
     _existing = false;

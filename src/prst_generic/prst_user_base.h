@@ -104,10 +104,13 @@ protected:
 
     // Hooks of the write: _checkWrite before anything is written (a refusal
     // throws), _beforeWrite once the OID is known, before the relations and
-    // the row are written, _afterLoad once row and relations are read.
+    // the row are written, _afterLoad once row and relations are read,
+    // _beforeDelete before the relations and the row of an existing object
+    // are deleted (in the same transaction).
     virtual void _checkWrite() const {}
     virtual void _beforeWrite() {}
     virtual void _afterLoad() {}
+    virtual void _beforeDelete() {}
 
     // A transient object takes the OID given in text (an existing object
     // keeps its own).

@@ -1,6 +1,6 @@
 // Domains and domain groups on the embedded engine: text forms, the row with
 // its name record, the ordered link to groups from both sides, and what a
-// delete leaves behind.
+// delete leaves behind (nothing that names the domain).
 #include "prst_generic/prst_domain.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "prst_database_fixture.h"
+#include "prst_generic/prst_device_account.h"
 #include "prst_generic/prst_domain_group.h"
+#include "prst_generic/prst_key_value.h"
+#include "prst_generic/prst_role.h"
 
 namespace {
 
@@ -102,6 +105,34 @@ TEST_F(PrstDomainTest, InsertLoadUpdateAndDeleteThroughTheDatabase)
     EXPECT_EQ(nullptr, CPrstDomain::find(admin, oid));
     const std::string refused = failure([&] { CPrstDomain::load(admin, oid); });
     EXPECT_EQ(0u, refused.find("You have no right to access the object or it doesn't exist. / ")) << refused;
+}
+
+TEST_F(PrstDomainTest, ADeletedDomainLeavesItsMembersAccountsAndRolesWhole)
+{
+    const int64_t gone = domain("Gone");
+    const int64_t kept = domain("Kept");
+    const int64_t record = insertText<CPrstKeyValue>(admin, "class=kv-gone\nsubclass=s\nkey=k\ndomains=Gone,Kept\n");
+    const int64_t account = insertText<CPrstDeviceAccount>(admin, "name=gone-modem\nclass=docsis\nacl=Gone,Kept\n");
+    int64_t role = -1;
+    committed(admin, [&] {
+        auto made = CPrstRole::createTransient(admin);
+        made->string("domain_oid=" + std::to_string(gone) + "\ncapabilities=policy:read\n");
+        made->commit();
+        role = made->oid();
+    });
+
+    committed(admin, [&] { CPrstDomain::load(admin, gone)->deletePersistent(); });
+    // The members load, in the domains they have left.
+    EXPECT_EQ("Administrators,Kept", field(PrstDatabaseTest::loadedText<CPrstKeyValue>(record), "domains"));
+    EXPECT_EQ("Kept", field(PrstDatabaseTest::loadedText<CPrstDeviceAccount>(account), "acl"));
+    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_domain_id WHERE DOMAIN_ID = ?", {gone}));
+    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_access_control WHERE DOMAIN_ID = ?", {gone}));
+    // The role of the domain is gone with its capabilities.
+    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_roles WHERE OID = ?", {role}));
+    EXPECT_EQ(0, scalar("SELECT COUNT(*) FROM osk_capability WHERE ROLE_ID = ?", {gone}));
+    // The other domain keeps its member and its account.
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM osk_domain_id WHERE DOMAIN_ID = ?", {kept}));
+    EXPECT_EQ(1, scalar("SELECT COUNT(*) FROM osk_access_control WHERE DOMAIN_ID = ?", {kept}));
 }
 
 TEST_F(PrstDomainTest, TheWellKnownDomainsLoadByNameAndType)
