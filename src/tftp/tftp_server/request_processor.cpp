@@ -76,6 +76,20 @@ void CRequestProcessor::_countRefusal()
                                                      CTransferStatistics::steadySeconds());
 }
 
+namespace {
+long catalogueDefault(const std::string& key)
+{
+    return osk::CConfigValues(osk::CStringMap(), CTFTPConfigNames::service()).slong(key);
+}
+} // namespace
+
+CRequestProcessor::CRequestProcessor(CITFTPController* controller, CTFTPServer* server)
+    : _controller(controller), _server(server), _maxConnectionsKey(CTFTPConfigNames::maxConnections()),
+      _perClientKey(CTFTPConfigNames::maxConnectionsPerClient()),
+      _defaultMaxConnections(catalogueDefault(_maxConnectionsKey)), _defaultPerClient(catalogueDefault(_perClientKey))
+{
+}
+
 void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet,
                                        int length)
 {
@@ -102,9 +116,9 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
     {
         const osk::CConfigPtr config = _controller->config();
         osk::CConfigGuard guard(config);
-        const osk::CConfigValues values(*config, CTFTPConfigNames::service());
-        maxConnections = values.slong(CTFTPConfigNames::maxConnections());
-        perClient = values.slong(CTFTPConfigNames::maxConnectionsPerClient());
+        const osk::CStringMap& current = *config;
+        maxConnections = current.get_long(_maxConnectionsKey, _defaultMaxConnections);
+        perClient = current.get_long(_perClientKey, _defaultPerClient);
     }
     // A request from a client that has a transfer replaces or repeats it:
     // it never adds to a count.

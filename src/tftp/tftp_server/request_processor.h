@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "standard/endpoint.h"
 #include "standard/sock_dgram.h"
 #include "tftp/tftp_server/udp_callback.h"
@@ -13,7 +15,7 @@ class CTFTPServer;
 // good ones to the engine.
 class CRequestProcessor : public CUDPCallback {
 public:
-    CRequestProcessor(CITFTPController* controller, CTFTPServer* server) : _controller(controller), _server(server) {}
+    CRequestProcessor(CITFTPController* controller, CTFTPServer* server);
 
     // Reads one datagram from sock and screens it (takes the engine lock).
     void udp_input(osk::CSockDgram& sock) override;
@@ -31,4 +33,11 @@ private:
     CITFTPController* _controller;
     CTFTPServer* _server;
     CTFTPPacket* _packet = nullptr;
+    // The connection limits' keys and catalogue defaults, made once. The
+    // limits themselves are read from the configuration on every request,
+    // so that a change applies to the next one.
+    const std::string _maxConnectionsKey;
+    const std::string _perClientKey;
+    const long _defaultMaxConnections;
+    const long _defaultPerClient;
 };

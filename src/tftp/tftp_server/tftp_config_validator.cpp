@@ -6,7 +6,7 @@
 #include "extended/exception.h"
 #include "standard/number_conversion.h"
 #include "standard/string_util.h"
-#include "tftp/tftp_server/tftp_policy.h"
+#include "tftp/tftp_server/tftp_rule.h"
 
 namespace {
 const char* const kModule = "tftp_server";
@@ -174,7 +174,7 @@ std::string CTFTPConfigValidator::_decisionReason(const std::string& value) cons
     bool closes = false;
     if (bracketed(text, opens, closes) || opens || closes) return _expressionReason(value);
     try {
-        CTFTPPolicy::booleanLiteral(text);
+        CTFTPRule::booleanLiteral(text);
     } catch (const osk::CException&) {
         return reason(kNotDecision, value);
     }

@@ -3,24 +3,14 @@
 #include <memory>
 
 #include "extended/exception.h"
-#include "standard/string_util.h"
 #include "tftp/tftp_interfaces/state.h"
 
 namespace {
 const char* const kModule = "tftp_server";
 
 const char* const kTypeMismatch = "Type mismatch.";
-const char* const kNotBoolean = "Expression does not evaluate to a boolean result.";
 const char* const kNotString = "Virtual root expression must return a string result.";
 } // namespace
-
-bool CTFTPPolicy::booleanLiteral(const std::string& text)
-{
-    bool value = false;
-    if (osk::CStringUtil::toBoolean(text, value)) return value;
-    throw OSK_EXCEPTION(osk::CMessage(kTypeMismatch, kModule), osk::CMessage(kNotBoolean, kModule),
-                        "CTFTPPolicy::booleanLiteral", kModule);
-}
 
 CTFTPPolicy::CTFTPPolicy(osk::CMasterController* controller)
     : _eval(controller), _virtualRoot(_eval), _access(_eval, "false"), _overwrite(_eval, "false"),
@@ -80,17 +70,6 @@ bool CTFTPPolicy::preprocess(const CStatePtr& state)
     return true;
 }
 
-bool CTFTPPolicy::accessAllowed(const CStatePtr& state) { return _decide(_access, state); }
+bool CTFTPPolicy::accessAllowed(const CStatePtr& state) { return _access.decide(state); }
 
-bool CTFTPPolicy::overwriteAllowed(const CStatePtr& state) { return _decide(_overwrite, state); }
-
-// Rules must give a boolean. A literal rule is text, read by the literal
-// spellings so "true" in the configuration means what it says.
-bool CTFTPPolicy::_decide(CTFTPExpression& rule, const CStatePtr& state)
-{
-    if (rule.isLiteral()) return booleanLiteral(rule.text());
-    const osk::CVariant result = rule.value(state);
-    if (result.type().type() == osk::CVariantType::t_boolean) return result.boolean();
-    throw OSK_EXCEPTION(osk::CMessage(kTypeMismatch, kModule), osk::CMessage(kNotBoolean, kModule),
-                        "CTFTPPolicy::_decide", kModule);
-}
+bool CTFTPPolicy::overwriteAllowed(const CStatePtr& state) { return _overwrite.decide(state); }

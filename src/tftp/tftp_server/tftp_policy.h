@@ -6,6 +6,7 @@
 #include "tftp/tftp_base/tftp_expression.h"
 #include "tftp/tftp_interfaces/i_tftp_stored_policies.h"
 #include "tftp/tftp_interfaces/state.h"
+#include "tftp/tftp_server/tftp_rule.h"
 
 namespace osk {
 class CMasterController;
@@ -62,17 +63,11 @@ public:
     bool hasAccount() const { return !_account.text().empty(); }
     const std::string& virtualRootText() const { return _virtualRoot.text(); }
 
-    // A boolean literal ("true"/"false", "yes"/"no", "on"/"off", "1"/"0",
-    // any case); throws for any other text.
-    static bool booleanLiteral(const std::string& text);
-
 private:
-    bool _decide(CTFTPExpression& rule, const CStatePtr& state);
-
     CTFTPEval _eval;
     CTFTPExpression _virtualRoot;
-    CTFTPExpression _access;
-    CTFTPExpression _overwrite;
+    CTFTPRule _access;
+    CTFTPRule _overwrite;
     CTFTPExpression _preProcessor;
     CTFTPExpression _account;
     CITFTPStoredPolicies* _storedPolicies = nullptr;

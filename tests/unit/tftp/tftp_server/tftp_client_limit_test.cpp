@@ -78,6 +78,29 @@ TEST_F(TFTPClientLimitTest, AnAddressAtItsLimitIsRefusedWhileAnotherIsServed)
     begin(third, thirdPort);
 }
 
+// The limit is read for every request: a change (as set_properties makes
+// it) applies to the next one, and an emptied value means the default.
+TEST_F(TFTPClientLimitTest, AChangedLimitAppliesToTheNextRequest)
+{
+    writeFile("two.bin", pattern(700));
+    start({{"tftp.max_connections_per_client", "1"}, {"tftp.timeout", "10s"}});
+    std::vector<std::unique_ptr<CClient>> clients;
+    auto beginOne = [&clients, this] {
+        clients.emplace_back(new CClient);
+        uint16_t port = 0;
+        begin(*clients.back(), port);
+    };
+    beginOne();
+    CClient refused;
+    expectBusy(refused);
+    _controller->config()->set_string("tftp.max_connections_per_client", "2");
+    beginOne();
+    expectBusy(refused);
+    _controller->config()->set_string("tftp.max_connections_per_client", "");
+    beginOne();
+    EXPECT_EQ(3u, active());
+}
+
 TEST_F(TFTPClientLimitTest, ZeroMeansNoLimitAndTheDefaultAllowsABootStorm)
 {
     writeFile("two.bin", pattern(700));
