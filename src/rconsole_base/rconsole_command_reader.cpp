@@ -23,6 +23,7 @@ void CRConsoleCommandReader::append(const char* data, size_t length)
     if (!_complete && _buffer.size() > maxLineLength) {
         _overflow();
         _buffer.clear();
+        _searched = 0;
         _skipping = true;
     }
 }
@@ -31,8 +32,11 @@ void CRConsoleCommandReader::_split()
 {
     size_t start = 0;
     while (!_complete) {
-        const size_t lf = _buffer.find('\n', start);
-        if (lf == std::string::npos) break;
+        const size_t lf = _buffer.find('\n', start == 0 ? _searched : start);
+        if (lf == std::string::npos) {
+            _searched = _buffer.size() - start;
+            break;
+        }
         std::string line = _buffer.substr(start, lf - start);
         start = lf + 1;
         if (line.empty()) {
@@ -48,6 +52,7 @@ void CRConsoleCommandReader::_split()
         _setLength += line.size();
         _lines.push_back(std::move(line));
     }
+    if (_complete) _searched = 0;
     _buffer.erase(0, start);
 }
 
@@ -62,6 +67,7 @@ void CRConsoleCommandReader::_overflow()
 void CRConsoleCommandReader::reset()
 {
     _buffer.clear();
+    _searched = 0;
     _lines.clear();
     _setLength = 0;
     _complete = false;

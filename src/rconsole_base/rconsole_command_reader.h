@@ -35,6 +35,10 @@ private:
     void _overflow();
 
     std::string _buffer;
+    // The first bytes of _buffer (an unfinished line) hold no line feed:
+    // a line that arrives in many small reads is searched once, not once
+    // per read.
+    size_t _searched = 0;
     std::vector<std::string> _lines;
     size_t _setLength = 0;
     bool _complete = false;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "rconsole_base/rconsole_command_reader.h"
 #include "rconsole_base/rconsole_handler_set.h"
 #include "rconsole_base/rconsole_login.h"
@@ -70,6 +72,30 @@ TEST(CommandReader, BoundsAndNul)
     reader.append("\n", 1);
     EXPECT_TRUE(reader.complete());
     EXPECT_TRUE(reader.overflowed());
+}
+
+// A set that arrives a byte at a time (a line is searched only where new
+// bytes came) reads as the same set arriving at once; a reset forgets where
+// the unfinished line was searched to.
+TEST(CommandReader, ReadsOfAnySizeGiveTheSameSet)
+{
+    const std::string set = "info\r\na=1\n" + std::string(300, 'v') + "=w\n\n";
+    CRConsoleCommandReader whole;
+    whole.append(set.data(), set.size());
+    ASSERT_TRUE(whole.complete());
+    for (size_t size : {1, 2, 7, 64}) {
+        CRConsoleCommandReader pieces;
+        for (size_t at = 0; at < set.size() && !pieces.complete(); at += size)
+            pieces.append(set.data() + at, std::min(size, set.size() - at));
+        ASSERT_TRUE(pieces.complete()) << size;
+        EXPECT_EQ(whole.lines(), pieces.lines()) << size;
+    }
+    CRConsoleCommandReader reader;
+    for (char c : std::string("unfinished")) reader.append(&c, 1);
+    reader.reset();
+    reader.append("x\n\n", 3);
+    ASSERT_TRUE(reader.complete());
+    EXPECT_EQ(reader.lines(), (std::vector<std::string>{"x"}));
 }
 
 TEST(ReplyReader, GreetingRecordsAndCode)
