@@ -19,17 +19,49 @@ void CRConsoleReplyReader::append(const char* data, size_t length)
     _buffer.append(data, length);
 }
 
+size_t CRConsoleReplyReader::_findLineFeed(size_t lineStart)
+{
+    const bool resumed = lineStart == _resumeAt;
+    const size_t lf = _buffer.find('\n', resumed && _noLineFeedTo > lineStart ? _noLineFeedTo : lineStart);
+    if (lf == std::string::npos && resumed) _noLineFeedTo = _buffer.size();
+    return lf;
+}
+
+void CRConsoleReplyReader::_taken(size_t length)
+{
+    if (_resumeAt < length) {
+        _forget();
+        return;
+    }
+    // Only streamed lines before it went, none of them a code, message or
+    // empty line: the state at _resumeAt stays.
+    _resumeAt -= length;
+    _noLineFeedTo = _noLineFeedTo > length ? _noLineFeedTo - length : 0;
+}
+
+void CRConsoleReplyReader::_forget()
+{
+    _resumeAt = 0;
+    _resumeSawCode = false;
+    _noLineFeedTo = 0;
+}
+
 bool CRConsoleReplyReader::next(std::string& reply, bool withCode)
 {
-    size_t lineStart = 0;
-    bool sawCode = false;
+    if (withCode != _resumeWithCode) {
+        _forget();
+        _resumeWithCode = withCode;
+    }
+    size_t lineStart = _resumeAt;
+    bool sawCode = _resumeSawCode;
     while (lineStart < _buffer.size()) {
-        const size_t lf = _buffer.find('\n', lineStart);
-        if (lf == std::string::npos) return false;
+        const size_t lf = _findLineFeed(lineStart);
+        if (lf == std::string::npos) break;
         if (lf == lineStart) {
             if (!withCode || sawCode) {
                 reply = _buffer.substr(0, lf + 1);
                 _buffer.erase(0, lf + 1);
+                _forget();
                 return true;
             }
         } else if (startsWith(_buffer, lineStart, kCodePrefix)) {
@@ -38,6 +70,8 @@ bool CRConsoleReplyReader::next(std::string& reply, bool withCode)
             sawCode = false;
         }
         lineStart = lf + 1;
+        _resumeAt = lineStart;
+        _resumeSawCode = sawCode;
     }
     return false;
 }
@@ -46,13 +80,14 @@ std::string CRConsoleReplyReader::takeStreamed()
 {
     size_t lineStart = 0;
     while (lineStart < _buffer.size()) {
-        const size_t lf = _buffer.find('\n', lineStart);
+        const size_t lf = _findLineFeed(lineStart);
         if (lf == std::string::npos || lf == lineStart) break;
         if (startsWith(_buffer, lineStart, kCodePrefix) || startsWith(_buffer, lineStart, kMessagePrefix)) break;
         lineStart = lf + 1;
     }
     std::string taken = _buffer.substr(0, lineStart);
     _buffer.erase(0, lineStart);
+    _taken(lineStart);
     return taken;
 }
 

@@ -34,5 +34,21 @@ public:
     size_t buffered() const { return _buffer.size(); }
 
 private:
+    // The first line feed at or after lineStart, or npos; what earlier
+    // calls found free of line feeds is not searched again.
+    size_t _findLineFeed(size_t lineStart);
+    // length bytes were taken off the front of the buffer.
+    void _taken(size_t length);
+    // Reading starts again at the front.
+    void _forget();
+
     std::string _buffer;
+    // What next() has read of an unfinished reply, so that one arriving in
+    // many reads is read once: it resumes at the line _resumeAt with the
+    // code state of the lines before it, for replies with or without a
+    // code; between _resumeAt and _noLineFeedTo there is no line feed.
+    size_t _resumeAt = 0;
+    bool _resumeSawCode = false;
+    bool _resumeWithCode = true;
+    size_t _noLineFeedTo = 0;
 };

@@ -115,6 +115,57 @@ TEST(ReplyReader, GreetingRecordsAndCode)
     EXPECT_EQ(reader.buffered(), 4u);
 }
 
+
+// Replies that arrive in reads of any size (a reader resumes where the last
+// read left it) come out as they do arriving at once; so does everything a
+// console shows while streamed lines arrive.
+TEST(ReplyReader, ReadsOfAnySizeGiveTheSameReplies)
+{
+    const std::string stream = "Hello.\n\nrec=1\n-\n\n" + std::string(500, 'r') + "\ncode=ack\n\n" +
+                               "one\ntwo\ncode=nak\nmessage=Why.\n\ncode=ack\n\ntail";
+    auto read = [&stream](size_t size, bool streaming) {
+        CRConsoleReplyReader reader;
+        std::vector<std::string> out;
+        bool greeted = false;
+        for (size_t at = 0; at < stream.size(); at += size) {
+            reader.append(stream.data() + at, std::min(size, stream.size() - at));
+            if (streaming && greeted) {
+                const std::string lines = reader.takeStreamed();
+                if (!lines.empty()) out.push_back("streamed:" + lines);
+            }
+            std::string reply;
+            while (reader.next(reply, greeted)) {
+                out.push_back(reply);
+                greeted = true;
+            }
+        }
+        return out;
+    };
+    const std::vector<std::string> whole = read(stream.size(), false);
+    ASSERT_EQ(4u, whole.size());
+    EXPECT_EQ("ack", CRConsoleReplyReader::code(whole[1]));
+    EXPECT_EQ("Why.", CRConsoleReplyReader::message(whole[2]));
+    for (size_t size : {1, 2, 3, 7, 64}) {
+        EXPECT_EQ(whole, read(size, false)) << size;
+        // Streamed lines and replies together are the same text, and the
+        // replies end as they do without streaming.
+        const std::vector<std::string> streamed = read(size, true);
+        std::string joined;
+        std::vector<std::string> ends;
+        for (const std::string& piece : streamed) {
+            joined += piece.compare(0, 9, "streamed:") == 0 ? piece.substr(9) : piece;
+            if (piece.compare(0, 9, "streamed:") != 0) ends.push_back(CRConsoleReplyReader::code(piece));
+        }
+        std::string expected;
+        std::vector<std::string> expectedEnds;
+        for (const std::string& reply : whole) {
+            expected += reply;
+            expectedEnds.push_back(CRConsoleReplyReader::code(reply));
+        }
+        EXPECT_EQ(expected, joined) << size;
+        EXPECT_EQ(expectedEnds, ends) << size;
+    }
+}
 TEST(ReplyReader, StreamedLinesStopAtTheCodeBlock)
 {
     CRConsoleReplyReader reader;
