@@ -129,7 +129,9 @@ TEST(ReplyReader, ReadsOfAnySizeGiveTheSameReplies)
         bool greeted = false;
         for (size_t at = 0; at < stream.size(); at += size) {
             reader.append(stream.data() + at, std::min(size, stream.size() - at));
-            if (streaming && greeted) {
+            // Streamed lines are taken after every other read: some of them
+            // were read by next() already.
+            if (streaming && greeted && (at / size) % 2 == 1) {
                 const std::string lines = reader.takeStreamed();
                 if (!lines.empty()) out.push_back("streamed:" + lines);
             }
