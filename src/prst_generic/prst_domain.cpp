@@ -2,6 +2,10 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <utility>
+
+#include "prst_generic/prst_account_domains.h"
 #include "prst_generic/prst_generic_messages.h"
 #include "prst_generic/prst_role.h"
 #include "standard/string_util.h"
@@ -131,4 +135,26 @@ void CPrstDomain::_beforeDelete()
     transaction.execute("DELETE FROM osk_domain_id WHERE DOMAIN_ID = ?", id);
     transaction.execute("DELETE FROM osk_access_control WHERE DOMAIN_ID = ?", id);
     transaction.execute("DELETE FROM osk_user_access_control WHERE DOMAIN_ID = ?", id);
+    _leaveMinCreateRights();
+}
+
+void CPrstDomain::_leaveMinCreateRights()
+{
+    const std::string gone = std::to_string(oid());
+    CDBTransaction& transaction = context().transaction();
+    std::vector<std::pair<int64_t, std::string>> changed;
+    {
+        auto rows = transaction.select("SELECT PK, MIN_CREATE_RIGHTS FROM osk_user_accounts "
+                                       "WHERE MIN_CREATE_RIGHTS IS NOT NULL");
+        while (rows->fetch()) {
+            std::vector<std::string> ids = CPrstAccountDomains::items(rows->asString("MIN_CREATE_RIGHTS"));
+            const auto kept = std::remove(ids.begin(), ids.end(), gone);
+            if (kept == ids.end()) continue;
+            ids.erase(kept, ids.end());
+            changed.emplace_back(rows->asInt64("PK"), osk::CStringUtil::join(ids));
+        }
+        rows->close();
+    }
+    for (const auto& [account, ids] : changed)
+        transaction.execute("UPDATE osk_user_accounts SET MIN_CREATE_RIGHTS = ? WHERE PK = ?", {ids, account});
 }

@@ -58,6 +58,9 @@ protected:
 
 private:
     void _lookUpGroupNames();
+    // Takes the domain's id out of every user's minimum create rights (ids
+    // of the user's roles, which lose the domain with its roles).
+    void _leaveMinCreateRights();
 
     CPrstAttr<uint32_t> _priority{*this, "PRIORITY", "priority"};
     CPrstAttr<std::string> _name{*this, "NAME", "name"};

@@ -39,6 +39,16 @@ std::vector<std::string> CStringUtil::split(const std::string& text, const char*
     return items;
 }
 
+std::string CStringUtil::join(const std::vector<std::string>& items, const std::string& separator)
+{
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += separator;
+        text += items[i];
+    }
+    return text;
+}
+
 bool CStringUtil::toBoolean(const std::string& text, bool& value)
 {
     std::string word = trim(text);

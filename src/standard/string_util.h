@@ -35,6 +35,9 @@ public:
     // separators always give n + 1 items.
     static std::vector<std::string> split(const std::string& text, const char* separators = ",",
                                           const char* set = blanks, empty_items empties = dropEmpty);
+    // The items with separator between each two: the inverse of split for
+    // items that contain no separator.
+    static std::string join(const std::vector<std::string>& items, const std::string& separator = ",");
 
     // The truth value of a boolean word: "true", "yes", "on", "1" or
     // "false", "no", "off", "0", in any case, blanks around ignored. False

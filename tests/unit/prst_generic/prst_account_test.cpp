@@ -10,6 +10,7 @@
 
 #include "prst_account_fixture.h"
 #include "prst_generic/prst_device_access_control.h"
+#include "prst_generic/prst_domain.h"
 #include "prst_generic/prst_user_access_control.h"
 #include "prst_generic/prst_user_account.h"
 
@@ -248,6 +249,27 @@ TEST_F(PrstUserAccountTest, StoredMinCreateRightsSkipEntriesThatAreNoNumbers)
     ASSERT_EQ(2u, domains.size());
     EXPECT_EQ(5, domains[0].id());
     EXPECT_EQ(7, domains[1].id());
+}
+
+TEST_F(PrstUserAccountTest, ADeletedRoleDomainLeavesEveryMinCreateRights)
+{
+    role("Acct Role Gone", "capabilities=policy:read\n");
+    const int64_t gone = roleDomain("Acct Role Gone");
+    const int64_t two = roleDomain("Acct Role Two");
+    const int64_t both = insert("name=acct-user-both\nacl=Acct Role Gone,Acct Role Two\n"
+                                "min_create_rights=Acct Role Gone,Acct Role Two\n");
+    const int64_t only = insert("name=acct-user-only\nacl=Acct Role Gone\nmin_create_rights=Acct Role Gone\n");
+    const int64_t other = insert("name=acct-user-other\nacl=Acct Role Two\nmin_create_rights=Acct Role Two\n");
+
+    committed(admin, [&] { CPrstDomain::load(admin, gone)->deletePersistent(); });
+    CPrstTransaction transaction(admin);
+    const auto left = load(both)->minCreateRights();
+    ASSERT_EQ(1u, left.size());
+    EXPECT_EQ(two, left.front().id());
+    // No bare id of the deleted domain shows in the text form.
+    EXPECT_EQ("Acct Role Two", field(load(both)->string(), "min_create_rights"));
+    EXPECT_TRUE(load(only)->minCreateRights().empty());
+    EXPECT_EQ("Acct Role Two", field(load(other)->string(), "min_create_rights"));
 }
 
 TEST_F(PrstUserAccountTest, TheSuperUserIsAccountZero)

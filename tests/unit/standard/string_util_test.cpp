@@ -78,6 +78,19 @@ TEST(StringUtilTest, SplitsAtItsSeparatorsAndTrimsTheItems)
     EXPECT_EQ((items{"a", "b c"}), CStringUtil::split(" a,,\tb c ,"));
 }
 
+TEST(StringUtilTest, JoinPutsTheSeparatorOnlyBetweenItems)
+{
+    EXPECT_EQ("", CStringUtil::join({}));
+    EXPECT_EQ("", CStringUtil::join({""}));
+    EXPECT_EQ("a", CStringUtil::join({"a"}));
+    EXPECT_EQ("a,b c", CStringUtil::join({"a", "b c"}));
+    EXPECT_EQ("1, 2, 3", CStringUtil::join({"1", "2", "3"}, ", "));
+    // Empty items keep their places, so that split with keepEmpty gives them back.
+    const items kept{"", "a", "", ""};
+    EXPECT_EQ(",a,,", CStringUtil::join(kept));
+    EXPECT_EQ(kept, CStringUtil::split(CStringUtil::join(kept), ",", CStringUtil::blanks, CStringUtil::keepEmpty));
+}
+
 } // namespace
 
 namespace {
