@@ -49,6 +49,14 @@ unsigned CFbStatement::parameterCount() const
     return count;
 }
 
+std::string CFbStatement::plan() const
+{
+    CFbStatus status;
+    const char* text = _statement->getPlan(status.get(), false);
+    status.check(_failed("describe the plan of"), "CFbStatement::plan");
+    return text ? text : "";
+}
+
 void CFbStatement::cursorName(const std::string& name)
 {
     CFbStatus status;

@@ -29,6 +29,9 @@ public:
     const std::string& sql() const { return _sql; }
     // How many parameters ("?") the statement takes.
     unsigned parameterCount() const;
+    // How the engine runs the statement, in its own words ("PLAN (T ORDER
+    // name)" reads rows along an index; "PLAN SORT (...)" sorts them first).
+    std::string plan() const;
     // Names the cursor of a SELECT ... FOR UPDATE so that another statement
     // can say UPDATE ... WHERE CURRENT OF name; set before select().
     void cursorName(const std::string& name);

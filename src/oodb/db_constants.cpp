@@ -60,6 +60,12 @@ const char* const CDBConstants::selectDomainForeignKeys =
     "WHERE ((F.rdb$computed_source IS NOT NULL) AND (Y.rdb$field_source = 'OSK_FOREIGN_KEY') AND "
     "(TRIM(T.rdb$field_name) STARTING WITH TRIM(Y.rdb$field_name)) )";
 
+const char* const CDBConstants::countUniqueNotNullColumn =
+    "SELECT COUNT(*) AS N FROM RDB$INDICES I JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = I.RDB$INDEX_NAME "
+    "JOIN RDB$RELATION_FIELDS F ON F.RDB$RELATION_NAME = I.RDB$RELATION_NAME AND F.RDB$FIELD_NAME = "
+    "S.RDB$FIELD_NAME WHERE I.RDB$RELATION_NAME = ? AND S.RDB$FIELD_NAME = ? AND I.RDB$UNIQUE_FLAG = 1 AND "
+    "I.RDB$SEGMENT_COUNT = 1 AND COALESCE(I.RDB$INDEX_INACTIVE, 0) = 0 AND F.RDB$NULL_FLAG = 1";
+
 std::string CDBConstants::loadName(uint64_t entries)
 {
     if (entries <= lightLoadLimit) return "light load";

@@ -152,6 +152,10 @@ public:
     static constexpr const char* foreignKeyDestField = "OID";
     static const char* const selectDeclaredForeignKeys;
     static const char* const selectDomainForeignKeys;
+    // Counts (as N) the active one-column unique indexes of a table (parameter 1,
+    // upper case) on a NOT NULL column (parameter 2): more than 0 when the
+    // column's values order the rows totally on their own.
+    static const char* const countUniqueNotNullColumn;
 
     // ---- implementations and factories ----------------------------------
     static constexpr const char* codebaseImplementation = "Codebase DB";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <memory>
 
 #include "extended/exception.h"
 #include "oodb/db_constants.h"
@@ -35,20 +36,12 @@ CDBPagedSelect::CDBPagedSelect(const CDBTableInterface& table, const osk::CStrin
         _refuse(osk::CMessage(CDBMessages::wrongSortOrder).pushs(order));
     }
     if (_kind == CQueryFactory::rowPager) {
-        // Ties of the sort column are broken by the key: the order is then
-        // total, and consecutive row ranges neither repeat nor skip a row.
-        const std::string direction = _ascending ? " ASC" : " DESC";
-        const std::string sortColumn = _sortColumn(selectArgs);
-        std::string order = " ORDER BY T." + sortColumn + direction;
-        if (sortColumn != CDBConstants::primaryKeyColumn)
-            order += std::string(", T.") + CDBConstants::primaryKeyColumn + direction;
-        _rowSelect = "SELECT T.* FROM " + _table.tableName() + " T" +
-                     (_where.empty() ? std::string() : " WHERE (" + _where + ")") + order;
+        _sortColumn = _sortColumnOf(selectArgs);
         _rows.emplace(_count, kLastRow);
     }
 }
 
-std::string CDBPagedSelect::_sortColumn(const osk::CStringMap& selectArgs) const
+std::string CDBPagedSelect::_sortColumnOf(const osk::CStringMap& selectArgs) const
 {
     std::string column;
     if (selectArgs.defined("sort_property")) {
@@ -63,6 +56,23 @@ std::string CDBPagedSelect::_sortColumn(const osk::CStringMap& selectArgs) const
     if (!_table.expander().inputDefs().isDefined(upper))
         _refuse(osk::CMessage(CDBMessages::noSortColumn).pushs(column));
     return upper;
+}
+
+std::string CDBPagedSelect::_makeRowSelect(CDBTransaction& transaction) const
+{
+    const std::string direction = _ascending ? " ASC" : " DESC";
+    std::string order = " ORDER BY T." + _sortColumn + direction;
+    // Ties of the sort column are broken by the key: the order is then
+    // total, and consecutive row ranges neither repeat nor skip a row.
+    if (_sortColumn != CDBConstants::primaryKeyColumn) {
+        std::unique_ptr<CDBRows> unique =
+            transaction.select(CDBConstants::countUniqueNotNullColumn, {upperCase(_table.tableName()), _sortColumn});
+        const bool ordersOnItsOwn = unique->fetch() && unique->asInt64("N") > 0;
+        unique->close();
+        if (!ordersOnItsOwn) order += std::string(", T.") + CDBConstants::primaryKeyColumn + direction;
+    }
+    return "SELECT T.* FROM " + _table.tableName() + " T" + (_where.empty() ? std::string() : " WHERE (" + _where + ")") +
+           order;
 }
 
 void CDBPagedSelect::_refuse(const osk::CMessage& why) const
@@ -97,6 +107,7 @@ uint64_t CDBPagedSelect::_visitRows(CDBTransaction& transaction, const std::stri
 
 uint64_t CDBPagedSelect::_nextRowPage(CDBTransaction& transaction, const row_visitor_t& visit)
 {
+    if (_rowSelect.empty()) _rowSelect = _makeRowSelect(transaction);
     _rows->computeRange();
     const uint64_t requested = _rows->highRow() - _rows->lowRow() + 1;
     CDBValues values = _whereValues;

@@ -29,7 +29,10 @@
 //
 // Row pages are "ROWS low TO high" over the sorted select, ties broken by
 // the key so that every row comes exactly once; a page holds the row
-// pager's page size (at least 1000 rows). Key pages gather "count" rows from
+// pager's page size (at least 1000 rows). A sort column that is unique and
+// NOT NULL needs no tie-break: without it, the engine reads the rows in the
+// order of the column's index and stops at the page's end instead of
+// sorting the whole table for every page. Key pages gather "count" rows from
 // windows of key values between the table's lowest and highest key; a window
 // that runs dry before the page is full is followed by a window twice as wide
 // (up to the largest window), so sparse keys cost few selects.
@@ -43,7 +46,8 @@ public:
 
     CQueryFactory::pager_kind pagerKind() const { return _kind; }
     bool ascending() const { return _ascending; }
-    // The select of the row pager without its row range ("ROWS ? TO ?").
+    // The select of the row pager without its row range ("ROWS ? TO ?");
+    // empty before the first page.
     const std::string& rowSelect() const { return _rowSelect; }
 
     // Reads the next page in transaction and hands each row to visit, in
@@ -72,7 +76,10 @@ private:
     // the key of the last one in lastKey.
     uint64_t _visitRows(CDBTransaction& transaction, const std::string& sql, const CDBValues& values,
                         const row_visitor_t& visit, int64_t* lastKey);
-    std::string _sortColumn(const osk::CStringMap& selectArgs) const;
+    std::string _sortColumnOf(const osk::CStringMap& selectArgs) const;
+    // The row pager's select, its ORDER BY with the key as tie-break unless
+    // the sort column orders the rows on its own.
+    std::string _makeRowSelect(CDBTransaction& transaction) const;
     [[noreturn]] void _refuse(const osk::CMessage& why) const;
 
     const CDBTableInterface& _table;
@@ -81,6 +88,7 @@ private:
     std::string _where;
     CDBValues _whereValues;
     uint64_t _count;
+    std::string _sortColumn;
     std::string _rowSelect;
     std::optional<CRowQuery> _rows;
     std::optional<CColumnQuery> _columns;

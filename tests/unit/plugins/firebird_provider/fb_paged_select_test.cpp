@@ -286,6 +286,55 @@ TEST_F(FbPagedSelectTest, SortColumnsOutsideTheTableAndWrongOrdersAreRefused)
     EXPECT_EQ(refusal(selectArgs({{"pager_type", "db"}, {"sort_column", "Hits"}})), "accepted");
 }
 
+TEST_F(FbPagedSelectTest, OnlyAUniqueNotNullSortColumnGoesWithoutTheKeyAsTieBreak)
+{
+    CDBTypeStringMap tagColumns;
+    tagColumns.setType("NAME", CDBFieldType::DB_TYPE_STRING);
+    tagColumns.setType("LABEL", CDBFieldType::DB_TYPE_STRING);
+    tagColumns.setType("HITS", CDBFieldType::DB_TYPE_LONG);
+    CDBTableInterface tags = session().table("TAGS", tagColumns);
+    auto transaction = session().beginTransaction(CDBConstants::READ_WRITE_ACCESS);
+    // A unique label may be missing on many rows: only NAME orders the rows on its own.
+    transaction->execute("CREATE TABLE TAGS (PK BIGINT NOT NULL PRIMARY KEY, NAME VARCHAR(40) NOT NULL UNIQUE, "
+                         "LABEL VARCHAR(40) UNIQUE, HITS BIGINT)");
+    transaction->commit();
+    constexpr int64_t kTags = 2500;
+    transaction = session().beginTransaction(CDBConstants::READ_WRITE_ACCESS);
+    for (int64_t key = 1; key <= kTags; ++key)
+        tags.insert(*transaction, {{"PK", key},
+                                   {"NAME", nameOf(key)},
+                                   {"LABEL", key % 4 == 0 ? CDBValue() : CDBValue(nameOf(key + kTags))}});
+    transaction->commit();
+
+    // The select a row pager makes, known from its first page.
+    auto orderOf = [&](CDBTableInterface& table, const osk::CStringMap& args) {
+        CDBPagedSelect select(table, args);
+        auto reading = session().beginTransaction(CDBConstants::READ_ONLY_ACCESS);
+        EXPECT_GT(select.nextPage(*reading, [](const CDBRows&) {}), 0u);
+        reading->commit();
+        return select.rowSelect().substr(select.rowSelect().find(" ORDER BY "));
+    };
+    EXPECT_EQ(" ORDER BY T.NAME ASC", orderOf(tags, selectArgs({{"sort_column", "name"}})));
+    EXPECT_EQ(" ORDER BY T.NAME DESC", orderOf(tags, selectArgs({{"sort_column", "name"}, {"sort_order", "desc"}})));
+    EXPECT_EQ(" ORDER BY T.LABEL ASC, T.PK ASC", orderOf(tags, selectArgs({{"sort_column", "label"}})));
+    CDBTableInterface table = hosts();
+    EXPECT_EQ(" ORDER BY T.NAME DESC, T.PK DESC",
+              orderOf(table, selectArgs({{"sort_column", "name"}, {"sort_order", "desc"}})));
+
+    // Pages by the name alone still give every row once, in order.
+    for (const char* order : {"asc", "desc"}) {
+        SCOPED_TRACE(order);
+        const Walk walked = walk(tags, selectArgs({{"sort_column", "name"}, {"sort_order", order}}));
+        ASSERT_EQ(static_cast<size_t>(kTags), walked.names.size());
+        EXPECT_EQ(3u, walked.pageRows.size());
+        std::vector<std::string> expected = walked.names;
+        std::sort(expected.begin(), expected.end());
+        if (std::string(order) == "desc") std::reverse(expected.begin(), expected.end());
+        EXPECT_EQ(expected, walked.names);
+        EXPECT_EQ(static_cast<size_t>(kTags), std::set<int64_t>(walked.keys.begin(), walked.keys.end()).size());
+    }
+}
+
 TEST_F(FbPagedSelectTest, EmptyTableEndsAtOnce)
 {
     CDBTableInterface empty = session().table("NOBODY", hostColumns());

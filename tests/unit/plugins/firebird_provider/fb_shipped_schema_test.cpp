@@ -164,6 +164,51 @@ TEST_F(FbShippedSchemaTest, ReferencesAreFoundFromTheCatalogue)
     EXPECT_EQ(19u, references);
 }
 
+TEST_F(FbShippedSchemaTest, ANameSortedPageIsReadAlongAnIndexBothWays)
+{
+    fbprov::CFbTransaction transaction(db(), fbprov::CFbTransaction::readOnly);
+    std::vector<std::string> tables;
+    {
+        fbprov::CFbStatement user(transaction, "SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS "
+                                               "WHERE RDB$SYSTEM_FLAG = 0 AND RDB$VIEW_BLR IS NULL");
+        auto rows = user.select(transaction);
+        while (rows->fetch()) tables.push_back(rows->asString(0));
+    }
+    // The tables whose NAME orders the rows on its own: the row pager sorts
+    // them by NAME alone.
+    std::vector<std::string> named;
+    fbprov::CFbStatement unique(transaction, CDBConstants::countUniqueNotNullColumn);
+    for (const std::string& table : tables) {
+        auto rows = unique.select(transaction, {table, std::string("NAME")});
+        if (rows->fetch() && rows->asInt64(0) > 0) named.push_back(table);
+    }
+    EXPECT_EQ(8u, named.size()) << "domains, domain groups, user accounts, queries, query groups, SNMP "
+                                   "queries, SNMP groups and policies have unique names";
+    for (const std::string& table : named) {
+        for (const char* direction : {" ASC", " DESC"}) {
+            const std::string sql = "SELECT T.* FROM " + table + " T ORDER BY T.NAME" + direction + " ROWS ? TO ?";
+            const std::string plan = fbprov::CFbStatement(transaction, sql).plan();
+            EXPECT_NE(std::string::npos, plan.find(" ORDER ")) << sql << ": " << plan;
+            EXPECT_EQ(std::string::npos, plan.find("SORT")) << sql << ": " << plan;
+        }
+    }
+}
+
+TEST_F(FbShippedSchemaTest, AVersionOneDatabaseUpgradesToTheProgramsVersion)
+{
+    auto old = fbprov::CFbConnector::open(fbtest::settingsFor(dir() / "old.fdb"));
+    fbprov::CFbSchemaUpgrader upgrader(*old, kDbDir + "/" + CDBConstants::versionsDirectory);
+    upgrader.upgrade(1);
+    ASSERT_EQ(1u, upgrader.currentVersion());
+    upgrader.upgrade(CTFTPDatabase::applicationSchemaVersion);
+    EXPECT_EQ(CTFTPDatabase::applicationSchemaVersion, upgrader.currentVersion());
+    EXPECT_FALSE(upgrader.upgradeInProgress());
+    fbprov::CFbTransaction transaction(*old, fbprov::CFbTransaction::readOnly);
+    const std::string plan =
+        fbprov::CFbStatement(transaction, "SELECT T.* FROM tftp_policy T ORDER BY T.NAME DESC").plan();
+    EXPECT_NE(std::string::npos, plan.find("TFTP_POLICY_NAME_DESC")) << plan;
+}
+
 TEST_F(FbShippedSchemaTest, TheSchemaFitsTheSmallestPageSize)
 {
     auto settings = fbtest::settingsFor(dir() / "small.fdb");

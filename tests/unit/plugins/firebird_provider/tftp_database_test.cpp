@@ -86,7 +86,8 @@ TEST_F(TFTPDatabaseTest, OpensTheShippedDatabaseAndSaysWhereAndWhichVersion)
     EXPECT_EQ(CTFTPDatabase::applicationSchemaVersion, database.schemaVersion());
     EXPECT_EQ(CTFTPDatabase::applicationSchemaVersion, database.database().reqSchemaVersion());
     EXPECT_EQ((std::vector<std::string>{"Opened the database '" + (dir / "service.fdb") +
-                                        "' (embedded engine) at schema version 1."}),
+                                        "' (embedded engine) at schema version " +
+                                        std::to_string(CTFTPDatabase::applicationSchemaVersion) + "."}),
               logged);
     EXPECT_TRUE(database.statements().exists("domain.name"));
     EXPECT_TRUE(database.tableGroups().exists("bilink"));
