@@ -24,6 +24,7 @@
 #include "standard/endpoint.h"
 #include "standard/interface_enum.h"
 #include "standard/ip_address.h"
+#include "standard/sock_stream.h"
 #include "standard/string_util.h"
 #include "standard/tracked_factory.h"
 
@@ -117,6 +118,8 @@ public:
             _log(osk::CException::error, osk::CMessage(t::kAcceptFailed, t::kModule), errno);
             return 0;
         }
+        // Replies are many small writes; a failure only makes them slower.
+        osk::CSockStream::sendAtOnce(stream.get_handle());
         login_ptr login;
         try {
             login = osk::CTrackedFactory::createUnique<CRConsolePendingLogin>(stream.get_handle());

@@ -37,6 +37,9 @@ void CRConsoleClient::connect(const std::string& host, uint16_t port)
     const ACE_Time_Value limit(_timeout);
     if (connector.connect(_stream.ace_stream(), address, &limit) != 0)
         throw failure(kCannotConnect, _peer, errno, "CRConsoleClient::connect");
+    // Without it a command set sent in several writes waits for the
+    // daemon's delayed acknowledgement; a failure only costs that time.
+    osk::CSockStream::sendAtOnce(_stream.get_handle());
 }
 
 std::string CRConsoleClient::login(const std::string& password, bool encryption, uint8_t version,

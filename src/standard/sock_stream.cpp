@@ -2,6 +2,8 @@
 
 #include <ace/INET_Addr.h>
 #include <ace/Time_Value.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -38,6 +40,12 @@ CSockStream::CSockStream(ACE_HANDLE handle)
 CSockStream::~CSockStream()
 {
     close();
+}
+
+bool CSockStream::sendAtOnce(ACE_HANDLE handle)
+{
+    const int on = 1;
+    return ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on)) == 0;
 }
 
 void CSockStream::close()

@@ -29,6 +29,13 @@ public:
     bool isOpen() const { return _stream.get_handle() != ACE_INVALID_HANDLE; }
     void close();
 
+    // Sends every write at once instead of holding a small one back until
+    // the previous one is acknowledged (TCP_NODELAY). A console's reply is
+    // many small writes that the peer reads without answering, so it would
+    // otherwise wait for the peer's delayed acknowledgement, about 40 ms.
+    // False with errno when the option cannot be set.
+    static bool sendAtOnce(ACE_HANDLE handle);
+
     CEndpoint local_endpoint() const;
     CEndpoint remote_endpoint() const;
 

@@ -6,7 +6,11 @@
 #include <ace/SOCK_Acceptor.h>
 #include <ace/SOCK_Connector.h>
 #include <ace/Time_Value.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+
+#include <cerrno>
 
 #include <chrono>
 #include <cstdint>
@@ -106,6 +110,28 @@ TEST_F(SockStreamTest, EchoThroughThinCalls)
     EXPECT_EQ(std::string("hello"), std::string(buffer, 5));
     EXPECT_EQ(0, client.recv(buffer, sizeof(buffer), &wait));
     echo.join();
+}
+
+TEST_F(SockStreamTest, SendAtOnceTurnsOffTheHoldingBackOfSmallWrites)
+{
+    auto noDelay = [](ACE_HANDLE handle) {
+        int value = -1;
+        socklen_t length = sizeof(value);
+        EXPECT_EQ(0, getsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &value, &length));
+        return value != 0;
+    };
+    CSockStream client;
+    connect(client);
+    ACE_SOCK_Stream accepted;
+    ASSERT_EQ(0, _acceptor.accept(accepted));
+    EXPECT_FALSE(noDelay(accepted.get_handle())) << "a new connection holds small writes back";
+    EXPECT_TRUE(CSockStream::sendAtOnce(accepted.get_handle()));
+    EXPECT_TRUE(noDelay(accepted.get_handle()));
+    EXPECT_FALSE(noDelay(client.get_handle())) << "only the given socket changes";
+    accepted.close();
+    // Not a TCP socket: refused, with the reason in errno.
+    EXPECT_FALSE(CSockStream::sendAtOnce(ACE_INVALID_HANDLE));
+    EXPECT_EQ(EBADF, errno);
 }
 
 TEST_F(SockStreamTest, FailuresThrow)
