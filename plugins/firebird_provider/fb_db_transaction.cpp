@@ -48,29 +48,31 @@ bool CFbDBTransaction::splitCursorSelect(const std::string& sql, std::string& st
     return !cursorName.empty();
 }
 
-uint64_t CFbDBTransaction::execute(const std::string& sql, const CDBValues& values)
+std::unique_ptr<CFbStatement> CFbDBTransaction::_statement(const std::string& sql)
 {
-    std::unique_ptr<CFbStatement>& statement = _prepared[sql];
-    if (!statement) {
-        try {
-            statement = std::make_unique<CFbStatement>(_transaction, sql);
-        } catch (...) {
-            _prepared.erase(sql);
-            throw;
-        }
-    }
-    return statement->execute(_transaction, firebirdValues(values));
-}
-
-std::unique_ptr<CDBRows> CFbDBTransaction::select(const std::string& sql, const CDBValues& values)
-{
+    if (std::unique_ptr<CFbStatement> free = _pool->take(sql)) return free;
     std::string text = sql;
     std::string cursorName;
     splitCursorSelect(sql, text, cursorName);
     auto statement = std::make_unique<CFbStatement>(_transaction, text);
+    ++_prepared;
     if (!cursorName.empty()) statement->cursorName(cursorName);
+    return statement;
+}
+
+uint64_t CFbDBTransaction::execute(const std::string& sql, const CDBValues& values)
+{
+    std::unique_ptr<CFbStatement> statement = _statement(sql);
+    const uint64_t changed = statement->execute(_transaction, firebirdValues(values));
+    _pool->give(sql, std::move(statement));
+    return changed;
+}
+
+std::unique_ptr<CDBRows> CFbDBTransaction::select(const std::string& sql, const CDBValues& values)
+{
+    std::unique_ptr<CFbStatement> statement = _statement(sql);
     std::unique_ptr<CFbResultSet> rows = statement->select(_transaction, firebirdValues(values));
-    return std::make_unique<CFbDBRows>(std::move(statement), std::move(rows));
+    return std::make_unique<CFbDBRows>(sql, std::move(statement), std::move(rows), _pool);
 }
 
 void CFbDBTransaction::commit() { _transaction.commit(); }

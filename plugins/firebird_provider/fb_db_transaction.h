@@ -1,10 +1,11 @@
 #pragma once
 
-#include <map>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "firebird_provider/fb_statement.h"
+#include "firebird_provider/fb_statement_pool.h"
 #include "firebird_provider/fb_transaction.h"
 #include "oodb/db_transaction.h"
 
@@ -13,9 +14,10 @@ namespace fbprov {
 // A transaction of the object database layer on a Firebird connection. The
 // read-only access mode starts a read-only Firebird transaction, so the
 // engine refuses writes as well; every other mode reads and writes.
-// Statements that return no rows are prepared once per transaction. A
-// select ending in "FOR UPDATE OF" and a cursor name runs as "FOR UPDATE"
-// on a cursor of that name, which "WHERE CURRENT OF" then refers to.
+// A statement is prepared once per transaction and text and runs again
+// whenever no open cursor holds it (CFbStatementPool). A select ending in
+// "FOR UPDATE OF" and a cursor name runs as "FOR UPDATE" on a cursor of
+// that name, which "WHERE CURRENT OF" then refers to.
 class CFbDBTransaction : public CDBTransaction {
 public:
     // lockTimeout: seconds a statement waits for a record another
@@ -37,9 +39,16 @@ public:
     // returns false (and leaves both alone) for any other statement.
     static bool splitCursorSelect(const std::string& sql, std::string& statement, std::string& cursorName);
 
+    // The statements this transaction has prepared so far.
+    uint64_t prepared() const { return _prepared; }
+
 private:
+    // A free statement of sql from the pool, or a newly prepared one.
+    std::unique_ptr<CFbStatement> _statement(const std::string& sql);
+
     CFbTransaction _transaction;
-    std::map<std::string, std::unique_ptr<CFbStatement>> _prepared;
+    std::shared_ptr<CFbStatementPool> _pool = std::make_shared<CFbStatementPool>();
+    uint64_t _prepared = 0;
 };
 
 } // namespace fbprov

@@ -61,12 +61,21 @@ CFbResultSet::CFbResultSet(Firebird::IResultSet* rows, CFbRef<Firebird::IMessage
 
 CFbResultSet::~CFbResultSet()
 {
+    if (!closeQuietly())
+        _rows->release();
+}
+
+bool CFbResultSet::closeQuietly() noexcept
+{
     if (!_rows)
-        return;
+        return true;
     CFbStatus status;
     _rows->close(status.get());
     if (status.failed())
-        _rows->release();
+        return false;
+    _rows = nullptr;
+    _onRow = false;
+    return true;
 }
 
 bool CFbResultSet::fetch()

@@ -30,6 +30,9 @@ public:
     bool fetch();
     // Closes the cursor before the end of the rows.
     void close();
+    // Closes the cursor if it is open and says whether it is closed now;
+    // never throws.
+    bool closeQuietly() noexcept;
 
     unsigned columnCount() const { return static_cast<unsigned>(_columns.size()); }
     // Throws when no column has that name.

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "extended/exception.h"
 #include "fb_layer_fixture.h"
@@ -200,6 +201,46 @@ TEST_F(FbDBLayerTest, CursorSelectBecomesForUpdateOnANamedCursor)
         << "no cursor name";
     EXPECT_EQ(statement, "untouched");
     EXPECT_EQ(cursor, "untouched");
+}
+
+TEST_F(FbDBLayerTest, EachTextIsPreparedOncePerTransactionAndNestedSelectsKeepTheirOwnCursors)
+{
+    CDBTableInterface hosts = createdHosts();
+    auto writer = session().beginTransaction(CDBConstants::READ_WRITE_ACCESS);
+    std::vector<int64_t> keys;
+    for (const char* name : {"a", "b", "c"}) keys.push_back(hosts.insert(*writer, {{"NAME", std::string(name)}}));
+    writer->commit();
+
+    auto transaction = session().beginTransaction(CDBConstants::READ_ONLY_ACCESS);
+    auto* firebird = dynamic_cast<fbprov::CFbDBTransaction*>(transaction.get());
+    ASSERT_NE(nullptr, firebird);
+    for (int round = 0; round < 20; ++round) {
+        auto rows = transaction->select("SELECT NAME FROM HOSTS WHERE PK = ?", {keys[round % 3]});
+        ASSERT_TRUE(rows->fetch());
+        EXPECT_EQ(std::string(1, static_cast<char>('a' + round % 3)), rows->asString("NAME"));
+    }
+    EXPECT_EQ(1u, firebird->prepared()) << "twenty selects of one text, one after the other";
+
+    // A select of the same text while the first one's cursor is open gets a
+    // statement of its own, and both read every row.
+    const std::string all = "SELECT PK FROM HOSTS ORDER BY PK";
+    auto outer = transaction->select(all);
+    size_t outerRows = 0;
+    while (outer->fetch()) {
+        ++outerRows;
+        auto inner = transaction->select(all);
+        size_t innerRows = 0;
+        while (inner->fetch()) EXPECT_EQ(keys[innerRows++], inner->asInt64("PK"));
+        EXPECT_EQ(3u, innerRows);
+    }
+    EXPECT_EQ(3u, outerRows);
+    EXPECT_EQ(3u, firebird->prepared()) << "the outer select's and one for all the inner ones";
+
+    // Rows that outlive their transaction free their statement themselves.
+    auto late = transaction->select(all);
+    transaction->commit();
+    transaction.reset();
+    late.reset();
 }
 
 TEST_F(FbDBLayerTest, ReadOnlyAccessModeRefusesEveryWrite)
