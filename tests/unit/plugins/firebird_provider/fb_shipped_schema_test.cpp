@@ -194,6 +194,29 @@ TEST_F(FbShippedSchemaTest, ANameSortedPageIsReadAlongAnIndexBothWays)
     }
 }
 
+TEST_F(FbShippedSchemaTest, EveryTablesKeyBoundsAreReadAlongAnIndex)
+{
+    fbprov::CFbTransaction transaction(db(), fbprov::CFbTransaction::readOnly);
+    std::vector<std::string> keyed;
+    {
+        fbprov::CFbStatement tables(transaction, "SELECT TRIM(R.RDB$RELATION_NAME) FROM RDB$RELATIONS R JOIN "
+                                                 "RDB$RELATION_FIELDS F ON F.RDB$RELATION_NAME = R.RDB$RELATION_NAME "
+                                                 "WHERE R.RDB$SYSTEM_FLAG = 0 AND F.RDB$FIELD_NAME = 'PK'");
+        auto rows = tables.select(transaction);
+        while (rows->fetch()) keyed.push_back(rows->asString(0));
+    }
+    EXPECT_EQ(28u, keyed.size());
+    // A key pager starts with the lowest and the highest key of its table:
+    // neither may read the whole table.
+    for (const std::string& table : keyed) {
+        const CDBStatementExpander expander(table, CDBTypeStringMap());
+        for (const char* bound : {"SELECT_PK_LOWER_BOUND", "SELECT_PK_UPPER_BOUND"}) {
+            const std::string plan = fbprov::CFbStatement(transaction, expander.statement(bound)).plan();
+            EXPECT_EQ(std::string::npos, plan.find("NATURAL")) << table << " " << bound << ": " << plan;
+        }
+    }
+}
+
 TEST_F(FbShippedSchemaTest, AVersionOneDatabaseUpgradesToTheProgramsVersion)
 {
     auto old = fbprov::CFbConnector::open(fbtest::settingsFor(dir() / "old.fdb"));
