@@ -6,6 +6,7 @@ namespace fbprov {
 
 CFbAttachment::~CFbAttachment()
 {
+    _statements->clear();
     if (!_attachment)
         return;
     CFbStatus status;
@@ -18,6 +19,7 @@ void CFbAttachment::detach()
 {
     if (!_attachment)
         return;
+    _statements->clear();
     CFbStatus status;
     _attachment->detach(status.get());
     status.check(osk::CMessage("Cannot close the database connection."), "CFbAttachment::detach");

@@ -12,8 +12,8 @@ namespace fbprov {
 
 // The rows of a select for the object database layer. Holds the statement
 // as well as its cursor, so that each select has a cursor of its own; once
-// the cursor is closed, the statement goes back to its transaction's pool
-// (when the transaction still exists) for the next select of its text.
+// the cursor is closed, the statement goes back to its attachment's pool
+// (when the attachment still exists) for the next select of its text.
 class CFbDBRows : public CDBRows {
 public:
     CFbDBRows(std::string sql, std::unique_ptr<CFbStatement> statement, std::unique_ptr<CFbResultSet> rows,

@@ -2,6 +2,7 @@
 
 #include <type_traits>
 
+#include "firebird_provider/fb_attachment.h"
 #include "firebird_provider/fb_db_rows.h"
 #include "firebird_provider/fb_error.h"
 #include "oodb/db_statement_expander.h"
@@ -28,7 +29,8 @@ CFbValues firebirdValues(const CDBValues& values)
 
 CFbDBTransaction::CFbDBTransaction(CFbAttachment& attachment, CDBConstants::trans_access_mode accessMode,
                                    int commitType, unsigned lockTimeout)
-    : CDBTransaction(accessMode, commitType), _transaction(attachment, firebirdMode(accessMode), lockTimeout)
+    : CDBTransaction(accessMode, commitType), _transaction(attachment, firebirdMode(accessMode), lockTimeout),
+      _pool(attachment.statements())
 {
 }
 

@@ -14,8 +14,8 @@ namespace fbprov {
 // A transaction of the object database layer on a Firebird connection. The
 // read-only access mode starts a read-only Firebird transaction, so the
 // engine refuses writes as well; every other mode reads and writes.
-// A statement is prepared once per transaction and text and runs again
-// whenever no open cursor holds it (CFbStatementPool). A select ending in
+// A statement is prepared once per attachment and text and runs again,
+// in any transaction, whenever no open cursor holds it (CFbStatementPool). A select ending in
 // "FOR UPDATE OF" and a cursor name runs as "FOR UPDATE" on a cursor of
 // that name, which "WHERE CURRENT OF" then refers to.
 class CFbDBTransaction : public CDBTransaction {
@@ -47,7 +47,7 @@ private:
     std::unique_ptr<CFbStatement> _statement(const std::string& sql);
 
     CFbTransaction _transaction;
-    std::shared_ptr<CFbStatementPool> _pool = std::make_shared<CFbStatementPool>();
+    std::shared_ptr<CFbStatementPool> _pool;
     uint64_t _prepared = 0;
 };
 

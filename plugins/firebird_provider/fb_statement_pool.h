@@ -1,33 +1,43 @@
 #pragma once
 
 #include <cstddef>
-#include <map>
+#include <list>
 #include <memory>
+#include <mutex>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "firebird_provider/fb_statement.h"
 
 namespace fbprov {
 
-// The prepared statements of one transaction that no cursor holds, by the
+// The prepared statements of one attachment that no cursor holds, by the
 // caller's SQL text. Firebird spends about as long preparing a statement as
-// running a small select, and loading objects runs the same few statements
-// for every object, so a transaction prepares each text once and runs it
-// again whenever it is free. A statement belongs to its attachment, not to
-// a transaction, so it stays valid across commits. Used by one thread.
+// running a small select, and the daemon runs the same few texts again and
+// again (every object it loads, every key lookup of a request), so a text
+// is prepared once and runs again whenever it is free, in any transaction:
+// a statement belongs to its attachment, not to a transaction. The pool
+// keeps the maxFree statements given back last (texts that were typed once,
+// such as a console's conditions, fall out) and at most maxFreePerText of
+// one text (nested selects of one text each hold one). Threads share an
+// attachment, so take and give lock.
 class CFbStatementPool {
 public:
     // A free statement of sql, or null when there is none.
     std::unique_ptr<CFbStatement> take(const std::string& sql);
-    // Takes back a statement of sql that has no open cursor; keeps at most
-    // maxFreePerText of each text (nested selects of one text each hold
-    // one) and frees the rest.
+    // Takes back a statement of sql that has no open cursor.
     void give(const std::string& sql, std::unique_ptr<CFbStatement> statement);
+    // Frees every statement, as the attachment must before it detaches.
+    void clear();
+    size_t free() const;
+
+    static constexpr size_t maxFree = 64;
     static constexpr size_t maxFreePerText = 4;
 
 private:
-    std::map<std::string, std::vector<std::unique_ptr<CFbStatement>>> _free;
+    mutable std::mutex _mutex;
+    // Oldest first.
+    std::list<std::pair<std::string, std::unique_ptr<CFbStatement>>> _free;
 };
 
 } // namespace fbprov

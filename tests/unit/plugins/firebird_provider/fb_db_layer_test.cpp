@@ -203,7 +203,7 @@ TEST_F(FbDBLayerTest, CursorSelectBecomesForUpdateOnANamedCursor)
     EXPECT_EQ(cursor, "untouched");
 }
 
-TEST_F(FbDBLayerTest, EachTextIsPreparedOncePerTransactionAndNestedSelectsKeepTheirOwnCursors)
+TEST_F(FbDBLayerTest, EachTextIsPreparedOnceAndNestedSelectsKeepTheirOwnCursors)
 {
     CDBTableInterface hosts = createdHosts();
     auto writer = session().beginTransaction(CDBConstants::READ_WRITE_ACCESS);
@@ -235,12 +235,25 @@ TEST_F(FbDBLayerTest, EachTextIsPreparedOncePerTransactionAndNestedSelectsKeepTh
     }
     EXPECT_EQ(3u, outerRows);
     EXPECT_EQ(3u, firebird->prepared()) << "the outer select's and one for all the inner ones";
+    outer.reset();
 
-    // Rows that outlive their transaction free their statement themselves.
+    // Rows that outlive their transaction do not break the pool.
     auto late = transaction->select(all);
     transaction->commit();
     transaction.reset();
     late.reset();
+
+    // Another transaction of the connection runs the statements prepared before.
+    auto next = session().beginTransaction(CDBConstants::READ_WRITE_ACCESS);
+    auto* again = dynamic_cast<fbprov::CFbDBTransaction*>(next.get());
+    ASSERT_NE(nullptr, again);
+    auto rows = next->select("SELECT NAME FROM HOSTS WHERE PK = ?", {keys[1]});
+    ASSERT_TRUE(rows->fetch());
+    EXPECT_EQ("b", rows->asString("NAME"));
+    rows.reset();
+    auto listed = next->select(all);
+    EXPECT_TRUE(listed->fetch());
+    EXPECT_EQ(0u, again->prepared());
 }
 
 TEST_F(FbDBLayerTest, ReadOnlyAccessModeRefusesEveryWrite)
