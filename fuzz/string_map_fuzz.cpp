@@ -16,10 +16,16 @@ const char* const kSeparators[] = {"\n", ",", ";", "\r\n", "&&"};
 const char kEscapes[] = {0, '\\', '"', '%'};
 
 // Every getter converts the value or throws osk::CException; any other
-// outcome is a finding.
-void readEveryKey(const osk::CStringMap& map)
+// outcome is a finding. The first keys are enough: every key goes through
+// the same getters, and a thrown exception costs microseconds, so reading
+// all of a map of a thousand keys slowed the whole run tenfold.
+constexpr size_t kKeysRead = 64;
+
+void readKeys(const osk::CStringMap& map)
 {
+    size_t read = 0;
     for (const auto& entry : map) {
+        if (++read > kKeysRead) break;
         const std::string& key = entry.first;
         try { map.get_int64(key, 0); } catch (const osk::CException&) {}
         try { map.get_uint8(key, 0); } catch (const osk::CException&) {}
@@ -46,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string text = input.rest();
 
     osk::CStringMap map(text, separator, escape, ignoreCase);
-    readEveryKey(map);
+    readKeys(map);
     try {
         map.formattedString(templateText);
     } catch (const osk::CException&) {
