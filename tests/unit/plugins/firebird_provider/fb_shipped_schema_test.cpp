@@ -217,6 +217,32 @@ TEST_F(FbShippedSchemaTest, EveryTablesKeyBoundsAreReadAlongAnIndex)
     }
 }
 
+TEST_F(FbShippedSchemaTest, NoShippedStatementWalksAnIndexToFilterItsRows)
+{
+    // "ORDER a INDEX (b)": Firebird reads the whole table along index a for
+    // the order and checks each row against index b, where an index that
+    // serves both would read only the rows wanted.
+    CDBStatementFileReader statements;
+    statements.read(kDbDir, "statements.spec");
+    CDBTableGroupFileReader groups;
+    ASSERT_TRUE(groups.read(kDbDir, "table_groups.spec"));
+    fbprov::CFbTransaction transaction(db(), fbprov::CFbTransaction::readOnly);
+    for (const auto& [name, spec] : statements.statements()) {
+        std::vector<std::string> texts;
+        if (spec.statement.find("<<") == std::string::npos)
+            texts.push_back(spec.statement);
+        else
+            for (const std::string& table : groups.find(spec.group).tables)
+                texts.push_back(CDBStatementExpander(table, CDBTypeStringMap()).expand(spec.statement));
+        for (const std::string& text : texts) {
+            const std::string plan = fbprov::CFbStatement(transaction, text).plan();
+            const size_t order = plan.find(" ORDER ");
+            EXPECT_TRUE(order == std::string::npos || plan.find(" INDEX (", order) == std::string::npos)
+                << name << ": " << text << "\n" << plan;
+        }
+    }
+}
+
 TEST_F(FbShippedSchemaTest, AVersionOneDatabaseUpgradesToTheProgramsVersion)
 {
     auto old = fbprov::CFbConnector::open(fbtest::settingsFor(dir() / "old.fdb"));
