@@ -5,37 +5,43 @@ namespace fbprov {
 std::unique_ptr<CFbStatement> CFbStatementPool::take(const std::string& sql)
 {
     const std::lock_guard<std::mutex> lock(_mutex);
-    // The newest first: a text in use now was most likely given back last.
-    for (auto entry = _free.rbegin(); entry != _free.rend(); ++entry) {
-        if (entry->first != sql) continue;
-        std::unique_ptr<CFbStatement> statement = std::move(entry->second);
-        _free.erase(std::next(entry).base());
-        return statement;
-    }
-    return nullptr;
+    const auto found = _byText.find(sql);
+    if (found == _byText.end()) return nullptr;
+    // The newest: a text in use now was most likely given back last.
+    const entries_t::iterator entry = found->second.back();
+    found->second.pop_back();
+    if (found->second.empty()) _byText.erase(found);
+    std::unique_ptr<CFbStatement> statement = std::move(entry->statement);
+    _free.erase(entry);
+    return statement;
 }
 
 void CFbStatementPool::give(const std::string& sql, std::unique_ptr<CFbStatement> statement)
 {
-    // Statements that fall out are freed after the lock is released.
+    // Statements that are not kept are freed after the lock is released.
     std::unique_ptr<CFbStatement> dropped;
-    std::list<std::pair<std::string, std::unique_ptr<CFbStatement>>> evicted;
+    entries_t evicted;
     const std::lock_guard<std::mutex> lock(_mutex);
-    size_t sameText = 0;
-    for (const auto& entry : _free) sameText += entry.first == sql ? 1 : 0;
-    if (sameText >= maxFreePerText) {
+    std::vector<entries_t::iterator>& sameText = _byText[sql];
+    if (sameText.size() >= maxFreePerText) {
         dropped = std::move(statement);
         return;
     }
-    _free.emplace_back(sql, std::move(statement));
-    if (_free.size() > maxFree) evicted.splice(evicted.end(), _free, _free.begin());
+    sameText.push_back(_free.insert(_free.end(), CEntry{sql, std::move(statement)}));
+    if (_free.size() <= maxFree) return;
+    // The oldest of all is the oldest of its text.
+    const auto oldest = _byText.find(_free.front().sql);
+    oldest->second.erase(oldest->second.begin());
+    if (oldest->second.empty()) _byText.erase(oldest);
+    evicted.splice(evicted.end(), _free, _free.begin());
 }
 
 void CFbStatementPool::clear()
 {
-    std::list<std::pair<std::string, std::unique_ptr<CFbStatement>>> all;
+    entries_t all;
     {
         const std::lock_guard<std::mutex> lock(_mutex);
+        _byText.clear();
         all.swap(_free);
     }
 }

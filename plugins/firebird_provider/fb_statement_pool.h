@@ -5,7 +5,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
+#include <unordered_map>
+#include <vector>
 
 #include "firebird_provider/fb_statement.h"
 
@@ -35,9 +36,17 @@ public:
     static constexpr size_t maxFreePerText = 4;
 
 private:
+    struct CEntry {
+        std::string sql;
+        std::unique_ptr<CFbStatement> statement;
+    };
+    using entries_t = std::list<CEntry>;
+
     mutable std::mutex _mutex;
     // Oldest first.
-    std::list<std::pair<std::string, std::unique_ptr<CFbStatement>>> _free;
+    entries_t _free;
+    // The free statements of each text, oldest first.
+    std::unordered_map<std::string, std::vector<entries_t::iterator>> _byText;
 };
 
 } // namespace fbprov

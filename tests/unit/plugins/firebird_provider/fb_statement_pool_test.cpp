@@ -63,4 +63,24 @@ TEST_F(FbStatementPoolTest, KeepsAFewOfOneTextAndTheLastGivenOfAll)
     EXPECT_EQ(0u, pool.free());
 }
 
+TEST_F(FbStatementPoolTest, TheStatementThatFallsOutIsTheOldestOfItsText)
+{
+    auto first = prepared(text(0));
+    auto second = prepared(text(0));
+    CFbStatement* const kept = second.get();
+    pool.give(text(0), std::move(first));
+    pool.give(text(0), std::move(second));
+    // Other texts push the first statement of text 0 out, not the second.
+    for (size_t n = 1; n < CFbStatementPool::maxFree; ++n) pool.give(text(n), prepared(text(n)));
+    EXPECT_EQ(CFbStatementPool::maxFree, pool.free());
+    auto taken = pool.take(text(0));
+    EXPECT_EQ(kept, taken.get());
+    EXPECT_EQ(nullptr, pool.take(text(0)));
+    // A text taken and given back is the newest again.
+    pool.give(text(0), std::move(taken));
+    pool.give(text(CFbStatementPool::maxFree), prepared(text(CFbStatementPool::maxFree)));
+    EXPECT_NE(nullptr, pool.take(text(0)));
+    EXPECT_EQ(nullptr, pool.take(text(1))) << "the oldest of all fell out";
+}
+
 } // namespace
