@@ -30,3 +30,5 @@ CREATE DESCENDING INDEX osk_snmp_groups_pk_desc ON osk_snmp_groups (PK);
 CREATE DESCENDING INDEX osk_snmp_grp_links_pk_desc ON osk_snmp_grp_links (PK);
 CREATE DESCENDING INDEX tftp_policy_pk_desc ON tftp_policy (PK);
 CREATE DESCENDING INDEX osk_address_pk_desc ON osk_address (PK);
+-- The highest address (abinding.maxaddr), likewise.
+CREATE DESCENDING INDEX osk_address_key_desc ON osk_address (ADDRESS_KEY);
