@@ -5,6 +5,7 @@
 #include "firebird_provider/fb_database_proxy.h"
 #include "firebird_provider/fb_db_transaction.h"
 #include "firebird_provider/fb_error.h"
+#include "firebird_provider/fb_index_statistics.h"
 #include "firebird_provider/fb_primary_key_generator.h"
 #include "firebird_provider/fb_schema_upgrader.h"
 
@@ -35,6 +36,7 @@ uint32_t CFbDBFactory::prepareSchema(CDBDatabaseProxyI& proxy, const osk::CStrin
     CFbSchemaUpgrader upgrader(database.attachment(), versions,
                                CFbSchemaUpgrader::initialDataScripts(schemaDirectory));
     upgrader.upgrade(required);
+    CFbIndexStatistics::refresh(database.attachment());
     return upgrader.currentVersion();
 }
 

@@ -27,8 +27,9 @@ public:
     // Brings the schema of a database this factory opened to version
     // required (a new database gets its whole schema and initial data from
     // the scripts the configuration points to) and returns the version it
-    // has then. Throws when the schema cannot be made, and when the database
-    // is newer than required.
+    // has then; the provider also brings what its engine plans from up to
+    // date (index statistics). Throws when the schema cannot be made, and
+    // when the database is newer than required.
     virtual uint32_t prepareSchema(CDBDatabaseProxyI& proxy, const osk::CStringMap& config, uint32_t required) = 0;
     // Starts a transaction on a connection this factory opened.
     virtual std::unique_ptr<CDBTransaction> createTransaction(CDBDatabaseProxyI& proxy,

@@ -18,3 +18,9 @@ DROP INDEX osk_access_control_access;
 CREATE INDEX osk_access_control_access ON osk_access_control (ACCESS_ID, DOMAIN_ID);
 DROP INDEX osk_user_access_control_access;
 CREATE INDEX osk_user_access_control_access ON osk_user_access_control (ACCESS_ID, DOMAIN_ID);
+-- The stored policies of a request start from the device's account and go
+-- to its access controls.
+CREATE INDEX osk_access_control_account ON osk_access_control (ACCOUNT_REF);
+-- From the members of the account's domains to the policies among them.
+CREATE INDEX osk_secured_object_mships ON osk_secured_object (DOM_MEMBERSHIPS_REF);
+CREATE INDEX tftp_policy_secured ON tftp_policy (SECURED_REF);
