@@ -66,6 +66,16 @@ protected:
         return query.select(transaction, {table})->fetch();
     }
 
+    // The SQL texts of a statement: a template once per table of its group.
+    static std::vector<std::string> textsOf(const CDBStatementSpec& spec, const CDBTableGroupFileReader& groups)
+    {
+        if (spec.statement.find("<<") == std::string::npos) return {spec.statement};
+        std::vector<std::string> texts;
+        for (const std::string& table : groups.find(spec.group).tables)
+            texts.push_back(CDBStatementExpander(table, CDBTypeStringMap()).expand(spec.statement));
+        return texts;
+    }
+
     // Prepares every statement of the file on every table of its group (a
     // template once per table) and checks its "?" against its arguments.
     void prepareAll(const CDBStatementFileReader& statements, const CDBTableGroupFileReader& groups)
@@ -75,13 +85,7 @@ protected:
             SCOPED_TRACE("statement " + name);
             ASSERT_TRUE(groups.exists(spec.group)) << "its group '" << spec.group << "' is not defined";
             EXPECT_EQ(spec.argNames.size(), spec.argTypes.size());
-            std::vector<std::string> texts;
-            if (spec.statement.find("<<") == std::string::npos)
-                texts.push_back(spec.statement);
-            else
-                for (const std::string& table : groups.find(spec.group).tables)
-                    texts.push_back(CDBStatementExpander(table, CDBTypeStringMap()).expand(spec.statement));
-            for (const std::string& text : texts) {
+            for (const std::string& text : textsOf(spec, groups)) {
                 try {
                     fbprov::CFbStatement prepared(transaction, text);
                     EXPECT_EQ(spec.argNames.size(), prepared.parameterCount()) << text;
@@ -235,13 +239,7 @@ TEST_F(FbShippedSchemaTest, NoShippedStatementWalksAnIndexToFilterItsRows)
     ASSERT_TRUE(groups.read(kDbDir, "table_groups.spec"));
     fbprov::CFbTransaction transaction(db(), fbprov::CFbTransaction::readOnly);
     for (const auto& [name, spec] : statements.statements()) {
-        std::vector<std::string> texts;
-        if (spec.statement.find("<<") == std::string::npos)
-            texts.push_back(spec.statement);
-        else
-            for (const std::string& table : groups.find(spec.group).tables)
-                texts.push_back(CDBStatementExpander(table, CDBTypeStringMap()).expand(spec.statement));
-        for (const std::string& text : texts) {
+        for (const std::string& text : textsOf(spec, groups)) {
             const std::string plan = fbprov::CFbStatement(transaction, text).plan();
             // One line of the plan for each select (a subquery has its own).
             for (const std::string& select : osk::CStringUtil::split(plan, "\n", "")) {
