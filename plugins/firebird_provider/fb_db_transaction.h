@@ -14,10 +14,10 @@ namespace fbprov {
 // A transaction of the object database layer on a Firebird connection. The
 // read-only access mode starts a read-only Firebird transaction, so the
 // engine refuses writes as well; every other mode reads and writes.
-// A statement is prepared once per attachment and text and runs again,
-// in any transaction, whenever no open cursor holds it (CFbStatementPool). A select ending in
-// "FOR UPDATE OF" and a cursor name runs as "FOR UPDATE" on a cursor of
-// that name, which "WHERE CURRENT OF" then refers to.
+// A statement is prepared once per attachment and text and runs again, in
+// any transaction, whenever no open cursor holds it (CFbStatementPool). A
+// select ending in "FOR UPDATE OF" and a cursor name runs as "FOR UPDATE"
+// on a cursor of that name, which "WHERE CURRENT OF" then refers to.
 class CFbDBTransaction : public CDBTransaction {
 public:
     // lockTimeout: seconds a statement waits for a record another
