@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "extended/exception.h"
 #include "standard/number_conversion.h"
@@ -16,6 +17,8 @@ namespace {
 // User-visible texts of the string map.
 const char* const kCannotProcessControl = "Cannot process control characters in text '%1'.";
 const char* const kInsufficientHexDigits = "Insufficient digits for a hex escape sequence.";
+const char* const kCannotFillTemplate = "Cannot fill the template '%1'.";
+const char* const kFilledTextTooLong = "The filled text would be longer than %1 bytes.";
 const char* const kModule = "standard";
 
 // Field trimming order: leading escape characters, leading spaces, trailing
@@ -189,14 +192,38 @@ std::string CStringMap::formattedString(const std::string& templateText) const
         }
     }
     for (const auto& entry : _entries) {
-        const std::string pattern = "%" + entry.first + "%";
-        size_t at = text.find(pattern);
-        while (at != std::string::npos) {
-            text.replace(at, pattern.size(), entry.second);
-            at = text.find(pattern, at + entry.second.size());
-        }
+        text = _replaced(std::move(text), "%" + entry.first + "%", entry.second, templateText);
     }
     return text;
+}
+
+// Every occurrence of pattern in text replaced by value, in one pass that
+// copies each character once. The keys after this one search the result,
+// so a value holding another key's pattern multiplies the text once per
+// key; the ceiling turns that into an error instead of a runaway.
+std::string CStringMap::_replaced(std::string text, const std::string& pattern, const std::string& value,
+                                  const std::string& templateText)
+{
+    size_t at = text.find(pattern);
+    if (at == std::string::npos) return text;
+    std::string result;
+    result.reserve(text.size());
+    size_t copied = 0;
+    const auto refuseBeyondCeiling = [&](size_t growth) {
+        if (result.size() + growth <= kMaxFilledSize) return;
+        throw OSK_EXCEPTION(CMessage(kCannotFillTemplate).pushs(templateText),
+                            CMessage(kFilledTextTooLong).pushs(std::to_string(kMaxFilledSize)),
+                            "CStringMap::formattedString", kModule);
+    };
+    for (; at != std::string::npos; at = text.find(pattern, copied)) {
+        refuseBeyondCeiling(at - copied + value.size());
+        result.append(text, copied, at - copied);
+        result += value;
+        copied = at + pattern.size();
+    }
+    refuseBeyondCeiling(text.size() - copied);
+    result.append(text, copied, std::string::npos);
+    return result;
 }
 
 // ---- entries ----------------------------------------------------------------

@@ -80,8 +80,11 @@ public:
 
     // The template with backslash escapes translated (\\ \n \r \xHH, any
     // other character stands for itself) and every "%key%" replaced by the
-    // value. Throws on "\x" without two following characters.
+    // value, key after key in key order. Throws on "\x" without two
+    // following characters, and when the filled text would grow beyond
+    // kMaxFilledSize bytes.
     std::string formattedString(const std::string& templateText) const;
+    static constexpr size_t kMaxFilledSize = 1 << 20;
 
     // ---- entries ------------------------------------------------------
     // The first entry with this key; inserts (key, "") when there is none.
@@ -243,6 +246,10 @@ private:
     const std::string* _value(const std::string& key) const;
     // The text a getter without default converts: the value or get_default.
     std::string _valueOrDefault(const std::string& key) const;
+    // text with every occurrence of pattern replaced by value; throws,
+    // naming templateText, beyond kMaxFilledSize.
+    static std::string _replaced(std::string text, const std::string& pattern, const std::string& value,
+                                 const std::string& templateText);
 
     map_t _entries;
     std::string _separator = "\n";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "extended/exception.h"
@@ -134,6 +135,53 @@ TEST(StringMapFormatTest, EscapesAndReplacement)
     EXPECT_EQ("69", map.formattedString("%alias%"));
     EXPECT_EQ("%port%", map.formattedString("%zz%"));
     EXPECT_EQ("69 69 %unknown%", map.formattedString("%port% %port% %unknown%"));
+}
+
+// Each key's value doubles the pattern of the next key, so the filled text
+// doubles once per key; the last key's value is eight bytes, longer than a
+// pattern, so the last filling is the largest.
+CStringMap doublingChain(int keys)
+{
+    CStringMap map;
+    for (int k = 0; k < keys; ++k) {
+        const std::string next = "%k" + std::to_string(100 + k + 1) + "%";
+        map["k" + std::to_string(100 + k)] = next + next;
+    }
+    map["k" + std::to_string(100 + keys)] = "abcdefgh";
+    return map;
+}
+
+TEST(StringMapFormatTest, ChainedValuesAreFilledUpToTheCeiling)
+{
+    // 2^17 copies of eight bytes: exactly the ceiling.
+    const std::string filled = doublingChain(17).formattedString("%k100%");
+    EXPECT_EQ(CStringMap::kMaxFilledSize, filled.size());
+    EXPECT_EQ(std::string::npos, filled.find_first_not_of("abcdefgh"));
+    EXPECT_EQ("habcdefgh", filled.substr(filled.size() - 9));
+
+    const osk::CException e = thrown([&] { doublingChain(17).formattedString("<%k100%>"); });
+    EXPECT_EQ("Cannot fill the template '<%k100%>'.", e.whatMsg().formatted());
+    EXPECT_EQ("The filled text would be longer than 1048576 bytes.", e.whyMsg().formatted());
+    EXPECT_EQ("CStringMap::formattedString", e.context());
+}
+
+TEST(StringMapFormatTest, ValuesMultiplyingTheEmptyKeyStopAtTheCeiling)
+{
+    // Entries of the empty key, each holding five of its own pattern "%%":
+    // every entry multiplies the text fivefold. Ten of them once ran for
+    // minutes towards gigabytes.
+    const auto multiplying = [](int entries) {
+        CStringMap map;
+        for (int k = 0; k < entries; ++k) map.string_insert("", "x%%%%%%%%%%");
+        return map;
+    };
+    EXPECT_THROW(multiplying(10).formattedString("%%"), osk::CException);
+    // Four stay below: 5^4 patterns left, and one x from every pattern
+    // filled on the way (1 + 5 + 25 + 125).
+    const std::string filled = multiplying(4).formattedString("%%");
+    EXPECT_EQ(1250, std::count(filled.begin(), filled.end(), '%'));
+    EXPECT_EQ(156, std::count(filled.begin(), filled.end(), 'x'));
+    EXPECT_EQ(1406u, filled.size());
 }
 
 TEST(StringMapFormatTest, ShortHexEscapeThrows)
