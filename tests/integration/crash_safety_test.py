@@ -375,7 +375,7 @@ def database_round(d, round_number, known):
     pending = expected_states(known, lines)
 
     d.start(DB_START_SECONDS)
-    h.check(d.log_text().count("at schema version 2.") == round_number + 2,
+    h.check(d.log_text().count("at schema version %d." % h.shipped_schema_version(args.db_dir)) == round_number + 2,
             "database round %d: the daemon opens the database the kill left" % round_number, d.log_text()[-2000:])
     d.stop("database round %d: the daemon on it stops cleanly" % round_number)
 

@@ -120,6 +120,11 @@ def wait_for(predicate, seconds):
     return predicate()
 
 
+def shipped_schema_version(db_dir):
+    """The schema version the program requires: the highest numbered folder of the shipped db_versions."""
+    return max(int(name) for name in os.listdir(os.path.join(db_dir, "db_versions")) if name.isdigit())
+
+
 def db_keys(db_dir, extra=""):
     """The configuration keys of the service's database on the shipped db/ files, all requests allowed."""
     return ("system.db.name=zelvo\n"

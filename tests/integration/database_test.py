@@ -29,7 +29,7 @@ import time
 
 import daemon_harness as h
 
-PROBE = DB_DIR = None
+PROBE = DB_DIR = VERSION = None
 
 
 def setup(prefix, db_dir_argument):
@@ -37,9 +37,10 @@ def setup(prefix, db_dir_argument):
     work directory (h.setup), DB_DIR (the folder of the database files) from
     the command line argument of that index, and the engine's lock files
     inside the work directory."""
-    global DB_DIR
+    global DB_DIR, VERSION
     h.setup(prefix)
     DB_DIR = os.path.realpath(sys.argv[db_dir_argument])
+    VERSION = h.shipped_schema_version(DB_DIR)
     os.environ["FIREBIRD_LOCK"] = os.path.join(h.WORK, "lock")
 PLUGINS = "zelvo_local_fs,tftp_rconsole,zelvo_firebird_provider,zelvo_db_facade"
 # Creating the schema takes a while under the sanitizers on a busy machine.
@@ -106,20 +107,20 @@ def test_embedded():
     d = daemon("embedded")
     d.start(START_SECONDS)
     log = d.log_text()
-    h.check("Opened the database '%s' (embedded engine) at schema version 2." % database_file(d) in log
-            or "Opened the database 'zelvo.fdb' (embedded engine) at schema version 2." in log,
+    h.check("Opened the database '%s' (embedded engine) at schema version %d." % (database_file(d), VERSION) in log
+            or "Opened the database 'zelvo.fdb' (embedded engine) at schema version %d." % VERSION in log,
             "a new database is created at the required version and the log says so", log[-2000:])
     h.check(h.tftp_get(d.tftp_port, "hello.txt") == b"hello from the root\n", "the daemon serves with its database")
     d.stop("the daemon with a database stops cleanly")
     db = database_file(d)
-    h.check(scalar(db, "SELECT NUMBER FROM SCHEMA_VERSION") == 2, "the schema version recorded is 2")
+    h.check(scalar(db, "SELECT NUMBER FROM SCHEMA_VERSION") == VERSION, "the schema version recorded is %d" % VERSION)
     h.check(scalar(db, "SELECT COUNT(*) FROM SCHEMA_INITIAL_DATA") == 0
             and scalar(db, "SELECT COUNT(*) FROM osk_domains") == 2
             and scalar(db, "SELECT COUNT(*) FROM osk_keyvalues WHERE KKEY = 'created_by'") == 1,
             "the initial data and the imports are loaded")
 
     d.start(START_SECONDS)
-    h.check(d.log_text().count("at schema version 2.") == 2, "a restart reopens the database")
+    h.check(d.log_text().count("at schema version %d." % VERSION) == 2, "a restart reopens the database")
     d.stop("the restarted daemon stops cleanly")
     h.check(scalar(db, "SELECT COUNT(*) FROM osk_domains") == 2, "a restart loads no initial data again")
     return d
@@ -137,7 +138,7 @@ def test_backup_and_restore(made):
     done = subprocess.run(["gbak", "-c", "-user", "SYSDBA", backup, database_file(r)], capture_output=True)
     h.check(done.returncode == 0, "gbak -c restores it", done.stderr.decode(errors="replace"))
     r.start(START_SECONDS)
-    h.check("at schema version 2." in r.log_text(), "the daemon opens the restored database")
+    h.check("at schema version %d." % VERSION in r.log_text(), "the daemon opens the restored database")
     r.stop("the daemon on the restored database stops cleanly")
     h.check(scalar(database_file(r), "SELECT COUNT(*) FROM osk_domains") == 2, "the restored database has the data")
 
@@ -152,12 +153,12 @@ def test_refusals(good):
 
     newer = daemon("newer")
     shutil.copy(good, database_file(newer))
-    isql(database_file(newer), "UPDATE SCHEMA_VERSION SET NUMBER = 3; COMMIT;\n")
+    isql(database_file(newer), "UPDATE SCHEMA_VERSION SET NUMBER = %d; COMMIT;\n" % (VERSION + 1))
     tables = scalar(database_file(newer), "SELECT COUNT(*) FROM RDB$RELATIONS")
-    refused(newer, "newer", [database_file(newer), "newer than version 2", "run the matching program version"])
+    refused(newer, "newer", [database_file(newer), "newer than version %d" % VERSION, "run the matching program version"])
     # Attaching updates Firebird's header page, so the bytes may change; the
     # schema must not.
-    h.check(scalar(database_file(newer), "SELECT NUMBER FROM SCHEMA_VERSION") == 3
+    h.check(scalar(database_file(newer), "SELECT NUMBER FROM SCHEMA_VERSION") == VERSION + 1
             and scalar(database_file(newer), "SELECT COUNT(*) FROM RDB$RELATIONS") == tables,
             "newer: the database keeps its version and tables")
 
@@ -272,7 +273,7 @@ def test_two_daemons_on_one_server():
             second = daemon("server-b", server.keys() + "system.index=2\n")
             daemons = [first, second]
             expected = "Opened the database '127.0.0.1/%d:%s/zelvo.fdb' (database server 127.0.0.1/%d) " \
-                       "at schema version 2." % (port, data, port)
+                       "at schema version %d." % (port, data, port, VERSION)
             first.start(START_SECONDS)
             h.check(expected in first.log_text(), "the first daemon creates the database on the server",
                     first.log_text()[-2000:])

@@ -46,7 +46,7 @@ class CTFTPDatabase : public CITFTPServicePart {
 public:
     // The schema version this program is built for (the scripts of
     // db/db_versions/1 up to it); system.db.schema.version overrides it.
-    static constexpr uint32_t applicationSchemaVersion = 2;
+    static constexpr uint32_t applicationSchemaVersion = 3;
 
     CTFTPDatabase();
     ~CTFTPDatabase() override;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "oodb/db_statement_file_reader.h"
+#include "security/secured_statement_args.h"
 #include "service_database_fixture.h"
 
 namespace {
@@ -69,7 +70,7 @@ protected:
             const int64_t link = ++lastKey;
             execute("INSERT INTO osk_domain_id (PK, OID, DOMAIN_ID, SRC_PK, SRC_TABLE, DOMAIN_TYPE) "
                     "VALUES (?, ?, ?, ?, ?, 0)",
-                    {row, row, id, oid, std::to_string(id) + "_tftp_policy"});
+                    {row, row, id, oid, osk::CSecuredStatementArgs::sourceTableValue(id, "tftp_policy")});
             execute("INSERT INTO osk_domain_mships_links (PK, OID, SRC_ATTR_NAME, SRC_ATTR_REF, DEST_ATTR_NAME, "
                     "DEST_ATTR_REF, DEST_SEQ_KEY) VALUES (?, ?, 'domains', ?, 'domain_id', ?, ?)",
                     {link, link, memberships, row, ++sequence});
@@ -112,6 +113,20 @@ TEST_F(StoredPoliciesTest, TheEnabledPoliciesOfTheAccountsDomainsMergeByDomainPr
     const auto modem2 = policies.policiesOf("modem-2");
     EXPECT_EQ((std::vector<std::string>{"base@Everyone"}), names(*modem2));
     EXPECT_EQ("base.cfg", modem2->map().get_string("boot"));
+}
+
+TEST_F(StoredPoliciesTest, DomainIdsBeyondThirtyTwoBitsFindTheirOwnPoliciesOnly)
+{
+    // A policy's domain id row names its domain by the id's low 32 bits;
+    // two domains that share them must still keep their policies apart.
+    const int64_t high = (int64_t{7} << 32) + 102;
+    domain("Lab-annex", high, 5);
+    account("modem-annex", true, {high});
+    policy("annex", "boot=annex.cfg", true, {high});
+    auto policies = reader(0s);
+    EXPECT_EQ((std::vector<std::string>{"annex@Lab-annex"}), names(*policies.policiesOf("modem-annex")));
+    account("modem-lab", true, {102});
+    EXPECT_EQ((std::vector<std::string>{"lab-only@Lab"}), names(*policies.policiesOf("modem-lab")));
 }
 
 TEST_F(StoredPoliciesTest, NoNameAnUnknownOrADisabledAccountHaveAnEmptyMap)
