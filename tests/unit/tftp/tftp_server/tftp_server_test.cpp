@@ -139,13 +139,7 @@ TEST_F(TFTPServerTest, SilentClientGetsExactlyTheRetransmissionLimit)
     // More than one block: an unacknowledged last block counts as delivered.
     writeFile("s.bin", pattern(2000));
     start({{"tftp.timeout", "100ms"}, {"tftp.max_retransmits", "3"}});
-    std::vector<CState> outcomes;
-    {
-        osk::CGuard<osk::CNRMutex> guard(_controller->server()->engineLock());
-        _controller->server()->publisher([&outcomes](const CState& state) {
-            if (state.state == CState::complete) outcomes.push_back(state);
-        });
-    }
+    recordOutcomes();
     CClient client;
     client.send(_requestPort, request(1, "s.bin"));
     Bytes packet;
@@ -159,8 +153,8 @@ TEST_F(TFTPServerTest, SilentClientGetsExactlyTheRetransmissionLimit)
     EXPECT_EQ(3, sends);
     EXPECT_TRUE(waitGone(client, 1000));
     stop();
-    ASSERT_FALSE(outcomes.empty());
-    EXPECT_EQ("max_rx", outcomes.back().message);
+    ASSERT_FALSE(_outcomes.empty());
+    EXPECT_EQ("max_rx", _outcomes.back().message);
 }
 
 TEST_F(TFTPServerTest, ErrorFromClientEndsTheTransfer)
@@ -207,13 +201,7 @@ TEST_F(TFTPServerTest, EveryTransferReportsItsOutcomeInItsCompleteEvents)
     writeFile("one.bin", Bytes(2000, '1'));
     writeFile("two.bin", Bytes(2000, '2'));
     start();
-    std::vector<CState> outcomes;
-    {
-        osk::CGuard<osk::CNRMutex> guard(_controller->server()->engineLock());
-        _controller->server()->publisher([&outcomes](const CState& state) {
-            if (state.state == CState::complete) outcomes.push_back(state);
-        });
-    }
+    recordOutcomes();
     CClient client;
     client.send(_requestPort, request(1, "one.bin"));
     Bytes packet;
@@ -228,7 +216,7 @@ TEST_F(TFTPServerTest, EveryTransferReportsItsOutcomeInItsCompleteEvents)
     EXPECT_TRUE(waitGone(client, 1000));
     stop();
     std::map<unsigned int, std::set<std::string>> outcomeOf;
-    for (const CState& state : outcomes) outcomeOf[state.transferID].insert(state.message);
+    for (const CState& state : _outcomes) outcomeOf[state.transferID].insert(state.message);
     ASSERT_EQ(2u, outcomeOf.size());
     EXPECT_EQ(std::set<std::string>{"aborted"}, outcomeOf.begin()->second);
     EXPECT_EQ(std::set<std::string>{"success"}, outcomeOf.rbegin()->second);
