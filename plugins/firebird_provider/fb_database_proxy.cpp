@@ -13,6 +13,28 @@ CFbDatabaseProxy::CFbDatabaseProxy(const CFbConnectionSettings& settings)
 
 std::string CFbDatabaseProxy::implementation() const { return CDBConstants::firebirdImplementation; }
 
+std::shared_ptr<CFbAttachment> CFbDatabaseProxy::attachment() const
+{
+    std::lock_guard<std::mutex> guard(_mutex);
+    return _attachment;
+}
+
+std::shared_ptr<CFbAttachment> CFbDatabaseProxy::reattach(const std::shared_ptr<CFbAttachment>& lost)
+{
+    std::lock_guard<std::mutex> guard(_mutex);
+    if (_attachment == lost) {
+        _attachment = CFbConnector::open(_settings);
+        ++_reattachments;
+    }
+    return _attachment;
+}
+
+uint64_t CFbDatabaseProxy::reattachments() const
+{
+    std::lock_guard<std::mutex> guard(_mutex);
+    return _reattachments;
+}
+
 CFbDatabaseProxy& CFbDatabaseProxy::of(CDBDatabaseProxyI& proxy)
 {
     CFbDatabaseProxy* firebird = dynamic_cast<CFbDatabaseProxy*>(&proxy);

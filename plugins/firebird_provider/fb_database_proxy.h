@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "firebird_provider/fb_attachment.h"
@@ -10,14 +12,23 @@
 namespace fbprov {
 
 // The object database layer's connection to a Firebird database: opens
-// (or creates) the database the settings name and owns the attachment.
+// (or creates) the database the settings name and owns the attachment. A
+// database server that restarts, or a network that breaks, ends an
+// attachment for good; the proxy then replaces it with a new one, while
+// the transactions still on the old one keep it until they end.
 class CFbDatabaseProxy : public CDBDatabaseProxyI {
 public:
     explicit CFbDatabaseProxy(const CFbConnectionSettings& settings);
 
     std::string implementation() const override;
     std::string location() const override { return _settings.connectionString(); }
-    CFbAttachment& attachment() const { return *_attachment; }
+    std::shared_ptr<CFbAttachment> attachment() const;
+    // Opens a new attachment in place of lost, unless another thread has
+    // already done so; returns the current one. Throws when the database
+    // cannot be reached.
+    std::shared_ptr<CFbAttachment> reattach(const std::shared_ptr<CFbAttachment>& lost);
+    // How many times a lost attachment was replaced.
+    uint64_t reattachments() const;
 
     // The Firebird connection behind a proxy of the layer; throws when the
     // proxy belongs to another implementation.
@@ -25,7 +36,9 @@ public:
 
 private:
     CFbConnectionSettings _settings;
-    std::unique_ptr<CFbAttachment> _attachment;
+    mutable std::mutex _mutex;
+    std::shared_ptr<CFbAttachment> _attachment;
+    uint64_t _reattachments = 0;
 };
 
 } // namespace fbprov

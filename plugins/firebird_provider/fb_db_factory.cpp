@@ -33,10 +33,11 @@ uint32_t CFbDBFactory::prepareSchema(CDBDatabaseProxyI& proxy, const osk::CStrin
     const size_t slash = versions.rfind('/');
     const std::string schemaDirectory =
         slash == std::string::npos ? "." : (slash == 0 ? "/" : versions.substr(0, slash));
-    CFbSchemaUpgrader upgrader(database.attachment(), versions,
+    const std::shared_ptr<CFbAttachment> attachment = database.attachment();
+    CFbSchemaUpgrader upgrader(*attachment, versions,
                                CFbSchemaUpgrader::initialDataScripts(schemaDirectory));
     upgrader.upgrade(required);
-    CFbIndexStatistics::refresh(database.attachment());
+    CFbIndexStatistics::refresh(*attachment);
     return upgrader.currentVersion();
 }
 
@@ -44,7 +45,15 @@ std::unique_ptr<CDBTransaction> CFbDBFactory::createTransaction(CDBDatabaseProxy
                                                                 CDBConstants::trans_access_mode accessMode,
                                                                 int commitType)
 {
-    return std::make_unique<CFbDBTransaction>(CFbDatabaseProxy::of(proxy).attachment(), accessMode, commitType);
+    CFbDatabaseProxy& database = CFbDatabaseProxy::of(proxy);
+    std::shared_ptr<CFbAttachment> attachment = database.attachment();
+    try {
+        return std::make_unique<CFbDBTransaction>(attachment, accessMode, commitType);
+    } catch (const CDBException& e) {
+        // A lost connection stays lost: start again on a new one, once.
+        if (e.dbErrorCode() != CDBErrorCodeMap::CONNECTION_LOST) throw;
+    }
+    return std::make_unique<CFbDBTransaction>(database.reattach(attachment), accessMode, commitType);
 }
 
 std::unique_ptr<CDBPrimaryKeyGenerator> CFbDBFactory::createPrimaryKeyGenerator(const std::string& tableName)

@@ -27,10 +27,10 @@ CFbValues firebirdValues(const CDBValues& values)
 
 } // namespace
 
-CFbDBTransaction::CFbDBTransaction(CFbAttachment& attachment, CDBConstants::trans_access_mode accessMode,
-                                   int commitType, unsigned lockTimeout)
-    : CDBTransaction(accessMode, commitType), _transaction(attachment, firebirdMode(accessMode), lockTimeout),
-      _pool(attachment.statements())
+CFbDBTransaction::CFbDBTransaction(std::shared_ptr<CFbAttachment> attachment,
+                                   CDBConstants::trans_access_mode accessMode, int commitType, unsigned lockTimeout)
+    : CDBTransaction(accessMode, commitType), _attachment(std::move(attachment)),
+      _transaction(*_attachment, firebirdMode(accessMode), lockTimeout), _pool(_attachment->statements())
 {
 }
 

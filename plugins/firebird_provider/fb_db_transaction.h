@@ -21,9 +21,11 @@ namespace fbprov {
 class CFbDBTransaction : public CDBTransaction {
 public:
     // lockTimeout: seconds a statement waits for a record another
-    // transaction has locked (CFbTransaction::noWait: not at all).
-    CFbDBTransaction(CFbAttachment& attachment, CDBConstants::trans_access_mode accessMode, int commitType,
-                     unsigned lockTimeout = CFbTransaction::defaultLockTimeout);
+    // transaction has locked (CFbTransaction::noWait: not at all). The
+    // transaction keeps its attachment for as long as it lives, also when
+    // the connection replaces a lost attachment meanwhile.
+    CFbDBTransaction(std::shared_ptr<CFbAttachment> attachment, CDBConstants::trans_access_mode accessMode,
+                     int commitType, unsigned lockTimeout = CFbTransaction::defaultLockTimeout);
 
     uint64_t execute(const std::string& sql, const CDBValues& values = CDBValues()) override;
     std::unique_ptr<CDBRows> select(const std::string& sql, const CDBValues& values = CDBValues()) override;
@@ -46,6 +48,7 @@ private:
     // A free statement of sql from the pool, or a newly prepared one.
     std::unique_ptr<CFbStatement> _statement(const std::string& sql);
 
+    std::shared_ptr<CFbAttachment> _attachment;
     CFbTransaction _transaction;
     std::shared_ptr<CFbStatementPool> _pool;
     uint64_t _prepared = 0;

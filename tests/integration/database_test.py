@@ -215,8 +215,8 @@ class PrivateServer:
     daemons of one test: its own configuration, security database and port.
     A context manager; stopped on leaving."""
 
-    def __init__(self, binary):
-        self.home = os.path.join(h.WORK, "fbserver")
+    def __init__(self, binary, name="fbserver"):
+        self.home = os.path.join(h.WORK, name)
         self.data = os.path.join(self.home, "data")
         os.makedirs(os.path.join(self.home, "lock"))
         os.makedirs(self.data)
@@ -231,8 +231,20 @@ class PrivateServer:
         subprocess.run(["isql-fb", "-q", "-user", "SYSDBA", self.home + "/security3.fdb"],
                        input=b"CREATE USER SYSDBA PASSWORD 'secret'; COMMIT;", env=env, capture_output=True,
                        timeout=60)
+        self.binary, self.env = binary, env
         self.log = open(os.path.join(self.home, "server.log"), "wb")
-        self.proc = subprocess.Popen([binary], env=env, stdout=self.log, stderr=self.log)
+        self.start()
+
+    def start(self):
+        self.proc = subprocess.Popen([self.binary], env=self.env, stdout=self.log, stderr=self.log)
+
+    def stop(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(30)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
 
     def listening(self):
         try:
@@ -250,12 +262,7 @@ class PrivateServer:
         return self
 
     def __exit__(self, *_):
-        self.proc.terminate()
-        try:
-            self.proc.wait(30)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
+        self.stop()
         self.log.close()
 
 
@@ -303,6 +310,35 @@ def test_two_daemons_on_one_server():
                     d.stop()
 
 
+def test_a_restarted_server_is_reached_again():
+    binary = skip_without_server("a daemon across a restart of its Firebird server")
+    if binary is None:
+        return
+    with PrivateServer(binary, "fbserver-restarted") as server:
+        if not h.check(h.wait_for(server.listening, 30), "the private Firebird server listens"):
+            return
+        # Every request looks its account up in the database: nothing is kept.
+        d = daemon("server-restart", server.keys() + "provisioner.account.name=[$SRC.IP()]\n"
+                                                     "system.db.cache.time=0s\n")
+        with open(os.path.join(d.dir, "root", "hello.txt"), "w") as f:
+            f.write("hello\n")
+        try:
+            d.start(START_SECONDS)
+            h.check(h.tftp_get(d.tftp_port, "hello.txt") == b"hello\n", "a request looks its account up on the server")
+            server.stop()
+            got = h.tftp_get(d.tftp_port, "hello.txt")
+            h.check(isinstance(got, str) and got.startswith("error 2 "),
+                    "while the server is down such a request is refused", repr(got))
+            server.start()
+            if h.check(h.wait_for(server.listening, 30), "the server listens again"):
+                got = h.tftp_get(d.tftp_port, "hello.txt")
+                h.check(got == b"hello\n", "the daemon's next request reaches the restarted server", repr(got))
+            d.stop("the daemon stops cleanly after its server's restart")
+        finally:
+            if d.proc is not None:
+                d.stop()
+
+
 def main():
     global PROBE
     started = time.monotonic()
@@ -312,6 +348,7 @@ def main():
     test_backup_and_restore(made)
     test_refusals(database_file(made))
     test_two_daemons_on_one_server()
+    test_a_restarted_server_is_reached_again()
     return h.finish(started)
 
 

@@ -10,6 +10,9 @@
 
 #include "extended/exception.h"
 #include "fb_layer_fixture.h"
+#include "oodb/db_exception.h"
+#include "firebird_provider/fb_connector.h"
+#include "firebird_provider/fb_database_proxy.h"
 #include "firebird_provider/fb_db_transaction.h"
 #include "support/thrown.h"
 
@@ -254,6 +257,38 @@ TEST_F(FbDBLayerTest, EachTextIsPreparedOnceAndNestedSelectsKeepTheirOwnCursors)
     auto listed = next->select(all);
     EXPECT_TRUE(listed->fetch());
     EXPECT_EQ(0u, again->prepared());
+}
+
+TEST_F(FbDBLayerTest, ALostConnectionIsReplacedAtTheNextTransaction)
+{
+    CDBTableInterface hosts = createdHosts();
+    auto stranded = session().beginTransaction(CDBConstants::READ_ONLY_ACCESS);
+    // Another connection ends this one, as a restart of the database server
+    // or a broken network would.
+    {
+        auto other = fbprov::CFbDBTransaction(fbprov::CFbConnector::open(fbtest::settingsFor(databaseFile())),
+                                              CDBConstants::READ_WRITE_ACCESS, 0);
+        other.execute("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
+        other.commit();
+    }
+    // The transaction that was open keeps its dead connection and fails.
+    try {
+        stranded->select("SELECT COUNT(*) FROM HOSTS")->fetch();
+        ADD_FAILURE() << "a select on the lost connection ran";
+    } catch (const CDBException& lost) {
+        EXPECT_EQ(CDBErrorCodeMap::CONNECTION_LOST, lost.dbErrorCode()) << lost.printableError();
+    }
+
+    // The next one starts on a new connection, once.
+    auto fresh = session().beginTransaction(CDBConstants::READ_WRITE_ACCESS);
+    hosts.insert(*fresh, {{"NAME", std::string("after")}});
+    fresh->commit();
+    EXPECT_EQ(1, rowCount("HOSTS"));
+    const auto& proxy = fbprov::CFbDatabaseProxy::of(controller().proxy());
+    EXPECT_EQ(1u, proxy.reattachments());
+    stranded.reset();
+    EXPECT_EQ(1, rowCount("HOSTS"));
+    EXPECT_EQ(1u, proxy.reattachments());
 }
 
 TEST_F(FbDBLayerTest, ReadOnlyAccessModeRefusesEveryWrite)

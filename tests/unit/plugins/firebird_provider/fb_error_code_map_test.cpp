@@ -38,7 +38,7 @@ protected:
     std::unique_ptr<CDBTransaction> otherConnectionWaiting(unsigned lockTimeout)
     {
         if (!_otherConnection) _otherConnection = fbprov::CFbConnector::open(fbtest::settingsFor(databaseFile()));
-        return std::make_unique<fbprov::CFbDBTransaction>(*_otherConnection, CDBConstants::READ_WRITE_ACCESS, 0,
+        return std::make_unique<fbprov::CFbDBTransaction>(_otherConnection, CDBConstants::READ_WRITE_ACCESS, 0,
                                                           lockTimeout);
     }
 
@@ -52,7 +52,7 @@ protected:
 
 private:
     CDBTableInterface _hosts;
-    std::unique_ptr<fbprov::CFbAttachment> _otherConnection;
+    std::shared_ptr<fbprov::CFbAttachment> _otherConnection;
 };
 
 // The name of the layer's code of what work throws; "<nothing thrown>" when
