@@ -25,6 +25,9 @@ namespace fbprov {
 class CFbConnectionSettings {
 public:
     static constexpr uint32_t defaultPageSize = 8192;
+    // How long opening a connection to a server may take, handshake
+    // included.
+    static constexpr uint32_t connectTimeoutSeconds = 10;
 
     CFbConnectionSettings() = default;
     // Throws osk::CException when a key holds no usable value.

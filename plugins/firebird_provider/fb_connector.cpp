@@ -32,6 +32,11 @@ CFbParameterBlock connectionParameters(const CFbConnectionSettings& settings)
         dpb.text(isc_dpb_password, settings.password());
     dpb.text(isc_dpb_lc_ctype, "UTF8");
     dpb.text(isc_dpb_config, settings.embedded() ? "Providers=Engine12" : "Providers=Remote");
+    // A server that takes the connection but never answers (hung, or behind
+    // a network that drops its replies) would otherwise hold the caller for
+    // good: the engine's thread when it replaces a lost connection.
+    if (!settings.embedded())
+        dpb.integer(isc_dpb_connect_timeout, CFbConnectionSettings::connectTimeoutSeconds);
     // The page cache of the shared (SuperServer) engine is sized by the
     // number stored in the database header; writing it on every connection
     // makes a changed setting take effect at the next start.

@@ -22,10 +22,26 @@ std::shared_ptr<CFbAttachment> CFbDatabaseProxy::attachment() const
 std::shared_ptr<CFbAttachment> CFbDatabaseProxy::reattach(const std::shared_ptr<CFbAttachment>& lost)
 {
     std::lock_guard<std::mutex> guard(_mutex);
-    if (_attachment == lost) {
+    if (_attachment != lost)
+        return _attachment;
+    const auto now = std::chrono::steady_clock::now();
+    if (_failed && now - _failedAt < _retryPause)
+        throw CDBException(
+            CFbError::make(osk::CMessage("Cannot reconnect to the database '%1'.").pushs(location()),
+                           osk::CMessage("The connection was lost and the last attempt to open a new one failed "
+                                         "less than %1 ms ago; a transaction after that tries again.")
+                               .pushs(std::to_string(_retryPause.count())),
+                           "CFbDatabaseProxy::reattach"),
+            CDBErrorCodeMap::CONNECTION_LOST);
+    try {
         _attachment = CFbConnector::open(_settings);
-        ++_reattachments;
+    } catch (...) {
+        _failed = true;
+        _failedAt = std::chrono::steady_clock::now();
+        throw;
     }
+    _failed = false;
+    ++_reattachments;
     return _attachment;
 }
 

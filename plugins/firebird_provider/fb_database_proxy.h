@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -25,10 +26,15 @@ public:
     std::shared_ptr<CFbAttachment> attachment() const;
     // Opens a new attachment in place of lost, unless another thread has
     // already done so; returns the current one. Throws when the database
-    // cannot be reached.
+    // cannot be reached, and, for retryPause after a failed attempt,
+    // without trying again: a server that does not answer holds each
+    // attempt for the connect time-out, and the caller may be the thread
+    // that serves every transfer.
     std::shared_ptr<CFbAttachment> reattach(const std::shared_ptr<CFbAttachment>& lost);
     // How many times a lost attachment was replaced.
     uint64_t reattachments() const;
+    void retryPause(std::chrono::milliseconds pause) { _retryPause = pause; }
+    static constexpr std::chrono::milliseconds defaultRetryPause{5000};
 
     // The Firebird connection behind a proxy of the layer; throws when the
     // proxy belongs to another implementation.
@@ -39,6 +45,10 @@ private:
     mutable std::mutex _mutex;
     std::shared_ptr<CFbAttachment> _attachment;
     uint64_t _reattachments = 0;
+    std::chrono::milliseconds _retryPause = defaultRetryPause;
+    // When the last attempt to replace the attachment failed, if it did.
+    std::chrono::steady_clock::time_point _failedAt;
+    bool _failed = false;
 };
 
 } // namespace fbprov

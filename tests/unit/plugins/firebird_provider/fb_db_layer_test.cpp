@@ -4,6 +4,9 @@
 // interfaces run the expanded statement templates.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -259,18 +262,21 @@ TEST_F(FbDBLayerTest, EachTextIsPreparedOnceAndNestedSelectsKeepTheirOwnCursors)
     EXPECT_EQ(0u, again->prepared());
 }
 
+// Another connection ends every connection of the database but its own, as
+// a restart of the database server or a broken network would.
+void endOtherConnections(const std::string& databaseFile)
+{
+    auto other = fbprov::CFbDBTransaction(fbprov::CFbConnector::open(fbtest::settingsFor(databaseFile)),
+                                          CDBConstants::READ_WRITE_ACCESS, 0);
+    other.execute("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
+    other.commit();
+}
+
 TEST_F(FbDBLayerTest, ALostConnectionIsReplacedAtTheNextTransaction)
 {
     CDBTableInterface hosts = createdHosts();
     auto stranded = session().beginTransaction(CDBConstants::READ_ONLY_ACCESS);
-    // Another connection ends this one, as a restart of the database server
-    // or a broken network would.
-    {
-        auto other = fbprov::CFbDBTransaction(fbprov::CFbConnector::open(fbtest::settingsFor(databaseFile())),
-                                              CDBConstants::READ_WRITE_ACCESS, 0);
-        other.execute("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
-        other.commit();
-    }
+    endOtherConnections(databaseFile());
     // The transaction that was open keeps its dead connection and fails.
     try {
         stranded->select("SELECT COUNT(*) FROM HOSTS")->fetch();
@@ -288,6 +294,31 @@ TEST_F(FbDBLayerTest, ALostConnectionIsReplacedAtTheNextTransaction)
     EXPECT_EQ(1u, proxy.reattachments());
     stranded.reset();
     EXPECT_EQ(1, rowCount("HOSTS"));
+    EXPECT_EQ(1u, proxy.reattachments());
+}
+
+TEST_F(FbDBLayerTest, AFailedReconnectionIsNotTriedAgainForAPause)
+{
+    createdHosts();
+    auto& proxy = fbprov::CFbDatabaseProxy::of(controller().proxy());
+    endOtherConnections(databaseFile());
+    // The database cannot be opened for now.
+    const std::string kept = databaseFile() + ".kept";
+    ASSERT_EQ(0, std::rename(databaseFile().c_str(), kept.c_str()));
+    std::ofstream(databaseFile()) << std::string(8192, 'x');
+
+    const osk::CException failed = thrown([&] { session().beginTransaction(CDBConstants::READ_ONLY_ACCESS); });
+    EXPECT_NE(std::string::npos, failed.printableError().find("not a Firebird database")) << failed.printableError();
+    // Within the pause the next transaction fails at once, saying why.
+    const osk::CException paused = thrown([&] { session().beginTransaction(CDBConstants::READ_ONLY_ACCESS); });
+    EXPECT_EQ("Cannot reconnect to the database '" + databaseFile() + "'.", paused.whatMsg().formatted());
+    EXPECT_NE(std::string::npos, paused.whyMsg().formatted().find("less than 5000 ms ago"));
+    EXPECT_EQ(0u, proxy.reattachments());
+
+    // Once the database is back and the pause over, the next one connects.
+    ASSERT_EQ(0, std::rename(kept.c_str(), databaseFile().c_str()));
+    proxy.retryPause(std::chrono::milliseconds(0));
+    EXPECT_EQ(0, rowCount("HOSTS"));
     EXPECT_EQ(1u, proxy.reattachments());
 }
 
