@@ -35,13 +35,21 @@ std::shared_ptr<CFbAttachment> CFbDatabaseProxy::reattach(const std::shared_ptr<
             CDBErrorCodeMap::CONNECTION_LOST);
     try {
         _attachment = CFbConnector::open(_settings);
-    } catch (...) {
+    } catch (const osk::CException& e) {
         _failed = true;
         _failedAt = std::chrono::steady_clock::now();
+        syslog(osk::CException::error,
+               osk::CMessage("The connection to the database '%1' was lost and a new one cannot be opened: %2 "
+                             "Transactions fail until one can; the next attempt is made in %3 ms.")
+                   .pushs(location())
+                   .pushs(e.printableError())
+                   .pushs(std::to_string(_retryPause.count())));
         throw;
     }
     _failed = false;
     ++_reattachments;
+    syslog(osk::CException::warning,
+           osk::CMessage("The connection to the database '%1' was lost; a new connection is open.").pushs(location()));
     return _attachment;
 }
 

@@ -46,6 +46,7 @@ CDBController::~CDBController()
 void CDBController::dbInit(const osk::CStringMap& config)
 {
     _proxy = factory()->createDatabaseProxy(config);
+    _proxy->logTo([this](uint32_t severity, const osk::CMessage& message) { syslog(severity, message); });
 }
 
 uint32_t CDBController::dbPrepareSchema(const osk::CStringMap& config)

@@ -26,7 +26,7 @@ class CMessage;
 // logs nothing).
 class CDBController {
 public:
-    using log_t = std::function<void(uint32_t severity, const osk::CMessage& message)>;
+    using log_t = CDBDatabaseProxyI::log_t;
 
     CDBController(std::string dbName, uint32_t reqSchemaVersion, CDBAbstractFactoryFacade& facade,
                   std::string implementation, log_t log = log_t());

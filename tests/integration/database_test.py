@@ -335,6 +335,9 @@ def test_a_restarted_server_is_reached_again():
                 # after it requests fail at once, then one reconnects.
                 h.check(h.wait_for(lambda: h.tftp_get(d.tftp_port, "hello.txt") == b"hello\n", 30),
                         "a request after the pause reaches the restarted server")
+            log = d.log_text()
+            h.check("was lost and a new one cannot be opened" in log and "was lost; a new connection is open." in log,
+                    "the log says the connection was lost, could not be replaced, then was", log[-3000:])
             d.stop("the daemon stops cleanly after its server's restart")
         finally:
             if d.proc is not None:

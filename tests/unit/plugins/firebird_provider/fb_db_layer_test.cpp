@@ -292,6 +292,8 @@ TEST_F(FbDBLayerTest, ALostConnectionIsReplacedAtTheNextTransaction)
     EXPECT_EQ(1, rowCount("HOSTS"));
     const auto& proxy = fbprov::CFbDatabaseProxy::of(controller().proxy());
     EXPECT_EQ(1u, proxy.reattachments());
+    EXPECT_EQ(1u, log().countContaining("warning: The connection to the database '" + databaseFile() +
+                                        "' was lost; a new connection is open."));
     stranded.reset();
     EXPECT_EQ(1, rowCount("HOSTS"));
     EXPECT_EQ(1u, proxy.reattachments());
@@ -314,6 +316,10 @@ TEST_F(FbDBLayerTest, AFailedReconnectionIsNotTriedAgainForAPause)
     EXPECT_EQ("Cannot reconnect to the database '" + databaseFile() + "'.", paused.whatMsg().formatted());
     EXPECT_NE(std::string::npos, paused.whyMsg().formatted().find("less than 5000 ms ago"));
     EXPECT_EQ(0u, proxy.reattachments());
+    // The attempt is logged, the transactions that did not try are not.
+    EXPECT_EQ(1u, log().countContaining("error: The connection to the database '" + databaseFile() +
+                                        "' was lost and a new one cannot be opened: "));
+    EXPECT_EQ(1u, log().countContaining("the next attempt is made in 5000 ms."));
 
     // Once the database is back and the pause over, the next one connects.
     ASSERT_EQ(0, std::rename(kept.c_str(), databaseFile().c_str()));
