@@ -223,6 +223,17 @@ protected:
     }
     bool exists(const std::string& name) { return ::access((_root + "/" + name).c_str(), F_OK) == 0; }
 
+    // Requests name (op 1 read, 2 write) with options and reads the
+    // transfer's first packet; its port becomes _port.
+    Bytes open(CClient& client, uint16_t op, const std::string& name,
+               const std::vector<std::pair<std::string, std::string>>& options = {})
+    {
+        client.send(_requestPort, request(op, name, "octet", options));
+        Bytes packet;
+        EXPECT_TRUE(client.recv(packet, 2000, &_port));
+        return packet;
+    }
+
     // A copy of the transfer of a client, read under the engine lock.
     bool transfer(const CClient& client, CState& out)
     {
@@ -266,6 +277,8 @@ protected:
     }
 
     std::string _root;
+    // The transfer port of the last open().
+    uint16_t _port = 0;
     std::vector<CState> _outcomes;
     std::vector<CITFTPFDManagerFactory*> _extraFactories;
     // Storage of the controller (its private key).

@@ -35,15 +35,11 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     }
-    // Requests name and reads the first block and the transfer port.
-    void open(CClient& client, uint16_t op, const std::string& name)
+    // Requests name and checks the first block: a download starts with
+    // block 1, an upload with the acknowledgement of block 0.
+    void openAtFirstBlock(CClient& client, uint16_t op, const std::string& name)
     {
-        client.send(_requestPort, request(op, name));
-        Bytes packet;
-        ASSERT_TRUE(client.recv(packet, 2000, &_port));
-        // A download starts with block 1, an upload with the acknowledgement
-        // of block 0.
-        EXPECT_EQ(op == 1 ? 1 : 0, blockOf(packet));
+        EXPECT_EQ(op == 1 ? 1 : 0, blockOf(open(client, op, name)));
     }
     // Acknowledges blocks from..to of a download and checks the block that
     // answers each acknowledgement.
@@ -59,8 +55,6 @@ protected:
         }
     }
     std::string outcome() const { return _outcomes.empty() ? "" : _outcomes.back().message; }
-
-    uint16_t _port = 0;
 };
 
 TEST_P(QueuedPacketsTest, DuplicateOldAndStrangersPacketsChangeNothing)
@@ -73,7 +67,7 @@ TEST_P(QueuedPacketsTest, DuplicateOldAndStrangersPacketsChangeNothing)
     recordOutcomes();
     CClient client;
     CClient stranger;
-    open(client, 1, "f.bin");
+    openAtFirstBlock(client, 1, "f.bin");
     fetch(client, file, 1, 2);
     const uint64_t ignoredBefore = ignored();
 
@@ -104,7 +98,7 @@ TEST_P(QueuedPacketsTest, ErrorBehindAnAckEndsTheTransferAfterThatAck)
     start({{"tftp.timeout", "10s"}});
     recordOutcomes();
     CClient client;
-    open(client, 1, "f.bin");
+    openAtFirstBlock(client, 1, "f.bin");
     fetch(client, file, 1, 1);
     const uint64_t ignoredBefore = ignored();
 
@@ -126,7 +120,7 @@ TEST_P(QueuedPacketsTest, UploadBlocksSentAheadAreAcknowledgedInOrder)
     start({{"tftp.timeout", "1s"}, {"tftp.overwrite.allow", "true"}});
     recordOutcomes();
     CClient client;
-    open(client, 2, "up.bin");
+    openAtFirstBlock(client, 2, "up.bin");
     const Bytes first = pattern(512);
     const Bytes second = pattern(1024).substr(512);
     // The second block twice: its copy is answered with its acknowledgement

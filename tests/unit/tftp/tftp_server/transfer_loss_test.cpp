@@ -18,15 +18,6 @@ using namespace engine_test;
 
 class TransferLossTest : public CEngineFixture {
 protected:
-    // Requests name and reads the transfer's first packet and its port.
-    Bytes open(CClient& client, uint16_t op, const std::string& name,
-               const std::vector<std::pair<std::string, std::string>>& options = {})
-    {
-        client.send(_requestPort, request(op, name, "octet", options));
-        Bytes packet;
-        EXPECT_TRUE(client.recv(packet, 2000, &_port));
-        return packet;
-    }
     // Acknowledges blocks from..to of a download, checking each block's
     // content against the file and that nothing else arrives.
     void fetchBlocks(CClient& client, const Bytes& file, size_t blksize, uint16_t from, uint16_t to)
@@ -47,8 +38,6 @@ protected:
             if (state.transferID == transferID) out.insert(state.message);
         return out;
     }
-
-    uint16_t _port = 0;
 };
 
 // ---- a lost OACK -------------------------------------------------------------------

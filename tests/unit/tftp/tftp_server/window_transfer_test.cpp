@@ -18,12 +18,10 @@ using namespace engine_test;
 class WindowTransferTest : public CEngineFixture {
 protected:
     // Requests name with these options and reads the OACK and the port.
-    Bytes open(CClient& client, uint16_t op, const std::string& name,
-               const std::vector<std::pair<std::string, std::string>>& options)
+    Bytes openWindowed(CClient& client, uint16_t op, const std::string& name,
+                       const std::vector<std::pair<std::string, std::string>>& options)
     {
-        client.send(_requestPort, request(op, name, "octet", options));
-        Bytes packet;
-        EXPECT_TRUE(client.recv(packet, 2000, &_port));
+        const Bytes packet = open(client, op, name, options);
         EXPECT_EQ(6, opcodeOf(packet));
         return packet;
     }
@@ -52,8 +50,6 @@ protected:
         stop();
         return _outcomes.empty() ? "" : _outcomes.back().message;
     }
-
-    uint16_t _port = 0;
 };
 
 // ---- downloads ----------------------------------------------------------------
@@ -65,7 +61,7 @@ TEST_F(WindowTransferTest, WindowOfOneIsLockStep)
     start({{"tftp.timeout", "2s"}});
     recordOutcomes();
     CClient client;
-    const Bytes oack = open(client, 1, "one.bin", {{"windowsize", "1"}});
+    const Bytes oack = openWindowed(client, 1, "one.bin", {{"windowsize", "1"}});
     EXPECT_NE(std::string::npos, oack.find(std::string("windowsize\0" "1\0", 13)));
     client.send(_port, ack(0));
     for (uint16_t block = 1; block <= 3; ++block) {
@@ -85,7 +81,7 @@ TEST_F(WindowTransferTest, WindowLargerThanTheFileSendsTheFileAtOnce)
     start({{"tftp.timeout", "2s"}});
     recordOutcomes();
     CClient client;
-    open(client, 1, "small.bin", {{"windowsize", "16"}});
+    openWindowed(client, 1, "small.bin", {{"windowsize", "16"}});
     client.send(_port, ack(0));
     expectBlocks(client, file, 512, 1, 4);
     expectSilence(client, 200);
@@ -104,7 +100,7 @@ TEST_F(WindowTransferTest, AcknowledgementInsideTheWindowRestartsAfterIt)
     start({{"tftp.timeout", "2s"}});
     recordOutcomes();
     CClient client;
-    open(client, 1, "mid.bin", {{"windowsize", "4"}});
+    openWindowed(client, 1, "mid.bin", {{"windowsize", "4"}});
     client.send(_port, ack(0));
     expectBlocks(client, file, 512, 1, 4);
     // Block 3 was lost: the client acknowledges 2 and the window starts at 3.
@@ -128,7 +124,7 @@ TEST_F(WindowTransferTest, DuplicatedAcknowledgementsSendNothing)
     start({{"tftp.timeout", "2s"}});
     recordOutcomes();
     CClient client;
-    open(client, 1, "dup.bin", {{"windowsize", "4"}, {"blksize", "512"}});
+    openWindowed(client, 1, "dup.bin", {{"windowsize", "4"}, {"blksize", "512"}});
     client.send(_port, ack(0));
     expectBlocks(client, file, 512, 1, 4);
     client.send(_port, ack(0));
@@ -157,7 +153,7 @@ TEST_F(WindowTransferTest, LastBlockEmptyOrShortEndsTheWindowAndOnlyItsAcknowled
     start({{"tftp.timeout", "2s"}});
     recordOutcomes();
     CClient client;
-    open(client, 1, "even.bin", {{"windowsize", "8"}});
+    openWindowed(client, 1, "even.bin", {{"windowsize", "8"}});
     client.send(_port, ack(0));
     expectBlocks(client, file, 512, 1, 5);
     expectSilence(client, 200);
@@ -180,7 +176,7 @@ TEST_F(WindowTransferTest, TimeoutSendsTheWindowAgainFromItsFirstUnacknowledgedB
     start({{"tftp.timeout", "200ms"}});
     recordOutcomes();
     CClient client;
-    open(client, 1, "late.bin", {{"windowsize", "4"}});
+    openWindowed(client, 1, "late.bin", {{"windowsize", "4"}});
     client.send(_port, ack(0));
     expectBlocks(client, file, 512, 1, 4);
     // No acknowledgement: the whole window comes again.
@@ -207,7 +203,7 @@ TEST_F(WindowTransferTest, BlockNumbersRollOverInsideAWindow)
     start({{"tftp.timeout", "2s"}});
     recordOutcomes();
     CClient client;
-    open(client, 1, "wrap.bin", {{"windowsize", "64"}, {"blksize", "8"}});
+    openWindowed(client, 1, "wrap.bin", {{"windowsize", "64"}, {"blksize", "8"}});
     client.send(_port, ack(0));
     uint64_t first = 1;
     // Whole windows up to the one that holds 65500.
@@ -255,7 +251,7 @@ TEST_F(WindowTransferTest, GrantedWindowIsBoundedAndShownInTheTransferRecord)
     writeFile("big.bin", pattern(100 * 512));
     start({{"tftp.max_windowsize", "6"}});
     CClient client;
-    const Bytes oack = open(client, 1, "big.bin", {{"windowsize", "50"}});
+    const Bytes oack = openWindowed(client, 1, "big.bin", {{"windowsize", "50"}});
     EXPECT_NE(std::string::npos, oack.find(std::string("windowsize\0" "6\0", 13)));
     CState state;
     ASSERT_TRUE(transfer(client, state));
@@ -274,7 +270,7 @@ TEST_F(WindowTransferTest, UploadAcknowledgesEachWindowItsLastBlockAndAGapOnce)
     const Bytes file = pattern(9 * 512 + 40);
     auto block = [&file](uint16_t n) { return data(n, file.substr((n - 1) * 512u, 512)); };
     CClient client;
-    open(client, 2, "up.bin", {{"windowsize", "4"}});
+    openWindowed(client, 2, "up.bin", {{"windowsize", "4"}});
     for (uint16_t n = 1; n <= 3; ++n) client.send(_port, block(n));
     // A copy of a block of the window in progress is no lost acknowledgement.
     client.send(_port, block(3));
@@ -312,7 +308,7 @@ TEST_F(WindowTransferTest, UploadWhoseAcknowledgementIsLostIsAcknowledgedAgain)
     const Bytes file = pattern(5 * 512 + 1);
     auto block = [&file](uint16_t n) { return data(n, file.substr((n - 1) * 512u, 512)); };
     CClient client;
-    open(client, 2, "again.bin", {{"windowsize", "4"}});
+    openWindowed(client, 2, "again.bin", {{"windowsize", "4"}});
     for (uint16_t n = 1; n <= 4; ++n) client.send(_port, block(n));
     Bytes packet;
     ASSERT_TRUE(client.recv(packet, 2000));
