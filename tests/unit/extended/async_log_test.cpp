@@ -253,14 +253,14 @@ TEST(AsyncLogTest, AvailableTargets)
     EXPECT_EQ("Forwards messages across the network to a remote syslog server", targets[4].second);
 }
 
-// Four threads log 100,000 entries each to a file through the asynchronous
+// Four threads log 25,000 entries each to a file through the asynchronous
 // log; every entry arrives, and each thread's entries keep their order.
 TEST(AsyncLogStressTest, NoLossNoReorderToFile)
 {
     const std::string path = "/tmp/zelvo_async_log_" + std::to_string(::getpid()) + ".log";
     std::remove(path.c_str());
     constexpr int kThreads = 4;
-    constexpr int kPerThread = 100000;
+    constexpr int kPerThread = 25000;
     {
         CLogController controller;
         controller.set("system.log.targets", "file");
