@@ -4,6 +4,7 @@
 
 #include <firebird/Interface.h>
 
+#include "firebird_provider/fb_call_watchdog.h"
 #include "firebird_provider/fb_statement_pool.h"
 
 namespace fbprov {
@@ -25,10 +26,16 @@ public:
     // Detaches now; throws osk::CException when Firebird refuses (for
     // example while a transaction is still open).
     void detach();
+    // What bounds the calls of the service's transactions on this
+    // attachment; null when nothing does. Set once, before the attachment
+    // is shared.
+    CFbCallWatchdog* watchdog() const { return _watchdog.get(); }
+    void watchdog(std::shared_ptr<CFbCallWatchdog> watchdog) { _watchdog = std::move(watchdog); }
 
 private:
     Firebird::IAttachment* _attachment;
     std::shared_ptr<CFbStatementPool> _statements = std::make_shared<CFbStatementPool>();
+    std::shared_ptr<CFbCallWatchdog> _watchdog;
 };
 
 } // namespace fbprov

@@ -18,18 +18,20 @@ constexpr unsigned segmentSize = 1024;
 CFbBlob CFbBlob::create(CFbTransaction& transaction, ISC_QUAD& id)
 {
     CFbStatus status;
+    const CFbCallWatchdog::CWatch watched = transaction.watch();
     Firebird::IBlob* blob =
         transaction.attachment().get()->createBlob(status.get(), transaction.get(), &id, 0, nullptr);
     status.check(osk::CMessage("Cannot create a database blob."), "CFbBlob::create");
-    return CFbBlob(blob, true);
+    return CFbBlob(transaction, blob, true);
 }
 
 CFbBlob CFbBlob::open(CFbTransaction& transaction, ISC_QUAD id)
 {
     CFbStatus status;
+    const CFbCallWatchdog::CWatch watched = transaction.watch();
     Firebird::IBlob* blob = transaction.attachment().get()->openBlob(status.get(), transaction.get(), &id, 0, nullptr);
     status.check(osk::CMessage("Cannot open a database blob."), "CFbBlob::open");
-    return CFbBlob(blob, false);
+    return CFbBlob(transaction, blob, false);
 }
 
 CFbBlob::~CFbBlob()
@@ -37,10 +39,13 @@ CFbBlob::~CFbBlob()
     if (!_blob)
         return;
     CFbStatus status;
-    if (_writing)
-        _blob->cancel(status.get());
-    else
-        _blob->close(status.get());
+    {
+        const CFbCallWatchdog::CWatch watched = _transaction->watch();
+        if (_writing)
+            _blob->cancel(status.get());
+        else
+            _blob->close(status.get());
+    }
     if (status.failed())
         _blob->release();
 }
@@ -51,6 +56,7 @@ void CFbBlob::write(const void* data, size_t size)
     CFbStatus status;
     for (size_t done = 0; done < size;) {
         unsigned length = static_cast<unsigned>(std::min<size_t>(segmentSize, size - done));
+        const CFbCallWatchdog::CWatch watched = _transaction->watch();
         _blob->putSegment(status.get(), length, bytes + done);
         status.check(osk::CMessage("Cannot write a database blob."), "CFbBlob::write");
         done += length;
@@ -64,6 +70,7 @@ std::string CFbBlob::readAll()
     CFbStatus status;
     for (;;) {
         unsigned length = 0;
+        const CFbCallWatchdog::CWatch watched = _transaction->watch();
         int state = _blob->getSegment(status.get(), sizeof segment, segment, &length);
         status.check(osk::CMessage("Cannot read a database blob."), "CFbBlob::readAll");
         result.append(segment, length);
@@ -75,6 +82,7 @@ std::string CFbBlob::readAll()
 void CFbBlob::close()
 {
     CFbStatus status;
+    const CFbCallWatchdog::CWatch watched = _transaction->watch();
     _blob->close(status.get());
     status.check(osk::CMessage("Cannot close a database blob."), "CFbBlob::close");
     _blob = nullptr;

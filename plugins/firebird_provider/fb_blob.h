@@ -9,16 +9,19 @@ namespace fbprov {
 
 class CFbTransaction;
 
-// Owns one open blob. A blob being written gets its id from create() and is
-// finished by close(); one destroyed unfinished is cancelled (written) or
-// closed (read).
+// Owns one open blob of a transaction, which outlives it. A blob being
+// written gets its id from create() and is finished by close(); one
+// destroyed unfinished is cancelled (written) or closed (read).
 class CFbBlob {
 public:
     // Opens a new blob for writing; `id` receives its id.
     static CFbBlob create(CFbTransaction& transaction, ISC_QUAD& id);
     static CFbBlob open(CFbTransaction& transaction, ISC_QUAD id);
     ~CFbBlob();
-    CFbBlob(CFbBlob&& other) noexcept : _blob(other._blob), _writing(other._writing) { other._blob = nullptr; }
+    CFbBlob(CFbBlob&& other) noexcept : _transaction(other._transaction), _blob(other._blob), _writing(other._writing)
+    {
+        other._blob = nullptr;
+    }
     CFbBlob& operator=(CFbBlob&&) = delete;
     CFbBlob(const CFbBlob&) = delete;
     CFbBlob& operator=(const CFbBlob&) = delete;
@@ -33,8 +36,12 @@ public:
     static std::string load(CFbTransaction& transaction, ISC_QUAD id);
 
 private:
-    CFbBlob(Firebird::IBlob* blob, bool writing) : _blob(blob), _writing(writing) {}
+    CFbBlob(const CFbTransaction& transaction, Firebird::IBlob* blob, bool writing)
+        : _transaction(&transaction), _blob(blob), _writing(writing)
+    {
+    }
 
+    const CFbTransaction* _transaction;
     Firebird::IBlob* _blob;
     bool _writing;
 };

@@ -31,6 +31,11 @@ CFbConnectionSettings::CFbConnectionSettings(const osk::CStringMap& config)
         throw CFbError::make(osk::CMessage("Cannot use the database page size %1.").push(_pageSize),
                              osk::CMessage("system.db.page_size must be 4096, 8192, 16384 or 32768."), context);
     _cacheBuffers = config.get_uint32("system.db.cache_buffers", 0);
+    // Rounded up: a limit below a millisecond is still a limit.
+    const unsigned long usec = config.get_usec(
+        "system.db.answer_timeout",
+        static_cast<unsigned long>(std::chrono::microseconds(defaultAnswerTimeout).count()));
+    _answerTimeout = std::chrono::milliseconds((usec + 999) / 1000);
 }
 
 std::string CFbConnectionSettings::connectionString() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -17,7 +18,9 @@ namespace fbprov {
 // - system.db.user (default "SYSDBA") and system.db.password;
 // - system.db.page_size (default 8192) applies when the database is created;
 // - system.db.cache_buffers (default: the engine's) applies to every
-//   connection.
+//   connection;
+// - system.db.answer_timeout (default 10s, 0 for none) bounds each call of
+//   the service's transactions (CFbCallWatchdog).
 // Keys this provider ignores, because Firebird manages them itself:
 // system.db.secondary_files.count and .max_size (a new database is one
 // file that grows as needed), system.db.locks.exclusive and the
@@ -28,6 +31,7 @@ public:
     // How long opening a connection to a server may take, handshake
     // included.
     static constexpr uint32_t connectTimeoutSeconds = 10;
+    static constexpr std::chrono::milliseconds defaultAnswerTimeout{10000};
 
     CFbConnectionSettings() = default;
     // Throws osk::CException when a key holds no usable value.
@@ -52,6 +56,9 @@ public:
     // 0 leaves the engine's default.
     uint32_t cacheBuffers() const { return _cacheBuffers; }
     void cacheBuffers(uint32_t pages) { _cacheBuffers = pages; }
+    // 0 waits for ever.
+    std::chrono::milliseconds answerTimeout() const { return _answerTimeout; }
+    void answerTimeout(std::chrono::milliseconds limit) { _answerTimeout = limit; }
 
 private:
     std::string _databaseFile;
@@ -60,6 +67,7 @@ private:
     std::string _password;
     uint32_t _pageSize = defaultPageSize;
     uint32_t _cacheBuffers = 0;
+    std::chrono::milliseconds _answerTimeout = defaultAnswerTimeout;
 };
 
 } // namespace fbprov

@@ -30,7 +30,8 @@ CFbValues firebirdValues(const CDBValues& values)
 CFbDBTransaction::CFbDBTransaction(std::shared_ptr<CFbAttachment> attachment,
                                    CDBConstants::trans_access_mode accessMode, int commitType, unsigned lockTimeout)
     : CDBTransaction(accessMode, commitType), _attachment(std::move(attachment)),
-      _transaction(*_attachment, firebirdMode(accessMode), lockTimeout), _pool(_attachment->statements())
+      _transaction(*_attachment, firebirdMode(accessMode), lockTimeout, _attachment->watchdog()),
+      _pool(_attachment->statements())
 {
 }
 

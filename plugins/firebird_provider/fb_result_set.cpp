@@ -10,6 +10,7 @@
 #include "firebird_provider/fb_error.h"
 #include "firebird_provider/fb_master.h"
 #include "firebird_provider/fb_status.h"
+#include "firebird_provider/fb_transaction.h"
 
 namespace fbprov {
 
@@ -69,6 +70,7 @@ bool CFbResultSet::closeQuietly() noexcept
 {
     if (!_rows)
         return true;
+    // Not watched: the rows may outlive the transaction that would watch.
     CFbStatus status;
     _rows->close(status.get());
     if (status.failed())
@@ -81,6 +83,7 @@ bool CFbResultSet::closeQuietly() noexcept
 bool CFbResultSet::fetch()
 {
     CFbStatus status;
+    const CFbCallWatchdog::CWatch watched = _transaction.watch();
     int result = _rows->fetchNext(status.get(), _buffer.data());
     status.check(osk::CMessage("Cannot fetch the next row of a result set."), "CFbResultSet::fetch");
     _onRow = result == Firebird::IStatus::RESULT_OK;

@@ -18,6 +18,7 @@ constexpr unsigned sqlDialect = 3;
 CFbStatement::CFbStatement(CFbTransaction& transaction, const std::string& sql) : _sql(sql)
 {
     CFbStatus status;
+    const CFbCallWatchdog::CWatch watched = transaction.watch();
     _statement = transaction.attachment().get()->prepare(status.get(), transaction.get(), 0, sql.c_str(), sqlDialect,
                                                          Firebird::IStatement::PREPARE_PREFETCH_METADATA);
     status.check(_failed("prepare"), "CFbStatement::CFbStatement");
@@ -68,6 +69,7 @@ uint64_t CFbStatement::execute(CFbTransaction& transaction, const CFbValues& val
 {
     CFbInputMessage input(_statement, transaction, values);
     CFbStatus status;
+    const CFbCallWatchdog::CWatch watched = transaction.watch();
     _statement->execute(status.get(), transaction.get(), input.metadata(), input.buffer(), nullptr, nullptr);
     status.check(_failed("execute"), "CFbStatement::execute");
     uint64_t affected = _statement->getAffectedRecords(status.get());
@@ -81,6 +83,7 @@ std::unique_ptr<CFbResultSet> CFbStatement::select(CFbTransaction& transaction, 
     CFbStatus status;
     CFbRef<Firebird::IMessageMetadata> output(_statement->getOutputMetadata(status.get()));
     status.check(_failed("select with"), "CFbStatement::select");
+    const CFbCallWatchdog::CWatch watched = transaction.watch();
     Firebird::IResultSet* rows =
         _statement->openCursor(status.get(), transaction.get(), input.metadata(), input.buffer(), output.get(), 0);
     status.check(_failed("select with"), "CFbStatement::select");

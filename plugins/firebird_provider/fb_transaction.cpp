@@ -9,8 +9,9 @@
 
 namespace fbprov {
 
-CFbTransaction::CFbTransaction(CFbAttachment& attachment, access_mode mode, unsigned lockTimeout)
-    : _attachment(attachment), _mode(mode)
+CFbTransaction::CFbTransaction(CFbAttachment& attachment, access_mode mode, unsigned lockTimeout,
+                               CFbCallWatchdog* watchdog)
+    : _attachment(attachment), _mode(mode), _watchdog(watchdog)
 {
     CFbParameterBlock tpb(isc_tpb_version3);
     tpb.tag(mode == readOnly ? isc_tpb_read : isc_tpb_write).tag(isc_tpb_read_committed).tag(isc_tpb_rec_version);
@@ -19,6 +20,7 @@ CFbTransaction::CFbTransaction(CFbAttachment& attachment, access_mode mode, unsi
     else
         tpb.tag(isc_tpb_wait).integer(isc_tpb_lock_timeout, lockTimeout);
     CFbStatus status;
+    const CFbCallWatchdog::CWatch watched = watch();
     _transaction = attachment.get()->startTransaction(status.get(), tpb.size(), tpb.data());
     status.check(osk::CMessage("Cannot start a database transaction."), "CFbTransaction::CFbTransaction");
 }
@@ -28,10 +30,15 @@ CFbTransaction::~CFbTransaction()
     if (!_transaction)
         return;
     CFbStatus status;
-    _transaction->rollback(status.get());
+    {
+        const CFbCallWatchdog::CWatch watched = watch();
+        _transaction->rollback(status.get());
+    }
     if (status.failed())
         _transaction->release();
 }
+
+CFbCallWatchdog::CWatch CFbTransaction::watch() const { return CFbCallWatchdog::CWatch(_watchdog, _attachment.get()); }
 
 Firebird::ITransaction* CFbTransaction::_live(const char* context) const
 {
@@ -44,6 +51,7 @@ Firebird::ITransaction* CFbTransaction::_live(const char* context) const
 void CFbTransaction::commit()
 {
     CFbStatus status;
+    const CFbCallWatchdog::CWatch watched = watch();
     _live("CFbTransaction::commit")->commit(status.get());
     status.check(osk::CMessage("Cannot commit the database transaction."), "CFbTransaction::commit");
     _transaction = nullptr;
@@ -52,6 +60,7 @@ void CFbTransaction::commit()
 void CFbTransaction::commitRetaining()
 {
     CFbStatus status;
+    const CFbCallWatchdog::CWatch watched = watch();
     _live("CFbTransaction::commitRetaining")->commitRetaining(status.get());
     status.check(osk::CMessage("Cannot commit the database transaction."), "CFbTransaction::commitRetaining");
 }
@@ -59,6 +68,7 @@ void CFbTransaction::commitRetaining()
 void CFbTransaction::rollback()
 {
     CFbStatus status;
+    const CFbCallWatchdog::CWatch watched = watch();
     _live("CFbTransaction::rollback")->rollback(status.get());
     status.check(osk::CMessage("Cannot roll back the database transaction."), "CFbTransaction::rollback");
     _transaction = nullptr;

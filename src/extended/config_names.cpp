@@ -226,6 +226,14 @@ const CConfigKey kFrameworkKeys[] = {
      "int - The most answers of each kind (key/value lookups, accounts) kept; when full, the oldest makes room. The "
      "default is 10000.",
      "10000", CConfigKey::afterRestart, CConfigRule::range(1, 1000000)},
+    // The engine's thread waits for the database's answers to request
+    // expressions: a server that stops answering must not hold every
+    // transfer for as long as TCP takes to give up.
+    {"system.db.answer_timeout",
+     "string - How long one call to the database (a statement, a fetch of rows, a commit) may go unanswered before "
+     "it is cancelled, a duration such as 10s or 500ms; when the cancellation is not answered either within 2s more, "
+     "the connection is closed and the next transaction opens a new one. 0 waits for ever. The default is 10s.",
+     "10s", CConfigKey::afterRestart, CConfigRule::usec(0, kHourUsec)},
     {"ipv6.enable",
      "boolean - When true, the server's general communication subsystems will attempt to use ipv6 if available.",
      nullptr, CConfigKey::afterRestart, CConfigRule::boolean()},

@@ -21,6 +21,7 @@ Usage: database_test.py DAEMON CONSOLE PLUGIN_DIR DB_PROBE DB_DIR
 import os
 import random
 import shutil
+import signal
 import socket
 import stat
 import subprocess
@@ -335,11 +336,55 @@ def test_a_restarted_server_is_reached_again():
                 # after it requests fail at once, then one reconnects.
                 h.check(h.wait_for(lambda: h.tftp_get(d.tftp_port, "hello.txt") == b"hello\n", 30),
                         "a request after the pause reaches the restarted server")
-            log = d.log_text()
-            h.check("was lost and a new one cannot be opened" in log and "was lost; a new connection is open." in log,
-                    "the log says the connection was lost, could not be replaced, then was", log[-3000:])
+            # The log is written by a thread of its own.
+            said = lambda: all(text in d.log_text() for text in ("was lost and a new one cannot be opened",
+                                                                 "was lost; a new connection is open."))
+            h.check(h.wait_for(said, 10), "the log says the connection was lost, could not be replaced, then was",
+                    d.log_text()[-3000:])
             d.stop("the daemon stops cleanly after its server's restart")
         finally:
+            if d.proc is not None:
+                d.stop()
+
+
+def test_a_hung_server_holds_no_request():
+    binary = skip_without_server("a daemon whose Firebird server stops answering")
+    if binary is None:
+        return
+    with PrivateServer(binary, "fbserver-hung") as server:
+        if not h.check(h.wait_for(server.listening, 30), "the private Firebird server listens"):
+            return
+        d = daemon("server-hung", server.keys() + "provisioner.account.name=[$SRC.IP()]\n"
+                                                  "system.db.cache.time=0s\nsystem.db.answer_timeout=1s\n")
+        with open(os.path.join(d.dir, "root", "hello.txt"), "w") as f:
+            f.write("hello\n")
+        try:
+            d.start(START_SECONDS)
+            h.check(h.tftp_get(d.tftp_port, "hello.txt") == b"hello\n", "a request looks its account up on the server")
+            # The server keeps its connections open and answers nothing.
+            os.kill(server.proc.pid, signal.SIGSTOP)
+            # The lookup is cancelled after 1 s, its connection closed 2 s
+            # later, and a new one waited for 1 s: the client (5 s) hears
+            # the refusal.
+            started = time.monotonic()
+            got = h.tftp_get(d.tftp_port, "hello.txt")
+            h.check(isinstance(got, str) and got.startswith("error 2 ") and time.monotonic() - started < 4.9,
+                    "a request during the hang is refused, not left unanswered", repr(got))
+            started = time.monotonic()
+            later = [h.tftp_get(d.tftp_port, "hello.txt") for _ in range(3)]
+            h.check(all(isinstance(g, str) and g.startswith("error 2 ") for g in later) and
+                    time.monotonic() - started < 1.5, "the requests after it are refused at once", repr(later))
+            os.kill(server.proc.pid, signal.SIGCONT)
+            h.check(h.wait_for(lambda: h.tftp_get(d.tftp_port, "hello.txt") == b"hello\n", 30),
+                    "once the server answers again, requests are served")
+            said = lambda: all(text in d.log_text() for text in (
+                "was not answered in 1000 ms; it is cancelled.",
+                "was not answered in 1000 ms, nor its cancellation in 2000 ms; its connection is closed"))
+            h.check(h.wait_for(said, 10), "the log says the call was cancelled, then its connection closed",
+                    d.log_text()[-3000:])
+            d.stop("the daemon stops cleanly after its server's hang")
+        finally:
+            os.kill(server.proc.pid, signal.SIGCONT)
             if d.proc is not None:
                 d.stop()
 
@@ -354,6 +399,7 @@ def main():
     test_refusals(database_file(made))
     test_two_daemons_on_one_server()
     test_a_restarted_server_is_reached_again()
+    test_a_hung_server_holds_no_request()
     return h.finish(started)
 
 

@@ -361,7 +361,7 @@ TEST_F(ConfigTest, LockedPointerSerialisesCallsFromThreads)
 TEST(ConfigNamesTest, RegistryKeysAndDescriptions)
 {
     const osk::CConfigNames names;
-    EXPECT_EQ(66u, names.size());
+    EXPECT_EQ(67u, names.size());
     EXPECT_EQ("rconsole.port", osk::CConfigNames::defaultRConsolePort());
     EXPECT_EQ("system.storage.path", osk::CConfigNames::storagePath());
     EXPECT_EQ("private_key.bin", osk::CConfigNames::defaultPrivateKeyFile());
