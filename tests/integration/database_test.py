@@ -311,6 +311,15 @@ def test_two_daemons_on_one_server():
                     d.stop()
 
 
+def looking_up(server, name, extra=""):
+    """A daemon on server that serves hello.txt, and whose every request
+    looks its account up in the database: nothing is kept."""
+    d = daemon(name, server.keys() + "provisioner.account.name=[$SRC.IP()]\nsystem.db.cache.time=0s\n" + extra)
+    with open(os.path.join(d.dir, "root", "hello.txt"), "w") as f:
+        f.write("hello\n")
+    return d
+
+
 def test_a_restarted_server_is_reached_again():
     binary = skip_without_server("a daemon across a restart of its Firebird server")
     if binary is None:
@@ -318,11 +327,7 @@ def test_a_restarted_server_is_reached_again():
     with PrivateServer(binary, "fbserver-restarted") as server:
         if not h.check(h.wait_for(server.listening, 30), "the private Firebird server listens"):
             return
-        # Every request looks its account up in the database: nothing is kept.
-        d = daemon("server-restart", server.keys() + "provisioner.account.name=[$SRC.IP()]\n"
-                                                     "system.db.cache.time=0s\n")
-        with open(os.path.join(d.dir, "root", "hello.txt"), "w") as f:
-            f.write("hello\n")
+        d = looking_up(server, "server-restart")
         try:
             d.start(START_SECONDS)
             h.check(h.tftp_get(d.tftp_port, "hello.txt") == b"hello\n", "a request looks its account up on the server")
@@ -354,10 +359,7 @@ def test_a_hung_server_holds_no_request():
     with PrivateServer(binary, "fbserver-hung") as server:
         if not h.check(h.wait_for(server.listening, 30), "the private Firebird server listens"):
             return
-        d = daemon("server-hung", server.keys() + "provisioner.account.name=[$SRC.IP()]\n"
-                                                  "system.db.cache.time=0s\nsystem.db.answer_timeout=1s\n")
-        with open(os.path.join(d.dir, "root", "hello.txt"), "w") as f:
-            f.write("hello\n")
+        d = looking_up(server, "server-hung", "system.db.answer_timeout=1s\n")
         try:
             d.start(START_SECONDS)
             h.check(h.tftp_get(d.tftp_port, "hello.txt") == b"hello\n", "a request looks its account up on the server")
