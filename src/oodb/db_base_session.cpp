@@ -9,12 +9,17 @@ CDBBaseSession::CDBBaseSession(osk::CStringMap config, CDBController& controller
 {
 }
 
+CDBBaseSession::CDBBaseSession(osk::CStringMap config, CDBController& controller, CDBDatabaseProxyI& connection)
+    : _config(std::move(config)), _controller(controller), _connection(&connection), _prototypes(controller)
+{
+}
+
 const std::string& CDBBaseSession::dbImplementation() const { return _controller.implementation(); }
 
 std::unique_ptr<CDBTransaction> CDBBaseSession::beginTransaction(CDBConstants::trans_access_mode accessMode,
                                                                  int transType)
 {
-    return _controller.factory()->createTransaction(_controller.proxy(), accessMode,
+    return _controller.factory()->createTransaction(_connection ? *_connection : _controller.proxy(), accessMode,
                                                     CDBConstants::commitType(transType));
 }
 

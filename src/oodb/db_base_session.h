@@ -12,6 +12,7 @@
 #include "standard/string_map.h"
 
 class CDBController;
+class CDBDatabaseProxyI;
 
 // A working session on one database: its configuration, its controller and
 // the implementation in use. Transactions are started here in an access
@@ -21,6 +22,9 @@ class CDBController;
 class CDBBaseSession {
 public:
     CDBBaseSession(osk::CStringMap config, CDBController& controller);
+    // A session whose transactions start on connection (which outlives it)
+    // rather than on the controller's.
+    CDBBaseSession(osk::CStringMap config, CDBController& controller, CDBDatabaseProxyI& connection);
 
     const osk::CStringMap& config() const { return _config; }
     CDBController& controller() const { return _controller; }
@@ -42,5 +46,7 @@ public:
 private:
     osk::CStringMap _config;
     CDBController& _controller;
+    // Null: the controller's.
+    CDBDatabaseProxyI* _connection = nullptr;
     CDBPrototypeMgr _prototypes;
 };

@@ -59,6 +59,14 @@ std::shared_ptr<CDBAbstractFactory> CDBController::factory() const
     return _facade.factory(_implementation);
 }
 
+std::unique_ptr<CDBDatabaseProxyI> CDBController::openConnection(const osk::CStringMap& config) const
+{
+    proxy();
+    std::unique_ptr<CDBDatabaseProxyI> connection = factory()->createDatabaseProxy(config);
+    connection->logTo([this](uint32_t severity, const osk::CMessage& message) { syslog(severity, message); });
+    return connection;
+}
+
 CDBDatabaseProxyI& CDBController::proxy() const
 {
     if (!_proxy)

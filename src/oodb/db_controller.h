@@ -51,6 +51,11 @@ public:
     std::shared_ptr<CDBAbstractFactory> factory() const;
     // The open connection; throws "Database '%1' is not open." before dbInit.
     CDBDatabaseProxyI& proxy() const;
+    // A further connection to the database, of the caller's own, logging
+    // to the controller's log. The calls on one connection run one at a
+    // time, so a caller whose calls must not wait behind the others' (the
+    // engine's lookups behind a console's select) opens one. After dbInit.
+    std::unique_ptr<CDBDatabaseProxyI> openConnection(const osk::CStringMap& config) const;
 
     // The accessor of table, created with columnDefs on first use. A later
     // call must define the same columns, else "Required fields '%1' do not

@@ -124,10 +124,12 @@ void CTFTPDatabase::open(const osk::CStringMap& config, const osk::CMasterContro
         const osk::CConfigValues values(config, osk::CConfigNames::framework());
         const std::chrono::microseconds cacheTime(values.usec(osk::CConfigNames::dbCacheTime()));
         const size_t cacheEntries = values.ulong(osk::CConfigNames::dbCacheEntries());
-        _provisioner =
-            std::make_unique<CTFTPKeyValueProvisioner>(config, *database, _statements, cacheTime, cacheEntries);
-        _storedPolicies =
-            std::make_unique<CTFTPStoredPolicies>(config, *database, _statements, cacheTime, cacheEntries);
+        auto requests = guarded(config, [&] { return database->openConnection(config); });
+        _provisioner = std::make_unique<CTFTPKeyValueProvisioner>(config, *database, *requests, _statements,
+                                                                  cacheTime, cacheEntries);
+        _storedPolicies = std::make_unique<CTFTPStoredPolicies>(config, *database, *requests, _statements, cacheTime,
+                                                                cacheEntries);
+        _requests = std::move(requests);
         _facade = std::move(facade);
         _database = std::move(database);
     } catch (...) {
@@ -195,6 +197,7 @@ void CTFTPDatabase::close() noexcept
     _controller = nullptr;
     _provisioner.reset();
     _storedPolicies.reset();
+    _requests.reset();
     // The connection and its accessors go before the factories that made
     // them; both before the provider's library is unloaded.
     _database.reset();
@@ -211,4 +214,12 @@ CDBController& CTFTPDatabase::database() const
     if (!_database)
         throw OSK_EXCEPTION(osk::CMessage(kNotOpen, kModule), osk::CMessage(), "CTFTPDatabase::database", kModule);
     return *_database;
+}
+
+CDBDatabaseProxyI& CTFTPDatabase::requestConnection() const
+{
+    if (!_requests)
+        throw OSK_EXCEPTION(osk::CMessage(kNotOpen, kModule), osk::CMessage(), "CTFTPDatabase::requestConnection",
+                            kModule);
+    return *_requests;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "oodb/db_database_proxy_i.h"
 #include "oodb/db_statement_file_reader.h"
 #include "oodb/db_table_group_file_reader.h"
 #include "standard/string_map.h"
@@ -71,6 +72,9 @@ public:
     CITFTPProvisioner* provisioner() const;
     // The stored policies over the open database; null when closed.
     CITFTPStoredPolicies* storedPolicies() const;
+    // The connection the provisioner and the stored policies look up on,
+    // which no other work shares; throws when the database is not open.
+    CDBDatabaseProxyI& requestConnection() const;
     const CDBStatementFileReader& statements() const { return _statements; }
     const CDBTableGroupFileReader& tableGroups() const { return _tableGroups; }
     const CDBStatementFileReader& userQueries() const { return _userQueries; }
@@ -81,6 +85,10 @@ private:
 
     std::unique_ptr<CDBAbstractFactoryFacade> _facade;
     std::unique_ptr<CDBController> _database;
+    // The engine's lookups for requests wait for nothing else: a console's
+    // select on the controller's connection would hold them, since the calls
+    // on one connection run one at a time.
+    std::unique_ptr<CDBDatabaseProxyI> _requests;
     std::unique_ptr<CTFTPKeyValueProvisioner> _provisioner;
     std::unique_ptr<CTFTPStoredPolicies> _storedPolicies;
     // The controller that holds the provisioner and the policy reader, told

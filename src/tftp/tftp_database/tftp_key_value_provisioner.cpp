@@ -43,9 +43,10 @@ const std::string& statement(const CDBStatementFileReader& statements)
 } // namespace
 
 CTFTPKeyValueProvisioner::CTFTPKeyValueProvisioner(const osk::CStringMap& config, CDBController& database,
+                                                   CDBDatabaseProxyI& connection,
                                                    const CDBStatementFileReader& statements,
                                                    std::chrono::microseconds cacheTime, size_t cacheEntries)
-    : _session(config, database), _sql(statement(statements)), _cache(cacheTime, cacheEntries)
+    : _session(config, database, connection), _sql(statement(statements)), _cache(cacheTime, cacheEntries)
 {
 }
 

@@ -48,8 +48,9 @@ class CDBStatementFileReader;
 class CTFTPKeyValueProvisioner : public CITFTPProvisioner {
 public:
     // Throws osk::CException when statements lacks the named statement.
-    // database and statements must outlive the provisioner.
-    CTFTPKeyValueProvisioner(const osk::CStringMap& config, CDBController& database,
+    // Its transactions start on connection, a connection to database of
+    // its own. database, connection and statements must outlive the provisioner.
+    CTFTPKeyValueProvisioner(const osk::CStringMap& config, CDBController& database, CDBDatabaseProxyI& connection,
                              const CDBStatementFileReader& statements, std::chrono::microseconds cacheTime,
                              size_t cacheEntries);
 

@@ -21,9 +21,10 @@ const std::string& statement(const CDBStatementFileReader& statements, const cha
 } // namespace
 
 CTFTPStoredPolicies::CTFTPStoredPolicies(const osk::CStringMap& config, CDBController& database,
+                                         CDBDatabaseProxyI& connection,
                                          const CDBStatementFileReader& statements,
                                          std::chrono::microseconds cacheTime, size_t cacheEntries)
-    : _session(config, database), _accountSql(statement(statements, accountStatement)),
+    : _session(config, database, connection), _accountSql(statement(statements, accountStatement)),
       _policiesSql(statement(statements, policiesStatement)), _cache(cacheTime, cacheEntries)
 {
 }

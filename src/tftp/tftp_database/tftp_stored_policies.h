@@ -31,8 +31,9 @@ class CDBStatementFileReader;
 class CTFTPStoredPolicies : public CITFTPStoredPolicies {
 public:
     // Throws osk::CException when statements lacks a named statement.
-    // database and statements must outlive the reader.
-    CTFTPStoredPolicies(const osk::CStringMap& config, CDBController& database,
+    // Its transactions start on connection, a connection to database of
+    // its own. database, connection and statements must outlive the reader.
+    CTFTPStoredPolicies(const osk::CStringMap& config, CDBController& database, CDBDatabaseProxyI& connection,
                         const CDBStatementFileReader& statements, std::chrono::microseconds cacheTime,
                         size_t cacheEntries);
 

@@ -8,9 +8,14 @@
 #include <functional>
 #include <string>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
+#include <ibase.h>
+
+#include "firebird_provider/fb_database_proxy.h"
+#include "firebird_provider/fb_status.h"
 #include "oodb/db_statement_file_reader.h"
 #include "service_database_fixture.h"
 #include "support/thrown.h"
@@ -153,7 +158,8 @@ TEST_F(KeyValueProvisionerTest, AStatementFileWithoutTheLookupStatementIsRefused
     CDBStatementFileReader empty;
     EXPECT_EQ("The key/value lookups need the statement 'keyvalue.class_subclass_key_enabled' in the statement file.",
               test_support::thrown([&] {
-                  CTFTPKeyValueProvisioner provisioner(config, database.database(), empty, std::chrono::seconds(5), 10);
+                  CTFTPKeyValueProvisioner provisioner(config, database.database(), database.requestConnection(), empty,
+                                                       std::chrono::seconds(5), 10);
               })
                   .whatMsg()
                   .formatted());
@@ -162,9 +168,10 @@ TEST_F(KeyValueProvisionerTest, AStatementFileWithoutTheLookupStatementIsRefused
 TEST_F(KeyValueProvisionerTest, AnswersAreKeptForTheCacheTimeThenReadAgain)
 {
     using namespace std::chrono_literals;
-    CTFTPKeyValueProvisioner kept(config, database.database(), database.statements(), 1h, 100);
-    CTFTPKeyValueProvisioner brief(config, database.database(), database.statements(), 300ms, 100);
-    CTFTPKeyValueProvisioner uncached(config, database.database(), database.statements(), 0s, 100);
+    CDBDatabaseProxyI& connection = database.requestConnection();
+    CTFTPKeyValueProvisioner kept(config, database.database(), connection, database.statements(), 1h, 100);
+    CTFTPKeyValueProvisioner brief(config, database.database(), connection, database.statements(), 300ms, 100);
+    CTFTPKeyValueProvisioner uncached(config, database.database(), connection, database.statements(), 0s, 100);
     const auto value = [](CTFTPKeyValueProvisioner& provisioner, const std::string& key) {
         osk::CMultiVariant results;
         provisioner.keyValue("device", "map", key, results);
@@ -204,6 +211,38 @@ TEST_F(KeyValueProvisionerTest, ClosingTheDatabaseWithdrawsTheProvisioner)
 {
     database.close();
     EXPECT_EQ(nullptr, database.provisioner());
+}
+
+// The engine's lookups have a connection of their own: a statement that
+// keeps the controller's connection (the console's) busy does not hold them.
+TEST_F(KeyValueProvisionerTest, ALookupDoesNotWaitForAStatementOnTheConsolesConnection)
+{
+    std::atomic<bool> started{false};
+    std::string slowFailure;
+    std::thread slow([&] {
+        try {
+            CDBBaseSession session(config, database.database());
+            auto transaction = session.beginTransaction(CDBConstants::READ_ONLY_ACCESS);
+            started = true;
+            transaction->select("SELECT COUNT(*) FROM RDB$TYPES A, RDB$TYPES B, RDB$TYPES C, RDB$TYPES D")->fetch();
+        } catch (const osk::CException& e) {
+            slowFailure = e.printableError();
+        }
+    });
+    while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ("modem-a.cfg", eval("$DB.KEYVALUE(\"device\", \"map\", 10.0.0.1)").string());
+    const auto took = std::chrono::steady_clock::now() - before;
+
+    // The count ends only now, cancelled.
+    fbprov::CFbStatus status;
+    fbprov::CFbDatabaseProxy::of(database.database().proxy()).attachment()->get()->cancelOperation(status.get(),
+                                                                                                  fb_cancel_raise);
+    slow.join();
+    EXPECT_NE(std::string::npos, slowFailure.find("operation was cancelled")) << slowFailure;
+    EXPECT_LT(took, std::chrono::seconds(1));
 }
 
 } // namespace

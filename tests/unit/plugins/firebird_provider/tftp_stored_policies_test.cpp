@@ -84,7 +84,8 @@ protected:
 
     CTFTPStoredPolicies reader(std::chrono::microseconds cacheTime, size_t entries = 100)
     {
-        return CTFTPStoredPolicies(config, database.database(), database.statements(), cacheTime, entries);
+        return CTFTPStoredPolicies(config, database.database(), database.requestConnection(), database.statements(),
+                                   cacheTime, entries);
     }
     static std::vector<std::string> names(const CTFTPAccountPolicies& policies)
     {
@@ -209,7 +210,7 @@ TEST_F(StoredPoliciesTest, AStatementFileWithoutItsStatementsIsRefused)
 {
     CDBStatementFileReader empty;
     try {
-        CTFTPStoredPolicies policies(config, database.database(), empty, 1s, 10);
+        CTFTPStoredPolicies policies(config, database.database(), database.requestConnection(), empty, 1s, 10);
         FAIL() << "no error";
     } catch (const osk::CException& e) {
         EXPECT_EQ("The stored policies need the statement 'stored_policy.account' in the statement file.",
