@@ -79,8 +79,10 @@ std::pair<uint32_t, osk::CMessage> CFbCallWatchdog::_act(CWatch& watch)
 {
     CFbStatus status;
     if (watch._stage == CWatch::running) {
-        // Firebird refuses when the call has just ended; the next step
-        // then finds the watch gone.
+        // A call that returned just now (its watch waits for this lock)
+        // may leave the cancellation to the attachment's next call, which
+        // then fails with "operation was cancelled": a rare failure, where
+        // not cancelling would leave a held call held.
         watch._attachment->cancelOperation(status.get(), fb_cancel_raise);
         watch._stage = CWatch::cancelling;
         watch._due += _grace;
