@@ -119,9 +119,9 @@ TEST_F(FbCallWatchdogTest, ACallThatIgnoresTheCancellationLosesItsConnection)
 
 TEST_F(FbCallWatchdogTest, CallsWithinTheLimitAreLeftAlone)
 {
-    CFbCallWatchdog& bound = watchdog(milliseconds(150));
+    CFbCallWatchdog& bound = watchdog(milliseconds(500));
     // Many short calls, one after another, for longer than the limit in all.
-    const auto until = std::chrono::steady_clock::now() + milliseconds(600);
+    const auto until = std::chrono::steady_clock::now() + milliseconds(1200);
     int transactions = 0;
     while (std::chrono::steady_clock::now() < until) {
         CFbTransaction transaction(db(), CFbTransaction::readOnly, CFbTransaction::defaultLockTimeout, &bound);

@@ -242,7 +242,8 @@ TEST_F(KeyValueProvisionerTest, ALookupDoesNotWaitForAStatementOnTheConsolesConn
                                                                                                   fb_cancel_raise);
     slow.join();
     EXPECT_NE(std::string::npos, slowFailure.find("operation was cancelled")) << slowFailure;
-    EXPECT_LT(took, std::chrono::seconds(1));
+    // The count would hold it until the answer time-out (10 s).
+    EXPECT_LT(took, std::chrono::seconds(3));
 }
 
 } // namespace
