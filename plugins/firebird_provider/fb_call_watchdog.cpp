@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "extended/exception.h"
+#include "firebird_provider/fb_error.h"
 #include "firebird_provider/fb_status.h"
 
 namespace fbprov {
@@ -88,7 +89,8 @@ std::pair<uint32_t, osk::CMessage> CFbCallWatchdog::_act(CWatch& watch)
         watch._due += _grace;
         ++_cancelled;
         return {osk::CException::warning,
-                osk::CMessage("A call to the database '%1' was not answered in %2 ms; it is cancelled.")
+                osk::CMessage("A call to the database '%1' was not answered in %2 ms; it is cancelled.",
+                              CFbError::module)
                     .pushs(_location)
                     .pushs(std::to_string(_limit.count()))};
     }
@@ -97,7 +99,7 @@ std::pair<uint32_t, osk::CMessage> CFbCallWatchdog::_act(CWatch& watch)
     ++_aborted;
     return {osk::CException::error,
             osk::CMessage("A call to the database '%1' was not answered in %2 ms, nor its cancellation in %3 ms; "
-                          "its connection is closed, and the next transaction opens a new one.")
+                          "its connection is closed, and the next transaction opens a new one.", CFbError::module)
                 .pushs(_location)
                 .pushs(std::to_string(_limit.count()))
                 .pushs(std::to_string(_grace.count()))};

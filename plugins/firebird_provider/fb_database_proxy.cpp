@@ -13,7 +13,8 @@ CFbDatabaseProxy::CFbDatabaseProxy(const CFbConnectionSettings& settings)
                     : nullptr),
       _attachment(_open())
 {
-    if (_watchdog) _watchdog->logTo([this](uint32_t severity, const osk::CMessage& message) { syslog(severity, message); });
+    if (_watchdog)
+        _watchdog->logTo([this](uint32_t severity, const osk::CMessage& message) { syslog(severity, message); });
 }
 
 std::string CFbDatabaseProxy::implementation() const { return CDBConstants::firebirdImplementation; }
@@ -82,14 +83,15 @@ void CFbDatabaseProxy::_reopen(std::chrono::milliseconds retryPause)
         failure = std::current_exception();
         syslog(osk::CException::error,
                osk::CMessage("The connection to the database '%1' was lost and a new one cannot be opened: %2 "
-                             "Transactions fail until one can; the next attempt is made in %3 ms.")
+                             "Transactions fail until one can; the next attempt is made in %3 ms.", CFbError::module)
                    .pushs(location())
                    .pushs(e.printableError())
                    .pushs(std::to_string(retryPause.count())));
     }
     if (fresh)
         syslog(osk::CException::warning,
-               osk::CMessage("The connection to the database '%1' was lost; a new connection is open.")
+               osk::CMessage("The connection to the database '%1' was lost; a new connection is open.",
+                             CFbError::module)
                    .pushs(location()));
     {
         std::lock_guard<std::mutex> guard(_mutex);
