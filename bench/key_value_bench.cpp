@@ -72,11 +72,12 @@ private:
                                  {100000 + i, 100000 + i, "10." + std::to_string(i), "file-" + std::to_string(i),
                                   std::string(i % 10 == 0 ? "FALSE" : "TRUE")});
         transaction->commit();
-        _provisioner = std::make_unique<CTFTPKeyValueProvisioner>(config, *_controller, _statements,
+        CDBDatabaseProxyI& connection = _controller->proxy();
+        _provisioner = std::make_unique<CTFTPKeyValueProvisioner>(config, *_controller, connection, _statements,
                                                                   std::chrono::microseconds(0), 1);
         // The daemon's defaults: answers kept 5 s, at most 10000.
-        _kept = std::make_unique<CTFTPKeyValueProvisioner>(config, *_controller, _statements, std::chrono::seconds(5),
-                                                           10000);
+        _kept = std::make_unique<CTFTPKeyValueProvisioner>(config, *_controller, connection, _statements,
+                                                           std::chrono::seconds(5), 10000);
     }
 
     std::string _directory;
