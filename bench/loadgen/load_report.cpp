@@ -46,6 +46,7 @@ std::string CLoadReport::text() const
         << "  latency p50 " << fixed(p50Usec / 1000, 3) << " ms, p99 " << fixed(p99Usec / 1000, 3) << " ms, max "
         << fixed(maxUsec / 1000, 3) << " ms\n"
         << "  retransmissions " << retransmits << ", failures " << failures << "\n";
+    if (responderCpuUsec > 0) out << "  responder CPU " << fixed(responderCpuUsec, 2) << " us per transfer\n";
     for (const std::string& sample : failureSamples) out << "  failure: " << sample << "\n";
     return out.str();
 }
@@ -59,7 +60,8 @@ std::string CLoadReport::json() const
         << ",\"transfers_per_sec\":" << fixed(transfersPerSec(), 3) << ",\"mb_per_sec\":"
         << fixed(megabytesPerSec(), 3) << ",\"latency_usec\":{\"p50\":" << fixed(p50Usec, 1)
         << ",\"p99\":" << fixed(p99Usec, 1) << ",\"max\":" << fixed(maxUsec, 1) << ",\"mean\":" << fixed(meanUsec, 1)
-        << "},\"round_trip_usec\":" << fixed(roundTripUsec, 3) << ",\"failure_samples\":[";
+        << "},\"round_trip_usec\":" << fixed(roundTripUsec, 3) << ",\"responder_cpu_usec\":"
+        << fixed(responderCpuUsec, 3) << ",\"failure_samples\":[";
     for (size_t i = 0; i < failureSamples.size(); ++i) out << (i ? "," : "") << quoted(failureSamples[i]);
     out << "]}";
     return out.str();

@@ -20,6 +20,7 @@ public:
     double seconds = 0;
     double p50Usec = 0, p99Usec = 0, maxUsec = 0, meanUsec = 0;
     double roundTripUsec = 0;       // floor mode
+    double responderCpuUsec = 0;    // self-test: the responder's processor time per completed transfer
     std::vector<std::string> failureSamples;  // the first few failure reasons
 
     double transfersPerSec() const { return seconds > 0 ? static_cast<double>(completed) / seconds : 0; }

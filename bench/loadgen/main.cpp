@@ -56,7 +56,9 @@ int main(int argc, char** argv)
         } else {
             server = CUdpEndpoint(config.host, config.port);
         }
-        const CLoadReport report = CParallelLoad(config, sources, server).run();
+        CLoadReport report = CParallelLoad(config, sources, server).run();
+        if (config.selfTest && report.completed)
+            report.responderCpuUsec = responder.cpuSeconds() * 1e6 / static_cast<double>(report.completed);
         responder.stop();
         print(config, report);
         return report.failures ? 1 : 0;

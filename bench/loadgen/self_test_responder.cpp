@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 #include <poll.h>
+#include <pthread.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -31,6 +33,7 @@ void CSelfTestResponder::start()
     ::getsockname(_fd, reinterpret_cast<sockaddr*>(&bound), &length);
     _port = ntohs(bound.sin_port);
     _thread = std::thread([this] { _loop(); });
+    _native = _thread.native_handle();
 }
 
 void CSelfTestResponder::stop()
@@ -39,6 +42,17 @@ void CSelfTestResponder::stop()
     if (_thread.joinable()) _thread.join();
     if (_fd >= 0) ::close(_fd);
     _fd = -1;
+}
+
+double CSelfTestResponder::cpuSeconds() const
+{
+    if (!_thread.joinable()) return 0;
+    clockid_t clock;
+    timespec used{};
+    if (::pthread_getcpuclockid(_native, &clock) != 0 ||
+        ::clock_gettime(clock, &used) != 0)
+        return 0;
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
 void CSelfTestResponder::_loop()

@@ -48,6 +48,24 @@ TEST(CLoadRunner, DownloadsEveryTransferAndCountsBytes)
     EXPECT_LE(report.p50Usec, report.p99Usec);
 }
 
+// Its thread's processor time, the floor of a server's per transfer, is
+// there only while it runs.
+TEST(CSelfTestResponder, ReportsItsThreadsProcessorTimeWhileItRuns)
+{
+    CSourceSet sources;
+    sources.addSynthetic("a.bin", 1024, 1);
+    CSelfTestResponder responder(sources);
+    EXPECT_EQ(0.0, responder.cpuSeconds());
+    responder.start();
+    CLoadConfig config;
+    config.transfers = 200;
+    config.concurrency = 10;
+    EXPECT_EQ(200u, CLoadRunner(config, sources, CUdpEndpoint("127.0.0.1", responder.port())).run().completed);
+    EXPECT_GT(responder.cpuSeconds(), 0.0);
+    responder.stop();
+    EXPECT_EQ(0.0, responder.cpuSeconds());
+}
+
 TEST(CParallelLoad, SplitsTheRunOverThreadsAndMergesTheReports)
 {
     CSourceSet sources;
@@ -141,8 +159,10 @@ TEST(CLoadReport, JsonCarriesTheFiguresAndEscapesText)
     report.failures = 1;
     report.bytes = 3 * 1048576;
     report.seconds = 2;
+    report.responderCpuUsec = 5.25;
     report.failureSamples.push_back("say \"hi\"\n");
     const std::string json = report.json();
+    EXPECT_NE(json.find("\"responder_cpu_usec\":5.250"), std::string::npos) << json;
     EXPECT_NE(json.find("\"transfers_per_sec\":1.500"), std::string::npos) << json;
     EXPECT_NE(json.find("\"mb_per_sec\":1.500"), std::string::npos) << json;
     EXPECT_NE(json.find("\"say \\\"hi\\\"\\u000a\""), std::string::npos) << json;
