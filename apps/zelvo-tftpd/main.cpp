@@ -129,7 +129,7 @@ int explain(const std::string& configPath, const std::string& client, const std:
     std::cout << "client:             " << req.src().string() << "\n"
               << "operation:          " << (state.transmitting ? "download" : "upload") << "\n"
               << "requested name:     " << name << "\n"
-              << "descriptor manager: " << (verdict.managerName.empty() ? "(none)" : verdict.managerName) << "\n"
+              << "descriptor manager: " << (verdict.manager ? verdict.manager->managerName() : std::string("(none)")) << "\n"
               << "file system:        " << (state.protocol.empty() ? "(default)" : state.protocol) << "\n"
               << "virtual root:       " << verdict.root << "\n"
               << "name after pre-processing: " << state.reqFile << (verdict.preprocessed ? "" : " (not pre-processed)")

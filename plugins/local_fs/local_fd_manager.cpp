@@ -101,18 +101,22 @@ void CLocalFDManager::shutdownManager()
 
 void CLocalFDManager::normaliseName(const osk::CEndpoint&, const std::string&, std::string& name)
 {
-    name = "/" + CLocalPathResolver::normaliseName(name, massageFilenames());
+    std::string normal = CLocalPathResolver::normaliseName(name, massageFilenames());
+    normal.insert(normal.begin(), '/');
+    name = std::move(normal);
 }
 
 std::string CLocalFDManager::rootOf(const std::string& fqpn, const std::string& relative)
 {
-    const std::string tail = "/" + relative;
-    if (relative.empty() || fqpn.size() < tail.size() ||
-        fqpn.compare(fqpn.size() - tail.size(), tail.size(), tail) != 0)
+    // fqpn must end in "/" + relative; what comes before, without trailing
+    // slashes, is the root.
+    const size_t tail = relative.size() + 1;
+    if (relative.empty() || fqpn.size() < tail || fqpn[fqpn.size() - tail] != '/' ||
+        fqpn.compare(fqpn.size() - relative.size(), relative.size(), relative) != 0)
         throw CLocalFileError::make(kCannotOpen, fqpn, kNotUnderRoot, "CLocalFDManager::rootOf", EACCES);
-    std::string root = fqpn.substr(0, fqpn.size() - tail.size());
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    return root.empty() ? "/" : root;
+    size_t end = fqpn.size() - tail;
+    while (end > 1 && fqpn[end - 1] == '/') --end;
+    return end == 0 ? std::string("/") : fqpn.substr(0, end);
 }
 
 CIDescriptor* CLocalFDManager::openFile(CState& state)
@@ -125,7 +129,7 @@ CIDescriptor* CLocalFDManager::openFile(CState& state)
     std::unique_ptr<CLocalDescriptor> descriptor;
     if (state.transmitting) {
         osk::CFileOffset size = 0;
-        CUniqueFd file = resolver.openRead(relative, &size);
+        CUniqueFd file = resolver.openNormalisedRead(relative, &size);
         descriptor.reset(new CLocalDescriptor(std::move(file), state.binary, relative, size, &_readAhead));
     } else {
         const mode_t perms = _uploadPerms;

@@ -7,6 +7,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -37,7 +38,28 @@ const char* const kNotRegular = "The file is not a regular file.";
 
 // Characters that have no business in a file name a device asks for: shell
 // wildcards, redirections and quotes.
-const char* const kSuspiciousChars = "*?|<>\"";
+constexpr char kSuspiciousChars[] = "*?|<>\"";
+
+// What a byte of a requested name is, looked up in one table: every
+// request's name is checked byte by byte, up to three times per download.
+enum ByteClass : unsigned char { plainByte, controlByte, separatorByte, suspiciousByte };
+
+constexpr std::array<ByteClass, 256> byteClasses()
+{
+    std::array<ByteClass, 256> classes{};
+    for (size_t byte = 0; byte < 0x20; ++byte) classes[byte] = controlByte;
+    classes[0x7f] = controlByte;
+    // Many boot loaders and devices write DOS-style paths, so a backslash
+    // separates like a slash.
+    classes['/'] = separatorByte;
+    classes['\\'] = separatorByte;
+    for (const char* c = kSuspiciousChars; *c; ++c) classes[static_cast<unsigned char>(*c)] = suspiciousByte;
+    return classes;
+}
+
+constexpr std::array<ByteClass, 256> kByteClasses = byteClasses();
+
+ByteClass classOf(char c) { return kByteClasses[static_cast<unsigned char>(c)]; }
 
 constexpr size_t kMaxPrintable = 200;
 
@@ -72,13 +94,6 @@ std::string joinComponents(const std::vector<std::string>& parts, size_t count)
         joined += parts[i];
     }
     return joined;
-}
-
-bool isSuspicious(std::string_view component)
-{
-    if (component.find_first_not_of('.') == std::string_view::npos) return true;
-    if (component.front() == ' ' || component.back() == ' ') return true;
-    return component.find_first_of(kSuspiciousChars) != std::string_view::npos;
 }
 
 enum { openat2Unknown = 0, openat2Present = 1, openat2Missing = 2 };
@@ -119,25 +134,32 @@ std::string CLocalPathResolver::normaliseName(const std::string& requested, bool
     const char* const context = "CLocalPathResolver::normaliseName";
     if (requested.empty()) throw CLocalFileError::make(kInvalidName, requested, kEmptyName, context, EINVAL);
     if (requested.size() >= PATH_MAX) throw CLocalFileError::make(kInvalidName, requested, kNameTooLong, context, ENAMETOOLONG);
-    for (const char c : requested) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) throw CLocalFileError::make(kInvalidName, requested, kControlChars, context, EINVAL);
-    }
-    // No list of parts: every request's name comes through here. Many boot
-    // loaders and devices write DOS-style paths, so a backslash separates
-    // like a slash.
+    for (const char c : requested)
+        if (classOf(c) == controlByte) throw CLocalFileError::make(kInvalidName, requested, kControlChars, context, EINVAL);
+    // One pass, no list of parts. Room for a leading slash, which callers
+    // that want one insert without a new allocation.
     std::string normal;
-    normal.reserve(requested.size());
+    normal.reserve(requested.size() + 1);
     size_t start = 0;
     while (start < requested.size()) {
         size_t end = start;
-        while (end < requested.size() && requested[end] != '/' && requested[end] != '\\') ++end;
+        bool suspiciousChar = false;
+        bool onlyDots = true;
+        for (; end < requested.size(); ++end) {
+            const ByteClass kind = classOf(requested[end]);
+            if (kind == separatorByte) break;
+            suspiciousChar = suspiciousChar || kind == suspiciousByte;
+            onlyDots = onlyDots && requested[end] == '.';
+        }
         const std::string_view part(requested.data() + start, end - start);
         start = end + 1;
         if (part.empty() || part == ".") continue;
         if (part == "..") throw CLocalFileError::make(kInvalidName, requested, kParentDir, context, EACCES);
         if (part.size() > NAME_MAX) throw CLocalFileError::make(kInvalidName, requested, kNameTooLong, context, ENAMETOOLONG);
-        if (massage && isSuspicious(part)) throw CLocalFileError::make(kInvalidName, requested, kSuspicious, context, EACCES);
+        // A part of dots only, one that starts or ends with a space, or one
+        // with a shell character.
+        const bool suspicious = onlyDots || part.front() == ' ' || part.back() == ' ' || suspiciousChar;
+        if (massage && suspicious) throw CLocalFileError::make(kInvalidName, requested, kSuspicious, context, EACCES);
         if (!normal.empty()) normal += '/';
         normal.append(part);
     }
@@ -244,21 +266,25 @@ int CLocalPathResolver::_walk(const std::vector<std::string>& components, int fl
 
 CUniqueFd CLocalPathResolver::openRead(const std::string& requested, osk::CFileOffset* sizeAtOpen) const
 {
+    return openNormalisedRead(normaliseName(requested, _massage), sizeAtOpen);
+}
+
+CUniqueFd CLocalPathResolver::openNormalisedRead(const std::string& relative, osk::CFileOffset* sizeAtOpen) const
+{
     const char* const context = "CLocalPathResolver::openRead";
-    const std::string relative = normaliseName(requested, _massage);
     int err = 0;
     // Non-blocking so that a FIFO cannot stall the caller before it is
     // recognised as not being a regular file. The flag stays: reads of a
     // regular file never block and never fail with EAGAIN, so clearing it
     // would only cost two system calls per download.
     CUniqueFd fd(_openBeneath(relative, O_RDONLY | O_NONBLOCK, err));
-    if (!fd.valid()) throw openError(kCannotOpenFile, requested, context, err);
+    if (!fd.valid()) throw openError(kCannotOpenFile, relative, context, err);
     struct stat st;
     if (::fstat(fd.get(), &st) != 0) {
         err = errno;
-        throw CLocalFileError::make(kCannotOpenFile, requested, strerror(err), context, err);
+        throw CLocalFileError::make(kCannotOpenFile, relative, strerror(err), context, err);
     }
-    if (!S_ISREG(st.st_mode)) throw CLocalFileError::make(kCannotOpenFile, requested, kNotRegular, context, EACCES);
+    if (!S_ISREG(st.st_mode)) throw CLocalFileError::make(kCannotOpenFile, relative, kNotRegular, context, EACCES);
     if (sizeAtOpen) *sizeAtOpen = static_cast<osk::CFileOffset>(st.st_size);
     return fd;
 }

@@ -77,6 +77,9 @@ public:
     // Opens an existing regular file beneath the root for reading; its size
     // at that moment goes to sizeAtOpen when given.
     CUniqueFd openRead(const std::string& requested, osk::CFileOffset* sizeAtOpen = nullptr) const;
+    // The same for a name that normaliseName() returned (with the same
+    // massaging), which is not checked again.
+    CUniqueFd openNormalisedRead(const std::string& relative, osk::CFileOffset* sizeAtOpen = nullptr) const;
     // Opens the directory beneath the root that holds (or will hold) the
     // requested file, creating missing directories when createPaths() is on;
     // leaf receives the file's own name (one component). The descriptor is

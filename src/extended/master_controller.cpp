@@ -95,11 +95,16 @@ const char* const kPidCreateFailed = "Failed to create a pid file.";
 // The shortest name worth looking up: the length of "query_".
 constexpr size_t kMinQueryName = 6;
 
-bool hasQueryPrefix(const std::string& name)
+bool hasQueryPrefix(const char* name, size_t length)
 {
-    return name.compare(0, std::strlen(kQueryPrefix), kQueryPrefix) == 0 ||
-           name.compare(0, std::strlen(kConfigPrefix), kConfigPrefix) == 0;
+    auto startsWith = [name, length](const char* prefix) {
+        const size_t size = std::strlen(prefix);
+        return length >= size && std::memcmp(name, prefix, size) == 0;
+    };
+    return startsWith(kQueryPrefix) || startsWith(kConfigPrefix);
 }
+
+bool hasQueryPrefix(const std::string& name) { return hasQueryPrefix(name.data(), name.size()); }
 
 std::string known(const std::string& value) { return value.empty() ? std::string(kUnidentified) : value; }
 
@@ -411,9 +416,10 @@ void CMasterController::deregisterQueryResponse(const std::string& name)
 
 bool CMasterController::getQueryResponse(const char* name, size_t length, std::string& out) const
 {
-    if (!name || length < kMinQueryName) return false;
+    // Every TFTP request reaches here first: one that cannot be a query
+    // (it starts with its opcode) costs no copy of its name.
+    if (!name || length < kMinQueryName || !hasQueryPrefix(name, length)) return false;
     const std::string key(name, length);
-    if (!hasQueryPrefix(key)) return false;
     query_provider_t provider;
     {
         CGuard<CNRMutex> guard(_queryLock);

@@ -111,9 +111,13 @@ ssize_t CSockDgram::send(const void* data, size_t length, const CEndpoint& to, i
 
 ssize_t CSockDgram::recv(void* data, size_t length, CEndpoint& from, int flags)
 {
-    ACE_INET_Addr peer;
-    const ssize_t received = _socket.recv(data, length, peer, flags);
-    if (received >= 0) from = CEndpoint(peer);
+    // Every datagram the engine reads comes through here: the sender's
+    // address goes straight into the endpoint, without an ACE address.
+    sockaddr_storage peer;
+    socklen_t peerLength = sizeof(peer);
+    const ssize_t received =
+        ::recvfrom(_socket.get_handle(), data, length, flags, reinterpret_cast<sockaddr*>(&peer), &peerLength);
+    if (received >= 0) from.set(reinterpret_cast<const sockaddr*>(&peer), peerLength);
     return received;
 }
 

@@ -45,7 +45,6 @@ CState::CState(uint64_t transferID_, transfer_state state_, const osk::CEndpoint
     srcEndpoint = srcEndpoint_;
     timeout_usec = timeout_usec_;
     blksize = blksize_;
-    startTimestamp = osk::CTimeval::now();
 }
 
 bool CState::awaitingFirstAnswer() const

@@ -43,10 +43,16 @@ private:
         bool transmitting;
     };
 
+    using map_t = std::unordered_map<osk::CEndpoint, CEntry, osk::CEndpointHash>;
+
+    // Takes the oldest place in the order; its entry, unless renewed since,
+    // leaves the memory and is returned (empty otherwise).
+    map_t::node_type _forgetOldest();
+
     size_t _capacity;
     uint64_t _generation = 0;
     // Hashed: every finished transfer is remembered here.
-    std::unordered_map<osk::CEndpoint, CEntry, osk::CEndpointHash> _entries;
+    map_t _entries;
     // Endpoints in the order they were remembered, with the generation of
     // that remembering: an entry renewed since is not evicted by its old
     // place in the order.

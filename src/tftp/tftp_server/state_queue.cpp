@@ -3,15 +3,22 @@
 void CStateQueue::push(const CStatePtr& state)
 {
     if (!state || contains(*state)) return;
-    _heap.push_back(state);
+    _heap.push_back(CEntry{state->dueTime(), state});
     _place(_heap.size() - 1);
     _siftUp(_heap.size() - 1);
 }
 
+CStatePtr CStateQueue::top()
+{
+    _settleTop();
+    return _heap.empty() ? CStatePtr() : _heap.front().state;
+}
+
 CStatePtr CStateQueue::pop()
 {
+    _settleTop();
     if (_heap.empty()) return CStatePtr();
-    CStatePtr first = _heap.front();
+    CStatePtr first = _heap.front().state;
     remove(*first);
     return first;
 }
@@ -19,8 +26,12 @@ CStatePtr CStateQueue::pop()
 void CStateQueue::update(const CState& state)
 {
     if (!contains(state)) return;
+    CEntry& entry = _heap[state.queuePosition];
+    const osk::CTimeval due = state.dueTime();
+    // A later deadline waits until the entry reaches the top.
+    if (!(due < entry.due)) return;
+    entry.due = due;
     _siftUp(state.queuePosition);
-    _siftDown(state.queuePosition);
 }
 
 bool CStateQueue::remove(const CState& state)
@@ -29,7 +40,7 @@ bool CStateQueue::remove(const CState& state)
     const size_t position = state.queuePosition;
     const size_t last = _heap.size() - 1;
     if (position != last) _swap(position, last);
-    _heap.back()->queuePosition = CState::notQueued;
+    _heap.back().state->queuePosition = CState::notQueued;
     _heap.pop_back();
     if (position < _heap.size()) {
         _siftUp(position);
@@ -40,16 +51,30 @@ bool CStateQueue::remove(const CState& state)
 
 bool CStateQueue::contains(const CState& state) const
 {
-    return state.queuePosition < _heap.size() && _heap[state.queuePosition].get() == &state;
+    return state.queuePosition < _heap.size() && _heap[state.queuePosition].state.get() == &state;
 }
 
 void CStateQueue::clear()
 {
-    for (const CStatePtr& state : _heap) state->queuePosition = CState::notQueued;
+    for (const CEntry& entry : _heap) entry.state->queuePosition = CState::notQueued;
     _heap.clear();
 }
 
-void CStateQueue::_place(size_t position) { _heap[position]->queuePosition = position; }
+void CStateQueue::_settleTop()
+{
+    // Every other key is at least the top's, and no key is later than its
+    // state's due time: once the top's key is its due time, no transfer is
+    // due before it.
+    while (!_heap.empty()) {
+        CEntry& first = _heap.front();
+        const osk::CTimeval due = first.state->dueTime();
+        if (!(first.due < due)) return;
+        first.due = due;
+        _siftDown(0);
+    }
+}
+
+void CStateQueue::_place(size_t position) { _heap[position].state->queuePosition = position; }
 
 void CStateQueue::_swap(size_t a, size_t b)
 {
@@ -85,7 +110,7 @@ void CStateQueue::_siftDown(size_t position)
 void CStateQueue::dump(std::ostream& out) const
 {
     out << "state queue, " << _heap.size() << " entries\n";
-    for (const CStatePtr& state : _heap)
-        out << "  id=" << state->transferID << " state=" << state->state_string()
-            << " deadline=" << state->deadline().string() << "\n";
+    for (const CEntry& entry : _heap)
+        out << "  id=" << entry.state->transferID << " state=" << entry.state->state_string()
+            << " deadline=" << entry.state->deadline().string() << "\n";
 }

@@ -7,13 +7,20 @@
 #include "tftp/tftp_server/state_priority.h"
 
 // The engine's transfers ordered by deadline: a binary heap whose top is the
-// transfer to service next (see CStatePriority).
+// transfer to service next (the order of CStatePriority).
 //
 // The heap is indexed: every queued state records its own position
 // (CState::queuePosition), so a state whose deadline changed is moved with
 // update() and a finished one leaves with remove(), each in O(log n). The
 // engine changes one transfer's deadline per packet; re-sorting the whole
 // queue instead would cost O(n) per packet with thousands of transfers.
+//
+// Each entry keeps the due time it was placed by. Nearly every change moves
+// a deadline later (a packet came, the next one is awaited), and such a
+// change leaves the entry where it is: its key is then early, which never
+// hides a transfer that is due. Only the top is brought up to date, when it
+// is asked for, so a transfer that ends before its deadline comes up (most
+// do) costs no move at all for its later deadlines.
 class CStateQueue {
 public:
     CStateQueue() = default;
@@ -26,7 +33,7 @@ public:
     // Removes and returns the top; a null pointer when the queue is empty.
     CStatePtr pop();
     // The top without removing it; a null pointer when the queue is empty.
-    CStatePtr top() const { return _heap.empty() ? CStatePtr() : _heap.front(); }
+    CStatePtr top();
     // Restores the state's place after its deadline changed. Does nothing
     // for a state that is not queued.
     void update(const CState& state);
@@ -42,8 +49,24 @@ public:
     void dump(std::ostream& out) const;
 
 private:
-    // True when the entry at a is to be serviced after the one at b.
-    bool _later(size_t a, size_t b) const { return _priority(_heap[a], _heap[b]); }
+    struct CEntry {
+        // No later than the state's due time.
+        osk::CTimeval due;
+        CStatePtr state;
+    };
+
+    // True when the entry at a is to be serviced after the one at b: it is
+    // due later, or as early and its state lies at the higher address.
+    bool _later(size_t a, size_t b) const
+    {
+        const CEntry& first = _heap[a];
+        const CEntry& second = _heap[b];
+        if (first.due == second.due) return first.state.get() > second.state.get();
+        return first.due > second.due;
+    }
+    // Brings the top's key up to its state's due time, until the top is
+    // the transfer truly due first.
+    void _settleTop();
     void _place(size_t position);
     void _swap(size_t a, size_t b);
     // Moves the entry at position towards the top or the bottom until the
@@ -51,6 +74,5 @@ private:
     void _siftUp(size_t position);
     void _siftDown(size_t position);
 
-    std::vector<CStatePtr> _heap;
-    CStatePriority _priority;
+    std::vector<CEntry> _heap;
 };

@@ -8,13 +8,16 @@
 #include "tftp/tftp_interfaces/i_tftp_stored_policies.h"
 #include "tftp/tftp_interfaces/tftp_error_code.h"
 
+class CITFTPFDManager;
+
 // The engine's verdict on one request before any file is opened: which
 // descriptor manager serves it, under which root, what the name became and
 // whether the policy lets it through. A refused request carries the error
 // packet for the client and the line for the log.
 struct CTFTPAdmission {
     bool admitted = false;
-    std::string managerName;
+    // The manager that serves the name; null when none does.
+    const CITFTPFDManager* manager = nullptr;
     std::string root;
     bool preprocessed = false;
     bool accessAllowed = false;

@@ -89,6 +89,8 @@ const char* const kMsgInvalidOpcode = "invalid opcode";
 // Datagrams read per wake-up of the transfer socket before the engine
 // looks at its queue again.
 const int kReadBurst = 64;
+// Datagrams taken from the transfer socket per system call.
+const size_t kReceiveBatch = 16;
 
 // Transfer identifiers are unique in the process; the first is 1.
 std::atomic<uint64_t> g_transferCounter{0};
@@ -119,7 +121,8 @@ osk::CMessage msg(const char* text) { return osk::CMessage(text, kModule); }
 } // namespace
 
 CTFTPServer::CTFTPServer(CITFTPController* controller, ACE_Reactor* reactor)
-    : _controller(controller), _reactor(reactor), _statistics(controller->transferStatistics())
+    : _controller(controller), _reactor(reactor), _statistics(controller->transferStatistics()),
+      _received(kReceiveBatch)
 {
     if (_controller) {
         _udpPublisher = _controller->udpPublisher();
@@ -301,11 +304,14 @@ bool CTFTPServer::_setFQPN(osk::CSockDgram*, CState& state, const std::string& r
 {
     std::string name = state.reqFile;
     state.fdManager->normaliseName(state.srcEndpoint, root, name);
-    std::string base = root;
-    while (base.size() > 1 && base.back() == '/') base.pop_back();
-    if (base == "/") base.clear();
-    state.reqFile = name;
-    state.fqpn = base + name;
+    // The root without its trailing slashes; "/" adds nothing.
+    size_t base = root.size();
+    while (base > 1 && root[base - 1] == '/') --base;
+    if (base == 1 && root[0] == '/') base = 0;
+    state.fqpn.reserve(base + name.size());
+    state.fqpn.assign(root, 0, base);
+    state.fqpn += name;
+    state.reqFile = std::move(name);
     return true;
 }
 
@@ -330,7 +336,7 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
     state.fdManager = manager;
     state.protocol = protocol;
     state.dstEndpoint = req.dst();
-    out.managerName = manager->managerName();
+    out.manager = manager;
 
     // The account's stored policies take part in every decision below, the
     // virtual root included.
@@ -347,7 +353,8 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
                           .pushs(printable(e)));
     }
 
-    std::string root;
+    // Decided here and kept in the verdict: the names below are made under it.
+    std::string& root = out.root;
     if (manager->usesVirtualRoot()) {
         try {
             root = _policy->virtualRoot(statePtr);
@@ -365,18 +372,25 @@ CTFTPAdmission CTFTPServer::admit(const CConnReq& req, const CStatePtr& statePtr
                           msg(kRefusedName).pushs(client()).pushs(_operation(state)).pushs(req.file()).pushs(
                               kNoVirtualRoot));
     }
-    out.root = root;
 
-    const std::string requested = state.reqFile;
+    // A name refused is logged as the client asked for it. A name that
+    // fails to normalise is left as it was, so only the pre-processor's
+    // rewrite needs the request's own name kept aside.
+    std::string requested;
     auto setName = [&]() -> bool {
         try {
             return _setFQPN(nullptr, state, root);
         } catch (const std::exception& e) {
             refuse(CTFTPErrorCode::file_not_found, kInvalidFileName,
-                   msg(kRefusedName).pushs(client()).pushs(_operation(state)).pushs(requested).pushs(printable(e)));
+                   msg(kRefusedName)
+                       .pushs(client())
+                       .pushs(_operation(state))
+                       .pushs(requested.empty() ? state.reqFile : requested)
+                       .pushs(printable(e)));
             return false;
         }
     };
+    if (manager->usesPreProcessor() && _policy->hasPreProcessor()) requested = state.reqFile;
     if (!setName()) return out;
 
     if (manager->usesPreProcessor() && _policy->hasPreProcessor()) {
@@ -502,7 +516,7 @@ void CTFTPServer::addConnection(osk::CSockDgram& sock, CConnReq& req)
         }
     }
 
-    _connections[req.src()] = CConnection{state, req};
+    _connections.insert_or_assign(req.src(), CConnection{state, req});
     state->activityTime = osk::CTimeval::now();
     ++_active;
     ++_activeByAddress[state->srcEndpoint.ip_address()];
@@ -612,6 +626,8 @@ void CTFTPServer::_serviceSafely(CState& state)
 
 void CTFTPServer::serviceConnection(CState& state)
 {
+    // One reading of the clock per pass: what the pass sends starts the
+    // transfer's wait from the same moment.
     const osk::CTimeval now = osk::CTimeval::now();
     const unsigned long limit = _config.maxRetransmits();
     osk::CSockDgram& sock = _transferSock();
@@ -650,7 +666,7 @@ void CTFTPServer::serviceConnection(CState& state)
             state.windowBlocks = 0;
             state.gapAcknowledged = false;
             state.state = CState::need_data;
-            state.activityTime = osk::CTimeval::now();
+            state.activityTime = now;
         } else {
             _timedOut(state);
         }
@@ -661,7 +677,7 @@ void CTFTPServer::serviceConnection(CState& state)
                 _countSent(state);
             else _log(osk::CException::error, [&] { return msg(kSendFailed).pushs(client()); });
             state.state = state.transmitting ? CState::need_ack : CState::need_data;
-            state.activityTime = osk::CTimeval::now();
+            state.activityTime = now;
         } else {
             _timedOut(state);
         }
@@ -673,7 +689,7 @@ void CTFTPServer::serviceConnection(CState& state)
             if (!_sendWindow(sock, state))
                 _log(osk::CException::error, [&] { return msg(kSendFailed).pushs(client()); });
             state.state = CState::need_ack;
-            state.activityTime = osk::CTimeval::now();
+            state.activityTime = now;
         } else {
             _timedOut(state);
         }
@@ -933,7 +949,9 @@ void CTFTPServer::servicePacket(osk::CSockDgram& sock)
         _pollBudget.waited((osk::CTimeval::now() - _dryAt).usec());
         _dryAt = osk::CTimeval();
     }
-    for (int round = 0; round < kReadBurst; ++round) {
+    // A burst ends with the batch in hand: the socket would not wake the
+    // engine for datagrams already read from it.
+    for (int round = 0; round < kReadBurst || _received.pending() > 0; ++round) {
         osk::CEndpoint from;
         const ssize_t received = _receive(sock, from);
         if (received <= 0) return;
@@ -983,7 +1001,7 @@ void CTFTPServer::servicePacket(osk::CSockDgram& sock)
 ssize_t CTFTPServer::_receive(osk::CSockDgram& sock, osk::CEndpoint& from)
 {
     unsigned char* raw = _packet->raw_pkt();
-    ssize_t received = sock.recv(raw, _packet->raw_len(), from, MSG_DONTWAIT);
+    ssize_t received = _received.next(sock, raw, _packet->raw_len(), from, MSG_DONTWAIT);
     if (received > 0) return received;
     const osk::CTimeval dry = osk::CTimeval::now();
     if (_pollBudget.usec() > 0 && (received == 0 || errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -993,7 +1011,7 @@ ssize_t CTFTPServer::_receive(osk::CSockDgram& sock, osk::CEndpoint& from)
         // not keep them from answering.
         const osk::CTimeval until = dry + osk::CTimeval::fromUsec(_pollBudget.usec());
         do {
-            received = sock.recv(raw, _packet->raw_len(), from, MSG_DONTWAIT);
+            received = _received.next(sock, raw, _packet->raw_len(), from, MSG_DONTWAIT);
             if (received > 0) return received;
             ::sched_yield();
         } while (osk::CTimeval::now() < until);

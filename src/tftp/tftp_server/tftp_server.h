@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <unordered_map>
 
 #include "extended/message.h"
+#include "standard/datagram_batch.h"
 #include "standard/endpoint.h"
 #include "standard/nr_mutex.h"
 #include "standard/sock_dgram.h"
@@ -247,15 +249,18 @@ private:
     // Guarded by _lock: the connection table, the queue, the active count,
     // the finished transfers, the ignored count and _packet.
     osk::CNRMutex _lock;
-    std::map<osk::CEndpoint, CConnection> _connections;
+    // Hashed: every datagram of every transfer looks its transfer up here.
+    std::unordered_map<osk::CEndpoint, CConnection, osk::CEndpointHash> _connections;
     CStateQueue _queue;
     size_t _active = 0;
     // The active count of every client address that has a transfer.
     std::map<osk::CIPAddress, size_t> _activeByAddress;
     CFinishedTransfers _finished;
     uint64_t _ignoredPackets = 0;
-    // Engine thread only: the polling of the transfer socket and when it
-    // last ran dry (zero while it has not).
+    // Engine thread only: the datagrams read from the transfer socket and
+    // not handled yet, the polling of the socket and when it last ran dry
+    // (zero while it has not).
+    osk::CDatagramBatch _received;
     CPollBudget _pollBudget;
     osk::CTimeval _dryAt;
 
