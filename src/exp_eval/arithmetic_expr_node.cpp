@@ -1,5 +1,6 @@
 #include "exp_eval/arithmetic_expr_node.h"
 
+#include "exp_eval/exp_eval.h"
 #include "extended/exception.h"
 
 namespace {
@@ -18,7 +19,10 @@ bool CArithmeticExprNode::interpret(osk::CVariant& value) const
     switch (_operator.operatorType()) {
     case COperator::op_multiply: value = left * right; return true;
     case COperator::op_divide: value = left / right; return true;
-    case COperator::op_add: value = left + right; return true;
+    case COperator::op_add:
+        value = left + right;
+        osk::CExpEval::checkValueSize(value, "+", "CArithmeticExprNode::interpret");
+        return true;
     case COperator::op_subtract: value = left - right; return true;
     default:
         throw OSK_EXCEPTION(osk::CMessage(kCannotProcess), osk::CMessage(kInvalidOpcode),

@@ -22,6 +22,8 @@ const char* const kUnterminatedQuote = "Quoted text is not closed.";
 const char* const kInvalidExpression = "Invalid expression.";
 const char* const kEvaluatesToNothing = "Expression '%1' evaluates to nothing.";
 const char* const kFailedExpression = "Failed to execute expression.";
+const char* const kValueTooLong = "A value of %1 bytes is longer than the %2 bytes an expression may make.";
+const char* const kMadeBy = "Made by '%1'.";
 const char* const kSeveralValues = "Expression leaves %1 values without an operator joining them.";
 const char* const kUnknownFunction = "Unknown function '%1'.";
 const char* const kRuntimeError = "Runtime error.";
@@ -286,7 +288,20 @@ void CExpEval::callback(CMultiVariant& results, const std::string& name, CMultiV
     if (handler == _handlers.end())
         throw OSK_EXCEPTION(CMessage(kUnknownFunction).pushs(name), CMessage(kRuntimeError), "CExpEval::callback",
                             kModule);
+    const size_t before = results.size();
     handler->second(*this, results, arguments);
+    size_t index = 0;
+    for (const CVariant& value : results)
+        if (index++ >= before) checkValueSize(value, name, "CExpEval::callback");
+}
+
+void CExpEval::checkValueSize(const CVariant& value, const std::string& maker, const char* context)
+{
+    const size_t bytes = value.valueBytes();
+    if (bytes <= maxValueBytes) return;
+    throw OSK_EXCEPTION(CMessage(kValueTooLong).push(static_cast<uint64_t>(bytes))
+                            .push(static_cast<uint64_t>(maxValueBytes)),
+                        CMessage(kMadeBy).pushs(maker), context, kModule);
 }
 
 void CExpEval::initBlowfish()

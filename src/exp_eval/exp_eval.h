@@ -69,8 +69,18 @@ public:
     virtual bool reservedWord(size_t& length, std::string_view text) const;
 
     // Calls the handler registered under exactly this name; throws "Unknown
-    // function '%1'." for an unregistered name.
+    // function '%1'." for an unregistered name, and refuses a result longer
+    // than maxValueBytes.
     void callback(CMultiVariant& results, const std::string& name, CMultiVariant& arguments) const;
+
+    // The longest text or byte string an expression may make. Functions
+    // nested in each other could otherwise grow a value exponentially (a
+    // byte string turned into text takes three bytes a byte); no name, root
+    // or policy comes near it.
+    static constexpr size_t maxValueBytes = 64 * 1024;
+    // Throws "A value of %1 bytes is longer than the %2 bytes an expression
+    // may make." (made by `maker`) when the value is too long.
+    static void checkValueSize(const CVariant& value, const std::string& maker, const char* context);
 
     CMasterController* controller() const { return _controller; }
     // The cipher of ENCRYPT and DECRYPT; keyed() says whether a key was set.

@@ -259,6 +259,13 @@ size_t CVariant::raw_len() const
     return _hexstore.size();
 }
 
+size_t CVariant::valueBytes() const
+{
+    if (_type == CVariantType::t_string) return _string.size();
+    if (_type == CVariantType::t_hexstore) return _hexstore.size();
+    return 0;
+}
+
 std::string CVariant::string(const char* hint) const
 {
     if (_type == CVariantType::t_string) return _string;

@@ -83,6 +83,9 @@ public:
     // called again.
     const uint8_t* raw_data() const;
     size_t raw_len() const;
+    // The length of a text or of a byte string, without converting; 0 for
+    // a value of any other type.
+    size_t valueBytes() const;
     // The text form: a string variant returns its text, any other converts
     // a copy; a non-null hint reaches the conversion (the separator of a byte
     // sequence).

@@ -32,6 +32,8 @@ const char* const kMalformedLog = "Refusing connection from %1; the packet is ma
 
 // Requests read per wake-up of a request socket.
 const int kRequestBurst = 64;
+// Requests taken from a request socket per system call.
+const size_t kRequestBatch = 16;
 } // namespace
 
 void CRequestProcessor::udp_input(osk::CSockDgram& sock)
@@ -41,11 +43,17 @@ void CRequestProcessor::udp_input(osk::CSockDgram& sock)
     // Take a burst of waiting requests per wake-up, as the transfer socket
     // does with its datagrams: one request per wake-up lets a crowd of
     // clients wait so long that their repeated requests restart transfers.
-    for (int round = 0; round < kRequestBurst; ++round) {
-        _packet->wipe();
+    // The burst ends with the batch in hand: the socket would not wake the
+    // engine for requests already read from it.
+    for (int round = 0; round < kRequestBurst || _received.pending() > 0; ++round) {
         osk::CEndpoint from;
-        const ssize_t received = sock.recv(_packet->raw_pkt(), _packet->raw_len(), from, MSG_DONTWAIT);
+        unsigned char* raw = _packet->raw_pkt();
+        const ssize_t received = _received.next(sock, raw, _packet->raw_len(), from, MSG_DONTWAIT);
         if (received <= 0) return;
+        // What an earlier, longer packet left behind ends here: the decoder
+        // reads no further, and a one-byte datagram has no second opcode
+        // byte.
+        if (static_cast<size_t>(received) < _packet->raw_len()) raw[received] = 0;
         from = CTFTPIO::canonical(from);
         if (_server->tftpio()->verbose() && _controller)
             _controller->syslog(osk::CException::verbose, osk::CMessage(kReceived, kModule)
@@ -84,7 +92,8 @@ long catalogueDefault(const std::string& key)
 } // namespace
 
 CRequestProcessor::CRequestProcessor(CITFTPController* controller, CTFTPServer* server)
-    : _controller(controller), _server(server), _maxConnectionsKey(CTFTPConfigNames::maxConnections()),
+    : _controller(controller), _server(server), _received(kRequestBatch),
+      _maxConnectionsKey(CTFTPConfigNames::maxConnections()),
       _perClientKey(CTFTPConfigNames::maxConnectionsPerClient()),
       _defaultMaxConnections(catalogueDefault(_maxConnectionsKey)), _defaultPerClient(catalogueDefault(_perClientKey))
 {

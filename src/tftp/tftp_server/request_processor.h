@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "standard/datagram_batch.h"
 #include "standard/endpoint.h"
 #include "standard/sock_dgram.h"
 #include "tftp/tftp_server/udp_callback.h"
@@ -17,7 +18,8 @@ class CRequestProcessor : public CUDPCallback {
 public:
     CRequestProcessor(CITFTPController* controller, CTFTPServer* server);
 
-    // Reads one datagram from sock and screens it (takes the engine lock).
+    // Reads the datagrams waiting on sock and screens them (takes the engine
+    // lock).
     void udp_input(osk::CSockDgram& sock) override;
     void udp_exception(osk::CSockDgram&) override {}
 
@@ -33,6 +35,9 @@ private:
     CITFTPController* _controller;
     CTFTPServer* _server;
     CTFTPPacket* _packet = nullptr;
+    // Requests read from a socket and not screened yet; empty between
+    // calls of udp_input, so the request sockets can share it.
+    osk::CDatagramBatch _received;
     // The connection limits' keys and catalogue defaults, made once. The
     // limits themselves are read from the configuration on every request,
     // so that a change applies to the next one.

@@ -229,18 +229,16 @@ int CTFTPPacket::make_err(CTFTPErrorCode code, const std::string& text)
 int CTFTPPacket::make_oack(const CConnReq& req)
 {
     if (!_buffer || _length < 2) return 0;
-    wipe();
+    // Every byte up to the returned length is written below, so the rest of
+    // the buffer (up to the largest block size granted) is left as it is.
     opcode(CTFTPOpcode::oack);
     // Values go out as signed 32-bit numbers, the timeout in whole seconds.
     auto text = [](uint64_t v) { return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(v))); };
     size_t pos = 2;
     auto option = [&](const char* name, uint64_t value) {
         const size_t start = pos;
-        if (!_append(pos, name) || !_append(pos, text(value))) {
-            // An option that does not fit is left out whole.
-            std::memset(_buffer + start, 0, _length - start);
-            pos = start;
-        }
+        // An option that does not fit is left out whole.
+        if (!_append(pos, name) || !_append(pos, text(value))) pos = start;
     };
     if (req.blksize_defined()) option(kOptBlksize, req.blksize());
     if (req.tsize_defined()) option(kOptTsize, req.tsize());

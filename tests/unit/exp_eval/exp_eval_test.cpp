@@ -247,6 +247,25 @@ TEST_F(ExpEvalTest, EncryptDecryptRoundTrip)
 //       -provider default -K 00112233445566778899AABBCCDDEEFF -iv 0000000000000000
 // (the same command with -bf-ecb and a zero key turns the zero block into
 // 4EF997456198DD78, the published Blowfish test vector).
+TEST_F(ExpEvalTest, ValuesStopAtTheLongestAnExpressionMayMake)
+{
+    evaluator.initBlowfish(osk::CHexStore("00-11-22-33-44-55-66-77-88-99-AA-BB-CC-DD-EE-FF"));
+    // Each $SENCRYPT turns the bytes of the one inside into text, three
+    // bytes a byte: 8, 24, 72 ... bytes. Twenty levels would make 9 GB.
+    std::string nested = "\"x\"";
+    for (int level = 1; level <= 20; ++level) nested = "$SENCRYPT(" + nested + ")";
+    EXPECT_TRUE(raises([&] { eval(nested); },
+                       "A value of 157464 bytes is longer than the 65536 bytes an expression may make.",
+                       "Made by 'SENCRYPT'."));
+
+    // Joins: up to the limit, and not a byte more.
+    const std::string half = "\"" + std::string(osk::CExpEval::maxValueBytes / 2, 'a') + "\"";
+    EXPECT_EQ(osk::CExpEval::maxValueBytes, eval(half + "+" + half).string().size());
+    EXPECT_TRUE(raises([&] { eval(half + "+" + half + "+\"b\""); },
+                       "A value of 65537 bytes is longer than the 65536 bytes an expression may make.",
+                       "Made by '+'."));
+}
+
 TEST_F(ExpEvalTest, EncryptAndSencryptKnownAnswers)
 {
     evaluator.initBlowfish(osk::CHexStore("00-11-22-33-44-55-66-77-88-99-AA-BB-CC-DD-EE-FF"));

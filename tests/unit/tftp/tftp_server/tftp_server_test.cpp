@@ -396,6 +396,12 @@ TEST_F(TFTPServerTest, PausedEngineAndConnectionLimitStaySilent)
     CClient paused;
     paused.send(_requestPort, request(1, "f.bin"));
     EXPECT_FALSE(paused.recv(packet, 500));
+    // A one-byte datagram right after the ignored request: no byte of that
+    // request is read as its second opcode byte, so it is refused as an
+    // invalid opcode rather than ignored as another read request.
+    paused.send(_requestPort, std::string(1, '\0'));
+    ASSERT_TRUE(paused.recv(packet, 2000));
+    EXPECT_EQ("Invalid opcode.", errorText(packet));
     _controller->resume();
 
     CClient first;
