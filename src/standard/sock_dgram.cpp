@@ -21,10 +21,9 @@ const char* const kModule = "standard";
 const char* const kOpenFailed = "Failed to open a datagram socket.";
 const char* const kBindFailed = "Cannot bind to %1.";
 const char* const kNoAddress = "The local endpoint has no address.";
+} // namespace
 
-// Waits for a descriptor to accept data. poll, not select: descriptors
-// above FD_SETSIZE are legal here.
-bool waitWritable(int handle, int timeoutMs)
+bool CSockDgram::waitWritable(int handle, int timeoutMs)
 {
     pollfd entry{};
     entry.fd = handle;
@@ -36,7 +35,6 @@ bool waitWritable(int handle, int timeoutMs)
         if (errno != EINTR) return false;
     }
 }
-} // namespace
 
 CSockDgram::~CSockDgram()
 {

@@ -55,6 +55,9 @@ public:
     // result of the last try, -1 on any other failure.
     ssize_t send_blocked(const void* data, size_t length, const CEndpoint& to, int flags = 0);
     static constexpr int blockedWaitSeconds = 180;
+    // Waits up to timeoutMs for a descriptor to accept data (poll, not
+    // select: descriptors above FD_SETSIZE are legal here).
+    static bool waitWritable(int handle, int timeoutMs);
     // Several datagrams to one endpoint in as few system calls as the socket
     // allows (sendmmsg): datagram i is made of parts[i * partsPerDatagram]
     // onwards. Waits like send_blocked when the socket is full. Returns the

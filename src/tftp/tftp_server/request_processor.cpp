@@ -13,6 +13,7 @@
 #include "tftp/tftp_server/tftp_io.h"
 #include "tftp/tftp_server/tftp_packet.h"
 #include "tftp/tftp_server/tftp_server.h"
+#include "tftp/tftp_server/transfer_handler.h"
 
 namespace {
 const char* const kModule = "tftp_server";
@@ -40,6 +41,9 @@ void CRequestProcessor::udp_input(osk::CSockDgram& sock)
 {
     osk::CGuard<osk::CNRMutex> guard(_server->engineLock());
     if (!_packet) _packet = _server->packet();
+    // The first packets of the transfers these requests start go out
+    // together, from the transfer socket.
+    CTFTPIO::CBurst burst(*_server->tftpio(), _server->transferHandler()->sock());
     // Take a burst of waiting requests per wake-up, as the transfer socket
     // does with its datagrams: one request per wake-up lets a crowd of
     // clients wait so long that their repeated requests restart transfers.

@@ -13,7 +13,37 @@ const char* const kModule = "tftp_server";
 const char* const kBlocksizeInconsistent =
     "Internal inconsistency: blocksize buffer is %1, blocksize for client %2 is %3.";
 const char* const kSendingPacket = "Sending packet: %1.";
+
+// Datagrams a burst queues before it sends them.
+const size_t kBurstQueue = 32;
 } // namespace
+
+CTFTPIO::CTFTPIO(osk::CMasterController* controller, CTFTPPacket* packet)
+    : _controller(controller), _packet(packet), _queue(kBurstQueue)
+{
+}
+
+CTFTPIO::CBurst::CBurst(CTFTPIO& io, osk::CSockDgram& sock) : _io(io), _outermost(io._burstSock == nullptr)
+{
+    if (_outermost) _io._burstSock = &sock;
+}
+
+CTFTPIO::CBurst::~CBurst()
+{
+    if (!_outermost) return;
+    _io.flushQueued();
+    _io._burstSock = nullptr;
+}
+
+void CTFTPIO::flushQueued()
+{
+    if (!_burstSock || _queue.size() == 0) return;
+    _queue.flush(*_burstSock);
+    for (const osk::CEndpoint& client : _queue.takeFailed())
+        if (_controller)
+            _controller->syslog(osk::CException::error,
+                                osk::CMessage(sendFailed, kModule).pushs(canonical(client).string()));
+}
 
 bool CTFTPIO::_send(osk::CSockDgram& sock, const osk::CEndpoint& to, size_t length)
 {
@@ -40,6 +70,7 @@ osk::CEndpoint CTFTPIO::forSocket(const osk::CSockDgram& sock, const osk::CEndpo
 
 bool CTFTPIO::sendRaw(osk::CSockDgram& sock, const osk::CEndpoint& to, const void* data, size_t length)
 {
+    if (&sock == _burstSock) return _queue.push(sock, data, length, forSocket(sock, to));
     const ssize_t sent = sock.send_blocked(data, length, forSocket(sock, to));
     return sent >= 0 && static_cast<size_t>(sent) == length;
 }
@@ -109,6 +140,8 @@ uint64_t CTFTPIO::sendBlocks(osk::CSockDgram& sock, CState& state, uint16_t bloc
         _parts[blocks * 2 + 1] = iovec{_blocks.data() + start, length};
         ++blocks;
     }
+    // What the burst queued before goes first: it may be this client's.
+    if (&sock == _burstSock) flushQueued();
     const size_t sent = sock.send_many(_parts.data(), 2, static_cast<size_t>(blocks), forSocket(sock, state.srcEndpoint));
     _lastPayload = std::min(read, sent * blksize);
     if (last && sent == blocks) state.eof = true;

@@ -8,6 +8,7 @@
 
 #include "standard/endpoint.h"
 #include "standard/file_offset.h"
+#include "standard/send_queue.h"
 #include "standard/sock_dgram.h"
 #include "tftp/tftp_interfaces/state.h"
 #include "tftp/tftp_interfaces/tftp_error_code.h"
@@ -19,10 +20,33 @@ class CTFTPPacket;
 
 // Builds the engine's outgoing packets in the shared packet buffer and sends
 // them: acknowledgements, OACKs and data blocks to a transfer's client, error
-// packets to any endpoint. Sends are blocking datagram sends.
+// packets to any endpoint. Sends are blocking datagram sends; during a burst
+// (CBurst) those on the burst's socket are queued and go out together.
 class CTFTPIO {
 public:
-    CTFTPIO(osk::CMasterController* controller, CTFTPPacket* packet) : _controller(controller), _packet(packet) {}
+    // While one exists, the datagrams for its socket are queued, and they go
+    // out together when it ends (or when flushQueued() is called): a burst
+    // of answers costs one system call instead of one per answer, and a
+    // client waiting on this machine is woken once for the burst rather than
+    // once per datagram. Sends to other sockets go out at once; a window of
+    // data blocks goes out at once, after what is queued. Datagrams that
+    // fail to go out are logged. Nested bursts of the same socket are one.
+    class CBurst {
+    public:
+        CBurst(CTFTPIO& io, osk::CSockDgram& sock);
+        ~CBurst();
+        CBurst(const CBurst&) = delete;
+        CBurst& operator=(const CBurst&) = delete;
+
+    private:
+        CTFTPIO& _io;
+        bool _outermost;
+    };
+
+    // Logged (at error) for a datagram that did not go out; %1 is the client.
+    static constexpr const char* sendFailed = "Failed to send to client on %1.";
+
+    CTFTPIO(osk::CMasterController* controller, CTFTPPacket* packet);
 
     osk::CMasterController* controller() const { return _controller; }
     CTFTPPacket* packet() const { return _packet; }
@@ -67,6 +91,10 @@ public:
 
     // Logs the bytes at the verbose level (32) as hexadecimal text.
     void _logOutput(const unsigned char* bytes, size_t length);
+    // Sends what the current burst has queued (before the engine waits for
+    // answers to it).
+    void flushQueued();
+    size_t queued() const { return _queue.size(); }
 
 private:
     bool _send(osk::CSockDgram& sock, const osk::CEndpoint& to, size_t length);
@@ -80,4 +108,7 @@ private:
     std::vector<iovec> _parts;
     bool _verbose = false;
     size_t _lastPayload = 0;
+    // The socket of the burst under way (null outside one) and its queue.
+    osk::CSockDgram* _burstSock = nullptr;
+    osk::CSendQueue _queue;
 };

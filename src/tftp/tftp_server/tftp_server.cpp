@@ -59,7 +59,6 @@ const char* const kStarting = "Client on %1 starting %2 %3 of file '%4'. Total n
 // State machine.
 const char* const kAckTimeout = "Timeout waiting for ack from client on %1; re-transmitting.";
 const char* const kDataTimeout = "Timeout waiting for data from client on %1; re-transmitting.";
-const char* const kSendFailed = "Failed to send to client on %1.";
 const char* const kMaxRetransmits = "Client on %1 timed out, re-transmitted %2 times.";
 const char* const kSuccess = "Client on %1 successfully %2 file '%3' in %4.";
 const char* const kAborting = "Client on %1 is being aborted with error '%2'.";
@@ -661,7 +660,7 @@ void CTFTPServer::serviceConnection(CState& state)
         if (state.retransmits < limit) {
             if (_tftpio->sendAck(sock, state))
                 _countSent(state);
-            else _log(osk::CException::error, [&] { return msg(kSendFailed).pushs(client()); });
+            else _log(osk::CException::error, [&] { return msg(CTFTPIO::sendFailed).pushs(client()); });
             // The client's next window starts after this acknowledgement.
             state.windowBlocks = 0;
             state.gapAcknowledged = false;
@@ -675,7 +674,7 @@ void CTFTPServer::serviceConnection(CState& state)
         if (state.retransmits < limit) {
             if (_tftpio->sendOack(sock, state))
                 _countSent(state);
-            else _log(osk::CException::error, [&] { return msg(kSendFailed).pushs(client()); });
+            else _log(osk::CException::error, [&] { return msg(CTFTPIO::sendFailed).pushs(client()); });
             state.state = state.transmitting ? CState::need_ack : CState::need_data;
             state.activityTime = now;
         } else {
@@ -687,7 +686,7 @@ void CTFTPServer::serviceConnection(CState& state)
         // acknowledgement ends the download.
         if (state.retransmits < limit) {
             if (!_sendWindow(sock, state))
-                _log(osk::CException::error, [&] { return msg(kSendFailed).pushs(client()); });
+                _log(osk::CException::error, [&] { return msg(CTFTPIO::sendFailed).pushs(client()); });
             state.state = CState::need_ack;
             state.activityTime = now;
         } else {
@@ -945,6 +944,8 @@ bool CTFTPServer::processError(CTFTPPacket& packet, CState& state)
 void CTFTPServer::servicePacket(osk::CSockDgram& sock)
 {
     osk::CGuard<osk::CNRMutex> guard(_lock);
+    // The answers to this burst's datagrams go out together.
+    CTFTPIO::CBurst burst(*_tftpio, sock);
     if (_dryAt != osk::CTimeval()) {
         _pollBudget.waited((osk::CTimeval::now() - _dryAt).usec());
         _dryAt = osk::CTimeval();
@@ -1003,6 +1004,9 @@ ssize_t CTFTPServer::_receive(osk::CSockDgram& sock, osk::CEndpoint& from)
     unsigned char* raw = _packet->raw_pkt();
     ssize_t received = _received.next(sock, raw, _packet->raw_len(), from, MSG_DONTWAIT);
     if (received > 0) return received;
+    // The socket ran dry: the answers queued so far go out before the
+    // engine waits for what they will bring.
+    _tftpio->flushQueued();
     const osk::CTimeval dry = osk::CTimeval::now();
     if (_pollBudget.usec() > 0 && (received == 0 || errno == EAGAIN || errno == EWOULDBLOCK)) {
         // Timers and the other sockets wait at most the budget meanwhile.
