@@ -15,22 +15,28 @@ CDatagramBatch::CDatagramBatch(size_t capacity)
 ssize_t CDatagramBatch::_read(CSockDgram& sock, size_t slotBytes, int flags)
 {
     // The slots grow with the largest datagram asked for (a larger block
-    // size negotiated) and never shrink.
+    // size negotiated) and never shrink; the headers point into them.
     if (slotBytes > _slotBytes) {
         // Left uninitialised: only the bytes datagrams bring are touched.
         _storage.reset(new unsigned char[_headers.size() * slotBytes]);
         _slotBytes = slotBytes;
+        for (size_t i = 0; i < _headers.size(); ++i) {
+            _parts[i].iov_base = _storage.get() + i * _slotBytes;
+            msghdr& header = _headers[i].msg_hdr;
+            std::memset(&header, 0, sizeof(header));
+            header.msg_name = &_senders[i];
+            header.msg_iov = &_parts[i];
+            header.msg_iovlen = 1;
+        }
+        _used = _headers.size();
     }
-    // recvmmsg writes the lengths back into the headers: set them again.
-    for (size_t i = 0; i < _headers.size(); ++i) {
-        _parts[i].iov_base = _storage.get() + i * _slotBytes;
+    // recvmmsg writes each message's address length and size back: only
+    // the headers the last read used need setting again. A polling engine
+    // reads an empty socket many times in a row, so this stays short.
+    for (size_t i = 0; i < _used; ++i) {
         _parts[i].iov_len = slotBytes;
-        msghdr& header = _headers[i].msg_hdr;
-        std::memset(&header, 0, sizeof(header));
-        header.msg_name = &_senders[i];
-        header.msg_namelen = sizeof(sockaddr_storage);
-        header.msg_iov = &_parts[i];
-        header.msg_iovlen = 1;
+        _headers[i].msg_hdr.msg_namelen = sizeof(sockaddr_storage);
+        _headers[i].msg_hdr.msg_flags = 0;
         _headers[i].msg_len = 0;
     }
     int read;
@@ -40,6 +46,7 @@ ssize_t CDatagramBatch::_read(CSockDgram& sock, size_t slotBytes, int flags)
     } while (read < 0 && errno == EINTR);
     _next = 0;
     _count = read > 0 ? static_cast<size_t>(read) : 0;
+    _used = _count;
     return read;
 }
 

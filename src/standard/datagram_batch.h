@@ -51,6 +51,8 @@ private:
     std::vector<mmsghdr> _headers;
     size_t _count = 0;
     size_t _next = 0;
+    // Headers the last read filled in (all of them after the slots grew).
+    size_t _used = 0;
 };
 
 } // namespace osk
