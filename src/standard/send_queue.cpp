@@ -1,6 +1,5 @@
 #include "standard/send_queue.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "extended/exception.h"
@@ -43,27 +42,14 @@ void CSendQueue::flush(CSockDgram& sock)
         header.msg_iovlen = 1;
         _headers[i].msg_len = 0;
     }
-    const int handle = sock.get_handle();
     size_t sent = 0;
-    bool waited = false;
     while (sent < _count) {
-        const int done = ::sendmmsg(handle, _headers.data() + sent, static_cast<unsigned>(_count - sent), 0);
-        if (done > 0) {
-            sent += static_cast<size_t>(done);
-            waited = false;
-            continue;
-        }
-        if (done < 0 && errno == EINTR) continue;
-        if (done < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !waited &&
-            CSockDgram::waitWritable(handle, CSockDgram::blockedWaitSeconds * 1000)) {
-            waited = true;
-            continue;
-        }
+        sent += sock.send_messages(_headers.data() + sent, _count - sent);
+        if (sent == _count) break;
         // The first datagram left was refused (or the socket stayed full):
         // the others may still go.
         _failed.push_back(_slots[sent].to);
         ++sent;
-        waited = false;
     }
     _count = 0;
 }

@@ -159,9 +159,7 @@ size_t CSockDgram::send_many(const iovec* parts, size_t partsPerDatagram, size_t
     }
     // Datagrams handed to the kernel per call.
     mmsghdr messages[64];
-    const int handle = _socket.get_handle();
     size_t sent = 0;
-    bool waited = false;
     while (sent < datagrams) {
         const size_t count = std::min(datagrams - sent, sizeof(messages) / sizeof(messages[0]));
         for (size_t i = 0; i < count; ++i) {
@@ -173,7 +171,20 @@ size_t CSockDgram::send_many(const iovec* parts, size_t partsPerDatagram, size_t
             header.msg_iovlen = partsPerDatagram;
             messages[i].msg_len = 0;
         }
-        const int done = ::sendmmsg(handle, messages, static_cast<unsigned>(count), 0);
+        const size_t done = send_messages(messages, count);
+        sent += done;
+        if (done < count) break;
+    }
+    return sent;
+}
+
+size_t CSockDgram::send_messages(mmsghdr* messages, size_t count)
+{
+    const int handle = _socket.get_handle();
+    size_t sent = 0;
+    bool waited = false;
+    while (sent < count) {
+        const int done = ::sendmmsg(handle, messages + sent, static_cast<unsigned>(count - sent), 0);
         if (done > 0) {
             sent += static_cast<size_t>(done);
             waited = false;

@@ -2,6 +2,7 @@
 
 #include <ace/SOCK_Dgram.h>
 
+#include <sys/socket.h>
 #include <sys/types.h>
 #include <sys/uio.h>
 
@@ -63,6 +64,11 @@ public:
     // onwards. Waits like send_blocked when the socket is full. Returns the
     // number of datagrams sent; fewer than asked for means a failure.
     size_t send_many(const iovec* parts, size_t partsPerDatagram, size_t datagrams, const CEndpoint& to);
+    // Prepared messages, each with its own address, in as few calls as the
+    // socket allows (sendmmsg); waits like send_blocked when the socket is
+    // full. Returns how many went out: fewer than count means the next one
+    // failed, with errno set.
+    size_t send_messages(mmsghdr* messages, size_t count);
 
 private:
     // Asks the system for the bound address; throws when it cannot say.
