@@ -36,6 +36,8 @@ ALLOWED = [
      "packet buffer; refused allocation is reported to the client"),
     ("tftp/tftp_server/tftp_packet.cpp", "delete[] _buffer", "packet buffer"),
     ("extended/task.h", "new std::atomic<pthread_t>[", "the task's table of thread ids"),
+    ("standard/datagram_batch.cpp", "new unsigned char[",
+     "the receive batch's datagram slots, left uninitialised so that only what datagrams bring is touched"),
     # ACE objects: third-party classes, created and destroyed by plain
     # new/delete because ACE itself deletes some of them.
     ("ace_ext/general_reactor_base.cpp", "new ACE_Reactor(", "ACE front of the framework reactor"),
