@@ -13,14 +13,14 @@
 // File-system helpers shared by the tests that work on real directories.
 namespace test_support {
 
-// A fresh directory under /tmp, removed with everything in it on destruction
-// (also directories a test left without permissions).
+// A fresh directory under /tmp (or another parent), removed with everything
+// in it on destruction (also directories a test left without permissions).
 class TempDir {
 public:
-    TempDir()
+    explicit TempDir(const std::string& parent = "/tmp")
     {
-        char pattern[] = "/tmp/zelvo-test-XXXXXX";
-        if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
+        std::string pattern = parent + "/zelvo-test-XXXXXX";
+        if (!mkdtemp(&pattern[0])) throw std::runtime_error("mkdtemp failed in " + parent);
         _path = pattern;
     }
     ~TempDir() { removeTree(_path); }
