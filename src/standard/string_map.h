@@ -82,9 +82,10 @@ public:
     // other character stands for itself) and every "%key%" replaced by the
     // value, key after key in key order. Throws on "\x" without two
     // following characters, and when the filled text would grow beyond
-    // kMaxFilledSize bytes.
+    // kMaxFilledSize bytes (as long as an expression's longest value: a
+    // template fills a name or a line, never a file).
     std::string formattedString(const std::string& templateText) const;
-    static constexpr size_t kMaxFilledSize = 1 << 20;
+    static constexpr size_t kMaxFilledSize = 1 << 16;
 
     // ---- entries ------------------------------------------------------
     // The first entry with this key; inserts (key, "") when there is none.

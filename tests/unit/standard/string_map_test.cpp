@@ -137,6 +137,20 @@ TEST(StringMapFormatTest, EscapesAndReplacement)
     EXPECT_EQ("69 69 %unknown%", map.formattedString("%port% %port% %unknown%"));
 }
 
+TEST(StringMapFormatTest, PatternsAreFoundWhereverAFillingMakesThem)
+{
+    // A key with a '%' of its own spans more than two neighbouring signs.
+    EXPECT_EQ("Q-b%", CStringMap("a%b=Q\nb=B").formattedString("%a%b%-b%"));
+    // A value's last sign and the template's text after it make the next
+    // key's pattern.
+    EXPECT_EQ("[X]", CStringMap("a=%b\nbx=X").formattedString("[%a%x%]"));
+    // Overlapping patterns of the empty key: the first match is filled, the
+    // sign it shares with the second is gone.
+    CStringMap empty;
+    empty.string_insert("", "e");
+    EXPECT_EQ("e%", empty.formattedString("%%%"));
+}
+
 // Each key's value doubles the pattern of the next key, so the filled text
 // doubles once per key; the last key's value is eight bytes, longer than a
 // pattern, so the last filling is the largest.
@@ -153,15 +167,15 @@ CStringMap doublingChain(int keys)
 
 TEST(StringMapFormatTest, ChainedValuesAreFilledUpToTheCeiling)
 {
-    // 2^17 copies of eight bytes: exactly the ceiling.
-    const std::string filled = doublingChain(17).formattedString("%k100%");
+    // 2^13 copies of eight bytes: exactly the ceiling.
+    const std::string filled = doublingChain(13).formattedString("%k100%");
     EXPECT_EQ(CStringMap::kMaxFilledSize, filled.size());
     EXPECT_EQ(std::string::npos, filled.find_first_not_of("abcdefgh"));
     EXPECT_EQ("habcdefgh", filled.substr(filled.size() - 9));
 
-    const osk::CException e = thrown([&] { doublingChain(17).formattedString("<%k100%>"); });
+    const osk::CException e = thrown([&] { doublingChain(13).formattedString("<%k100%>"); });
     EXPECT_EQ("Cannot fill the template '<%k100%>'.", e.whatMsg().formatted());
-    EXPECT_EQ("The filled text would be longer than 1048576 bytes.", e.whyMsg().formatted());
+    EXPECT_EQ("The filled text would be longer than 65536 bytes.", e.whyMsg().formatted());
     EXPECT_EQ("CStringMap::formattedString", e.context());
 }
 
