@@ -5,6 +5,8 @@
 #include <ace/INET_Addr.h>
 #include <arpa/inet.h>
 
+#include <set>
+
 #include "extended/exception.h"
 #include "support/thrown.h"
 
@@ -86,6 +88,33 @@ TEST(EndpointTest, OrderedByAddressThenPort)
     EXPECT_LT(CEndpoint("10.0.0.1:69"), CEndpoint("10.0.0.1:70"));
     EXPECT_GT(CEndpoint("[::1]:1"), CEndpoint("10.0.0.1:69"));
     EXPECT_EQ(CEndpoint("10.0.0.1:69"), CEndpoint(CIPAddress("10.0.0.1"), 69));
+}
+
+// The transfer tables are hashed by endpoint: equal endpoints must meet, and
+// the clients of one address, which differ only in their ports, must spread
+// over the low bits a table of buckets uses.
+TEST(EndpointTest, HashMeetsEqualEndpointsAndSpreadsPorts)
+{
+    const osk::CEndpointHash hash;
+    EXPECT_EQ(hash(CEndpoint("10.0.0.1:69")), hash(CEndpoint(CIPAddress("10.0.0.1"), 69)));
+    CEndpoint linkLocal("[fe80::1]:69");
+    linkLocal.scope_id(2);
+    CEndpoint otherLink = linkLocal;
+    EXPECT_EQ(hash(linkLocal), hash(otherLink));
+    otherLink.scope_id(3);
+    EXPECT_NE(hash(linkLocal), hash(otherLink));
+    EXPECT_NE(hash(CEndpoint("10.0.0.1:69")), hash(CEndpoint("10.0.0.2:69")));
+    EXPECT_NE(hash(CEndpoint("[::a00:1]:69")), hash(CEndpoint("10.0.0.1:69")));
+    EXPECT_NE(hash(CEndpoint("[1::]:69")), hash(CEndpoint("[::1]:69")));
+
+    for (const char* address : {"127.0.0.1", "::1"}) {
+        std::set<size_t> buckets;
+        for (uint16_t port = 1024; port < 1024 + 4096; ++port) {
+            buckets.insert(hash(CEndpoint(CIPAddress(address), port)) % 4096);
+        }
+        // Random placement fills about 1 - 1/e of 4096 buckets (2589).
+        EXPECT_GT(buckets.size(), 2400u) << address;
+    }
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <map>
+#include <random>
 #include <string>
 
 namespace {
@@ -72,6 +75,76 @@ TEST(FinishedTransfersTest, RenewalsAreBoundedAndForgetTheOldestFirst)
     finished.clear();
     EXPECT_EQ(0u, finished.size());
     EXPECT_FALSE(finished.recentlyEnded(client(9), false, at(0)));
+}
+
+// The memory's rules told plainly: endpoints by their newest remembering,
+// an order of every remembering bounded at twice the capacity, the oldest
+// place in the order forgotten first.
+class PlainMemory {
+public:
+    explicit PlainMemory(size_t capacity) : _capacity(capacity) {}
+
+    void remember(uint16_t port, bool transmitting, int64_t until)
+    {
+        const uint64_t generation = ++_generation;
+        _order.emplace_back(generation, port);
+        if (!_entries.count(port)) {
+            while (_entries.size() >= _capacity) _forgetOldest();
+        }
+        _entries[port] = {generation, transmitting, until};
+        while (_order.size() > 2 * _capacity) _forgetOldest();
+    }
+    bool recentlyEnded(uint16_t port, bool transmitting, int64_t now) const
+    {
+        const auto found = _entries.find(port);
+        return found != _entries.end() && found->second.transmitting == transmitting && now < found->second.until;
+    }
+    size_t size() const { return _entries.size(); }
+
+private:
+    struct Entry {
+        uint64_t generation;
+        bool transmitting;
+        int64_t until;
+    };
+    void _forgetOldest()
+    {
+        const auto oldest = _order.front();
+        _order.pop_front();
+        const auto found = _entries.find(oldest.second);
+        if (found != _entries.end() && found->second.generation == oldest.first) _entries.erase(found);
+    }
+    size_t _capacity;
+    uint64_t _generation = 0;
+    std::map<uint16_t, Entry> _entries;
+    std::deque<std::pair<uint64_t, uint16_t>> _order;
+};
+
+// Random endpoints from a small set, so that renewals, evictions and the
+// index's collisions and removals mix; after every step the memory answers
+// as the plain rules do for every endpoint.
+TEST(FinishedTransfersTest, AnswersAsThePlainRulesThroughRandomRenewalsAndEvictions)
+{
+    std::mt19937 random(20261207);
+    for (const size_t capacity : {1u, 2u, 7u, 64u}) {
+        CFinishedTransfers finished(capacity);
+        PlainMemory plain(capacity);
+        const uint16_t ports = static_cast<uint16_t>(3 * capacity + 2);
+        for (int step = 0; step < 3000; ++step) {
+            const auto port = static_cast<uint16_t>(1 + random() % ports);
+            const bool transmitting = random() % 2 == 0;
+            const int64_t until = 1 + random() % 50;
+            finished.remember(client(port), transmitting, at(until));
+            plain.remember(port, transmitting, until);
+            ASSERT_EQ(plain.size(), finished.size()) << "capacity " << capacity << " step " << step;
+            for (uint16_t probe = 1; probe <= ports; ++probe) {
+                for (const bool way : {true, false}) {
+                    ASSERT_EQ(plain.recentlyEnded(probe, way, 25), finished.recentlyEnded(client(probe), way, at(25)))
+                        << "capacity " << capacity << " step " << step << " port " << probe;
+                }
+            }
+        }
+    }
 }
 
 } // namespace
