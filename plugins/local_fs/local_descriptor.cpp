@@ -46,6 +46,12 @@ CLocalDescriptor::CLocalDescriptor(CUniqueFd file, bool binary, const std::strin
     }
 }
 
+CLocalDescriptor::CLocalDescriptor(std::shared_ptr<const std::string> content, const std::string& name)
+    : _content(std::move(content)), _binary(true), _name(name), _sizeAtOpen(_content->size()), _ahead(nullptr, 0),
+      _sizeKnown(true), _size(_content->size())
+{
+}
+
 CLocalDescriptor::CLocalDescriptor(std::unique_ptr<CAtomicUploadFile> writer, bool binary, uint64_t blksize,
                                    const std::string& name)
     : _writer(std::move(writer)), _binary(binary), _name(name), _ahead(nullptr, 0), _blksize(blksize)
@@ -92,6 +98,12 @@ size_t CLocalDescriptor::read(char* buffer, osk::CFileOffset offset, size_t coun
 
 size_t CLocalDescriptor::_readOctet(char* buffer, osk::CFileOffset offset, size_t count)
 {
+    if (_content) {
+        if (offset >= _content->size()) return 0;
+        const size_t n = std::min<size_t>(count, _content->size() - static_cast<size_t>(offset));
+        std::memcpy(buffer, _content->data() + offset, n);
+        return n;
+    }
     // Windows larger than half the read-ahead are read straight into place.
     if (count > 0 && count <= kReadAheadBytes / 2 && _sizeAtOpen > kReadAheadFromBlocks * count) {
         size_t got = 0;

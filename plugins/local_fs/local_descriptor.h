@@ -16,8 +16,9 @@
 
 namespace localfs {
 
-// One local file opened for a transfer: a download reads a regular file, an
-// upload writes through an atomic upload file.
+// One local file opened for a transfer: a download reads a regular file (or
+// a copy of a small one in memory), an upload writes through an atomic
+// upload file.
 //
 // An octet download of more than a few blocks reads ahead (CReadAhead): one
 // read fetches the blocks of the next 64 KiB, when the manager's budget for
@@ -35,12 +36,14 @@ public:
     // was opened; its read-ahead buffer comes from budget (null: none).
     CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name, osk::CFileOffset sizeAtOpen,
                      CReadAheadBudget* budget = nullptr);
+    // An octet download served from a copy of the file's content in memory.
+    CLocalDescriptor(std::shared_ptr<const std::string> content, const std::string& name);
     // An upload; blksize tells which block is the last one (a shorter one).
     CLocalDescriptor(std::unique_ptr<CAtomicUploadFile> writer, bool binary, uint64_t blksize,
                      const std::string& name);
     ~CLocalDescriptor() override;
 
-    bool downloading() const { return _file.valid(); }
+    bool downloading() const { return _file.valid() || _content; }
     bool binary() const { return _binary; }
     const std::string& name() const { return _name; }
     // The last (short) block of the upload has been written.
@@ -71,6 +74,8 @@ private:
     void _checkMode(bool download, const char* context) const;
 
     CUniqueFd _file;
+    // A download's content when it is served from memory (no file then).
+    std::shared_ptr<const std::string> _content;
     std::unique_ptr<CAtomicUploadFile> _writer;
     bool _binary;
     std::string _name;

@@ -1,9 +1,11 @@
 #include "local_fs/local_fd_manager.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <ctime>
 
 #include "extended/config_names.h"
 #include "extended/exception.h"
@@ -128,9 +130,7 @@ CIDescriptor* CLocalFDManager::openFile(CState& state)
 
     std::unique_ptr<CLocalDescriptor> descriptor;
     if (state.transmitting) {
-        osk::CFileOffset size = 0;
-        CUniqueFd file = resolver.openNormalisedRead(relative, &size);
-        descriptor.reset(new CLocalDescriptor(std::move(file), state.binary, relative, size, &_readAhead));
+        descriptor = _openDownload(resolver, root, relative, state.binary);
     } else {
         const mode_t perms = _uploadPerms;
         resolver.createPaths(_pathCreation);
@@ -147,6 +147,32 @@ CIDescriptor* CLocalFDManager::openFile(CState& state)
     osk::CGuard<osk::CNRMutex> guard(_lock);
     _open.emplace(handle, std::move(descriptor));
     return handle;
+}
+
+std::unique_ptr<CLocalDescriptor> CLocalFDManager::_openDownload(const CLocalPathResolver& resolver,
+                                                                const std::string& root,
+                                                                const std::string& relative, bool binary)
+{
+    if (binary) {
+        if (auto content = _smallFiles.find(root, resolver.rootFd(), relative))
+            return std::make_unique<CLocalDescriptor>(std::move(content), relative);
+    }
+    struct stat status;
+    CUniqueFd file = resolver.openNormalisedRead(relative, status);
+    if (binary && CSmallFileCache::keepable(status, ::time(nullptr))) {
+        // One read of one byte more than the size tells that the whole file
+        // was read: a file that changed size since its status is served
+        // from the file, and not kept.
+        auto content = std::make_shared<std::string>(static_cast<size_t>(status.st_size) + 1, '\0');
+        const ssize_t n = ::pread(file.get(), &(*content)[0], content->size(), 0);
+        if (n == status.st_size) {
+            content->resize(static_cast<size_t>(n));
+            _smallFiles.keep(root, relative, status, content);
+            return std::make_unique<CLocalDescriptor>(std::move(content), relative);
+        }
+    }
+    return std::make_unique<CLocalDescriptor>(std::move(file), binary, relative,
+                                              static_cast<osk::CFileOffset>(status.st_size), &_readAhead);
 }
 
 CLocalDescriptor* CLocalFDManager::_find(CIDescriptor* descriptor) const

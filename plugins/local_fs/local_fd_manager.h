@@ -9,6 +9,7 @@
 #include "local_fs/local_descriptor.h"
 #include "local_fs/read_ahead_budget.h"
 #include "local_fs/root_directory_cache.h"
+#include "local_fs/small_file_cache.h"
 #include "local_fs/upload_journal.h"
 #include "standard/nr_mutex.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
@@ -16,6 +17,8 @@
 class CITFTPController;
 
 namespace localfs {
+
+class CLocalPathResolver;
 
 // The descriptor manager of the local file system, registered under the
 // virtual file system name "file" (protocolName()): "file://a/b",
@@ -78,6 +81,11 @@ public:
     static std::string rootOf(const std::string& fqpn, const std::string& relative);
 
 private:
+    // A download of relative beneath root: from the kept copy of a small
+    // file when it is unchanged, else from the file (keeping a copy of a
+    // small octet one).
+    std::unique_ptr<CLocalDescriptor> _openDownload(const CLocalPathResolver& resolver, const std::string& root,
+                                                    const std::string& relative, bool binary);
     // The descriptor of this manager behind a handle; throws EBADF otherwise.
     CLocalDescriptor* _find(CIDescriptor* descriptor) const;
     // Opens the journal in the configured storage directory and removes the
@@ -91,6 +99,8 @@ private:
     // Set once by initManager; outlives every upload that records in it.
     std::unique_ptr<CUploadJournal> _journal;
     CRootDirectoryCache _roots;
+    // Only openFile uses it, from the engine's thread.
+    CSmallFileCache _smallFiles;
     // Shared by the read-ahead buffers of the open downloads; declared
     // before _open, which it outlives.
     CReadAheadBudget _readAhead{4 * 1024 * 1024};

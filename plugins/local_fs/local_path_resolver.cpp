@@ -266,10 +266,13 @@ int CLocalPathResolver::_walk(const std::vector<std::string>& components, int fl
 
 CUniqueFd CLocalPathResolver::openRead(const std::string& requested, osk::CFileOffset* sizeAtOpen) const
 {
-    return openNormalisedRead(normaliseName(requested, _massage), sizeAtOpen);
+    struct stat status;
+    CUniqueFd fd = openNormalisedRead(normaliseName(requested, _massage), status);
+    if (sizeAtOpen) *sizeAtOpen = static_cast<osk::CFileOffset>(status.st_size);
+    return fd;
 }
 
-CUniqueFd CLocalPathResolver::openNormalisedRead(const std::string& relative, osk::CFileOffset* sizeAtOpen) const
+CUniqueFd CLocalPathResolver::openNormalisedRead(const std::string& relative, struct stat& status) const
 {
     const char* const context = "CLocalPathResolver::openRead";
     int err = 0;
@@ -279,13 +282,12 @@ CUniqueFd CLocalPathResolver::openNormalisedRead(const std::string& relative, os
     // would only cost two system calls per download.
     CUniqueFd fd(_openBeneath(relative, O_RDONLY | O_NONBLOCK, err));
     if (!fd.valid()) throw openError(kCannotOpenFile, relative, context, err);
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0) {
+    if (::fstat(fd.get(), &status) != 0) {
         err = errno;
         throw CLocalFileError::make(kCannotOpenFile, relative, strerror(err), context, err);
     }
-    if (!S_ISREG(st.st_mode)) throw CLocalFileError::make(kCannotOpenFile, relative, kNotRegular, context, EACCES);
-    if (sizeAtOpen) *sizeAtOpen = static_cast<osk::CFileOffset>(st.st_size);
+    if (!S_ISREG(status.st_mode))
+        throw CLocalFileError::make(kCannotOpenFile, relative, kNotRegular, context, EACCES);
     return fd;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <memory>
@@ -78,8 +79,9 @@ public:
     // at that moment goes to sizeAtOpen when given.
     CUniqueFd openRead(const std::string& requested, osk::CFileOffset* sizeAtOpen = nullptr) const;
     // The same for a name that normaliseName() returned (with the same
-    // massaging), which is not checked again.
-    CUniqueFd openNormalisedRead(const std::string& relative, osk::CFileOffset* sizeAtOpen = nullptr) const;
+    // massaging), which is not checked again; the file's status at that
+    // moment goes to status.
+    CUniqueFd openNormalisedRead(const std::string& relative, struct stat& status) const;
     // Opens the directory beneath the root that holds (or will hold) the
     // requested file, creating missing directories when createPaths() is on;
     // leaf receives the file's own name (one component). The descriptor is

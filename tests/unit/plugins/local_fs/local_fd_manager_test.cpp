@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <random>
 #include <set>
@@ -283,6 +284,44 @@ TEST_F(LocalFDManagerTest, FileThatChangesAfterItIsOpenedTransfersWhatIsRead)
     EXPECT_EQ(std::string(600, 'c'), download(d, 512, &blocks));
     EXPECT_EQ(2u, blocks);
     fdm.closeFile(d);
+}
+
+// A small octet file that has not changed for a while is served from a copy
+// in memory; whatever happens to the file afterwards, the next download
+// sends what the file holds then.
+TEST_F(LocalFDManagerTest, SettledSmallFileIsServedFromMemoryUntilItChanges)
+{
+    writeFile(tmp / "modem.cfg", "settled-1");
+    struct stat status;
+    ASSERT_EQ(0, ::stat((tmp / "modem.cfg").c_str(), &status));
+    // Only a file whose last change is over a second old is kept.
+    while (::time(nullptr) <= status.st_ctim.tv_sec + 1) ::usleep(50 * 1000);
+
+    const auto downloadOf = [&](const std::string& name, bool binary = true) {
+        CState state = transfer(name, true, binary);
+        CIDescriptor* d = fdm.openFile(state);
+        EXPECT_EQ(1u, fdm.fdCount());
+        const std::string sent = download(d, 512);
+        fdm.closeFile(d);
+        return sent;
+    };
+    EXPECT_EQ("settled-1", downloadOf("modem.cfg"));
+    EXPECT_EQ("settled-1", downloadOf("modem.cfg"));
+    // A netascii download reads the file itself.
+    EXPECT_EQ("settled-1", downloadOf("modem.cfg", false));
+
+    // Rewritten in place with as many bytes: read again.
+    writeFile(tmp / "modem.cfg", "changed-2");
+    EXPECT_EQ("changed-2", downloadOf("modem.cfg"));
+    // Replaced by a rename.
+    writeFile(tmp / "next.cfg", "renamed-3");
+    ASSERT_EQ(0, ::rename((tmp / "next.cfg").c_str(), (tmp / "modem.cfg").c_str()));
+    EXPECT_EQ("renamed-3", downloadOf("modem.cfg"));
+    // Removed: the download fails as for any missing file.
+    ASSERT_EQ(0, ::unlink((tmp / "modem.cfg").c_str()));
+    CState missing = transfer("modem.cfg", true, true);
+    EXPECT_EQ(ENOENT, thrownErrno([&] { fdm.openFile(missing); }));
+    EXPECT_EQ(0u, fdm.fdCount());
 }
 
 TEST_F(LocalFDManagerTest, EachRootServesItsOwnFiles)
