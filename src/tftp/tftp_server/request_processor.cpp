@@ -39,6 +39,7 @@ const size_t kRequestBatch = 16;
 
 void CRequestProcessor::udp_input(osk::CSockDgram& sock)
 {
+    std::optional<CLimits> limits;
     osk::CGuard<osk::CNRMutex> guard(_server->engineLock());
     if (!_packet) _packet = _server->packet();
     // The first packets of the transfers these requests start go out
@@ -52,6 +53,11 @@ void CRequestProcessor::udp_input(osk::CSockDgram& sock)
     for (int round = 0; round < kRequestBurst || _received.pending() > 0; ++round) {
         osk::CEndpoint from;
         unsigned char* raw = _packet->raw_pkt();
+        // The datagrams of one batch all arrived before it was read, and so
+        // after any change of the limits made before they were sent: the
+        // limits read for a batch hold for all of it, and a new batch reads
+        // them again.
+        if (_received.pending() == 0) limits.reset();
         const ssize_t received = _received.next(sock, raw, _packet->raw_len(), from, MSG_DONTWAIT);
         if (received <= 0) return;
         // What an earlier, longer packet left behind ends here: the decoder
@@ -63,7 +69,7 @@ void CRequestProcessor::udp_input(osk::CSockDgram& sock)
             _controller->syslog(osk::CException::verbose, osk::CMessage(kReceived, kModule)
                                               .pushs(osk::CHexStore(_packet->raw_pkt(), static_cast<size_t>(received))
                                                          .string()));
-        serviceRequest(sock, from, _packet, static_cast<int>(received));
+        _serviceRequest(sock, from, _packet, static_cast<int>(received), limits);
     }
 }
 
@@ -103,8 +109,24 @@ CRequestProcessor::CRequestProcessor(CITFTPController* controller, CTFTPServer* 
 {
 }
 
+CRequestProcessor::CLimits CRequestProcessor::_readLimits() const
+{
+    const osk::CConfigPtr config = _controller->config();
+    osk::CConfigGuard guard(config);
+    const osk::CStringMap& current = *config;
+    return CLimits{current.get_long(_maxConnectionsKey, _defaultMaxConnections),
+                   current.get_long(_perClientKey, _defaultPerClient)};
+}
+
 void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet,
                                        int length)
+{
+    std::optional<CLimits> limits;
+    _serviceRequest(sock, from, packet, length, limits);
+}
+
+void CRequestProcessor::_serviceRequest(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet,
+                                        int length, std::optional<CLimits>& limits)
 {
     if (queryResponse(sock, from, packet, length)) return;
     // Formatted only for an entry the log takes.
@@ -124,15 +146,9 @@ void CRequestProcessor::serviceRequest(osk::CSockDgram& sock, const osk::CEndpoi
         _controller->syslog(osk::CException::info, osk::CMessage(kPaused, kModule));
         return;
     }
-    long maxConnections = 0;
-    long perClient = 0;
-    {
-        const osk::CConfigPtr config = _controller->config();
-        osk::CConfigGuard guard(config);
-        const osk::CStringMap& current = *config;
-        maxConnections = current.get_long(_maxConnectionsKey, _defaultMaxConnections);
-        perClient = current.get_long(_perClientKey, _defaultPerClient);
-    }
+    if (!limits) limits = _readLimits();
+    const long maxConnections = limits->maxConnections;
+    const long perClient = limits->perClient;
     // A request from a client that has a transfer replaces or repeats it:
     // it never adds to a count.
     const bool adds = !_server->hasTransfer(from);

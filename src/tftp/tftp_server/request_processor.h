@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "standard/datagram_batch.h"
@@ -30,6 +31,17 @@ public:
     bool queryResponse(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet, int length);
 
 private:
+    // The connection limits as configured.
+    struct CLimits {
+        long maxConnections;
+        long perClient;
+    };
+
+    // serviceRequest with the limits of the batch the datagram came in:
+    // read from the configuration for the first request that needs them.
+    void _serviceRequest(osk::CSockDgram& sock, const osk::CEndpoint& from, CTFTPPacket* packet, int length,
+                         std::optional<CLimits>& limits);
+    CLimits _readLimits() const;
     void _countRefusal();
 
     CITFTPController* _controller;
@@ -39,8 +51,9 @@ private:
     // calls of udp_input, so the request sockets can share it.
     osk::CDatagramBatch _received;
     // The connection limits' keys and catalogue defaults, made once. The
-    // limits themselves are read from the configuration on every request,
-    // so that a change applies to the next one.
+    // limits themselves are read from the configuration once per batch of
+    // requests that one receive call gives, so that a change applies to
+    // every request sent after it without a look-up per request.
     const std::string _maxConnectionsKey;
     const std::string _perClientKey;
     const long _defaultMaxConnections;

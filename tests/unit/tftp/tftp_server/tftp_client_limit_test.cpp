@@ -78,8 +78,8 @@ TEST_F(TFTPClientLimitTest, AnAddressAtItsLimitIsRefusedWhileAnotherIsServed)
     begin(third, thirdPort);
 }
 
-// The limit is read for every request: a change (as set_properties makes
-// it) applies to the next one, and an emptied value means the default.
+// A change of the limit (as set_properties makes it) applies to the next
+// request sent after it, and an emptied value means the default.
 TEST_F(TFTPClientLimitTest, AChangedLimitAppliesToTheNextRequest)
 {
     writeFile("two.bin", pattern(700));
