@@ -270,36 +270,49 @@ void CTFTPPacket::_fold(size_t from, size_t to)
         if (_buffer[i] >= 'A' && _buffer[i] <= 'Z') _buffer[i] = static_cast<unsigned char>(_buffer[i] + ('a' - 'A'));
 }
 
-long CTFTPPacket::_findText(const unsigned char* area, size_t length, const char* name)
+void CTFTPPacket::_readOptions(const unsigned char* area, size_t length, CConnReq& req)
 {
-    const size_t nameLen = std::strlen(name);
+    struct COption {
+        const char* name;
+        size_t nameLength;
+        void (*set)(CConnReq&, uint64_t);
+        long found;
+    };
+    COption options[] = {
+        {kOptTimeout, std::strlen(kOptTimeout), [](CConnReq& r, uint64_t v) { r.timeout_sec(v); }, -1},
+        {kOptBlksize, std::strlen(kOptBlksize), [](CConnReq& r, uint64_t v) { r.blksize(v); }, -1},
+        {kOptTsize, std::strlen(kOptTsize), [](CConnReq& r, uint64_t v) { r.tsize(v); }, -1},
+        {kOptWindowsize, std::strlen(kOptWindowsize), [](CConnReq& r, uint64_t v) { r.windowsize(v); }, -1},
+    };
+    size_t missing = sizeof(options) / sizeof(options[0]);
     int emptyStrings = 0;
     size_t pos = 0;
-    for (;;) {
+    while (missing > 0) {
         while (pos < length && area[pos] == 0) {
-            if (emptyStrings == kMaxEmptyStrings) return -1;
+            if (emptyStrings == kMaxEmptyStrings) break;
             ++emptyStrings;
             ++pos;
         }
-        // The name and at least the terminating byte must fit in the area.
-        if (pos + nameLen + 1 > length) return -1;
-        if (std::memcmp(area + pos, name, nameLen) == 0) return static_cast<long>(pos);
+        if (pos >= length || area[pos] == 0) break;
+        for (COption& option : options) {
+            // The name and at least the terminating byte must fit in the area.
+            if (option.found >= 0 || pos + option.nameLength + 1 > length) continue;
+            if (std::memcmp(area + pos, option.name, option.nameLength) != 0) continue;
+            option.found = static_cast<long>(pos);
+            --missing;
+        }
         const void* zero = std::memchr(area + pos, 0, length - pos);
-        if (!zero) return -1;
+        if (!zero) break;
         pos = static_cast<size_t>(static_cast<const unsigned char*>(zero) - area) + 1;
     }
-}
-
-template <class Setter>
-void CTFTPPacket::_readOption(const unsigned char* area, size_t length, const char* name, Setter set)
-{
-    const long found = _findText(area, length, name);
-    if (found < 0) return;
-    // The value is the string after the matched one.
-    size_t pos = static_cast<size_t>(found);
-    const void* zero = std::memchr(area + pos, 0, length - pos);
-    pos = zero ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - area) + 1 : length;
-    set(signExtended(optionValue(area + pos, area + length)));
+    for (const COption& option : options) {
+        if (option.found < 0) continue;
+        // The value is the string after the matched one.
+        const auto at = static_cast<size_t>(option.found);
+        const void* zero = std::memchr(area + at, 0, length - at);
+        const size_t value = zero ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - area) + 1 : length;
+        option.set(req, signExtended(optionValue(area + value, area + length)));
+    }
 }
 
 bool CTFTPPacket::get_conn_req(CConnReq& req, uint32_t received)
@@ -337,10 +350,7 @@ bool CTFTPPacket::get_conn_req(CConnReq& req, uint32_t received)
     const unsigned char* area = _buffer + areaStart;
     const size_t areaLen = n - areaStart;
 
-    _readOption(area, areaLen, kOptTimeout, [&req](uint64_t v) { req.timeout_sec(v); });
-    _readOption(area, areaLen, kOptBlksize, [&req](uint64_t v) { req.blksize(v); });
-    _readOption(area, areaLen, kOptTsize, [&req](uint64_t v) { req.tsize(v); });
-    _readOption(area, areaLen, kOptWindowsize, [&req](uint64_t v) { req.windowsize(v); });
+    _readOptions(area, areaLen, req);
     return true;
 }
 
@@ -360,9 +370,6 @@ bool CTFTPPacket::get_oack(CConnReq& req, uint32_t received)
 
     const unsigned char* area = _buffer + 2;
     const size_t areaLen = n - 2;
-    _readOption(area, areaLen, kOptTimeout, [&req](uint64_t v) { req.timeout_sec(v); });
-    _readOption(area, areaLen, kOptBlksize, [&req](uint64_t v) { req.blksize(v); });
-    _readOption(area, areaLen, kOptTsize, [&req](uint64_t v) { req.tsize(v); });
-    _readOption(area, areaLen, kOptWindowsize, [&req](uint64_t v) { req.windowsize(v); });
+    _readOptions(area, areaLen, req);
     return true;
 }

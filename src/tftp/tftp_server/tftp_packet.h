@@ -86,13 +86,11 @@ public:
     bool get_oack(CConnReq& req) { return get_oack(req, _length); }
 
 private:
-    // Looks for a string beginning with `name` in the option area. Returns its
-    // offset in the area, or -1 when not found, when more than five empty
-    // strings were skipped, or when the name would reach the area's last byte.
-    static long _findText(const unsigned char* area, size_t length, const char* name);
-    // Finds the option and stores its value through the setter.
-    template <class Setter>
-    static void _readOption(const unsigned char* area, size_t length, const char* name, Setter set);
+    // Reads the four options of an option area into req, in one walk over
+    // its strings. An option is the first string that begins with its name
+    // (where the name does not reach the area's last byte); its value is the
+    // string after it. The walk gives up after five empty strings.
+    static void _readOptions(const unsigned char* area, size_t length, CConnReq& req);
     // Lower-cases A-Z in [from, to).
     void _fold(size_t from, size_t to);
 
