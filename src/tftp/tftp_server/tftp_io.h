@@ -94,7 +94,6 @@ public:
     // Sends what the current burst has queued (before the engine waits for
     // answers to it).
     void flushQueued();
-    size_t queued() const { return _queue.size(); }
 
 private:
     bool _send(osk::CSockDgram& sock, const osk::CEndpoint& to, size_t length);
