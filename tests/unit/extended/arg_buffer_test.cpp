@@ -2,12 +2,11 @@
 #include "extended/exception.h"
 #include "extended/message.h"
 #include "extended/message_store.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -79,12 +78,12 @@ TEST(ArgBufferTest, MessageUsesHundredArgumentsInKilobyte)
     EXPECT_EQ("Cannot access argument 0.", failureOf([] { osk::CMessage("x").arg(0); }));
 }
 
+// Each test has its own directory: ctest runs the tests of one fixture at once.
 class MessageStoreFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { _path = testing::TempDir() + "msg_store_test.txt"; }
-    void TearDown() override { std::remove(_path.c_str()); }
-    void write(const std::string& text) { std::ofstream(_path) << text; }
-    std::string _path;
+    void write(const std::string& text) { test_support::writeFile(_path, text); }
+    test_support::TempDir _dir;
+    const std::string _path = _dir / "messages.txt";
 };
 
 TEST_F(MessageStoreFileTest, ReadsTranslationRecords)
