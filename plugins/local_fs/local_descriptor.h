@@ -44,6 +44,8 @@ public:
     ~CLocalDescriptor() override;
 
     bool downloading() const { return _file.valid() || _content; }
+    // A download of a copy in memory, which holds no file descriptor.
+    bool servedFromMemory() const { return _content != nullptr; }
     bool binary() const { return _binary; }
     const std::string& name() const { return _name; }
     // The last (short) block of the upload has been written.

@@ -95,6 +95,7 @@ void CLocalFDManager::shutdownManager()
     {
         osk::CGuard<osk::CNRMutex> guard(_lock);
         open.swap(_open);
+        _servedFromMemory = 0;
     }
     // Destroying an unfinished upload gives it up.
     open.clear();
@@ -144,8 +145,10 @@ CIDescriptor* CLocalFDManager::openFile(CState& state)
     }
 
     CIDescriptor* handle = descriptor.get();
+    const bool fromMemory = descriptor->servedFromMemory();
     osk::CGuard<osk::CNRMutex> guard(_lock);
     _open.emplace(handle, std::move(descriptor));
+    if (fromMemory) ++_servedFromMemory;
     return handle;
 }
 
@@ -159,20 +162,21 @@ std::unique_ptr<CLocalDescriptor> CLocalFDManager::_openDownload(const CLocalPat
     }
     struct stat status;
     CUniqueFd file = resolver.openNormalisedRead(relative, status);
+    const auto size = static_cast<osk::CFileOffset>(status.st_size);
+    auto descriptor = std::make_unique<CLocalDescriptor>(std::move(file), binary, relative, size, &_readAhead);
     if (binary && CSmallFileCache::keepable(status, ::time(nullptr))) {
         // One read of one byte more than the size tells that the whole file
         // was read: a file that changed size since its status is served
         // from the file, and not kept.
-        auto content = std::make_shared<std::string>(static_cast<size_t>(status.st_size) + 1, '\0');
-        const ssize_t n = ::pread(file.get(), &(*content)[0], content->size(), 0);
-        if (n == status.st_size) {
-            content->resize(static_cast<size_t>(n));
+        auto content = std::make_shared<std::string>(static_cast<size_t>(size) + 1, '\0');
+        const size_t n = descriptor->read(&(*content)[0], 0, content->size());
+        if (n == size) {
+            content->resize(n);
             _smallFiles.keep(root, relative, status, content);
             return std::make_unique<CLocalDescriptor>(std::move(content), relative);
         }
     }
-    return std::make_unique<CLocalDescriptor>(std::move(file), binary, relative,
-                                              static_cast<osk::CFileOffset>(status.st_size), &_readAhead);
+    return descriptor;
 }
 
 CLocalDescriptor* CLocalFDManager::_find(CIDescriptor* descriptor) const
@@ -195,6 +199,7 @@ void CLocalFDManager::closeFile(CIDescriptor* descriptor)
             throw CLocalFileError::make(kCannotOpen, std::string(), kNotOurs, "CLocalFDManager::closeFile", EBADF);
         closing = std::move(it->second);
         _open.erase(it);
+        if (closing->servedFromMemory()) --_servedFromMemory;
     }
     closing->close();
 }
@@ -218,7 +223,7 @@ osk::CFileOffset CLocalFDManager::fileSize(CIDescriptor* descriptor)
 size_t CLocalFDManager::fdCount() const
 {
     osk::CGuard<osk::CNRMutex> guard(_lock);
-    return _open.size();
+    return _open.size() - _servedFromMemory;
 }
 
 } // namespace localfs

@@ -72,6 +72,7 @@ public:
     size_t writeBlock(CIDescriptor* descriptor, osk::CFileOffset offset, const char* data, size_t count) override;
     size_t readBlock(char* buffer, osk::CFileOffset offset, size_t count, CIDescriptor* descriptor) override;
     osk::CFileOffset fileSize(CIDescriptor* descriptor) override;
+    // Open transfers that hold a file descriptor.
     size_t fdCount() const override;
     void normaliseName(const osk::CEndpoint& client, const std::string& root, std::string& name) override;
 
@@ -104,8 +105,11 @@ private:
     // Shared by the read-ahead buffers of the open downloads; declared
     // before _open, which it outlives.
     CReadAheadBudget _readAhead{4 * 1024 * 1024};
-    mutable osk::CNRMutex _lock; // guards _open
+    mutable osk::CNRMutex _lock; // guards _open and _servedFromMemory
     std::map<CIDescriptor*, std::unique_ptr<CLocalDescriptor>> _open;
+    // Open downloads served from memory: they hold no file descriptor, so
+    // fdCount() leaves them out.
+    size_t _servedFromMemory = 0;
 };
 
 } // namespace localfs
