@@ -25,13 +25,12 @@ bool CSmallFileCache::keepable(const struct stat& status, time_t now)
            status.st_ctim.tv_sec + kSettledSeconds < now;
 }
 
-std::string CSmallFileCache::_key(const std::string& root, const std::string& relative)
+const std::string& CSmallFileCache::_key(const std::string& root, const std::string& relative)
 {
-    std::string key;
-    key.reserve(root.size() + 1 + relative.size());
     // No name holds a zero byte: the pair cannot be mistaken for another.
-    key.append(root).append(1, '\0').append(relative);
-    return key;
+    // The string keeps its capacity from one lookup to the next.
+    _probe.assign(root).append(1, '\0').append(relative);
+    return _probe;
 }
 
 bool CSmallFileCache::_sameFile(const struct stat& kept, const struct stat& now)

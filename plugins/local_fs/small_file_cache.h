@@ -60,7 +60,8 @@ private:
         std::list<std::string>::iterator use;
     };
 
-    static std::string _key(const std::string& root, const std::string& relative);
+    // The key of relative beneath root, in _probe.
+    const std::string& _key(const std::string& root, const std::string& relative);
     static bool _sameFile(const struct stat& kept, const struct stat& now);
     void _drop(std::unordered_map<std::string, CEntry>::iterator entry);
 
@@ -69,6 +70,9 @@ private:
     std::unordered_map<std::string, CEntry> _entries;
     // Keys from the most recently used to the least.
     std::list<std::string> _uses;
+    // The key of the latest lookup: a lookup allocates nothing once it has
+    // held the longest key.
+    std::string _probe;
 };
 
 } // namespace localfs
