@@ -74,7 +74,7 @@ CAtomicUploadFile::CAtomicUploadFile(int dirFd, const std::string& leaf, mode_t 
         leaf.find('\0') != std::string::npos)
         throw CLocalFileError::make(kCannotCreate, leaf, "The file name is not a single name.", context, EINVAL);
     _dir.reset(::fcntl(dirFd, F_DUPFD_CLOEXEC, 0));
-    if (!_dir.valid()) throw systemError(kCannotCreate, leaf, context, errno);
+    if (!_dir) throw systemError(kCannotCreate, leaf, context, errno);
 
     // Refuse at once what the rename would refuse at the end, before the
     // client sends a single block.
@@ -126,11 +126,11 @@ void CAtomicUploadFile::_createTemporary()
         if (_journal) _journal->started(_journalPath());
         _fd.reset(::openat(_dir.get(), _tempName.c_str(),
                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, _perms));
-        if (_fd.valid()) break;
+        if (_fd) break;
         err = errno;
         if (_journal) _journal->finished(_journalPath());
     }
-    if (!_fd.valid()) {
+    if (!_fd) {
         _tempName.clear();
         throw systemError(kCannotCreate, _leaf, context, err);
     }
@@ -149,7 +149,7 @@ std::string CAtomicUploadFile::_journalPath() const
 void CAtomicUploadFile::write(uint64_t offset, const char* data, size_t len)
 {
     const char* const context = "CAtomicUploadFile::write";
-    if (!_fd.valid()) throw CLocalFileError::make(kCannotWrite, _leaf, kNotOpen, context, EBADF);
+    if (!_fd) throw CLocalFileError::make(kCannotWrite, _leaf, kNotOpen, context, EBADF);
     constexpr uint64_t maxOffset = static_cast<uint64_t>(INT64_MAX);
     if (offset > maxOffset || len > maxOffset - offset) {
         _finish(true);
@@ -175,7 +175,7 @@ void CAtomicUploadFile::write(uint64_t offset, const char* data, size_t len)
 void CAtomicUploadFile::commit()
 {
     const char* const context = "CAtomicUploadFile::commit";
-    if (!_fd.valid()) throw CLocalFileError::make(kCannotStore, _leaf, kNotOpen, context, EBADF);
+    if (!_fd) throw CLocalFileError::make(kCannotStore, _leaf, kNotOpen, context, EBADF);
     // The data must be on disk before the name points at it, or a crash
     // could leave an empty file under the name.
     if (::fsync(_fd.get()) != 0) {
@@ -215,14 +215,14 @@ void CAtomicUploadFile::_rename()
 
 void CAtomicUploadFile::abort()
 {
-    if (_fd.valid()) _finish(_deletePartial);
+    if (_fd) _finish(_deletePartial);
 }
 
 void CAtomicUploadFile::_finish(bool removeTemporary)
 {
-    if (!_fd.valid()) return;
+    if (!_fd) return;
     if (removeTemporary) _removeOwnFile(_tempName);
-    _fd.reset();
+    _fd.close();
     if (_journal) _journal->finished(_journalPath());
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "local_fs/unique_fd.h"
+#include "standard/file_descriptor.h"
 
 namespace localfs {
 
@@ -69,7 +69,7 @@ public:
     bool canOverwrite() const { return _canOverwrite; }
     bool deletePartial() const { return _deletePartial; }
     // Neither committed nor aborted yet.
-    bool open() const { return _fd.valid(); }
+    bool open() const { return static_cast<bool>(_fd); }
     // End of the furthest byte written so far.
     uint64_t size() const { return _size; }
 
@@ -94,8 +94,8 @@ private:
     void _removeOwnFile(const std::string& name);
     std::string _journalPath() const;
 
-    CUniqueFd _dir;
-    CUniqueFd _fd;
+    osk::CFileDescriptor _dir;
+    osk::CFileDescriptor _fd;
     std::string _leaf;
     std::string _tempName;
     mode_t _perms;

@@ -34,8 +34,8 @@ constexpr uint64_t kReadAheadFromBlocks = 8;
 
 } // namespace
 
-CLocalDescriptor::CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name, osk::CFileOffset sizeAtOpen,
-                                   CReadAheadBudget* budget)
+CLocalDescriptor::CLocalDescriptor(osk::CFileDescriptor file, bool binary, const std::string& name,
+                                   osk::CFileOffset sizeAtOpen, CReadAheadBudget* budget)
     : _file(std::move(file)), _binary(binary), _name(name), _sizeAtOpen(sizeAtOpen), _ahead(budget, kReadAheadBytes)
 {
     // The octet size is the size at open: a client that asks for tsize

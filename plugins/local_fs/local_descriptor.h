@@ -10,7 +10,7 @@
 #include "local_fs/netascii_decoder.h"
 #include "local_fs/netascii_encoder.h"
 #include "local_fs/read_ahead.h"
-#include "local_fs/unique_fd.h"
+#include "standard/file_descriptor.h"
 #include "standard/file_offset.h"
 #include "tftp/tftp_interfaces/i_descriptor.h"
 
@@ -34,7 +34,7 @@ class CLocalDescriptor : public CIDescriptor {
 public:
     // A download of an open regular file that had sizeAtOpen bytes when it
     // was opened; its read-ahead buffer comes from budget (null: none).
-    CLocalDescriptor(CUniqueFd file, bool binary, const std::string& name, osk::CFileOffset sizeAtOpen,
+    CLocalDescriptor(osk::CFileDescriptor file, bool binary, const std::string& name, osk::CFileOffset sizeAtOpen,
                      CReadAheadBudget* budget = nullptr);
     // An octet download served from a copy of the file's content in memory.
     CLocalDescriptor(std::shared_ptr<const std::string> content, const std::string& name);
@@ -43,7 +43,7 @@ public:
                      const std::string& name);
     ~CLocalDescriptor() override;
 
-    bool downloading() const { return _file.valid() || _content; }
+    bool downloading() const { return _file || _content; }
     // A download of a copy in memory, which holds no file descriptor.
     bool servedFromMemory() const { return _content != nullptr; }
     bool binary() const { return _binary; }
@@ -75,7 +75,7 @@ private:
     bool _makeBlocking();
     void _checkMode(bool download, const char* context) const;
 
-    CUniqueFd _file;
+    osk::CFileDescriptor _file;
     // A download's content when it is served from memory (no file then).
     std::shared_ptr<const std::string> _content;
     std::unique_ptr<CAtomicUploadFile> _writer;

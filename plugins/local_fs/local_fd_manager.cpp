@@ -137,7 +137,7 @@ CIDescriptor* CLocalFDManager::openFile(CState& state)
         resolver.createPaths(_pathCreation);
         resolver.dirPerms(CLocalPathResolver::dirPermsFor(perms));
         std::string leaf;
-        CUniqueFd parent = resolver.openParent(relative, leaf);
+        osk::CFileDescriptor parent = resolver.openParent(relative, leaf);
         std::unique_ptr<CAtomicUploadFile> writer(
             new CAtomicUploadFile(parent.get(), leaf, perms, state.canOverwrite, deletePartialUploads(),
                                   _journal.get(), directoryOf(resolver.root(), relative)));
@@ -161,7 +161,7 @@ std::unique_ptr<CLocalDescriptor> CLocalFDManager::_openDownload(const CLocalPat
             return std::make_unique<CLocalDescriptor>(std::move(content), relative);
     }
     struct stat status;
-    CUniqueFd file = resolver.openNormalisedRead(relative, status);
+    osk::CFileDescriptor file = resolver.openNormalisedRead(relative, status);
     const auto size = static_cast<osk::CFileOffset>(status.st_size);
     auto descriptor = std::make_unique<CLocalDescriptor>(std::move(file), binary, relative, size, &_readAhead);
     if (binary && CSmallFileCache::keepable(status, ::time(nullptr))) {

@@ -111,18 +111,18 @@ int callOpenat2(int dirFd, const char* path, int flags)
 
 CLocalPathResolver::CLocalPathResolver(const std::string& root) : _root(root), _rootFd(openRoot(root)) {}
 
-CLocalPathResolver::CLocalPathResolver(const std::string& root, std::shared_ptr<const CUniqueFd> rootFd)
+CLocalPathResolver::CLocalPathResolver(const std::string& root, std::shared_ptr<const osk::CFileDescriptor> rootFd)
     : _root(root), _rootFd(std::move(rootFd))
 {
 }
 
-std::shared_ptr<const CUniqueFd> CLocalPathResolver::openRoot(const std::string& root)
+std::shared_ptr<const osk::CFileDescriptor> CLocalPathResolver::openRoot(const std::string& root)
 {
     const char* const context = "CLocalPathResolver::openRoot";
     if (root.empty() || root.find('\0') != std::string::npos)
         throw CLocalFileError::make(kCannotOpenRoot, root, kEmptyName, context, EINVAL);
-    auto fd = std::make_shared<CUniqueFd>(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!fd->valid()) {
+    auto fd = std::make_shared<osk::CFileDescriptor>(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!*fd) {
         const int err = errno;
         throw CLocalFileError::make(kCannotOpenRoot, root, strerror(err), context, err);
     }
@@ -230,7 +230,7 @@ int CLocalPathResolver::_walk(const std::vector<std::string>& components, int fl
         err = ENOENT;
         return -1;
     }
-    CUniqueFd dir;
+    osk::CFileDescriptor dir;
     int at = rootFd();
     for (size_t i = 0; i + 1 < components.size(); ++i) {
         const int next = ::openat(at, components[i].c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -264,15 +264,15 @@ int CLocalPathResolver::_walk(const std::vector<std::string>& components, int fl
     return fd;
 }
 
-CUniqueFd CLocalPathResolver::openRead(const std::string& requested, osk::CFileOffset* sizeAtOpen) const
+osk::CFileDescriptor CLocalPathResolver::openRead(const std::string& requested, osk::CFileOffset* sizeAtOpen) const
 {
     struct stat status;
-    CUniqueFd fd = openNormalisedRead(normaliseName(requested, _massage), status);
+    osk::CFileDescriptor fd = openNormalisedRead(normaliseName(requested, _massage), status);
     if (sizeAtOpen) *sizeAtOpen = static_cast<osk::CFileOffset>(status.st_size);
     return fd;
 }
 
-CUniqueFd CLocalPathResolver::openNormalisedRead(const std::string& relative, struct stat& status) const
+osk::CFileDescriptor CLocalPathResolver::openNormalisedRead(const std::string& relative, struct stat& status) const
 {
     const char* const context = "CLocalPathResolver::openRead";
     int err = 0;
@@ -280,8 +280,8 @@ CUniqueFd CLocalPathResolver::openNormalisedRead(const std::string& relative, st
     // recognised as not being a regular file. The flag stays: reads of a
     // regular file never block and never fail with EAGAIN, so clearing it
     // would only cost two system calls per download.
-    CUniqueFd fd(_openBeneath(relative, O_RDONLY | O_NONBLOCK, err));
-    if (!fd.valid()) throw openError(kCannotOpenFile, relative, context, err);
+    osk::CFileDescriptor fd(_openBeneath(relative, O_RDONLY | O_NONBLOCK, err));
+    if (!fd) throw openError(kCannotOpenFile, relative, context, err);
     if (::fstat(fd.get(), &status) != 0) {
         err = errno;
         throw CLocalFileError::make(kCannotOpenFile, relative, strerror(err), context, err);
@@ -291,14 +291,14 @@ CUniqueFd CLocalPathResolver::openNormalisedRead(const std::string& relative, st
     return fd;
 }
 
-CUniqueFd CLocalPathResolver::openParent(const std::string& requested, std::string& leaf) const
+osk::CFileDescriptor CLocalPathResolver::openParent(const std::string& requested, std::string& leaf) const
 {
     const char* const context = "CLocalPathResolver::openParent";
     const std::vector<std::string> parts = splitComponents(normaliseName(requested, _massage));
     leaf = parts.back();
     if (parts.size() == 1) {
-        CUniqueFd fd(::fcntl(rootFd(), F_DUPFD_CLOEXEC, 0));
-        if (!fd.valid()) {
+        osk::CFileDescriptor fd(::fcntl(rootFd(), F_DUPFD_CLOEXEC, 0));
+        if (!fd) {
             const int err = errno;
             throw CLocalFileError::make(kCannotOpenDir, requested, strerror(err), context, err);
         }
@@ -306,33 +306,34 @@ CUniqueFd CLocalPathResolver::openParent(const std::string& requested, std::stri
     }
     const std::vector<std::string> dirs(parts.begin(), parts.end() - 1);
     int err = 0;
-    CUniqueFd fd(_openBeneath(joinComponents(dirs, dirs.size()), O_PATH | O_DIRECTORY, err));
-    if (fd.valid()) return fd;
+    osk::CFileDescriptor fd(_openBeneath(joinComponents(dirs, dirs.size()), O_PATH | O_DIRECTORY, err));
+    if (fd) return fd;
     if (err == ENOENT && _createPaths) return _createDirectories(dirs, requested);
     throw openError(kCannotOpenDir, requested, context, err);
 }
 
-CUniqueFd CLocalPathResolver::_createDirectories(const std::vector<std::string>& components,
-                                                 const std::string& requested) const
+osk::CFileDescriptor CLocalPathResolver::_createDirectories(const std::vector<std::string>& components,
+                                                            const std::string& requested) const
 {
     const char* const context = "CLocalPathResolver::_createDirectories";
-    CUniqueFd current(::fcntl(rootFd(), F_DUPFD_CLOEXEC, 0));
-    if (!current.valid()) {
+    osk::CFileDescriptor current(::fcntl(rootFd(), F_DUPFD_CLOEXEC, 0));
+    if (!current) {
         const int err = errno;
         throw CLocalFileError::make(kCannotOpenDir, requested, strerror(err), context, err);
     }
     for (size_t i = 0; i < components.size(); ++i) {
         const std::string prefix = joinComponents(components, i + 1);
         int err = 0;
-        CUniqueFd next(_openBeneath(prefix, O_PATH | O_DIRECTORY, err));
-        if (!next.valid()) {
+        osk::CFileDescriptor next(_openBeneath(prefix, O_PATH | O_DIRECTORY, err));
+        if (!next) {
             if (err != ENOENT) throw openError(kCannotCreateDir, prefix, context, err);
             // One new component inside a directory that is itself beneath the
             // root: mkdirat never follows a link in its last component.
             const char* name = components[i].c_str();
             if (::mkdirat(current.get(), name, _dirPerms) == 0) {
-                CUniqueFd made(::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-                if (!made.valid() || ::fchmod(made.get(), _dirPerms) != 0) {
+                osk::CFileDescriptor made(
+                    ::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                if (!made || ::fchmod(made.get(), _dirPerms) != 0) {
                     err = errno;
                     throw CLocalFileError::make(kCannotCreateDir, prefix, strerror(err), context, err);
                 }
@@ -343,7 +344,7 @@ CUniqueFd CLocalPathResolver::_createDirectories(const std::vector<std::string>&
             // Resolve again from the root: whoever made it, it must still be
             // a directory beneath the root.
             next.reset(_openBeneath(prefix, O_PATH | O_DIRECTORY, err));
-            if (!next.valid()) throw openError(kCannotCreateDir, prefix, context, err);
+            if (!next) throw openError(kCannotCreateDir, prefix, context, err);
         }
         current = std::move(next);
     }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "local_fs/unique_fd.h"
+#include "standard/file_descriptor.h"
 #include "standard/file_offset.h"
 
 namespace localfs {
@@ -43,11 +43,11 @@ public:
     explicit CLocalPathResolver(const std::string& root);
     // Resolves beneath a root directory opened before (openRoot), which
     // this resolver shares.
-    CLocalPathResolver(const std::string& root, std::shared_ptr<const CUniqueFd> rootFd);
+    CLocalPathResolver(const std::string& root, std::shared_ptr<const osk::CFileDescriptor> rootFd);
 
     // An O_PATH descriptor of the directory root; throws when it cannot be
     // opened.
-    static std::shared_ptr<const CUniqueFd> openRoot(const std::string& root);
+    static std::shared_ptr<const osk::CFileDescriptor> openRoot(const std::string& root);
 
     const std::string& root() const { return _root; }
     int rootFd() const { return _rootFd->get(); }
@@ -77,16 +77,16 @@ public:
 
     // Opens an existing regular file beneath the root for reading; its size
     // at that moment goes to sizeAtOpen when given.
-    CUniqueFd openRead(const std::string& requested, osk::CFileOffset* sizeAtOpen = nullptr) const;
+    osk::CFileDescriptor openRead(const std::string& requested, osk::CFileOffset* sizeAtOpen = nullptr) const;
     // The same for a name that normaliseName() returned (with the same
     // massaging), which is not checked again; the file's status at that
     // moment goes to status.
-    CUniqueFd openNormalisedRead(const std::string& relative, struct stat& status) const;
+    osk::CFileDescriptor openNormalisedRead(const std::string& relative, struct stat& status) const;
     // Opens the directory beneath the root that holds (or will hold) the
     // requested file, creating missing directories when createPaths() is on;
     // leaf receives the file's own name (one component). The descriptor is
     // an O_PATH directory descriptor for the *at() calls.
-    CUniqueFd openParent(const std::string& requested, std::string& leaf) const;
+    osk::CFileDescriptor openParent(const std::string& requested, std::string& leaf) const;
 
     // True when openat2(2) is available on this kernel (probed once).
     static bool haveOpenat2();
@@ -95,11 +95,11 @@ private:
     // Opens relative (normalised) beneath the root; -1 with err set on failure.
     int _openBeneath(const std::string& relative, int flags, int& err) const;
     int _walk(const std::vector<std::string>& components, int flags, int& err) const;
-    CUniqueFd _createDirectories(const std::vector<std::string>& components,
-                                 const std::string& requested) const;
+    osk::CFileDescriptor _createDirectories(const std::vector<std::string>& components,
+                                            const std::string& requested) const;
 
     std::string _root;
-    std::shared_ptr<const CUniqueFd> _rootFd;
+    std::shared_ptr<const osk::CFileDescriptor> _rootFd;
     bool _createPaths = false;
     mode_t _dirPerms = 0770;
     bool _massage = true;

@@ -12,7 +12,7 @@ CRootDirectoryCache::CRootDirectoryCache(std::chrono::milliseconds lifetime, siz
 {
 }
 
-std::shared_ptr<const CUniqueFd> CRootDirectoryCache::open(const std::string& root)
+std::shared_ptr<const osk::CFileDescriptor> CRootDirectoryCache::open(const std::string& root)
 {
     const clock_type::time_point now = _clock();
     {
@@ -22,7 +22,7 @@ std::shared_ptr<const CUniqueFd> CRootDirectoryCache::open(const std::string& ro
     }
     // Opened without the lock: a slow file system must not hold up the
     // other roots.
-    std::shared_ptr<const CUniqueFd> fd = CLocalPathResolver::openRoot(root);
+    std::shared_ptr<const osk::CFileDescriptor> fd = CLocalPathResolver::openRoot(root);
     osk::CGuard<osk::CNRMutex> guard(_lock);
     _entries.erase(root);
     _makeRoom(now);

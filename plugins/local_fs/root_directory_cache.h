@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "local_fs/unique_fd.h"
+#include "standard/file_descriptor.h"
 #include "standard/nr_mutex.h"
 
 namespace localfs {
@@ -35,7 +35,7 @@ public:
     // An open O_PATH descriptor of the directory root: the kept one while it
     // is younger than the lifetime, else a new one. Throws as
     // CLocalPathResolver::openRoot does.
-    std::shared_ptr<const CUniqueFd> open(const std::string& root);
+    std::shared_ptr<const osk::CFileDescriptor> open(const std::string& root);
     // Lets go of every kept descriptor.
     void clear();
     // Roots kept now.
@@ -43,7 +43,7 @@ public:
 
 private:
     struct CEntry {
-        std::shared_ptr<const CUniqueFd> fd;
+        std::shared_ptr<const osk::CFileDescriptor> fd;
         clock_type::time_point opened;
     };
     // Makes room for one more root: drops the expired entries and, when the

@@ -100,11 +100,11 @@ CUploadJournal::CUploadJournal(const std::string& file) : _file(file)
     if (::fstat(_fd.get(), &st) == 0) _size = static_cast<uint64_t>(st.st_size);
 }
 
-CUniqueFd CUploadJournal::_openLocked(const std::string& file, int flags) const
+osk::CFileDescriptor CUploadJournal::_openLocked(const std::string& file, int flags) const
 {
     const char* const context = "CUploadJournal::CUploadJournal";
-    CUniqueFd fd(::open(file.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600));
-    if (!fd.valid()) {
+    osk::CFileDescriptor fd(::open(file.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600));
+    if (!fd) {
         const int err = errno;
         throw CLocalFileError::make(kCannotOpen, file, strerror(err), context, err);
     }
@@ -122,8 +122,8 @@ std::vector<std::string> CUploadJournal::removeOrphans()
 {
     osk::CGuard<osk::CNRMutex> guard(_lock);
     // The journal is write-only for appending; read it through its name.
-    CUniqueFd reader(::open(_file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
-    const std::string text = reader.valid() ? readAll(reader.get()) : std::string();
+    osk::CFileDescriptor reader(::open(_file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
+    const std::string text = reader ? readAll(reader.get()) : std::string();
 
     std::map<std::string, long> open;
     size_t start = 0;
@@ -212,7 +212,7 @@ void CUploadJournal::_compact()
     const std::string next = _file + kCompactSuffix;
     // The new file is locked before it takes the journal's name, so no
     // other process can claim it in between.
-    CUniqueFd fd = _openLocked(next, O_WRONLY | O_APPEND | O_CREAT | O_TRUNC);
+    osk::CFileDescriptor fd = _openLocked(next, O_WRONLY | O_APPEND | O_CREAT | O_TRUNC);
     if (writeAll(fd.get(), text) != 0 || ::rename(next.c_str(), _file.c_str()) != 0) {
         ::unlink(next.c_str());
         return;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "local_fs/unique_fd.h"
+#include "standard/file_descriptor.h"
 #include "standard/nr_mutex.h"
 
 namespace localfs {
@@ -67,11 +67,11 @@ private:
     // Replaces the journal file by one that holds only the lines of the
     // temporaries in progress.
     void _compact();
-    CUniqueFd _openLocked(const std::string& file, int flags) const;
+    osk::CFileDescriptor _openLocked(const std::string& file, int flags) const;
 
     std::string _file;
     mutable osk::CNRMutex _lock; // guards everything below
-    CUniqueFd _fd;
+    osk::CFileDescriptor _fd;
     uint64_t _size = 0;
     std::map<std::string, unsigned> _inProgress;
 };

@@ -22,6 +22,13 @@ int CFileDescriptor::release()
     return fd;
 }
 
+void CFileDescriptor::reset(int fd)
+{
+    // close() is not retried on EINTR: on Linux the descriptor is gone anyway.
+    close();
+    _fd = fd;
+}
+
 bool CFileDescriptor::close()
 {
     if (_fd < 0) return true;

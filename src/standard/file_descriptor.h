@@ -21,6 +21,8 @@ public:
     explicit operator bool() const { return _fd >= 0; }
     // Gives the descriptor up without closing it.
     int release();
+    // Closes the descriptor held (if any) and takes fd instead.
+    void reset(int fd);
     // Closes the descriptor now; false when close() reported an error (a
     // write the system had buffered may then be lost). True when nothing is
     // held.

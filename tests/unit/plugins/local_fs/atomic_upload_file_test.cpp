@@ -16,7 +16,6 @@
 namespace {
 
 using localfs::CAtomicUploadFile;
-using localfs::CUniqueFd;
 using localfs_test::exists;
 using localfs_test::readFile;
 using localfs_test::ScopedFileSizeLimit;
@@ -32,7 +31,7 @@ protected:
     void SetUp() override
     {
         dir.reset(open(tmp.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        ASSERT_TRUE(dir.valid());
+        ASSERT_GE(dir.get(), 0);
         std::mt19937 rng(7);
         std::uniform_int_distribution<int> byte(0, 255);
         for (int i = 0; i < 10000; ++i) oldContent += static_cast<char>(byte(rng));
@@ -57,7 +56,7 @@ protected:
     }
 
     TempDir tmp;
-    CUniqueFd dir;
+    osk::CFileDescriptor dir;
     std::string oldContent;
 };
 
@@ -287,7 +286,7 @@ TEST_F(AtomicUploadTest, FailuresCarryTheSystemError)
     EXPECT_EQ(names(), std::set<std::string>{});
     // A read-only directory refuses the new file.
     ASSERT_EQ(0, mkdir((tmp / "ro").c_str(), 0555));
-    CUniqueFd ro(open((tmp / "ro").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    osk::CFileDescriptor ro(open((tmp / "ro").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (geteuid() != 0) {
         EXPECT_EQ(EACCES, thrownErrno([&] { CAtomicUploadFile u(ro.get(), "f", 0644, true, true); }));
     }
@@ -313,7 +312,7 @@ TEST_F(AtomicUploadTest, DiskFullFailsWithENOSPCAndRemovesTheTemporary)
     TinyFileSystem disk("16k");
     if (!disk.mounted()) GTEST_SKIP() << "mounting a tmpfs needs privileges";
     writeFile(disk / "old", "old");
-    CUniqueFd dir(open(disk.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    osk::CFileDescriptor dir(open(disk.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     const std::string block(512, 'b');
     for (bool replace : {false, true}) {
         CAtomicUploadFile upload(dir.get(), replace ? "old" : "new", 0644, replace, false);

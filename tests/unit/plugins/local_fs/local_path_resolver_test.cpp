@@ -17,7 +17,6 @@ namespace {
 
 using localfs::CAtomicUploadFile;
 using localfs::CLocalPathResolver;
-using localfs::CUniqueFd;
 using localfs_test::readFd;
 using localfs_test::readFile;
 using localfs_test::snapshot;
@@ -115,7 +114,7 @@ TEST_P(ResolverFixture, ReadBatteryNeverReachesOutside)
         for (const std::string& name : hostileNames()) {
             SCOPED_TRACE("name '" + CLocalPathResolver::printableName(name) + "' massage " + std::to_string(massage));
             try {
-                CUniqueFd fd = r.openRead(name);
+                osk::CFileDescriptor fd = r.openRead(name);
                 struct stat st;
                 ASSERT_EQ(0, fstat(fd.get(), &st));
                 EXPECT_FALSE(st.st_ino == secret.st_ino && st.st_dev == secret.st_dev);
@@ -208,7 +207,7 @@ TEST_P(ResolverFixture, WriteBatteryNeverCreatesOrChangesAnythingOutside)
                              std::to_string(create) + " massage " + std::to_string(massage));
                 try {
                     std::string leaf;
-                    CUniqueFd dir = r.openParent(name, leaf);
+                    osk::CFileDescriptor dir = r.openParent(name, leaf);
                     CAtomicUploadFile upload(dir.get(), leaf, 0644, true, true);
                     upload.write(0, "PWNED", 5);
                     upload.commit();
@@ -230,7 +229,7 @@ TEST_P(ResolverFixture, UploadOverALinkReplacesTheLinkNotItsTarget)
 {
     const CLocalPathResolver r = resolver();
     std::string leaf;
-    CUniqueFd dir = r.openParent("/link_out_file", leaf);
+    osk::CFileDescriptor dir = r.openParent("/link_out_file", leaf);
     EXPECT_EQ("link_out_file", leaf);
     CAtomicUploadFile upload(dir.get(), leaf, 0644, true, true);
     upload.write(0, "replaced", 8);
@@ -253,7 +252,7 @@ TEST_P(ResolverFixture, CreatePathsMakesNestedDirectoriesInsideTheRootOnly)
     r.createPaths(true);
     r.dirPerms(CLocalPathResolver::dirPermsFor(0640));
     EXPECT_EQ(mode_t(0750), r.dirPerms());
-    CUniqueFd dir = r.openParent("/a/b\\c/file", leaf);
+    osk::CFileDescriptor dir = r.openParent("/a/b\\c/file", leaf);
     EXPECT_EQ("file", leaf);
     for (const char* made : {"/a", "/a/b", "/a/b/c"}) {
         struct stat st;

@@ -17,7 +17,6 @@
 namespace {
 
 using localfs::CAtomicUploadFile;
-using localfs::CUniqueFd;
 using localfs::CUploadJournal;
 using localfs_test::exists;
 using localfs_test::readFile;
@@ -31,7 +30,7 @@ protected:
     void SetUp() override
     {
         dir.reset(open(root.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        ASSERT_TRUE(dir.valid());
+        ASSERT_GE(dir.get(), 0);
     }
 
     std::unique_ptr<CAtomicUploadFile> upload(CUploadJournal& journal, const std::string& name,
@@ -45,7 +44,7 @@ protected:
 
     TempDir root;
     TempDir storage;
-    CUniqueFd dir;
+    osk::CFileDescriptor dir;
     const std::string journalFile = storage / CUploadJournal::fileName();
 };
 
