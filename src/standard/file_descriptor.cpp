@@ -8,10 +8,7 @@ namespace osk {
 
 CFileDescriptor& CFileDescriptor::operator=(CFileDescriptor&& other) noexcept
 {
-    if (this != &other) {
-        close();
-        _fd = other.release();
-    }
+    if (this != &other) reset(other.release());
     return *this;
 }
 
