@@ -91,7 +91,7 @@ const osk::CConfigKey kTFTPKeys[] = {
     // save.
     {"tftp.engine.busy_poll",
      "duration - How long the engine keeps polling for the next packet of its transfers before it sleeps, while "
-     "clients answer that fast; 0 turns polling off. The default is 50us.",
+     "clients answer that fast and at most 16 transfers run; 0 turns polling off. The default is 50us.",
      "50us", osk::CConfigKey::afterRestart, osk::CConfigRule::usec(0, kMaxBusyPollUsec)},
     {"provisioner.account.name",
      "string - An expression that produces an account name for use by the provisioner.",

@@ -1008,12 +1008,13 @@ ssize_t CTFTPServer::_receive(osk::CSockDgram& sock, osk::CEndpoint& from)
     // engine waits for what they will bring.
     _tftpio->flushQueued();
     const osk::CTimeval dry = osk::CTimeval::now();
-    if (_pollBudget.usec() > 0 && (received == 0 || errno == EAGAIN || errno == EWOULDBLOCK)) {
+    const int64_t budget = _pollBudget.usec(_active);
+    if (budget > 0 && (received == 0 || errno == EAGAIN || errno == EWOULDBLOCK)) {
         // Timers and the other sockets wait at most the budget meanwhile.
         // Each fruitless read yields the processor: where clients run on the
         // same machine (or anything else wants the processor), polling must
         // not keep them from answering.
-        const osk::CTimeval until = dry + osk::CTimeval::fromUsec(_pollBudget.usec());
+        const osk::CTimeval until = dry + osk::CTimeval::fromUsec(budget);
         do {
             received = _received.next(sock, raw, _packet->raw_len(), from, MSG_DONTWAIT);
             if (received > 0) return received;

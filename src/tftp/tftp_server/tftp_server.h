@@ -131,8 +131,8 @@ public:
     // ends or is replaced.
     size_t streamCount() const { return _active; }
     // How long the engine now polls its transfer socket before it sleeps,
-    // in microseconds (engine lock held).
-    int64_t pollBudgetUsec() const { return _pollBudget.usec(); }
+    // with the transfers now running, in microseconds (engine lock held).
+    int64_t pollBudgetUsec() const { return _pollBudget.usec(_active); }
     // Datagrams on the transfer socket that belonged to no transfer's
     // progress and were dropped (engine lock held by the caller).
     uint64_t ignoredPackets() const { return _ignoredPackets; }
