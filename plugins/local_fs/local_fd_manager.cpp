@@ -91,14 +91,9 @@ void CLocalFDManager::_log(uint32_t severity, const std::string& text, const std
 
 void CLocalFDManager::shutdownManager()
 {
-    std::map<CIDescriptor*, std::unique_ptr<CLocalDescriptor>> open;
-    {
-        osk::CGuard<osk::CNRMutex> guard(_lock);
-        open.swap(_open);
-        _servedFromMemory = 0;
-    }
     // Destroying an unfinished upload gives it up.
-    open.clear();
+    _open.clear();
+    _holdingDescriptors = 0;
     _roots.clear();
 }
 
@@ -145,10 +140,8 @@ CIDescriptor* CLocalFDManager::openFile(CState& state)
     }
 
     CIDescriptor* handle = descriptor.get();
-    const bool fromMemory = descriptor->servedFromMemory();
-    osk::CGuard<osk::CNRMutex> guard(_lock);
+    if (!descriptor->servedFromMemory()) ++_holdingDescriptors;
     _open.emplace(handle, std::move(descriptor));
-    if (fromMemory) ++_servedFromMemory;
     return handle;
 }
 
@@ -181,7 +174,6 @@ std::unique_ptr<CLocalDescriptor> CLocalFDManager::_openDownload(const CLocalPat
 
 CLocalDescriptor* CLocalFDManager::_find(CIDescriptor* descriptor) const
 {
-    osk::CGuard<osk::CNRMutex> guard(_lock);
     const auto it = _open.find(descriptor);
     if (it == _open.end())
         throw CLocalFileError::make(kCannotOpen, std::string(), kUnknownDescriptor, "CLocalFDManager::_find", EBADF);
@@ -191,16 +183,12 @@ CLocalDescriptor* CLocalFDManager::_find(CIDescriptor* descriptor) const
 void CLocalFDManager::closeFile(CIDescriptor* descriptor)
 {
     if (!descriptor) return;
-    std::unique_ptr<CLocalDescriptor> closing;
-    {
-        osk::CGuard<osk::CNRMutex> guard(_lock);
-        const auto it = _open.find(descriptor);
-        if (it == _open.end())
-            throw CLocalFileError::make(kCannotOpen, std::string(), kNotOurs, "CLocalFDManager::closeFile", EBADF);
-        closing = std::move(it->second);
-        _open.erase(it);
-        if (closing->servedFromMemory()) --_servedFromMemory;
-    }
+    const auto it = _open.find(descriptor);
+    if (it == _open.end())
+        throw CLocalFileError::make(kCannotOpen, std::string(), kNotOurs, "CLocalFDManager::closeFile", EBADF);
+    std::unique_ptr<CLocalDescriptor> closing = std::move(it->second);
+    _open.erase(it);
+    if (!closing->servedFromMemory()) --_holdingDescriptors;
     closing->close();
 }
 
@@ -222,8 +210,7 @@ osk::CFileOffset CLocalFDManager::fileSize(CIDescriptor* descriptor)
 
 size_t CLocalFDManager::fdCount() const
 {
-    osk::CGuard<osk::CNRMutex> guard(_lock);
-    return _open.size() - _servedFromMemory;
+    return _holdingDescriptors;
 }
 
 } // namespace localfs

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <atomic>
-#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "local_fs/local_descriptor.h"
@@ -11,7 +11,6 @@
 #include "local_fs/root_directory_cache.h"
 #include "local_fs/small_file_cache.h"
 #include "local_fs/upload_journal.h"
-#include "standard/nr_mutex.h"
 #include "tftp/tftp_interfaces/i_tftp_fd_manager.h"
 
 class CITFTPController;
@@ -105,11 +104,13 @@ private:
     // Shared by the read-ahead buffers of the open downloads; declared
     // before _open, which it outlives.
     CReadAheadBudget _readAhead{4 * 1024 * 1024};
-    mutable osk::CNRMutex _lock; // guards _open and _servedFromMemory
-    std::map<CIDescriptor*, std::unique_ptr<CLocalDescriptor>> _open;
-    // Open downloads served from memory: they hold no file descriptor, so
-    // fdCount() leaves them out.
-    size_t _servedFromMemory = 0;
+    // The open files. Only the engine's thread uses it (openFile, closeFile
+    // and the block calls), and shutdownManager once the engine has stopped:
+    // no lock on the way of every block.
+    std::unordered_map<CIDescriptor*, std::unique_ptr<CLocalDescriptor>> _open;
+    // The open files that hold a file descriptor (downloads served from
+    // memory hold none): what fdCount() reports to the console's threads.
+    std::atomic<size_t> _holdingDescriptors{0};
 };
 
 } // namespace localfs
