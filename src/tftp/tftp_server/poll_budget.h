@@ -33,7 +33,7 @@ public:
     int64_t usec(size_t transfers) const { return transfers <= kMostPolledTransfers ? _usec : 0; }
     int64_t limit() const { return _limit; }
 
-    // A poll of usec() found nothing.
+    // A poll as long as usec(transfers) allowed found nothing.
     void missed();
     // The next datagram came waitedUsec after the socket ran dry, polling
     // included. When a poll of the whole limit would have caught it, the
