@@ -1004,12 +1004,15 @@ ssize_t CTFTPServer::_receive(osk::CSockDgram& sock, osk::CEndpoint& from)
     unsigned char* raw = _packet->raw_pkt();
     ssize_t received = _received.next(sock, raw, _packet->raw_len(), from, MSG_DONTWAIT);
     if (received > 0) return received;
+    // Taken before the flush below, whose send may set errno: only a socket
+    // that is merely empty is worth polling.
+    const bool empty = received == 0 || errno == EAGAIN || errno == EWOULDBLOCK;
     // The socket ran dry: the answers queued so far go out before the
     // engine waits for what they will bring.
     _tftpio->flushQueued();
     const osk::CTimeval dry = osk::CTimeval::now();
     const int64_t budget = _pollBudget.usec(_active);
-    if (budget > 0 && (received == 0 || errno == EAGAIN || errno == EWOULDBLOCK)) {
+    if (budget > 0 && empty) {
         // Timers and the other sockets wait at most the budget meanwhile.
         // Each fruitless read yields the processor: where clients run on the
         // same machine (or anything else wants the processor), polling must
