@@ -18,7 +18,7 @@
 // Polling pays only while few transfers run. With many, datagrams for one or
 // another keep arriving, each wake-up finds a batch waiting and costs little
 // per datagram, and the socket runs dry mostly while every client is busy:
-// polling then spends the processor on empty reads (a tenth more processor
+// polling then spends the processor on empty reads (a seventh more processor
 // time per small download in a crowd of 200) and gains nothing.
 class CPollBudget {
 public:
