@@ -4,7 +4,6 @@ void CStateQueue::push(const CStatePtr& state)
 {
     if (!state || contains(*state)) return;
     _heap.push_back(CEntry{state->dueTime(), state});
-    _place(_heap.size() - 1);
     _siftUp(_heap.size() - 1);
 }
 
@@ -38,11 +37,12 @@ bool CStateQueue::remove(const CState& state)
 {
     if (!contains(state)) return false;
     const size_t position = state.queuePosition;
-    const size_t last = _heap.size() - 1;
-    if (position != last) _swap(position, last);
-    _heap.back().state->queuePosition = CState::notQueued;
+    _heap[position].state.get()->queuePosition = CState::notQueued;
+    // The last entry fills the place and then finds its own.
+    CEntry last = std::move(_heap.back());
     _heap.pop_back();
     if (position < _heap.size()) {
+        _put(position, std::move(last));
         _siftUp(position);
         _siftDown(position);
     }
@@ -74,37 +74,40 @@ void CStateQueue::_settleTop()
     }
 }
 
-void CStateQueue::_place(size_t position) { _heap[position].state->queuePosition = position; }
-
-void CStateQueue::_swap(size_t a, size_t b)
+void CStateQueue::_put(size_t position, CEntry&& entry)
 {
-    std::swap(_heap[a], _heap[b]);
-    _place(a);
-    _place(b);
+    entry.state.get()->queuePosition = position;
+    _heap[position] = std::move(entry);
 }
 
 void CStateQueue::_siftUp(size_t position)
 {
+    CEntry moving = std::move(_heap[position]);
     while (position > 0) {
         const size_t parent = (position - 1) / 2;
-        if (!_later(parent, position)) return;
-        _swap(parent, position);
+        if (!_later(_heap[parent], moving)) break;
+        _put(position, std::move(_heap[parent]));
         position = parent;
     }
+    _put(position, std::move(moving));
 }
 
 void CStateQueue::_siftDown(size_t position)
 {
+    const size_t size = _heap.size();
+    if (2 * position + 1 >= size) return;
+    CEntry moving = std::move(_heap[position]);
     for (;;) {
         const size_t left = 2 * position + 1;
-        if (left >= _heap.size()) return;
+        if (left >= size) break;
         size_t earliest = left;
         const size_t right = left + 1;
-        if (right < _heap.size() && _later(left, right)) earliest = right;
-        if (!_later(position, earliest)) return;
-        _swap(position, earliest);
+        if (right < size && _later(_heap[left], _heap[right])) earliest = right;
+        if (!_later(moving, _heap[earliest])) break;
+        _put(position, std::move(_heap[earliest]));
         position = earliest;
     }
+    _put(position, std::move(moving));
 }
 
 void CStateQueue::dump(std::ostream& out) const

@@ -55,22 +55,21 @@ private:
         CStatePtr state;
     };
 
-    // True when the entry at a is to be serviced after the one at b: it is
-    // due later, or as early and its state lies at the higher address.
-    bool _later(size_t a, size_t b) const
+    // True when first is to be serviced after second: it is due later, or
+    // as early and its state lies at the higher address.
+    static bool _later(const CEntry& first, const CEntry& second)
     {
-        const CEntry& first = _heap[a];
-        const CEntry& second = _heap[b];
         if (first.due == second.due) return first.state.get() > second.state.get();
         return first.due > second.due;
     }
     // Brings the top's key up to its state's due time, until the top is
     // the transfer truly due first.
     void _settleTop();
-    void _place(size_t position);
-    void _swap(size_t a, size_t b);
+    // Stores entry at position and tells its state where it is.
+    void _put(size_t position, CEntry&& entry);
     // Moves the entry at position towards the top or the bottom until the
-    // heap order holds again.
+    // heap order holds again. The entry travels through a hole: each level
+    // passed moves one entry, where swapping would move three.
     void _siftUp(size_t position);
     void _siftDown(size_t position);
 
