@@ -50,7 +50,7 @@ void runLog(benchmark::State& state, const char* target, bool synchronous)
         log->syslog(osk::CException::error, osk::CMessage("Transfer %1 of '%2' failed.", "bench").push(++n).pushs("f"));
     // Asynchronous rates count posts; once the queue is full posters wait
     // for the log thread, so long runs approach its write rate.
-    log->flush();
+    log->waitUntilWritten();
     state.SetItemsProcessed(state.iterations());
     controller.stopLog();
     std::remove(path.c_str());

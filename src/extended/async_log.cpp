@@ -197,7 +197,7 @@ void CAsyncLog::deregisterTarget(const CLogTLS::target_ptr_t& target)
         result.wait();
 }
 
-void CAsyncLog::flush()
+void CAsyncLog::waitUntilWritten()
 {
     if (isLogThread()) return;
     bool done = false;
@@ -207,7 +207,7 @@ void CAsyncLog::flush()
 
 int CAsyncLog::shutdown()
 {
-    if (running() && !_shutdown.load()) flush();
+    if (running() && !_shutdown.load()) waitUntilWritten();
     _shutdown.store(true);
     return CCommandQueueTask<>::shutdown();
 }

@@ -62,7 +62,7 @@ public:
     static std::vector<std::pair<std::string, std::string>> getAvailableTargets();
 
     // Returns when every entry posted before the call has been written.
-    void flush();
+    void waitUntilWritten();
 
     // Writes what is queued, then stops the log thread. Entries posted
     // afterwards are dropped.

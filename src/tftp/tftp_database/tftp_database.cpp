@@ -23,7 +23,6 @@ const char* const kNoProvider =
 const char* const kSeveralProviders = "Several database providers are loaded (%1); load only one.";
 const char* const kFileMissing = "The key %1 is not set; point it to the file shipped in db/ (%2).";
 const char* const kCannotRead = "Cannot read the file '%1' named by %2.";
-const char* const kNoSuchFile = "The file cannot be opened.";
 const char* const kUnknownGroup = "Statement '%1' of '%2' names the table group '%3', which '%4' does not define.";
 const char* const kNotOpen = "The service's database is not open.";
 const char* const kOpened = "Opened the database '%1' (%2) at schema version %3.";

@@ -89,7 +89,7 @@ TEST_F(LogFixture, StartsConfiguresAndFiltersLevels)
     controller.syslog(CException::warning, osk::CMessage("A warning.", "standard"));
     controller.syslog(CException::info, osk::CMessage("An info.", "standard"));
     controller.syslog(CException::error, osk::CMessage("%1 of %2", "standard").push(3).push(7));
-    controller.log()->flush();
+    controller.log()->waitUntilWritten();
     capture.restore();
     // Only the error passes the filter (the configuration's own info lines too
     // are filtered out).
@@ -104,7 +104,7 @@ TEST_F(LogFixture, ConfigurationIsLoggedAndBadTargetsAreDropped)
     controller.set("system.log.target.rsyslog", "");
     zelvo_test::CStdoutCapture capture;
     controller.startLog();
-    controller.log()->flush();
+    controller.log()->waitUntilWritten();
     capture.restore();
     const std::string text = capture.text();
     EXPECT_NE(std::string::npos, text.find("Configuring log target 'rsyslog' with setting ''.\n")) << text;
@@ -127,7 +127,7 @@ TEST_F(LogFixture, FirstTargetReceivesItsOwnConfiguringLine)
     controller.set("system.log.target.stdout", "raw=true");
     zelvo_test::CStdoutCapture capture;
     controller.startLog();
-    controller.log()->flush();
+    controller.log()->waitUntilWritten();
     capture.restore();
     // The configuration report, in order, reaches the only target.
     const std::string report = "Configuring log target 'stdout' with setting 'raw=true'.\n"
@@ -143,7 +143,7 @@ TEST_F(LogFixture, ThreadOfNoTaskIsUnregisteredTask)
     controller.startLog();
     const uint64_t self = static_cast<uint64_t>(pthread_self());
     controller.syslog(CException::error, osk::CMessage("Lost.", "standard"));
-    controller.log()->flush();
+    controller.log()->waitUntilWritten();
     capture.restore();
     const std::regex line("\\[error\\] \\[[^\\]]+\\] \\[unregistered-task\\] \\[" + std::to_string(self) +
                           "\\] \\[standard\\] Lost\\.\n");
@@ -156,7 +156,7 @@ TEST_F(LogFixture, DebugAndVerboseNeedTheirLevel)
     controller.syslog(CException::debug, osk::CMessage("debug entry"));
     controller.syslog(CException::verbose, osk::CMessage("verbose entry"));
     controller.syslog(CException::info, osk::CMessage("info entry"));
-    controller.log()->flush();
+    controller.log()->waitUntilWritten();
     EXPECT_FALSE(memory->contains("debug entry"));
     EXPECT_FALSE(memory->contains("verbose entry"));
     EXPECT_TRUE(memory->contains("info|unregistered-task||info entry"));
@@ -165,7 +165,7 @@ TEST_F(LogFixture, DebugAndVerboseNeedTheirLevel)
     controller.log()->refresh();
     EXPECT_TRUE(controller.log()->verboseEnabled());
     controller.syslog(CException::verbose, osk::CMessage("verbose entry"));
-    controller.log()->flush();
+    controller.log()->waitUntilWritten();
     EXPECT_TRUE(memory->contains("verbose entry"));
 }
 
@@ -181,7 +181,7 @@ TEST_F(LogFixture, SynchronousModeWritesBeforeReturning)
     EXPECT_TRUE(memory->contains("error|unregistered-task||Disk failed. (No space left on device)"));
     controller.log()->synchronous(false);
     // That notice is itself logged asynchronously.
-    controller.log()->flush();
+    controller.log()->waitUntilWritten();
     EXPECT_TRUE(memory->contains("The system logger is in asynchronous mode."));
 }
 
@@ -195,7 +195,7 @@ TEST_F(LogFixture, ExceptionFacadeLogsThroughTheLog)
     warning.severity(CException::warning);
     facade.push(warning);
     facade.log();
-    controller.log()->flush();
+    controller.log()->waitUntilWritten();
     EXPECT_TRUE(facade.empty());
     const auto entries = memory->entries();
     ASSERT_EQ(2u, entries.size());
@@ -223,7 +223,7 @@ TEST_F(LogFixture, EntriesOfTaskThreadsNameTheirTask)
     EXPECT_TRUE(memory->contains("info|async-log|extended|inside"));
     log->deregisterTarget(memory);
     controller.syslog(CException::info, osk::CMessage("after deregistration"));
-    log->flush();
+    log->waitUntilWritten();
     EXPECT_FALSE(memory->contains("after deregistration"));
 }
 

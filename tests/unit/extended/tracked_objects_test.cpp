@@ -30,7 +30,7 @@ protected:
         controller.config()->set_string("system.log.targets", "null");
         controller.config()->set_string("system.log.synchronous", synchronous ? "true" : "false");
         controller.startLog();
-        controller.log()->flush();
+        controller.log()->waitUntilWritten();
     }
 
     // Declared first so it ends last: the controller stops its log task, and
@@ -64,7 +64,7 @@ TEST_F(TrackedObjectsTest, AsynchronousLogCommandsLeaveTheRegisterOnceTheLogTask
     startLog(false);
     const uint64_t before = totalTracked<osk::CCmdLogMsg>();
     for (int i = 0; i < 3; ++i) controller.log()->syslog(osk::CException::info, osk::CMessage("Tracked entry."));
-    controller.log()->flush();
+    controller.log()->waitUntilWritten();
     EXPECT_EQ(before + 3, totalTracked<osk::CCmdLogMsg>());
     EXPECT_EQ(0u, liveTracked<osk::CCmdLogMsg>());
     EXPECT_EQ(0u, untrackedEntries<osk::CCmdLogMsg>());
@@ -79,7 +79,7 @@ TEST_F(TrackedObjectsTest, SynchronousLogCommandsTakeTheirResultCopyWithThem)
     controller.log()->syslog(osk::CException::info, osk::CMessage("Tracked entry."));
     // The caller is released before the log task lets go of the command;
     // the next command runs only after that.
-    controller.log()->flush();
+    controller.log()->waitUntilWritten();
     EXPECT_EQ(before + 1, totalTracked<osk::CAsyncResult<bool>>());
     EXPECT_EQ(0u, liveTracked<osk::CAsyncResult<bool>>());
     EXPECT_EQ(0u, liveTracked<osk::CCmdLogMsg>());
