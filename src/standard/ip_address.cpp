@@ -94,9 +94,16 @@ void CIPAddress::set(const void* bytes, size_t length)
         throw OSK_EXCEPTION(CMessage(kCannotCreate), CMessage(kBadRawLength).push(length),
                             "CIPAddress::set", kModule);
     }
-    _bytes.fill(0);
-    std::memcpy(_bytes.data(), bytes, length);
-    _type = length == 4 ? ipv4 : ipv6;
+    // Copies of a fixed length compile to a few moves; every datagram's
+    // source address passes through here.
+    if (length == 4) {
+        _bytes.fill(0);
+        std::memcpy(_bytes.data(), bytes, 4);
+        _type = ipv4;
+    } else {
+        std::memcpy(_bytes.data(), bytes, 16);
+        _type = ipv6;
+    }
 }
 
 void CIPAddress::set(const std::string& text)
@@ -268,11 +275,6 @@ std::string CIPAddress::fat_string() const
     }
     throw OSK_EXCEPTION(CMessage(kIllegalOperation), CMessage(kUnknownSerialize),
                         "CIPAddress::fat_string", kModule);
-}
-
-bool CIPAddress::isMappedIPv4() const
-{
-    return _type == ipv6 && std::memcmp(_bytes.data(), kMappedPrefix, sizeof(kMappedPrefix)) == 0;
 }
 
 CIPAddress CIPAddress::mapTo(uint8_t type) const

@@ -82,7 +82,17 @@ public:
     // IPv4 -> IPv6 gives ::ffff:a.b.c.d; IPv6 -> IPv4 only from such an
     // address. Mapping to the own type returns a copy.
     CIPAddress mapTo(uint8_t type) const;
-    bool isMappedIPv4() const;
+    // ::ffff:a.b.c.d. Inline, because a dual-stack socket's every datagram
+    // comes from such an address.
+    bool isMappedIPv4() const
+    {
+        if (_type != ipv6) return false;
+        uint64_t zeros;
+        uint32_t ones;
+        std::memcpy(&zeros, _bytes.data(), sizeof(zeros));
+        std::memcpy(&ones, _bytes.data() + sizeof(zeros), sizeof(ones));
+        return zeros == 0 && ones == htonl(0xffffu);
+    }
 
     // Keeps the first bits bits and clears the rest.
     CIPAddress createPrefix(unsigned bits) const;

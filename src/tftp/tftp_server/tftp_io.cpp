@@ -52,12 +52,10 @@ bool CTFTPIO::_send(osk::CSockDgram& sock, const osk::CEndpoint& to, size_t leng
 
 osk::CEndpoint CTFTPIO::canonical(const osk::CEndpoint& endpoint)
 {
-    if (!endpoint.ip_address().isMappedIPv4()) return endpoint;
-    osk::CEndpoint out(endpoint);
-    out.ip_address(endpoint.ip_address().mapTo(osk::CIPAddress::ipv4));
-    out.scope_id(0);
-    out.flow_info(0);
-    return out;
+    const osk::CIPAddress& address = endpoint.ip_address();
+    if (!address.isMappedIPv4()) return endpoint;
+    // The last four bytes of ::ffff:a.b.c.d; no scope or flow.
+    return osk::CEndpoint(osk::CIPAddress(address.raw_addr() + 12, 4), endpoint.hbo_port());
 }
 
 osk::CEndpoint CTFTPIO::forSocket(const osk::CSockDgram& sock, const osk::CEndpoint& endpoint)

@@ -124,6 +124,13 @@ TEST(IPAddressTest, MappingThereAndBack)
     EXPECT_EQ(v4, mapped.mapTo(CIPAddress::ipv4));
     EXPECT_EQ(v4, v4.mapTo(CIPAddress::ipv4));
     EXPECT_FALSE(CIPAddress("::10.0.0.1").isMappedIPv4());
+    // Any other bit in the first twelve bytes, or an IPv4 address whose
+    // bytes look like the prefix's end, is not a mapped address.
+    EXPECT_FALSE(CIPAddress("1::ffff:10.0.0.1").isMappedIPv4());
+    EXPECT_FALSE(CIPAddress("::1:ffff:10.0.0.1").isMappedIPv4());
+    EXPECT_FALSE(CIPAddress("::fffe:10.0.0.1").isMappedIPv4());
+    EXPECT_FALSE(CIPAddress("0.0.255.255").isMappedIPv4());
+    EXPECT_TRUE(CIPAddress("::ffff:0.0.0.0").isMappedIPv4());
     EXPECT_EQ("Cannot map address ::1 to ipv4.|Address is not a v6-mapped-v4 address.",
               failure([] { CIPAddress("::1").mapTo(CIPAddress::ipv4); }));
 }
