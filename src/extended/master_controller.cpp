@@ -658,6 +658,7 @@ void CMasterController::runPlugins()
         if (result == 0) continue;
         syslog(CException::error, CMessage(kRunFailed, kModule).pushs(plugin->pluginName()));
         try {
+            plugin->shutdownPlugin();
             plugin->closePlugin();
         } catch (const CException& failure) {
             failure.record(exceptionFacade());

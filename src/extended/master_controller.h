@@ -172,8 +172,9 @@ public:
     void loadPlugins(const CConfigPtr& configuration);
     // Logs the names of the loaded plug-ins.
     void reportPlugins();
-    // Runs the plug-ins in ascending runPriority(); one that fails is closed
-    // and unloaded.
+    // Runs the plug-ins in ascending runPriority(); one that fails is shut
+    // down (a run can fail half-way, with part of it started), closed and
+    // unloaded.
     void runPlugins();
     // shutdownPlugin() in descending runPriority(), then closePlugin() on
     // each.

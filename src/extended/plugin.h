@@ -26,8 +26,10 @@ public:
     virtual void closePlugin() = 0;
     // The host runs plug-ins in ascending order of this value.
     virtual unsigned char runPriority() { return 0; }
-    // 0 on success; anything else makes the host unload the plug-in.
+    // 0 on success; anything else makes the host shut the plug-in down,
+    // close and unload it.
     virtual int runPlugin() { return 0; }
+    // Stops what runPlugin() started, also after a run that failed half-way.
     virtual void shutdownPlugin() {}
     virtual void pausePlugin() = 0;
     virtual void resumePlugin() = 0;
