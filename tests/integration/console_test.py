@@ -522,10 +522,35 @@ def test_client_streaming():
           "client: -c splits at ';' and newlines, '\\;' is kept", repr(semi.sets))
 
 
+def test_taken_ports():
+    """A port taken by something else between the harness's pick and the daemon's bind: the daemon reports
+    it and stops, and the harness starts it again on new ports."""
+    for name, kind, failure in (("taken-tftp", socket.SOCK_DGRAM, "frontend failed to create a socket"),
+                                ("taken-console", socket.SOCK_STREAM, "remote console failed to listen")):
+        d = Daemon(name, encryption=False, extra="tftp.access.allow=true\n")
+        taken = d.tftp_port if kind == socket.SOCK_DGRAM else d.port
+        with socket.socket(socket.AF_INET, kind) as holder:
+            holder.bind(("127.0.0.1", taken))
+            if kind == socket.SOCK_STREAM:
+                holder.listen()
+            d.start()
+        try:
+            moved = d.tftp_port if kind == socket.SOCK_DGRAM else d.port
+            check(moved != taken and ("port=%d\n" % moved) in d.config_text() and failure in d.log_text(),
+                  name + ": started again on a new port", "%d -> %d\n%s" % (taken, moved, d.log_text()[-500:]))
+            code, out, _ = console(d, "--clear", "-c", "info")
+            check(code == 0 and "name=" in out, name + ": the console answers on the new port", out[-300:])
+            answer = harness.tftp_get(d.tftp_port, "missing.bin")
+            check(answer.startswith("error 1 "), name + ": the TFTP engine answers on the new port", answer)
+        finally:
+            d.stop(name + ": the daemon stops cleanly")
+
+
 def main():
     started = time.monotonic()
     try:
         test_client_streaming()
+        test_taken_ports()
 
         clear = Daemon("clear", encryption=False).start()
         try:

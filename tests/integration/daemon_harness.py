@@ -7,6 +7,7 @@ A test script calls setup(prefix) first; it takes DAEMON CONSOLE PLUGIN_DIR
 from the command line.
 """
 import os
+import random
 import re
 import signal
 import socket
@@ -97,8 +98,35 @@ def blowfish(key, data, chained=False, decrypt=False):
     return work.update(data) + work.finalize()
 
 
+def ephemeral_ports():
+    """The kernel's range of ports for sockets bound to port 0 (the Linux default when it cannot be read)."""
+    try:
+        with open("/proc/sys/net/ipv4/ip_local_port_range") as ports:
+            low, high = (int(word) for word in ports.read().split())
+            return low, high
+    except (OSError, ValueError):
+        return 32768, 60999
+
+
+_port_picks = random.Random()   # seeded from the system's entropy: each test process picks its own
+
+
 def free_port(kind=socket.SOCK_STREAM):
-    with socket.socket(socket.AF_INET, kind) as s:
+    """A loopback port free at the moment for sockets of the kind. It lies outside the kernel's ephemeral
+    range: a port the kernel hands out for port 0 may go to any client socket of a test running alongside
+    (curl, a console, the load generator) before the daemon binds it. Only ports picked the same way by
+    tests running alongside can still collide; Daemon.start moves to new ones when that happens."""
+    low, high = ephemeral_ports()
+    candidates = range(10000, low) if low > 11000 else range(high + 1, 65536)
+    for _ in range(100 if len(candidates) > 1000 else 0):
+        port = _port_picks.choice(candidates)
+        with socket.socket(socket.AF_INET, kind) as s:
+            try:
+                s.bind(("127.0.0.1", port))
+            except OSError:
+                continue
+            return port
+    with socket.socket(socket.AF_INET, kind) as s:   # no room beside the ephemeral range
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
 
@@ -163,8 +191,36 @@ class Daemon:
                    "true" if encryption else "false", self.dir, extra))
         self.proc = None
 
+    # What the daemon logs when one of its ports was taken between the pick and its bind.
+    BIND_FAILURES = ("frontend failed to create a socket", "remote console failed to listen")
+
     def start(self, seconds=30):
-        """Starts the daemon and waits up to seconds for its console."""
+        """Starts the daemon and waits up to seconds for its console. A daemon that found a port taken by
+        something else started alongside (it stops, or goes on without its console) is started again on new
+        ports, twice at most."""
+        log_path = os.path.join(self.dir, "daemon.log")
+        for attempt in range(3):
+            log_start = os.path.getsize(log_path) if os.path.exists(log_path) else 0
+
+            def new_log():
+                with open(log_path, "rb") as log:
+                    log.seek(log_start)
+                    return log.read().decode(errors="replace")
+
+            def port_taken():
+                return any(text in new_log() for text in self.BIND_FAILURES)
+            if self._started(seconds, port_taken):
+                return self
+            taken = port_taken()
+            self.stop()
+            if not taken or attempt == 2 or not self._move_ports():
+                raise RuntimeError("the daemon's console did not start:\n" + self.log_text())
+        return self
+
+    def _started(self, seconds, port_taken):
+        """True when the daemon started now answers on its console port, and is still running with no port
+        taken once its thread count has settled (a console answering on a port the daemon failed to bind is
+        another's)."""
         self.log = open(os.path.join(self.dir, "daemon.log"), "ab")
         self.proc = subprocess.Popen([DAEMON, "--config", self.conf, "--foreground"], cwd=self.dir,
                                      stdout=self.log, stderr=self.log)
@@ -176,12 +232,25 @@ class Daemon:
                     return len(s.recv(1)) == 1   # the greeting or the login challenge
             except OSError:
                 return False
-        if not wait_for(listening, seconds):
-            self.stop()
-            raise RuntimeError("the daemon's console did not start:\n" + self.log_text())
+
+        def failed():
+            return self.proc.poll() is not None or port_taken()
+        if not wait_for(lambda: failed() or listening(), seconds) or failed():
+            return False
         # Threads when no console is connected (the probe's handler gone).
         self.base = self.settled()
-        return self
+        return not failed()
+
+    def _move_ports(self):
+        """Picks new ports and writes them to the configuration; False when it no longer names the old ones."""
+        text = self.config_text()
+        tftp_line, console_line = "tftp.engine.port=%d\n" % self.tftp_port, "rconsole.port=%d\n" % self.port
+        if tftp_line not in text or console_line not in text:
+            return False
+        self.port, self.tftp_port = free_port(), free_port(socket.SOCK_DGRAM)
+        self.replace(tftp_line, "tftp.engine.port=%d\n" % self.tftp_port)
+        self.replace(console_line, "rconsole.port=%d\n" % self.port)
+        return True
 
     def append(self, text):
         with open(self.conf, "a") as conf:

@@ -8,9 +8,10 @@ DPID=
 pass() { echo "PASS: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-free_port() { # udp|tcp
-    $PY -c 'import socket,sys; t=socket.SOCK_DGRAM if sys.argv[1]=="udp" else socket.SOCK_STREAM
-s=socket.socket(socket.AF_INET, t); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' "$1"
+free_port() { # udp|tcp: picked as the Python harness picks, outside the ephemeral ports
+    $PY -c 'import socket, sys; sys.path.insert(0, sys.argv[1]); import daemon_harness
+print(daemon_harness.free_port(socket.SOCK_DGRAM if sys.argv[2] == "udp" else socket.SOCK_STREAM))' \
+        "$(dirname "${BASH_SOURCE[0]}")" "$1"
 }
 
 ping_daemon() { # port -> prints the answer to query_ping, empty when none
