@@ -25,12 +25,18 @@
 #       library per existing folder with sources and links its objects into
 #       <target>, compiled with <target>'s compile definitions. The OBJECT
 #       libraries are named zelvo_layer_<key> (key: the folder with "/" as
-#       "_").
+#       "_"). With ZELVO_PCH they share one precompiled copy of the system
+#       headers most of src/ includes (ACE's and the standard library's):
+#       reading those takes the compiler longer than most of our sources.
+#       Only system headers go into it, so it hides no include of ours from
+#       the layering.
 #
 #   zelvo_add_layering_tests(<src dir> <include-root dir>)
 #       One CTest per existing folder (layering_<key>) that proves its root
 #       holds what the rule allows and nothing more (see
 #       ZelvoLayeringCheck.cmake).
+
+include(${CMAKE_CURRENT_LIST_DIR}/ZelvoPch.cmake)
 
 set(ZELVO_LAYERING_CHECK_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/ZelvoLayeringCheck.cmake)
 
@@ -135,6 +141,11 @@ endfunction()
 function(zelvo_add_layered_sources target src_dir roots_dir)
   _zelvo_check_every_file_is_layered(${src_dir})
   _zelvo_existing_layers(${src_dir} existing)
+  zelvo_pch_owner(zelvo_layer_pch LINKS PkgConfig::ACE Threads::Threads
+    DEFINITIONS $<TARGET_PROPERTY:${target},COMPILE_DEFINITIONS>
+    HEADERS <ace/Event_Handler.h> <ace/INET_Addr.h> <ace/Reactor.h> <ace/SOCK_Dgram.h> <ace/Task.h>
+            <ace/Time_Value.h> <algorithm> <atomic> <functional> <list> <map> <memory> <mutex> <string>
+            <unordered_map> <vector>)
   foreach(folder IN LISTS existing)
     _zelvo_layer_key(${folder} key)
     set(root ${roots_dir}/${key})
@@ -149,6 +160,9 @@ function(zelvo_add_layered_sources target src_dir roots_dir)
     target_link_libraries(${objects} PRIVATE PkgConfig::ACE Threads::Threads)
     # The library's own compile definitions hold for every folder in it.
     target_compile_definitions(${objects} PRIVATE $<TARGET_PROPERTY:${target},COMPILE_DEFINITIONS>)
+    if(TARGET zelvo_layer_pch)
+      target_precompile_headers(${objects} REUSE_FROM zelvo_layer_pch)
+    endif()
     target_sources(${target} PRIVATE $<TARGET_OBJECTS:${objects}>)
   endforeach()
 endfunction()

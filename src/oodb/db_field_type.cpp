@@ -49,7 +49,7 @@ const CTypeEntry kTypes[CDBFieldType::typeCount] = {
     {CDBFieldType::DB_TYPE_UNKNOWN, "[__DB_TYPE_UNKNOWN__]", nullptr, nullptr},
 };
 
-const CTypeEntry& entry(CDBFieldType::type_t type)
+const CTypeEntry& entryOf(CDBFieldType::type_t type)
 {
     const int index = static_cast<int>(type);
     if (index < 0 || index >= CDBFieldType::typeCount) return kTypes[CDBFieldType::DB_TYPE_UNKNOWN];
@@ -73,7 +73,7 @@ bool CDBFieldType::isReserved(const std::string& text)
 
 std::string CDBFieldType::text(type_t type)
 {
-    return entry(type).text;
+    return entryOf(type).text;
 }
 
 CDBFieldType::type_t CDBFieldType::fromText(const std::string& text)
@@ -87,7 +87,7 @@ CDBFieldType::type_t CDBFieldType::fromText(const std::string& text)
 
 std::string CDBFieldType::formalName(type_t type)
 {
-    const CTypeEntry& found = entry(type);
+    const CTypeEntry& found = entryOf(type);
     if (found.formalName == nullptr || static_cast<int>(type) != static_cast<int>(found.type)) {
         throw OSK_EXCEPTION(osk::CMessage(CDBMessages::cannotSerializeFieldType).push(static_cast<int>(type)),
                             osk::CMessage(CDBMessages::noSuchFieldType), "CDBFieldType::formalName",
@@ -108,7 +108,7 @@ CDBFieldType::type_t CDBFieldType::fromFormalName(const std::string& name)
 
 std::string CDBFieldType::sqlType(type_t type)
 {
-    const CTypeEntry& found = entry(type);
+    const CTypeEntry& found = entryOf(type);
     if (found.sqlType == nullptr || static_cast<int>(type) != static_cast<int>(found.type)) return "UNKNOWN SQL TYPE";
     return found.sqlType;
 }
