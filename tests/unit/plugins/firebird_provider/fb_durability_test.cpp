@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "unit/plugins/firebird_provider/fb_test_database.h"
 
@@ -71,11 +73,19 @@ TEST_F(FbDurabilityTest, AKilledWriterLosesOnlyItsUncommittedWork)
     ::setenv(childReadyFd, std::to_string(pipeFds[1]).c_str(), 1);
     const char* argv[] = {"/proc/self/exe", "--gtest_also_run_disabled_tests",
                           "--gtest_filter=FbDurabilityChild.DISABLED_CommitsOneRowThenWaitsInsideAWrite", nullptr};
+    // The child runs its one test whichever shard of the program this is.
+    std::vector<const char*> environment;
+    for (char** variable = environ; *variable; ++variable) {
+        const bool shard = std::strncmp(*variable, "GTEST_TOTAL_SHARDS=", 19) == 0 ||
+                           std::strncmp(*variable, "GTEST_SHARD_INDEX=", 18) == 0;
+        if (!shard) environment.push_back(*variable);
+    }
+    environment.push_back(nullptr);
     const pid_t child = ::fork();
     ASSERT_NE(-1, child);
     if (child == 0) {
         ::close(pipeFds[0]);
-        ::execv(argv[0], const_cast<char* const*>(argv));
+        ::execve(argv[0], const_cast<char* const*>(argv), const_cast<char* const*>(environment.data()));
         ::_exit(127);
     }
     ::close(pipeFds[1]);
