@@ -37,9 +37,9 @@ CEndpoint CUDPBinder::parseListenEndpoint(const std::string& text, uint16_t defa
     return endpoint;
 }
 
-void CUDPBinder::_log(uint32_t severity, const std::string& text, const std::string& endpoint)
+void CUDPBinder::_log(uint32_t severity, const std::string& text, const std::string& endpoint, int errCode)
 {
-    if (_controller) _controller->syslog(severity, CMessage(text, kModule).pushs(_name).pushs(endpoint));
+    if (_controller) _controller->syslog(severity, CMessage(text, kModule).pushs(_name).pushs(endpoint), errCode);
 }
 
 size_t CUDPBinder::createSockets(const std::string& listenOn, uint16_t defaultPort)
@@ -53,8 +53,10 @@ size_t CUDPBinder::createSockets(const std::string& listenOn, uint16_t defaultPo
             sock->open(endpoint, 0, true);
             _log(CException::info, kListening, sock->local_endpoint().string());
             _sockets.push_back(std::move(sock));
-        } catch (const CException&) {
-            _log(CException::error, kCannotCreate, item);
+        } catch (const CException& failure) {
+            // The reason (a port in use, an address not on this host) is
+            // what an operator needs to mend the listen list.
+            _log(CException::error, kCannotCreate, item, failure.err_code());
         }
     }
     if (list.empty()) {
@@ -68,8 +70,8 @@ size_t CUDPBinder::createSockets(const std::string& listenOn, uint16_t defaultPo
             }
             _log(CException::info, kListening, sock->local_endpoint().string());
             _sockets.push_back(std::move(sock));
-        } catch (const CException&) {
-            _log(CException::error, kCannotCreate, "*:" + std::to_string(defaultPort));
+        } catch (const CException& failure) {
+            _log(CException::error, kCannotCreate, "*:" + std::to_string(defaultPort), failure.err_code());
         }
     }
     if (_sockets.empty() && _controller) _controller->syslog(CException::error, CMessage(kNoSockets, kModule));

@@ -41,7 +41,8 @@ public:
     static CEndpoint parseListenEndpoint(const std::string& text, uint16_t defaultPort);
 
 private:
-    void _log(uint32_t severity, const std::string& text, const std::string& endpoint);
+    // errCode, when not 0, is the system's reason (shown after the text).
+    void _log(uint32_t severity, const std::string& text, const std::string& endpoint, int errCode = 0);
 
     CMasterController* _controller;
     std::string _name;

@@ -32,10 +32,11 @@ public:
     void pause() override {}
     void resume() override {}
 
-    void syslog(uint32_t severity, const osk::CMessage& message, int) override
+    void syslog(uint32_t severity, const osk::CMessage& message, int errCode) override
     {
         std::lock_guard<std::mutex> lock(_mutex);
         _entries.push_back(osk::CException::severityString(severity) + ": " + message.formatted());
+        _errCodes.push_back(errCode);
     }
 
     std::vector<std::string> entries() const
@@ -50,6 +51,15 @@ public:
             return entry.find(text) != std::string::npos;
         }));
     }
+    // The system error number logged with the first entry that contains
+    // text; -1 when no entry does.
+    int errCodeOf(const std::string& text) const
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        for (size_t i = 0; i < _entries.size(); ++i)
+            if (_entries[i].find(text) != std::string::npos) return _errCodes[i];
+        return -1;
+    }
     ACE_Reactor& reactor() { return _reactor; }
 
 private:
@@ -57,6 +67,7 @@ private:
     mutable osk::CShutdownNotifier _notifier;
     mutable std::mutex _mutex;
     std::vector<std::string> _entries;
+    std::vector<int> _errCodes;
 };
 
 } // namespace zelvo_test
