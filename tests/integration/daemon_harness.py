@@ -215,7 +215,6 @@ class Daemon:
             self.stop()
             if not taken or attempt == 2 or not self._move_ports():
                 raise RuntimeError("the daemon's console did not start:\n" + self.log_text())
-        return self
 
     def _started(self, seconds, port_taken):
         """True when the daemon started now answers on its console port, and is still running with no port

@@ -1,47 +1,20 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "extended/udp_binder.h"
 #include "extended/exception.h"
+#include "extended/udp_binder.h"
+#include "support/loopback_udp_client.h"
 #include "unit/extended/test_controller.h"
 
 namespace {
 
 using osk::CEndpoint;
 using osk::CUDPBinder;
-
-// A UDP socket on a loopback port of the kernel's choosing, bound without
-// address reuse, so that nobody else can bind the port while it is open.
-class CPortHolder {
-public:
-    CPortHolder() : _fd(::socket(AF_INET, SOCK_DGRAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
-        if (_fd < 0 || ::bind(_fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-            ::getsockname(_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot hold a loopback port");
-        _port = ntohs(address.sin_port);
-    }
-    ~CPortHolder() { ::close(_fd); }
-    CPortHolder(const CPortHolder&) = delete;
-    CPortHolder& operator=(const CPortHolder&) = delete;
-
-    uint16_t port() const { return _port; }
-
-private:
-    int _fd;
-    uint16_t _port = 0;
-};
+// A loopback port bound without address reuse: nobody else can bind it while
+// the holder is open.
+using CPortHolder = test_support::LoopbackUDPClient;
 
 TEST(UDPBinderTest, ListenEndpointsTakeTheDefaultPortUnlessTheyNameOne)
 {
@@ -63,13 +36,13 @@ TEST(UDPBinderTest, APortInUseIsLoggedWithItsReasonAndTheOtherEndpointsStillBind
     zelvo_test::CTestController controller;
     CPortHolder taken;
     CUDPBinder binder(&controller, "tftp");
-    const std::string takenEndpoint = "127.0.0.1:" + std::to_string(taken.port());
+    const std::string takenEndpoint = "127.0.0.1:" + std::to_string(taken.endpoint().hbo_port());
 
     // Separated by a comma, a semicolon and a blank; the last takes the
     // default port (0: one of the kernel's choosing).
     EXPECT_EQ(1u, binder.createSockets(takenEndpoint + ",nowhere; 127.0.0.1", 0));
     ASSERT_EQ(1u, binder.size());
-    EXPECT_NE(taken.port(), binder.sockets()[0]->local_endpoint().hbo_port());
+    EXPECT_NE(taken.endpoint().hbo_port(), binder.sockets()[0]->local_endpoint().hbo_port());
 
     const std::string inUse = "error: The tftp frontend failed to create a socket for " + takenEndpoint + ".";
     EXPECT_EQ(1u, controller.countContaining(inUse));
@@ -85,7 +58,7 @@ TEST(UDPBinderTest, NoSocketAtAllIsLoggedOnce)
     CPortHolder taken;
     CUDPBinder binder(&controller, "tftp");
 
-    EXPECT_EQ(0u, binder.createSockets("127.0.0.1", taken.port()));
+    EXPECT_EQ(0u, binder.createSockets("127.0.0.1", taken.endpoint().hbo_port()));
     EXPECT_EQ(0u, binder.size());
     EXPECT_EQ(EADDRINUSE, controller.errCodeOf("failed to create a socket for 127.0.0.1."));
     EXPECT_EQ(1u, controller.countContaining("error: Failed to create any daemon sockets."));
